@@ -1,0 +1,46 @@
+#include "app/CommandLine.h"
+
+namespace kelvaro {
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+  CommandLine result;
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments.at(i);
+    if (arg == QLatin1String("--simulate")) {
+      result.simulate = true;
+    } else if (arg.startsWith(QLatin1String("--simulate="))) {
+      result.simulate = true;
+      result.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
+    } else if (arg == QLatin1String("--home")) {
+      if (i + 1 >= arguments.size()) {
+        result.error = QStringLiteral("--home needs a folder");
+        return result;
+      }
+      result.home = arguments.at(++i);
+    } else if (arg.startsWith(QLatin1String("--home="))) {
+      result.home = arg.mid(int(sizeof("--home=")) - 1);
+    } else if (arg == QLatin1String("--version")) {
+      result.showVersion = true;
+    } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+      result.showHelp = true;
+    } else {
+      result.error = QStringLiteral("unknown option: %1").arg(arg);
+      return result;
+    }
+  }
+  return result;
+}
+
+QString CommandLine::helpText() {
+  return QStringLiteral(
+      "Usage: kelvaro-monitor [options]\n"
+      "Desktop monitor for the KELVARO sensor belt.\n"
+      "\n"
+      "  --simulate[=SCENARIO]  use the built-in simulated dongle and belt instead of a serial port\n"
+      "                         (SCENARIO as for kelvaro-belt-sim, e.g. breathing:60,apnea:20)\n"
+      "  --home DIR             keep Darev.ini, ComPort.ini and Data/ in DIR\n"
+      "  --version              print the version and exit\n"
+      "  --help                 print this help and exit\n");
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+
+namespace kelvaro {
+namespace {
+
+struct Case {
+  QStringList args;
+  bool simulate;
+  QString scenario;
+  QString home;
+  bool version;
+  bool help;
+  bool error;
+};
+
+TEST(CommandLine, ParsesOptions) {
+  const Case cases[] = {
+      {{"k"}, false, "", "", false, false, false},
+      {{"k", "--simulate"}, true, "", "", false, false, false},
+      {{"k", "--simulate=apnea:20"}, true, "apnea:20", "", false, false, false},
+      {{"k", "--home", "/tmp/x"}, false, "", "/tmp/x", false, false, false},
+      {{"k", "--home=/tmp/y", "--version"}, false, "", "/tmp/y", true, false, false},
+      {{"k", "--help"}, false, "", "", false, true, false},
+      {{"k", "--home"}, false, "", "", false, false, true},
+      {{"k", "--frobnicate"}, false, "", "", false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const auto parsed = CommandLine::parse(c.args);
+    EXPECT_EQ(parsed.simulate, c.simulate);
+    EXPECT_EQ(parsed.scenario, c.scenario);
+    EXPECT_EQ(parsed.home, c.home);
+    EXPECT_EQ(parsed.showVersion, c.version);
+    EXPECT_EQ(parsed.showHelp, c.help);
+    EXPECT_EQ(!parsed.error.isEmpty(), c.error);
+  }
+}
+
+}  // namespace
+}  // namespace kelvaro
