@@ -9,11 +9,11 @@ namespace kelvaro {
 // What the user asked for on the command line.
 struct CommandLine {
   bool simulate = false;
-  QString scenario;      // empty: the simulator's default timeline
-  QString home;          // empty: beside the executable, or the per-user folder
+  QString scenario;  // empty: the simulator's default timeline
+  QString home;      // empty: beside the executable, or the per-user folder
   bool showVersion = false;
   bool showHelp = false;
-  QString error;         // non-empty when the arguments could not be understood
+  QString error;  // non-empty when the arguments could not be understood
 
   static CommandLine parse(const QStringList& arguments);
   static QString helpText();

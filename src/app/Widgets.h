@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QString>
 #include <QWidget>
+#include <type_traits>
 
 namespace kelvaro::ui {
 

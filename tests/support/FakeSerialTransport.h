@@ -31,12 +31,12 @@ class FakeSerialTransport : public SerialTransport {
   void injectHex(const char* hex, bool notify = true);
   void loseConnection(const QString& reason);
 
-  QList<QByteArray> writes;       // every write, in order
-  QList<qint64> readRequests;     // maxSize of every read() call
+  QList<QByteArray> writes;    // every write, in order
+  QList<qint64> readRequests;  // maxSize of every read() call
   SerialSettings lastSettings;
   int openCount = 0;
-  bool failOpen = false;          // open() returns false
-  bool failWrites = false;        // write() throws kelvaro::Error
+  bool failOpen = false;    // open() returns false
+  bool failWrites = false;  // write() throws kelvaro::Error
   std::function<void(const QByteArray&)> onWrite;
 
  private:

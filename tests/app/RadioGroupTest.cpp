@@ -1,0 +1,57 @@
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/RadioGroup.h"
+
+namespace kelvaro::ui {
+namespace {
+
+TEST(RadioGroup, OutOfRangeIndexClearsSelection) {
+  RadioGroup group(QStringLiteral("Keys"));
+  group.setItems({"a", "b", "c"});
+  QSignalSpy spy(&group, &RadioGroup::itemIndexChanged);
+  const struct {
+    int set;
+    int expected;
+  } cases[] = {{2, 2}, {5, -1}, {0, 0}, {-5, -1}, {1, 1}, {-1, -1}};
+  for (const auto& c : cases) {
+    group.setItemIndex(c.set);
+    EXPECT_EQ(group.itemIndex(), c.expected) << c.set;
+    int checked = -1;
+    for (int i = 0; i < group.count(); ++i) {
+      auto* b = group.findChild<QRadioButton*>(QStringLiteral("_item%1").arg(i));
+      if (b && b->isChecked() && !b->isHidden()) checked = i;
+    }
+    EXPECT_EQ(checked, c.expected) << c.set;
+  }
+  EXPECT_EQ(spy.count(), 6);
+}
+
+TEST(RadioGroup, ClickSelectsAndSignalsOnce) {
+  RadioGroup group(QStringLiteral("Users"));
+  group.setItems({"x", "y"});
+  QSignalSpy spy(&group, &RadioGroup::itemIndexChanged);
+  auto* y = group.findChild<QRadioButton*>(QStringLiteral("_item1"));
+  ASSERT_NE(y, nullptr);
+  y->click();
+  EXPECT_EQ(group.itemIndex(), 1);
+  y->click();
+  EXPECT_EQ(spy.count(), 1);
+}
+
+TEST(RadioGroup, RemovingItemsKeepsTheSelectionOnTheSameName) {
+  RadioGroup group(QStringLiteral("Users"));
+  group.setItems({"a", "b", "c"});
+  group.setItemIndex(2);
+  group.removeItem(0);
+  EXPECT_EQ(group.items(), QStringList({"b", "c"}));
+  EXPECT_EQ(group.itemIndex(), 1);
+  group.removeItem(1);
+  EXPECT_EQ(group.itemIndex(), -1);
+}
+
+}  // namespace
+}  // namespace kelvaro::ui
