@@ -1,0 +1,115 @@
+#include "measure/MeasurementDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/ConsoleLog.h"
+#include "base/Formats.h"
+
+namespace kelvaro {
+
+namespace {
+
+std::uint16_t readU16(const std::uint8_t* bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+std::int16_t readS16(const std::uint8_t* bytes, std::size_t offset) {
+  return static_cast<std::int16_t>(readU16(bytes, offset));
+}
+
+double roundHalfEven(double x) {
+  // std::round takes halves away from zero; a half lies between two integers, one of them even.
+  if (std::fabs(x - std::trunc(x)) == 0.5) return 2.0 * std::round(x / 2.0);
+  return std::round(x);
+}
+
+}  // namespace
+
+QString measurementTraceLine(const std::uint8_t* value, std::size_t length) {
+  QString line = QStringLiteral("E45 EvtVal=") + QString::number(length) + QStringLiteral(" = ");
+  line.reserve(line.size() + static_cast<qsizetype>(3 * length));
+  for (std::size_t i = 0; i < length; ++i) {
+    line += fmt::hexByte(value[i]);
+    line += QLatin1Char(' ');
+  }
+  return line;
+}
+
+int forceBarPosition(double forceGrams) {
+  if (std::isnan(forceGrams)) return measurement::kForceBarMin;
+  const double rounded = roundHalfEven(forceGrams);
+  return static_cast<int>(std::clamp(rounded, static_cast<double>(measurement::kForceBarMin),
+                                     static_cast<double>(measurement::kForceBarMax)));
+}
+
+NotificationOutcome handleMeasurementValue(const std::uint8_t* value, std::size_t length,
+                                           MeasurementState& state, Calibration& calibration,
+                                           NotificationSwitches switches, ConsoleLog& console) {
+  NotificationOutcome out;
+  if (switches.log) console.append(measurementTraceLine(value, length));
+  // Too short to hold the fixed fields: nothing is decoded and the count does not advance, so
+  // such an event neither zeroes nor brings the first plotted notification closer.
+  if (length < measurement::kValueSize) return out;
+  out.decoded = true;
+
+  state.SampleTag = value[2];
+  state.AuxSelector = value[3];
+  state.RawForce1 = readU16(value, 4);
+  state.RawForce2 = readU16(value, 6);
+  state.AccelX = readS16(value, 8);
+  state.AccelY = readS16(value, 10);
+  state.AccelZ = readS16(value, 12);
+  const std::int32_t aux = readU16(value, 14);
+
+  if (state.AuxSelector == measurement::kAuxBattery) {
+    out.batteryShown = true;
+    out.batteryText = fmt::formatFloat(QStringLiteral("UN=0.000 V"), aux / 1000.0);
+    state.BatteryMillivolts =
+        std::clamp(aux, measurement::kBatteryMinMillivolts, measurement::kBatteryMaxMillivolts);
+    out.batteryGauge = (state.BatteryMillivolts - measurement::kBatteryMinMillivolts) / 5;
+  } else if (state.AuxSelector == measurement::kAuxTemperature) {
+    out.temperatureShown = true;
+    state.TemperatureCentidegrees = aux;
+    out.temperatureText = fmt::formatFloat(QStringLiteral("T=0.00 \u00B0C"), aux / 100.0);
+  }
+
+  ++state.NotificationCount;
+  if (state.NotificationCount == measurement::kAutoZeroCount) {
+    calibration.Ofs1 = state.RawForce1;
+    calibration.Ofs2 = state.RawForce2;
+    out.zeroed = true;
+  }
+
+  // Offsets come from the settings file or the offset fields and may be any 32-bit number;
+  // the difference wraps like the 32-bit arithmetic it is defined in, never overflowing here.
+  const auto diff = [](std::int32_t raw, std::int32_t offset) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(raw) -
+                                     static_cast<std::uint32_t>(offset));
+  };
+  state.Force1Grams = static_cast<double>(diff(state.RawForce1, calibration.Ofs1)) * calibration.K1;
+  state.Force2Grams = static_cast<double>(diff(state.RawForce2, calibration.Ofs2)) * calibration.K2;
+
+  out.forceBarPosition = forceBarPosition(state.Force1Grams);
+  out.labelF1 = fmt::formatFloat(QStringLiteral("000"), state.Force1Grams);
+  out.labelF2 = fmt::formatFloat(QStringLiteral("000"), state.Force2Grams);
+
+  out.gated = !switches.freeze && state.NotificationCount > measurement::kLastHeldCount;
+  return out;
+}
+
+NotificationOutcome handleMeasurementNotification(const std::uint8_t* payload,
+                                                  std::size_t payloadLength,
+                                                  MeasurementState& state, Calibration& calibration,
+                                                  NotificationSwitches switches,
+                                                  ConsoleLog& console) {
+  if (payloadLength < measurement::kPayloadValueOffset) {
+    return handleMeasurementValue(payload, 0, state, calibration, switches, console);
+  }
+  const std::size_t length = std::min<std::size_t>(
+      payload[measurement::kPayloadLengthOffset], payloadLength - measurement::kPayloadValueOffset);
+  return handleMeasurementValue(payload + measurement::kPayloadValueOffset, length, state,
+                                calibration, switches, console);
+}
+
+}  // namespace kelvaro
