@@ -1,0 +1,21 @@
+#include "link/DongleWatchdog.h"
+
+#include <QTimer>
+
+#include "link/DongleNotFoundExit.h"
+#include "link/LinkState.h"
+
+namespace kelvaro {
+
+DongleWatchdog::DongleWatchdog(QTimer& timer3, const LinkState& link,
+                               DongleNotFoundExit& dongleNotFound)
+    : timer3_(timer3), link_(link), dongleNotFound_(dongleNotFound) {}
+
+void DongleWatchdog::Timer3Timer() {
+  if (link_.DiscoverAnswered != 0) return;
+  // Stopped first: the dialog keeps the event loop running, and one dialog is enough.
+  timer3_.stop();
+  dongleNotFound_.run(DongleNotFoundExit::kNoAnswer);
+}
+
+}  // namespace kelvaro
