@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "sim/Scenario.h"
+#include "sim/SimRandom.h"
+
+namespace kelvaro {
+
+// One KELVARO belt as seen over the air: its address, its small GATT table and the sensor values
+// it notifies. The signals run on the belt's own sample clock, 20 samples a second: sample k
+// belongs to second k / 20 of the scenario timeline, however fast the samples are sent.
+class BeltModel {
+ public:
+  static constexpr std::size_t kValueSize = 16;
+  using Value = std::array<std::uint8_t, kValueSize>;
+  using Address = std::array<std::uint8_t, 6>;  // least significant byte first, as on the wire
+
+  // GATT handles of the belt's measurement service.
+  static constexpr std::uint16_t kMeasurementHandle = 0x19;  // the notified value
+  static constexpr std::uint16_t kConfigHandle = 0x1A;       // its client configuration
+  static constexpr std::uint16_t kControlHandle = 0x1C;      // a one-byte mode register
+  static constexpr std::uint16_t kLastHandle = 0x1D;
+  static constexpr std::uint32_t kSampleMs = 50;
+
+  // ATT error codes as BGAPI reports them.
+  static constexpr std::uint16_t kInvalidHandle = 0x0401;
+  static constexpr std::uint16_t kWriteNotPermitted = 0x0403;
+  static constexpr std::uint16_t kInvalidLength = 0x040D;
+
+  // index tells the belts of one seed apart.
+  BeltModel(std::uint64_t seed, int index);
+
+  const Address& address() const { return address_; }
+  int rssiMean() const { return rssiMean_; }
+  bool notifying() const { return notifying_; }
+  std::uint8_t controlValue() const { return control_; }
+  std::uint64_t samples() const { return samples_; }
+
+  // A write request from the connected client; returns the ATT result (0 = written).
+  std::uint16_t write(std::uint16_t handle, const std::uint8_t* data, std::size_t size);
+  // The link is gone: the client configuration of an unbonded client is forgotten.
+  void linkClosed();
+
+  // Produces the next sample, in the value layout the monitor decodes.
+  void nextValue(const ScenarioTimeline& timeline, Value& out);
+
+ private:
+  struct Targets {
+    double force1Base, force2Base, breathAmplitude, breathSeconds, noise;
+    double tiltX, tiltY, tiltZ;  // gravity direction (unit vector, roughly)
+    double temperature;          // centidegrees the sensor settles to
+    bool motion;
+  };
+  Targets targetsFor(Scenario scenario) const;
+  double breathShape(double phase) const;
+
+  Address address_{};
+  int rssiMean_ = -55;
+  SimRandom random_;
+  bool notifying_ = false;
+  std::uint8_t control_ = 0;
+
+  std::uint64_t samples_ = 0;
+  std::uint16_t tag_ = 0;
+  // Per-belt constants.
+  double force1Offset_ = 0, force2Offset_ = 0, batteryStart_ = 4150, temperatureOffset_ = 0;
+  // Smoothed state, so that a change of scenario blends in over a second or two.
+  double force1Base_ = 0, force2Base_ = 0, amplitude_ = 0, noise_ = 1;
+  double tiltX_ = 0, tiltY_ = 1, tiltZ_ = 0;
+  double temperature_ = 3100;
+  double breathPhase_ = 0, breathSamples_ = 80, breathDepth_ = 1;
+  // Motion: bursts of steps and turns, with a posture shift in the force base line.
+  int burstLeft_ = 0;
+  double burstPhase_ = 0, burstStep_ = 0.1, burstAccel_ = 0, burstForce_ = 0, posture_ = 0;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace kelvaro {
+
+// What the simulated wearer is doing.
+enum class Scenario { Breathing, Shallow, Apnea, Moving, Off };
+
+QString scenarioName(Scenario scenario);
+std::optional<Scenario> scenarioFromName(const QString& name);
+
+// Scenarios one after the other, e.g. "breathing:60,shallow:30,apnea:20,moving:30" (name:seconds).
+// A timeline of timed steps repeats; a step given by its bare name lasts for ever, so the steps
+// after it are never reached. Time is the belt's sample clock (see BeltModel).
+class ScenarioTimeline {
+ public:
+  struct Step {
+    Scenario scenario = Scenario::Breathing;
+    std::uint32_t seconds = 0;  // 0: for ever
+  };
+
+  ScenarioTimeline() : steps_{{Scenario::Breathing, 0}} {}
+  explicit ScenarioTimeline(Scenario always) : steps_{{always, 0}} {}
+
+  // The timeline a plain "SIM" or kelvaro-belt-sim without --scenario plays.
+  static ScenarioTimeline standard();
+  // Returns nothing and sets error when the text is not a timeline.
+  static std::optional<ScenarioTimeline> parse(const QString& text, QString* error = nullptr);
+
+  Scenario at(std::uint64_t ms) const;
+  QString toString() const;
+  const std::vector<Step>& steps() const { return steps_; }
+
+ private:
+  std::vector<Step> steps_;
+};
+
+}  // namespace kelvaro

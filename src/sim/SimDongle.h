@@ -1,0 +1,223 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "sim/BeltModel.h"
+#include "sim/SimOptions.h"
+#include "sim/SimRandom.h"
+
+namespace kelvaro {
+
+// BGAPI numbers the simulated dongle speaks. Kept apart from the program's own constants: this
+// is the other end of the wire, written from the protocol, not from the program.
+namespace simbgapi {
+constexpr std::uint8_t kCommand = 0x00;  // also the message type of responses
+constexpr std::uint8_t kEvent = 0x80;
+
+constexpr std::uint8_t kClassSystem = 0;
+constexpr std::uint8_t kClassConnection = 3;
+constexpr std::uint8_t kClassAttClient = 4;
+constexpr std::uint8_t kClassGap = 6;
+
+// system
+constexpr std::uint8_t kReset = 0, kHello = 1, kAddressGet = 2, kGetInfo = 8;
+constexpr std::uint8_t kEvtBoot = 0, kEvtProtocolError = 6;
+// connection
+constexpr std::uint8_t kDisconnect = 0;
+constexpr std::uint8_t kEvtStatus = 0, kEvtDisconnected = 4;
+// attribute client
+constexpr std::uint8_t kAttributeWrite = 5;
+constexpr std::uint8_t kEvtProcedureCompleted = 1, kEvtAttributeValue = 5;
+constexpr std::uint8_t kValueTypeNotify = 1;
+// GAP
+constexpr std::uint8_t kDiscover = 2, kConnectDirect = 3, kEndProcedure = 4;
+constexpr std::uint8_t kEvtScanResponse = 0;
+
+// Results
+constexpr std::uint16_t kInvalidParameter = 0x0180;
+constexpr std::uint16_t kWrongState = 0x0181;
+constexpr std::uint16_t kCommandNotRecognized = 0x0184;
+constexpr std::uint16_t kTimeout = 0x0185;
+constexpr std::uint16_t kNotConnected = 0x0186;
+// Disconnect reasons
+constexpr std::uint16_t kSupervisionTimeout = 0x0208;
+constexpr std::uint16_t kLocalHostTerminated = 0x0216;
+
+constexpr std::uint8_t kConnectedAndCompleted = 0x05;  // connection status flags
+}  // namespace simbgapi
+
+// A BLED112-class dongle with the belts and other advertisers around it, as pure logic: bytes
+// from the host go in with receive(), time moves only through advanceTo(), and the bytes that
+// have crossed the 115200-baud wire by then come out of the output buffer.
+//
+// Behaviour beyond the commands the monitor sends, chosen to match the dongle's firmware:
+// - an unknown command, a command with a payload that does not fit it, or a packet that is not
+//   a Bluetooth Smart command gets no response but a protocol-error event (0/6) with reason
+//   0x0184 (unknown) or 0x0180 (malformed);
+// - a command left incomplete for 1 s is dropped with a protocol-error event, reason 0x0185;
+// - hello, address get and get info are answered; everything else the monitor never sends is
+//   treated as unknown.
+class SimDongle {
+ public:
+  enum class Link { Idle, Connecting, Connected, Disconnecting };
+
+  struct Counters {
+    std::uint64_t commands = 0;
+    std::uint64_t notifications = 0;
+    std::uint64_t scanResponses = 0;
+    std::uint64_t bytesSent = 0;     // bytes that crossed the wire, dropped ones included
+    std::uint64_t bytesDropped = 0;  // by the drop fault
+    std::uint64_t bytesGarbled = 0;  // by the garble fault
+    std::uint64_t packetsLost = 0;   // the dongle's transmit buffer was full
+    std::uint64_t outputLost = 0;    // the host did not read: its buffer was full
+    std::uint64_t protocolErrors = 0;
+  };
+
+  static constexpr std::uint32_t kBaud = 115200;
+  static constexpr std::uint32_t kReenumerationMs = 1000;
+  static constexpr std::uint32_t kConnectMs = 200;
+
+  explicit SimDongle(const SimOptions& options);
+
+  // The first call sets the origin; ticks are the program's wrapping 32-bit milliseconds.
+  void advanceTo(std::uint32_t tick);
+  // Bytes from the host, arriving at the time of the last advanceTo().
+  void receive(const char* data, std::size_t size);
+  void receive(const QByteArray& bytes) { receive(bytes.constData(), std::size_t(bytes.size())); }
+
+  // Bytes that have reached the host's side of the wire and are waiting to be read.
+  qint64 outputSize() const { return output_.size(); }
+  const char* outputData() const { return output_.constData(); }
+  void consumeOutput(qint64 count);
+  qint64 readOutput(char* data, qint64 maxSize);
+  QByteArray takeOutput();
+  void discardOutput() { output_.resize(0); }
+
+  // Milliseconds from the last advanceTo() until more happens (rounded up; 0 when something is
+  // due now; a large number when nothing is scheduled).
+  std::uint32_t msUntilNextActivity() const;
+
+  // On the USB bus: false while the dongle re-enumerates after a reset and while unplugged.
+  bool present() const { return !unplugged_ && !enumerating_; }
+  bool unplugged() const { return unplugged_; }
+  void unplug();
+  void replug();
+  // The belt's link drops (supervision time-out), as if it went out of range.
+  void loseLink();
+  void setTimeline(const ScenarioTimeline& timeline) { options_.timeline = timeline; }
+  // Receives a line for every command handled and every change of state.
+  void setTrace(std::function<void(const QString&)> trace) { trace_ = std::move(trace); }
+
+  const SimOptions& options() const { return options_; }
+  const std::vector<BeltModel>& belts() const { return belts_; }
+  // The belt's address as the monitor shows it: 12 hex digits, most significant byte first.
+  QString beltDeviceId(int index) const;
+  Link link() const { return link_; }
+  bool scanning() const { return scanning_; }
+  bool streaming() const;
+  const Counters& counters() const { return counters_; }
+  std::uint64_t elapsedMs() const { return nowNs_ / 1000000; }
+
+ private:
+  using Address = BeltModel::Address;
+  struct Advertiser {
+    Address address{};
+    std::uint8_t addressType = 0;
+    std::uint8_t packetType = 0;
+    int rssiMean = -70;
+    std::uint32_t intervalMs = 200;
+    std::array<std::uint8_t, 31> data{};
+    std::uint8_t dataSize = 0;
+    int belt = -1;  // index into belts_, or -1
+    std::uint64_t nextAt = 0;
+  };
+  struct Deadline {
+    bool armed = false;
+    std::uint64_t at = 0;
+    void set(std::uint64_t when) {
+      armed = true;
+      at = when;
+    }
+  };
+  struct Held {
+    std::uint64_t at;
+    std::vector<std::uint8_t> bytes;
+  };
+  class Packet;
+
+  void runUntil(std::uint64_t targetNs);
+  std::uint64_t floodDueNs() const;
+  void releaseWire(std::uint64_t untilNs);
+  void send(const Packet& packet);
+
+  void completeCommand();
+  void execute(const std::uint8_t* bytes, std::size_t size);
+  void protocolError(std::uint16_t reason);
+  void powerDown();
+  void startScanning();
+  void emitScanResponse(Advertiser& advertiser);
+  void completeProcedure();
+  void sendNotification();
+  void establishLink();
+  void dropLink(std::uint16_t reason);
+  void stopStream();
+  std::uint64_t intervalNs() const { return std::uint64_t{connInterval_} * 1250000; }
+  void trace(const QString& line) const {
+    if (trace_) trace_(line);
+  }
+
+  SimOptions options_;
+  std::vector<BeltModel> belts_;
+  std::vector<Advertiser> advertisers_;
+  Address ownAddress_{};
+  SimRandom random_;
+  SimRandom faultRandom_;
+  std::function<void(const QString&)> trace_;
+
+  // Time.
+  bool started_ = false;
+  std::uint32_t lastTick_ = 0;
+  std::uint64_t nowNs_ = 0;
+
+  // The wire: bytes waiting to be sent and the moment the last one finished.
+  std::vector<std::uint8_t> pending_;
+  std::size_t pendingHead_ = 0;
+  std::uint64_t wireNs_ = 0;
+  QByteArray output_;
+
+  // Receiving commands.
+  std::array<std::uint8_t, 4 + 2047> rx_{};
+  std::size_t rxCount_ = 0;
+  std::size_t rxExpected_ = 0;
+  Deadline rxTimeout_;
+  std::deque<Held> held_;
+
+  // State of the chip.
+  bool unplugged_ = false;
+  bool enumerating_ = false;
+  bool booting_ = false;
+  Deadline present_, boot_, unplugAt_, replugAt_;
+  bool scanning_ = false;
+  Link link_ = Link::Idle;
+  int peerBelt_ = -1;
+  Address peer_{};
+  std::uint8_t peerType_ = 0;
+  std::uint16_t connInterval_ = 60, supervision_ = 100, latency_ = 0;
+  Deadline status_, disconnected_, linkLoss_;
+  Deadline procedure_;
+  std::uint16_t procedureHandle_ = 0;
+  std::vector<std::uint8_t> procedureData_;
+  Deadline notify_;
+  bool flooding_ = false;
+  BeltModel::Value value_{};
+
+  Counters counters_;
+};
+
+}  // namespace kelvaro
