@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace kelvaro {
+
+class ConsoleLog;
+class SerialTransport;
+struct LinkState;
+
+// The BGAPI command packets this program sends, byte for byte (header, then payload with
+// multi-byte numbers little-endian). Connection 0 is always named: the handle the dongle reports
+// is not used.
+namespace bgapicmd {
+// GAP discover, mode 1 (generic discovery).
+constexpr std::array<std::uint8_t, 5> kGapDiscover{0x00, 0x01, 0x06, 0x02, 0x01};
+// Attribute write on connection 0, handle 28 (1C 00), one value byte 80.
+constexpr std::array<std::uint8_t, 9> kWriteHandle28{0x00, 0x05, 0x04, 0x05, 0x00,
+                                                     0x1C, 0x00, 0x01, 0x80};
+// Attribute write on connection 0, handle 26 (1A 00), value 01 00: notifications on.
+constexpr std::array<std::uint8_t, 10> kEnableNotifications{0x00, 0x06, 0x04, 0x05, 0x00,
+                                                            0x1A, 0x00, 0x02, 0x01, 0x00};
+// GAP connect direct: address (6 bytes, least significant first, filled in), public address
+// type, connection interval 60..76 (75..95 ms), supervision time-out 100 (1 s), slave latency 0.
+constexpr std::array<std::uint8_t, 19> kConnectDirect{0x00, 0x0F, 0x06, 0x03, 0x00, 0x00, 0x00,
+                                                      0x00, 0x00, 0x00, 0x00, 0x3C, 0x00, 0x4C,
+                                                      0x00, 0x64, 0x00, 0x00, 0x00};
+constexpr std::size_t kConnectDirectAddressOffset = 4;
+constexpr std::size_t kAddressSize = 6;
+// System reset, boot mode 0 (normal start, not the firmware-update loader).
+constexpr std::array<std::uint8_t, 5> kSystemReset{0x00, 0x01, 0x00, 0x00, 0x00};
+// Connection disconnect, connection 0.
+constexpr std::array<std::uint8_t, 5> kDisconnect{0x00, 0x01, 0x03, 0x00, 0x00};
+// GAP end procedure (stops discovery).
+constexpr std::array<std::uint8_t, 4> kGapEndProcedure{0x00, 0x00, 0x06, 0x04};
+}  // namespace bgapicmd
+
+// Writes one command packet per call, in a single write, then appends its trace line. A failing
+// write throws kelvaro::Error out of the call and leaves no trace line. Nothing is queued or
+// retried: whoever needs the answer watches LinkState.
+class CommandSender {
+ public:
+  CommandSender(SerialTransport& port, ConsoleLog& console, LinkState& link);
+
+  // "StartGapDiscover" (Button9Click): clears DiscoverAnswered, then writes. "Write1".
+  void sendDiscover();
+  // Attribute write to handle 28. "Write2".
+  void sendSet1();
+  // Notifications on (handle 26). "Write3".
+  void sendSet2();
+  // Connects to the belt whose DeviceId (12 hexadecimal digits, most significant byte first)
+  // begins deviceId. Another text sends nothing and says "ConnectDirect: bad device ID". "Write4".
+  void sendConnectDirect(const QString& deviceId);
+  // System reset to normal start. "Write5".
+  void sendReset();
+  // Disconnects connection 0. "Write6".
+  void sendDisconnect();
+  // Stops discovery (Button7Click). "Write7".
+  void sendEndProcedure();
+
+ private:
+  template <std::size_t N>
+  void send(const std::array<std::uint8_t, N>& bytes, const char* trace);
+
+  SerialTransport& port_;
+  ConsoleLog& console_;
+  LinkState& link_;
+};
+
+}  // namespace kelvaro
