@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include "link/BgapiPacket.h"
+
+namespace kelvaro {
+
+class ConsoleLog;
+struct LinkState;
+class ScanList;
+
+// What the dispatcher changes on the "Connection" page; the window implements it.
+class ScanView {
+ public:
+  virtual ~ScanView() = default;
+  // EditMac: overwritten by every scan response.
+  virtual void setDeviceIdText(const QString& deviceId) = 0;
+  // StringGridScan's row count, the heading row included.
+  virtual void setRowCount(int rows) = 0;
+  // Columns 2 ("Device ID") and 3 ("Signal [dB]") of grid row `row` (1 = first device).
+  virtual void setRow(int row, const QString& deviceId, const QString& signal) = 0;
+  // ButtonConnect and ButtonLastIDt2.
+  virtual void setConnectButtonsEnabled(bool enabled) = 0;
+};
+
+// Receives every attribute-value event (the belt's notifications) in place in the receive
+// buffer, whatever its length: payload bytes past packet.length are stale, so the sink checks the
+// length before it decodes.
+class MeasurementSink {
+ public:
+  virtual ~MeasurementSink() = default;
+  virtual void handleMeasurementNotification(const BgapiPacket& packet) = 0;
+};
+
+// Turns the dongle's answers into LinkState flags, keeps the scan list and its grid, hands
+// notifications on and traces every other packet. A packet shorter than the payload positions
+// its branch reads gets the generic trace instead and changes nothing, so no decision is ever made
+// from the stale bytes of an earlier packet.
+class Dispatcher final : public PacketSink {
+ public:
+  Dispatcher(LinkState& link, ScanList& scanList, ConsoleLog& console, ScanView& view,
+             MeasurementSink& measurements);
+
+  void dispatchPacket(const BgapiPacket& packet) override;
+
+ private:
+  bool dispatchEvent(const BgapiPacket& packet);
+  bool dispatchResponse(const BgapiPacket& packet);
+  void scanResponse(const BgapiPacket& packet);
+
+  LinkState& link_;
+  ScanList& scanList_;
+  ConsoleLog& console_;
+  ScanView& view_;
+  MeasurementSink& measurements_;
+};
+
+}  // namespace kelvaro
