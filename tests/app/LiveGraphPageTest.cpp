@@ -1,0 +1,154 @@
+#include <QGroupBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include "app/LiveGraphPage.h"
+#include "app/PageChecks.h"
+#include "app/ShapeIndicator.h"
+
+namespace kelvaro::ui {
+namespace {
+
+using namespace kelvaro::ui::testing;
+
+TEST(LiveGraphPage, StandardSubPageStartsAsDesigned) {
+  LiveGraphPage page;
+  checkButtons(page, {
+                         {"Button2", "Print", true, true, ""},
+                         {"Button6", "WMF", true, true, ""},
+                         {"Button19", "Zero Force 1", true, true, ""},
+                         {"Button4", "Zero Force 2", true, true, ""},
+                         {"Button20", "Disconnect", true, true, ""},
+                     });
+  checkChecks(page, {{"CheckBoxFreeze", "Graph Freeze", false, ""}});
+  checkLabels(page, {{"LabelF1", "000", nullptr},
+                     {"LabelF2", "000", nullptr},
+                     {"LabelActF10", "---", nullptr},
+                     {"LabelActivityFAvg", "---", nullptr},
+                     {"LabelCurrentActivity", "Current Belt Activity", nullptr},
+                     {"LabelAvgActivity", "Avg Session Activity", nullptr},
+                     {"LabelKeyActivation", "Key Activation", nullptr},
+                     {"LabelBattery", "Battery", "Gauge1"}});
+  const struct {
+    const char* name;
+    const char* accessible;
+  } readouts[] = {{"LabelF1", "Force 1"},
+                  {"LabelF2", "Force 2"},
+                  {"LabelActF10", "Current Belt Activity"},
+                  {"LabelActivityFAvg", "Avg Session Activity"},
+                  {"Shape1", "Key Activation"},
+                  {"Gauge1", "Battery"}};
+  for (const auto& r : readouts) {
+    auto* w = page.findChild<QWidget*>(QString::fromLatin1(r.name));
+    ASSERT_NE(w, nullptr) << r.name;
+    EXPECT_EQ(w->accessibleName(), QString::fromLatin1(r.accessible)) << r.name;
+  }
+
+  auto* gauge = page.findChild<QProgressBar*>(QStringLiteral("Gauge1"));
+  ASSERT_NE(gauge, nullptr);
+  EXPECT_EQ(gauge->minimum(), 0);
+  EXPECT_EQ(gauge->maximum(), 100);
+  gauge->setValue(52);
+  EXPECT_EQ(gauge->text(), QStringLiteral("52%"));
+
+  auto* lamp = page.findChild<ShapeIndicator*>(QStringLiteral("Shape1"));
+  ASSERT_NE(lamp, nullptr);
+  EXPECT_EQ(lamp->shape(), ShapeIndicator::Shape::Circle);
+}
+
+TEST(LiveGraphPage, ScientificToolsStartAsDesigned) {
+  LiveGraphPage page;
+  checkButtons(page, {{"ButtonStartLog", "Start Log", true, true, ""},
+                      {"ButtonEndLog", "EndLog", false, true, ""}});
+  checkEdits(page, {{"EditSoub", "File Name", false, "File Name"},
+                    {"EditPosY", "EditPosY", true, "Force Value"},
+                    {"EditPosX", "EditPosX", true, "Time Value"},
+                    {"Edit8", "Y", true, "Force Delta"},
+                    {"Edit7", "Cas", true, "Time Delta"}});
+  checkLabels(page, {{"LabelErr", "-", nullptr}});
+  // The status is painted on its own background so that it can turn red.
+  EXPECT_TRUE(page.LabelErr->autoFillBackground());
+
+  const struct {
+    const char* group;
+    const char* title;
+    const char* fields[2];
+  } groups[] = {{"GroupCursor", "Graph Cursor Measurement", {"EditPosY", "EditPosX"}},
+                {"GroupClick", "Click Graph to Measure", {"Edit8", "Edit7"}}};
+  for (const auto& g : groups) {
+    auto* box = page.findChild<QGroupBox*>(QString::fromLatin1(g.group));
+    ASSERT_NE(box, nullptr) << g.group;
+    EXPECT_EQ(box->title(), QString::fromLatin1(g.title));
+    for (const char* field : g.fields) {
+      EXPECT_NE(box->findChild<QLineEdit*>(QString::fromLatin1(field)), nullptr) << field;
+    }
+  }
+}
+
+TEST(LiveGraphPage, SubPagesAreStandardThenScientificTools) {
+  LiveGraphPage page;
+  ASSERT_EQ(page.LowerPages->count(), 2);
+  EXPECT_EQ(page.LowerPages->tabText(0), QStringLiteral("Standard"));
+  EXPECT_EQ(page.LowerPages->tabText(1), QStringLiteral("Scientific Tools"));
+  EXPECT_EQ(page.LowerPages->currentIndex(), 0);
+  for (const char* name : {"Button2", "Button6", "Button19", "Button4", "Button20", "Gauge1",
+                           "Shape1", "LabelF1", "LabelF2", "LabelActF10", "LabelActivityFAvg"}) {
+    EXPECT_TRUE(page.TabStandard->isAncestorOf(page.findChild<QWidget*>(QString::fromLatin1(name))))
+        << name;
+  }
+  for (const char* name : {"EditSoub", "ButtonStartLog", "ButtonEndLog", "LabelErr", "EditPosY",
+                           "EditPosX", "Edit8", "Edit7"}) {
+    EXPECT_TRUE(
+        page.TabScientificTools->isAncestorOf(page.findChild<QWidget*>(QString::fromLatin1(name))))
+        << name;
+  }
+}
+
+TEST(LiveGraphPage, ChartPlaceholderFillsTheTopAndCanBeReplaced) {
+  LiveGraphPage page;
+  page.resize(1050, 700);
+  page.show();
+  QPointer<QWidget> placeholder = page.findChild<QWidget*>(QStringLiteral("Chart1"));
+  ASSERT_FALSE(placeholder.isNull());
+  EXPECT_EQ(placeholder, page.Chart1);
+  EXPECT_GT(placeholder->height(), page.height() / 2);
+  EXPECT_LT(placeholder->geometry().bottom(), page.LowerPages->geometry().top());
+
+  auto* chart = new QWidget;
+  chart->setObjectName(QStringLiteral("Chart1"));
+  page.replaceChart(chart);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(placeholder.isNull());
+  EXPECT_EQ(page.Chart1, chart);
+  EXPECT_EQ(chart->parentWidget(), &page);
+  QApplication::processEvents();
+  EXPECT_GT(chart->height(), page.height() / 2);
+  EXPECT_EQ(page.findChildren<QWidget*>(QStringLiteral("Chart1")).size(), 1);
+}
+
+TEST(LiveGraphPage, TabWalksEachSubPage) {
+  LiveGraphPage page;
+  page.ButtonEndLog->setEnabled(true);
+  const QStringList standard = {"LowerPages", "CheckBoxFreeze", "Button2", "Button6",
+                                "Button19",   "Button4",        "Button20"};
+  EXPECT_EQ(joined(tabWalk(page, page.LowerPages)), joined(standard));
+  QStringList stops = tabStops(page);
+  EXPECT_EQ(stops.size(), standard.size());
+
+  page.LowerPages->setCurrentIndex(1);
+  const QStringList scientific = {"LowerPages",     "CheckBoxFreeze", "EditSoub",
+                                  "ButtonStartLog", "ButtonEndLog",   "EditPosY",
+                                  "EditPosX",       "Edit8",          "Edit7"};
+  EXPECT_EQ(joined(tabWalk(page, page.LowerPages)), joined(scientific));
+  stops = tabStops(page);
+  stops.sort();
+  QStringList sorted = scientific;
+  sorted.sort();
+  EXPECT_EQ(joined(stops), joined(sorted));
+}
+
+}  // namespace
+}  // namespace kelvaro::ui
