@@ -82,6 +82,8 @@ struct ActivityCase {
   double high;
 };
 
+void PrintTo(const ActivityCase& c, std::ostream* os) { *os << c.scenario; }
+
 class ScenarioActivity : public ::testing::TestWithParam<ActivityCase> {};
 
 TEST_P(ScenarioActivity, ForceActivityOfEveryBlockIsInRange) {
@@ -159,6 +161,8 @@ struct RateCase {
   int low;
   int high;
 };
+
+void PrintTo(const RateCase& c, std::ostream* os) { *os << "rate " << c.rate; }
 
 class StreamRate : public ::testing::TestWithParam<RateCase> {};
 

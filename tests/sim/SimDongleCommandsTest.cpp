@@ -59,6 +59,8 @@ struct AnswerCase {
   const char* answer;   // the first packet that is not a scan response
 };
 
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+
 class CommandAnswers : public ::testing::TestWithParam<AnswerCase> {};
 
 TEST_P(CommandAnswers, AnswerByteForByte) {
@@ -227,6 +229,8 @@ struct WriteCase {
   const char* command;
   const char* completed;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.command; }
 
 class BeltWrites : public ::testing::TestWithParam<WriteCase> {};
 

@@ -88,6 +88,10 @@ struct DelayCase {
   int answerAfterMs;    // when the first byte of the answer may arrive at the earliest
 };
 
+void PrintTo(const DelayCase& c, std::ostream* os) {
+  *os << "--delay " << c.fault << ", " << c.command;
+}
+
 class DelayedAnswer : public ::testing::TestWithParam<DelayCase> {};
 
 TEST_P(DelayedAnswer, AnswerComesLate) {

@@ -10,6 +10,8 @@ struct TimelineCase {
   const char* canonical;  // empty: not a timeline
 };
 
+void PrintTo(const TimelineCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class TimelineParsing : public ::testing::TestWithParam<TimelineCase> {};
 
 TEST_P(TimelineParsing, ParsesOrRefuses) {
@@ -39,6 +41,8 @@ struct AtCase {
   std::uint64_t ms;
   Scenario expected;
 };
+
+void PrintTo(const AtCase& c, std::ostream* os) { *os << c.timeline << " at " << c.ms; }
 
 class TimelineAt : public ::testing::TestWithParam<AtCase> {};
 

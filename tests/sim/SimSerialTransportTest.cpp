@@ -45,6 +45,8 @@ struct NameCase {
   bool handled;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
+
 class SimPortNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(SimPortNames, OnlySimNamesAreServed) {
