@@ -1,0 +1,78 @@
+#include "app/AboutDialog.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/AppInfo.h"
+#include "app/Widgets.h"
+
+static void initAboutPictures() { Q_INIT_RESOURCE(dialog_pictures); }
+
+namespace kelvaro::ui {
+namespace {
+
+constexpr QSize kIconSize(80, 70);
+
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  initAboutPictures();
+  setWindowTitle(QStringLiteral("About"));
+  setObjectName(QStringLiteral("TAboutBox"));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(QFont(QStringLiteral("MS Sans Serif")));
+
+  Panel1 = named(new QFrame(this), "Panel1");
+  // Lowered outside, raised inside: the groove of a bevelled panel.
+  Panel1->setFrameShape(QFrame::Box);
+  Panel1->setFrameShadow(QFrame::Sunken);
+
+  ProductName =
+      named(new QLabel(AppInfo::productName(), Panel1), "ProductName", AppInfo::productName());
+  Version = named(new QLabel(AppInfo::versionText(), Panel1), "Version", AppInfo::versionText());
+
+  ProgramIcon = named(new QLabel(Panel1), "ProgramIcon", QStringLiteral("Program picture"));
+  ProgramIcon->setFixedSize(kIconSize);
+  // The 32 x 32 picture is stretched to the control, as the box was designed; without smoothing,
+  // so that its pixels stay crisp.
+  const qreal ratio = devicePixelRatioF();
+  QPixmap icon(QStringLiteral(":/dialogs/program_icon.png"));
+  icon = icon.scaled(kIconSize * ratio, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  icon.setDevicePixelRatio(ratio);
+  ProgramIcon->setPixmap(icon);
+
+  auto* panel = new QGridLayout(Panel1);
+  panel->setContentsMargins(14, 14, 14, 14);
+  panel->setVerticalSpacing(8);
+  panel->addWidget(ProductName, 0, 0, Qt::AlignLeft);
+  panel->addWidget(Version, 1, 0, Qt::AlignLeft);
+  panel->setRowMinimumHeight(2, 24);
+  panel->addWidget(ProgramIcon, 3, 1, Qt::AlignRight | Qt::AlignBottom);
+  panel->setRowStretch(2, 1);
+  panel->setColumnStretch(0, 1);
+  panel->setColumnMinimumWidth(0, 150);
+
+  OKButton = named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
+  OKButton->setDefault(true);
+  OKButton->setMinimumSize(92, 30);
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(OKButton);
+  buttons->addStretch(1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 10);
+  layout->addWidget(Panel1, 1);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+}  // namespace kelvaro::ui

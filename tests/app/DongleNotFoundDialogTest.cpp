@@ -1,0 +1,145 @@
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "app/DongleNotFoundDialog.h"
+#include "app/SerialPortListDialog.h"
+#include "platform/PortCatalog.h"
+
+namespace kelvaro::ui {
+namespace {
+
+SerialPortRecord port(const char* path, const char* description, quint16 vid, quint16 pid) {
+  SerialPortRecord record;
+  record.portName = QString::fromLatin1(path);
+  record.description = QString::fromLatin1(description);
+  record.friendlyName = friendlyPortName(record.description, record.portName.section(u'/', -1));
+  record.manufacturer = QStringLiteral("Maker");
+  record.location = QStringLiteral("usb 1-2:1.0");
+  record.vendorId = vid;
+  record.productId = pid;
+  record.hasVidPid = true;
+  return record;
+}
+
+TEST(DongleNotFoundDialogTest, HelpTextHasNineteenLinesWithOneAmpersand) {
+  FixedPortCatalog catalog;
+  TErrorDlg dialog(catalog, nullptr);
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Error"));
+  const QStringList lines = dialog.Label1->text().split(u'\n');
+  ASSERT_EQ(lines.size(), 19);
+  const struct {
+    int line;
+    const char* text;
+  } cases[] = {
+      {0, "KELVARO Monitor App cannot find the Bluetooth Dongle!"},
+      {1, " "},
+      {4, "1. Is the dongle inserted into the USB port?"},
+      {7, "    For driver installation, please see instructions."},
+      {13, " b. Open the Device manager by bellow button. "},
+      {14, "    Click on and expand \"Ports (COM&LPT) "},
+      {16, "    as per the image on the right "},
+      {18, " e. Click OK and start the app again"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(lines[c.line], QString::fromLatin1(c.text)) << c.line;
+  EXPECT_FALSE(dialog.Label1->text().contains(u'\r'));
+  EXPECT_TRUE(dialog.Label1->font().bold());
+}
+
+TEST(DongleNotFoundDialogTest, ButtonsAndHiddenTemplateButtons) {
+  FixedPortCatalog catalog;
+  TErrorDlg dialog(catalog, nullptr);
+  const struct {
+    const char* name;
+    const char* caption;
+    bool visible;
+  } cases[] = {
+      {"Button1", "Open Device Manager", true},
+      {"ButtonSetCom", "Set Com Port", true},
+      {"OKBtn", "OK", true},
+      {"CancelBtn", "Cancel", false},
+      {"HelpBtn", "&Help", false},
+  };
+  for (const auto& c : cases) {
+    auto* button = dialog.findChild<QPushButton*>(QString::fromLatin1(c.name));
+    ASSERT_NE(button, nullptr) << c.name;
+    EXPECT_EQ(button->text(), QString::fromLatin1(c.caption)) << c.name;
+    EXPECT_EQ(!button->isHidden(), c.visible) << c.name;
+    EXPECT_FALSE(button->accessibleName().isEmpty()) << c.name;
+  }
+  EXPECT_EQ(dialog.ButtonSetCom->toolTip(), QStringLiteral("Close and open program after changes"));
+  EXPECT_TRUE(dialog.OKBtn->isDefault());
+}
+
+TEST(DongleNotFoundDialogTest, EmbeddedPictureDecodesToItsSizeAndIsShownWhole) {
+  QString error;
+  const QImage picture = dongleLocationPicture(&error);
+  ASSERT_FALSE(picture.isNull()) << error.toStdString();
+  QImage byQt;
+  ASSERT_TRUE(byQt.load(QStringLiteral(":/dialogs/dongle_port.jpg")));
+  EXPECT_EQ(picture.size(), byQt.size());
+
+  FixedPortCatalog catalog;
+  TErrorDlg dialog(catalog, nullptr);
+  const QSizeF shown = dialog.Image1->pixmap().deviceIndependentSize();
+  ASSERT_FALSE(shown.isEmpty());
+  EXPECT_NEAR(shown.width() / shown.height(),
+              static_cast<double>(picture.width()) / picture.height(), 0.02);
+  EXPECT_LE(shown.width(), dialog.Image1->width());
+  EXPECT_LE(shown.height(), dialog.Image1->height());
+}
+
+TEST(DongleNotFoundDialogTest, DeviceManagerButtonListsThePortsWithTheDongleInBold) {
+  FixedPortCatalog catalog({port("/dev/ttyUSB0", "FT232R USB UART", 0x0403, 0x6001),
+                            port("/dev/ttyACM0", "Low Energy Dongle", 0x2458, 0x0001)});
+  TErrorDlg dialog(catalog, nullptr);
+  int rows = -1;
+  testing::onNextModal<SerialPortListDialog>([&](SerialPortListDialog* list) {
+    rows = list->PortTable->rowCount();
+    EXPECT_EQ(list->PortTable->item(1, 0)->text(), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(list->PortTable->item(1, 4)->text(), QStringLiteral("2458:0001"));
+    EXPECT_TRUE(list->PortTable->item(1, 0)->font().bold());
+    EXPECT_FALSE(list->PortTable->item(0, 0)->font().bold());
+    list->ButtonClose->click();
+  });
+  dialog.Button1->click();
+  EXPECT_EQ(rows, 2);
+}
+
+TEST(DongleNotFoundDialogTest, PortListRefreshShowsAPortPluggedInSince) {
+  FixedPortCatalog catalog;
+  SerialPortListDialog list(catalog);
+  EXPECT_EQ(list.PortTable->rowCount(), 0);
+  catalog.setPorts({port("/dev/ttyACM0", "Low Energy Dongle", 0x2458, 0x0001)});
+  list.ButtonRefresh->click();
+  ASSERT_EQ(list.PortTable->rowCount(), 1);
+  EXPECT_EQ(list.PortTable->item(0, 1)->text(), QStringLiteral("Low Energy Dongle"));
+}
+
+TEST(DongleNotFoundDialogTest, SetComPortRunsThePortSetupOverTheDialogAndOkCloses) {
+  FixedPortCatalog catalog;
+  QWidget* setupParent = nullptr;
+  TErrorDlg dialog(catalog, [&](QWidget* over) { setupParent = over; });
+  testing::onNextModal<TErrorDlg>([](TErrorDlg* shown) {
+    shown->ButtonSetCom->click();
+    shown->OKBtn->click();
+  });
+  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+  EXPECT_EQ(setupParent, &dialog);
+}
+
+TEST(DongleNotFoundDialogTest, HasAFixedSize) {
+  FixedPortCatalog catalog;
+  TErrorDlg dialog(catalog, nullptr);
+  dialog.show();
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+}  // namespace
+}  // namespace kelvaro::ui
