@@ -1,7 +1,7 @@
 #include <QComboBox>
 #include <QDir>
-#include <QGroupBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -10,6 +10,7 @@
 
 #include "DialogTestSupport.h"
 #include "app/ComSetupDialog.h"
+#include "app/DongleNotFoundDialog.h"
 #include "base/ConsoleLog.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
@@ -182,6 +183,21 @@ TEST_F(EditPortSettingsTest, RefusedWriteReachesTheErrorReport) {
   kelvaro::testing::onNextModal<TComSetupFrm>(
       [](TComSetupFrm* dialog) { dialog->ButtonCancel->click(); });
   EXPECT_THROW(EditPortSettings(nullptr, catalog_, selection_), Error);
+}
+
+TEST_F(EditPortSettingsTest, SetComPortOfTheDongleDialogStoresTheChoice) {
+  port_.close();  // as after a failed start: the choice waits for the next start
+  kelvaro::testing::onNextModal<TErrorDlg>([](TErrorDlg* error) {
+    kelvaro::testing::onNextModal<TComSetupFrm>([](TComSetupFrm* setup) {
+      setup->ComboPort->setCurrentText(QStringLiteral("/dev/ttyACM1"));
+      setup->ButtonOK->click();
+    });
+    error->ButtonSetCom->click();
+    error->OKBtn->click();
+  });
+  showDongleNotFoundDialog(nullptr, catalog_, selection_);
+  EXPECT_EQ(port_.openCount, 1) << "a closed port is not opened by the setup";
+  EXPECT_TRUE(iniText().startsWith("[ComPort1]\nPort=/dev/ttyACM1\n")) << iniText().constData();
 }
 
 }  // namespace

@@ -133,6 +133,18 @@ TEST(DongleNotFoundDialogTest, SetComPortRunsThePortSetupOverTheDialogAndOkClose
   EXPECT_EQ(setupParent, &dialog);
 }
 
+TEST(DongleNotFoundDialogTest, TabGoesFromTheToolsToOk) {
+  FixedPortCatalog catalog;
+  TErrorDlg dialog(catalog, nullptr);
+  const QList<QWidget*> expected{dialog.Button1, dialog.ButtonSetCom, dialog.OKBtn, dialog.Button1};
+  QWidget* w = expected.first();
+  for (int i = 1; i < expected.size(); ++i) {
+    w = w->nextInFocusChain();
+    while (!(w->focusPolicy() & Qt::TabFocus) || w->isHidden()) w = w->nextInFocusChain();
+    EXPECT_EQ(w, expected[i]) << i;
+  }
+}
+
 TEST(DongleNotFoundDialogTest, HasAFixedSize) {
   FixedPortCatalog catalog;
   TErrorDlg dialog(catalog, nullptr);
