@@ -1,0 +1,286 @@
+#include "link/ConnectionProcedure.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/ConsoleLog.h"
+#include "base/Errors.h"
+#include "link/CommandSender.h"
+#include "link/Dispatcher.h"
+#include "link/LinkState.h"
+#include "link/ScanList.h"
+#include "link/Stopwatch.h"
+#include "platform/SerialTransport.h"
+
+namespace kelvaro {
+
+namespace {
+
+using Button = ConnectionView::Button;
+
+constexpr int kDeviceIdDigits = 12;
+// Long waits are cut into slices this short so that a closing window does not have to wait for
+// the end of a 5-second dongle restart.
+constexpr std::uint32_t kSliceMs = 10;
+
+// Runs a function when the scope ends, however it ends.
+template <typename F>
+class ScopeExit {
+ public:
+  explicit ScopeExit(F f) : f_(std::move(f)) {}
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+  ~ScopeExit() { f_(); }
+
+ private:
+  F f_;
+};
+
+bool isHexDigit(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+}
+
+// The connect command takes the first 12 characters as the address; anything else sends nothing.
+bool isDeviceIdText(const QString& text) {
+  if (text.size() < kDeviceIdDigits) return false;
+  return std::all_of(text.cbegin(), text.cbegin() + kDeviceIdDigits, isHexDigit);
+}
+
+}  // namespace
+
+ConnectionProcedure::ConnectionProcedure(CommandSender& commands, LinkState& link,
+                                         ScanList& scanList, ScanView& scanView,
+                                         ConnectionView& view, SerialTransport& port,
+                                         std::function<bool()> reopenPort, Waiter& waiter,
+                                         const tTimer& stopwatch, ConsoleLog& console,
+                                         std::uint32_t& notificationCount)
+    : commands_(commands),
+      link_(link),
+      scanList_(scanList),
+      scanView_(scanView),
+      view_(view),
+      port_(port),
+      reopenPort_(std::move(reopenPort)),
+      waiter_(waiter),
+      stopwatch_(stopwatch),
+      console_(console),
+      notificationCount_(notificationCount) {}
+
+void ConnectionProcedure::beginBusy() { busy_ = true; }
+
+void ConnectionProcedure::endBusy() {
+  if (!busy_) return;
+  busy_ = false;
+  if (!abandoned_) view_.setBusy(QString());
+}
+
+void ConnectionProcedure::setBusyText(const QString& activity) {
+  if (!abandoned_) view_.setBusy(activity);
+}
+
+void ConnectionProcedure::pause(std::uint32_t ms) {
+  const std::uint32_t begin = stopwatch_.Tick();
+  while (!abandoned_) {
+    const std::uint32_t elapsed = tTimer::Diff(begin, stopwatch_.Tick());
+    if (elapsed >= ms) break;
+    waiter_.WaitMs(static_cast<std::uint16_t>(std::min(ms - elapsed, kSliceMs)));
+  }
+}
+
+template <typename Send>
+bool ConnectionProcedure::phase(std::int32_t& flag, Send send, const QString& activity,
+                                const char* okLine, const char* errorLine,
+                                const char* timeoutLine) {
+  setBusyText(activity);
+  flag = 0;
+  send();
+  for (int waits = 0; flag == 0 && waits < kMaxPolls && !abandoned_; ++waits) {
+    waiter_.WaitMs(kPollMs);
+  }
+  // A closing window is not a failure of the dongle: no trace for it.
+  if (abandoned_) return false;
+  const char* line = flag == 1 ? okLine : flag == 0 ? timeoutLine : errorLine;
+  console_.append(QString::fromLatin1(line));
+  return flag == 1;
+}
+
+bool ConnectionProcedure::connectPhases(const QString& deviceId) {
+  if (!isDeviceIdText(deviceId)) {
+    // The sender refuses the text with its own trace line; waiting 3 s for an answer to a
+    // command that was never written would only hide that.
+    commands_.sendConnectDirect(deviceId);
+    console_.append(QStringLiteral("Connect Faze1 ERR"));
+    return false;
+  }
+  // The Set1 write of phase 2 goes out while the link is still being set up; phase 2 waits only
+  // for the link, and phase 3 writes it again.
+  return phase(
+             link_.ConnectResult, [&] { commands_.sendConnectDirect(deviceId); },
+             QStringLiteral("Connecting to %1").arg(deviceId), "**** Connect send OK",
+             "Connect Faze1 ERR", "Connect Faze1 Timeout") &&
+         phase(
+             link_.ConnectionStatus, [&] { commands_.sendSet1(); },
+             QStringLiteral("Waiting for the link to %1").arg(deviceId), "**** Connect faze2 OK",
+             "Connect ERR", "Connect Timeout") &&
+         phase(
+             link_.Set1Result, [&] { commands_.sendSet1(); }, QStringLiteral("Setting up the belt"),
+             "**** Set1 OK", "Set1 ERR", "Set1 Timeout") &&
+         phase(
+             link_.Set2Result, [&] { commands_.sendSet2(); },
+             QStringLiteral("Switching notifications on"), "**** Set2 OK", "Set2 ERR",
+             "Set2 Timeout");
+}
+
+bool ConnectionProcedure::Pripoj(const QString& deviceId) {
+  if (!canStart()) return false;
+  ScopeExit done([this] { endBusy(); });
+  beginBusy();
+  return connectPhases(deviceId);
+}
+
+void ConnectionProcedure::ButtonConnectClick() {
+  if (!canStart() || scanList_.ScanCount() < 1) return;
+  connectClick(Target::Selected);
+}
+
+void ConnectionProcedure::ButtonLastIDt2Click() {
+  if (!canStart()) return;
+  connectClick(Target::Last);
+}
+
+void ConnectionProcedure::connectClick(Target target) {
+  const QString deviceId =
+      target == Target::Selected ? view_.selectedDeviceId() : view_.EditLastIDText();
+  ScopeExit done([this] { endBusy(); });
+  beginBusy();
+  view_.resetGraphSlot();
+  view_.setButtonEnabled(Button::ButtonConnect, false);
+
+  bool connected = false;
+  try {
+    connected = connectPhases(deviceId);
+  } catch (...) {
+    if (!abandoned_) view_.setButtonEnabled(Button::ButtonConnect, true);
+    throw;
+  }
+  if (abandoned_) return;
+  if (!connected) {
+    view_.setButtonEnabled(Button::ButtonConnect, true);
+    endBusy();
+    view_.showWarning(kConnectFailedText);
+    return;
+  }
+
+  view_.showLiveGraphPage();
+  if (target == Target::Selected) {
+    view_.setEditLastIDText(deviceId);
+    view_.setEditMacText(view_.EditLastIDText());
+  }
+  view_.resetGraphSlot();
+  // Notifications that arrive while the link settles are drawn, then wiped.
+  setBusyText(QStringLiteral("Connected to %1").arg(deviceId));
+  pause(kSettleMs);
+  if (abandoned_) return;
+  view_.ClearLiveGraph();
+}
+
+void ConnectionProcedure::ButtonAutoConnClick() {
+  if (!canStart()) return;
+  view_.setButtonEnabled(Button::ButtonAutoConn, false);
+  ScopeExit done([this] {
+    endBusy();
+    if (!abandoned_) view_.setButtonEnabled(Button::ButtonAutoConn, true);
+  });
+  beginBusy();
+  connectPhases(view_.EditMacText());
+}
+
+void ConnectionProcedure::resetDongle() {
+  view_.setButtonEnabled(Button::ButtonReset, false);
+  try {
+    console_.append(QStringLiteral("*** Cekejte ***"));
+    setBusyText(QStringLiteral("Resetting the dongle"));
+    commands_.sendReset();
+    // The dongle restarts, which takes its serial port away and brings it back.
+    pause(kResetRestartMs);
+    if (abandoned_) return;
+    setBusyText(QStringLiteral("Reopening the port"));
+    port_.close();
+    pause(kReopenDelayMs);
+    if (abandoned_) return;
+    if (!reopenPort_()) {
+      throw Error(QStringLiteral("Cannot open %1 again after the dongle reset: %2")
+                      .arg(port_.portName(), port_.errorString())
+                      .toStdString());
+    }
+  } catch (...) {
+    // Enabled again so that a failed reset can be tried again.
+    if (!abandoned_) view_.setButtonEnabled(Button::ButtonReset, true);
+    throw;
+  }
+  view_.setButtonEnabled(Button::ButtonReset, true);
+  console_.append(QStringLiteral("*** Hotovo ***"));
+}
+
+void ConnectionProcedure::ButtonResetClick() {
+  if (!canStart()) return;
+  ScopeExit done([this] { endBusy(); });
+  beginBusy();
+  resetDongle();
+}
+
+void ConnectionProcedure::ButtonReset2Click() {
+  if (!canStart()) return;
+  static constexpr Button kButtons[] = {Button::ButtonReset2, Button::ButtonConnect,
+                                        Button::ButtonLastIDt2};
+  for (const Button b : kButtons) view_.setButtonEnabled(b, false);
+  // Enabled again even when nothing has been heard yet ("Connect Selected" then does nothing),
+  // and after a failure too, so that the user can try again.
+  ScopeExit done([this] {
+    endBusy();
+    if (abandoned_) return;
+    for (const Button b : kButtons) view_.setButtonEnabled(b, true);
+  });
+  beginBusy();
+  resetDongle();
+  if (abandoned_) return;
+  emptyScanList();
+  commands_.sendDiscover();
+}
+
+void ConnectionProcedure::Button20Click() {
+  if (!canStart()) return;
+  view_.showConnectionPage();
+  view_.setButtonEnabled(Button::ButtonConnect, false);
+  view_.setButtonEnabled(Button::ButtonLastIDt2, false);
+  // The old connection's count and list are forgotten even when the disconnect cannot be
+  // written, so that the next connection zeroes the forces again at its tenth notification.
+  const auto forget = [this] {
+    notificationCount_ = 0;
+    emptyScanList();
+  };
+  try {
+    commands_.sendDisconnect();
+  } catch (...) {
+    forget();
+    throw;
+  }
+  forget();
+  // The first device heard enables the connect buttons again.
+  commands_.sendDiscover();
+}
+
+void ConnectionProcedure::emptyScanList() {
+  scanList_.clear();
+  scanView_.setRowCount(1);
+}
+
+void ConnectionProcedure::ButtonBLEDisClick() { commands_.sendDisconnect(); }
+void ConnectionProcedure::Button8Click() { commands_.sendConnectDirect(view_.EditMacText()); }
+void ConnectionProcedure::Button10Click() { commands_.sendSet1(); }
+void ConnectionProcedure::Button12Click() { commands_.sendSet2(); }
+void ConnectionProcedure::Button9Click() { commands_.sendDiscover(); }
+void ConnectionProcedure::Button7Click() { commands_.sendEndProcedure(); }
+
+}  // namespace kelvaro
