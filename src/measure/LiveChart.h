@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QFont>
+#include <QPixmap>
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "measure/LiveGraphModel.h"
+
+class QPainter;
+
+namespace kelvaro {
+
+// The live chart Chart1: a sweep display of LiveGraphModel. The axes, grid, labels and legend
+// are drawn once into a cached picture; a plotted sample repaints only the narrow strip of pixels
+// around the point it changed, and the strips of one screen frame are merged into one repaint,
+// so that plotting hundreds of samples a second costs little. A change of a range, of the shown
+// series or of the size repaints the whole chart once. render() draws the same picture onto any
+// painter, for printing and export.
+//
+// Mouse: a press of any button starts a cursor measurement (pressed()); movement without the
+// left button held reports the position and the distance from the press (moved()). Dragging
+// with the left button draws a band; released to the right and down of its start it zooms into
+// the band, released to the left or up it undoes the zoom. Nothing else changes while the left
+// button is held.
+class LiveChart : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit LiveChart(QWidget* parent = nullptr);
+
+  const livegraph::LiveGraphModel& model() const { return model_; }
+
+  // The window's first showing: 501 zero points per series.
+  void createPoints();
+
+  // The road of one measurement: plotSample, then (after the activity step) advanceSlot, then
+  // (after the recorder) wrapSlot for every notification.
+  void plotSample(double force1Grams, double force2Grams, double accelX, double accelY,
+                  double accelZ);
+  void advanceSlot() { model_.advanceSlot(); }
+  void wrapSlot() { model_.wrapSlot(); }
+  void resetSlot() { model_.resetSlot(); }
+  int graphSlot() const { return model_.graphSlot(); }
+  void clearLiveGraph();
+
+  // The "Settings" page. A refused limit throws Error with the refusal message and leaves the
+  // axis as it was.
+  void setSeriesVisible(int series, bool visible);
+  void setAutomatic(livegraph::Axis axis, bool automatic);
+  void setAxisMaximum(livegraph::Axis axis, double maximum);
+  void setAxisMinimum(livegraph::Axis axis, double minimum);
+  void unzoom();
+
+  // Draws the whole chart as displayed (shown series, ranges, zoom) into a logical area of
+  // `size` on `painter`, whatever the painter's device and transform.
+  void render(QPainter& painter, const QSize& size) const;
+
+  // Pixel <-> value conversion for the chart at its current size.
+  livegraph::PlotMapping mapping() const;
+
+  // Hands the repaints collected for the current frame to Qt now instead of at the frame tick.
+  void flushRepaint();
+
+ signals:
+  // Texts for Edit7 and Edit8 after a press.
+  void pressed(const QString& edit7, const QString& edit8);
+  // Texts for EditPosX, EditPosY, Edit7 and Edit8 after a movement without the left button.
+  void moved(const QString& editPosX, const QString& editPosY, const QString& edit7,
+             const QString& edit8);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  struct AxisLabels {
+    livegraph::AxisTicks ticks;
+    std::vector<QString> texts;
+    double widest = 0.0;
+  };
+  struct LegendEntry {
+    int series = 0;
+    QRectF area;
+  };
+  struct Layout {
+    QSizeF size;
+    livegraph::PlotMapping mapping;
+    AxisLabels bottom;
+    AxisLabels left;
+    AxisLabels right;
+    QRectF bottomTitle;
+    QRectF leftTitle;
+    QRectF legend;
+    std::vector<LegendEntry> legendEntries;
+  };
+  // Logical x-intervals waiting to be repainted; full-height strips.
+  struct Span {
+    int left = 0;
+    int right = 0;
+  };
+
+  Layout computeLayout(const QSizeF& size) const;
+  void drawBackground(QPainter& painter, const Layout& layout) const;
+  void drawSeries(QPainter& painter, const livegraph::PlotMapping& mapping, double fromX,
+                  double toX) const;
+  void drawBand(QPainter& painter) const;
+
+  const Layout& layout() const;
+  void ensureBackground();
+  // Compares the model's ranges with those the chart is laid out for; repaints all on a change.
+  bool checkRanges();
+  void invalidateAll();
+  void markDirty(int left, int right);
+  void markSlotDirty(int slot);
+  void startFrame();
+  QRect bandRect() const;
+
+  livegraph::LiveGraphModel model_;
+  QFont labelFont_;
+  QFont titleFont_;
+  mutable Layout layout_;
+  mutable bool layoutValid_ = false;
+  QPixmap background_;
+  bool backgroundValid_ = false;
+
+  std::array<Span, 4> spans_{};
+  int spanCount_ = 0;
+  bool fullDirty_ = false;
+  QTimer frameTimer_;
+
+  bool banding_ = false;
+  QPointF bandStart_;
+  QPointF bandEnd_;
+};
+
+}  // namespace kelvaro

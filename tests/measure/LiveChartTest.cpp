@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBackingStore>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QSignalSpy>
+#include <QTest>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "base/Errors.h"
+#include "measure/LiveChart.h"
+
+namespace kelvaro {
+namespace {
+
+using livegraph::Axis;
+using livegraph::kAccelX;
+using livegraph::kAccelY;
+using livegraph::kAccelZ;
+using livegraph::kForce1;
+using livegraph::kForce2;
+using livegraph::ValueRange;
+
+// Records the region of every paint, to see what a sample repaints.
+class RecordingChart : public LiveChart {
+ public:
+  std::vector<QRegion> painted;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    painted.push_back(event->region());
+    LiveChart::paintEvent(event);
+  }
+};
+
+void send(QWidget& w, QEvent::Type type, QPointF pos, Qt::MouseButton button,
+          Qt::MouseButtons buttons) {
+  QMouseEvent e(type, pos, w.mapToGlobal(pos), button, buttons, Qt::NoModifier);
+  QApplication::sendEvent(&w, &e);
+}
+
+void plotAndStep(LiveChart& c, double f1, double f2, double ax, double ay, double az) {
+  c.plotSample(f1, f2, ax, ay, az);
+  c.advanceSlot();
+  c.wrapSlot();
+}
+
+void showAll(LiveChart& c) {
+  for (int s : {kForce1, kForce2, kAccelX, kAccelY, kAccelZ}) c.setSeriesVisible(s, true);
+}
+
+// The colour nearest to `want` within two device pixels of a logical point.
+int distanceNear(const QImage& img, QPointF logical, QColor want) {
+  const double dpr = img.devicePixelRatio();
+  const int cx = static_cast<int>(std::floor(logical.x() * dpr));
+  const int cy = static_cast<int>(std::floor(logical.y() * dpr));
+  int best = 1 << 30;
+  for (int dy = -2; dy <= 2; ++dy) {
+    for (int dx = -2; dx <= 2; ++dx) {
+      const QPoint p(cx + dx, cy + dy);
+      if (!img.rect().contains(p)) continue;
+      const QColor c = img.pixelColor(p);
+      const int d = std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+                    std::abs(c.blue() - want.blue());
+      best = std::min(best, d);
+    }
+  }
+  return best;
+}
+
+QColor colourOf(int series) {
+  const auto& s = livegraph::kSeriesStyles[static_cast<std::size_t>(series)];
+  return QColor(s.red, s.green, s.blue);
+}
+
+QImage renderAt(const LiveChart& c, double dpr) {
+  QImage img((QSizeF(c.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+  img.setDevicePixelRatio(dpr);
+  img.fill(Qt::black);
+  QPainter p(&img);
+  c.render(p, c.size());
+  return img;
+}
+
+TEST(LiveChartTest, IsChart1WithACrossPointer) {
+  LiveChart c;
+  EXPECT_EQ(c.objectName(), "Chart1");
+  EXPECT_EQ(c.cursor().shape(), Qt::CrossCursor);
+}
+
+TEST(LiveChartTest, RenderDrawsEachShownSeriesInItsColourWhereItsValuesLie) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  showAll(c);
+  c.setAxisMaximum(Axis::Left, 1000);
+  c.setAxisMaximum(Axis::Right, 1000);
+  c.setSeriesVisible(kAccelY, false);
+  for (int i = 0; i < 501; ++i) plotAndStep(c, 200, 800, 350, 500, 650);
+  const QImage img = renderAt(c, 2.0);
+  const livegraph::PlotMapping m = c.mapping();
+  struct Case {
+    int series;
+    Axis axis;
+    double value;
+  };
+  for (const Case& k : {Case{kForce1, Axis::Left, 200}, Case{kForce2, Axis::Left, 800},
+                        Case{kAccelX, Axis::Right, 350}, Case{kAccelZ, Axis::Right, 650}}) {
+    SCOPED_TRACE(k.series);
+    EXPECT_LE(distanceNear(img, m.toPixel(250, k.axis, k.value), colourOf(k.series)), 12);
+  }
+  EXPECT_GT(distanceNear(img, m.toPixel(250, Axis::Right, 500), colourOf(kAccelY)), 100)
+      << "a hidden series is not drawn";
+  EXPECT_EQ(img.pixelColor(4, 4), QColor(Qt::white)) << "white background";
+}
+
+TEST(LiveChartTest, ValuesAboveAFixedMaximumAreDrawnAboveThePlot) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAxisMaximum(Axis::Left, 500);
+  for (int i = 0; i < 501; ++i) plotAndStep(c, 512, 0, 0, 0, 0);
+  const livegraph::PlotMapping m = c.mapping();
+  const QPointF at = m.toPixel(250, Axis::Left, 512);
+  ASSERT_LT(at.y(), m.plot.top() - 3);
+  ASSERT_GT(at.y(), 2);
+  EXPECT_LE(distanceNear(renderAt(c, 1.0), at, colourOf(kForce1)), 12);
+}
+
+TEST(LiveChartTest, AutoscaleFitsTheShownSeriesAndRedrawsWithTheNewRange) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAutomatic(Axis::Left, true);
+  for (int i = 0; i < 501; ++i) plotAndStep(c, 100 + i, 0, 0, 0, 0);
+  c.setSeriesVisible(kForce2, false);
+  EXPECT_EQ(c.mapping().left, (ValueRange{100, 600}));
+  const QImage img = renderAt(c, 1.0);
+  EXPECT_LE(distanceNear(img, c.mapping().toPixel(400, Axis::Left, 500), colourOf(kForce1)), 12);
+}
+
+TEST(LiveChartTest, RefusedLimitThrowsTheMessageAndKeepsTheAxis) {
+  LiveChart c;
+  c.createPoints();
+  c.setAxisMinimum(Axis::Left, 45000);
+  try {
+    c.setAxisMaximum(Axis::Left, 10);
+    FAIL() << "no refusal";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Axis Maximum Value must be >= Minimum");
+  }
+  try {
+    c.setAxisMinimum(Axis::Right, 70000);
+    FAIL() << "no refusal";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Axis Minimum Value must be <= Maximum");
+  }
+  EXPECT_EQ(c.mapping().left, (ValueRange{45000, 65535}));
+  EXPECT_EQ(c.mapping().right, (ValueRange{0, 65535}));
+}
+
+TEST(LiveChartTest, PressAt100And20Point5ThenMoveTo160GivesTheCursorTexts) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAxisMaximum(Axis::Left, 100);
+  QSignalSpy pressed(&c, &LiveChart::pressed);
+  QSignalSpy moved(&c, &LiveChart::moved);
+  const livegraph::PlotMapping m = c.mapping();
+  const QPointF at = m.toPixel(100, Axis::Left, 20.5);
+  send(c, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+  ASSERT_EQ(pressed.count(), 1);
+  EXPECT_EQ(pressed[0][0].toString(), "100.00 s");
+  EXPECT_EQ(pressed[0][1].toString(), "20.50 bar ");
+  send(c, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton);
+  EXPECT_EQ(moved.count(), 0) << "the press texts stay until the pointer moves";
+
+  send(c, QEvent::MouseMove, m.toPixel(160, Axis::Left, 50.5), Qt::NoButton, Qt::NoButton);
+  ASSERT_EQ(moved.count(), 1);
+  EXPECT_EQ(moved[0][0].toString(), "160 ");          // EditPosX
+  EXPECT_EQ(moved[0][1].toString(), "51 g");          // EditPosY
+  EXPECT_EQ(moved[0][2].toString(), "60 (3000 ms)");  // Edit7
+  EXPECT_EQ(moved[0][3].toString(), "30 g");          // Edit8
+}
+
+TEST(LiveChartTest, NothingChangesWhileTheLeftButtonIsHeldThenTheBandZooms) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  const livegraph::PlotMapping before = c.mapping();
+  QSignalSpy pressed(&c, &LiveChart::pressed);
+  QSignalSpy moved(&c, &LiveChart::moved);
+  const QPointF start = before.toPixel(100, Axis::Left, 40000);
+  const QPointF end = before.toPixel(300, Axis::Left, 20000);
+  send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_EQ(pressed.count(), 1) << "a left press measures too";
+  for (double t : {0.25, 0.5, 1.0}) {
+    send(c, QEvent::MouseMove, start + (end - start) * t, Qt::NoButton, Qt::LeftButton);
+  }
+  EXPECT_EQ(moved.count(), 0);
+  EXPECT_FALSE(c.model().isZoomed());
+  EXPECT_EQ(c.mapping().bottom, before.bottom);
+
+  send(c, QEvent::MouseButtonRelease, end, Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(c.model().isZoomed());
+  const livegraph::PlotMapping zoomed = c.mapping();
+  EXPECT_NEAR(zoomed.bottom.minimum, 100, 0.01);
+  EXPECT_NEAR(zoomed.bottom.maximum, 300, 0.01);
+  EXPECT_NEAR(zoomed.left.minimum, 20000, 1);
+  EXPECT_NEAR(zoomed.left.maximum, 40000, 1);
+
+  c.unzoom();
+  EXPECT_FALSE(c.model().isZoomed());
+  EXPECT_EQ(c.mapping().bottom, (ValueRange{0, 500}));
+  EXPECT_EQ(c.mapping().left, (ValueRange{0, 65535}));
+}
+
+TEST(LiveChartTest, DraggingBackToTheLeftUndoesTheZoomAndAClickDoesNotZoom) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAxisMaximum(Axis::Left, 100);
+  const QPointF p = c.mapping().toPixel(200, Axis::Left, 50);
+  send(c, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+  send(c, QEvent::MouseButtonRelease, p + QPointF(3, 3), Qt::LeftButton, Qt::NoButton);
+  EXPECT_FALSE(c.model().isZoomed());
+
+  send(c, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+  send(c, QEvent::MouseButtonRelease, p + QPointF(120, 80), Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(c.model().isZoomed());
+  send(c, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+  send(c, QEvent::MouseButtonRelease, p - QPointF(60, 0), Qt::LeftButton, Qt::NoButton);
+  EXPECT_FALSE(c.model().isZoomed());
+}
+
+class LiveChartPaintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    chart.resize(1050, 600);
+    chart.createPoints();
+    chart.setAxisMaximum(Axis::Left, 1000);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    settle();
+    chart.painted.clear();
+  }
+  // Hands the frame's repaints to Qt and lets it paint.
+  void settle() {
+    chart.flushRepaint();
+    QApplication::processEvents();
+    QApplication::processEvents();
+  }
+
+  RecordingChart chart;
+};
+
+TEST_F(LiveChartPaintTest, ASampleRepaintsOnlyANarrowStripAroundItsPoint) {
+  for (int i = 0; i < 250; ++i) chart.advanceSlot();
+  chart.plotSample(300, 0, 0, 0, 0);
+  EXPECT_TRUE(chart.painted.empty()) << "nothing is painted before the frame";
+  settle();
+  ASSERT_EQ(chart.painted.size(), 1u);
+  const QRect r = chart.painted[0].boundingRect();
+  const double x = chart.mapping().xToPixel(250);
+  EXPECT_LE(r.left(), x - 2);
+  EXPECT_GE(r.right(), x + 2);
+  EXPECT_LE(r.width(), 20);
+  EXPECT_EQ(r.height(), chart.height()) << "lines may leave the plot vertically";
+}
+
+TEST_F(LiveChartPaintTest, TheSamplesOfOneFrameArePaintedTogether) {
+  for (int i = 0; i < 8; ++i) plotAndStep(chart, 100 + 10 * i, 0, 0, 0, 0);
+  settle();
+  ASSERT_EQ(chart.painted.size(), 1u);
+  EXPECT_EQ(chart.painted[0].rectCount(), 1);
+  const QRect r = chart.painted[0].boundingRect();
+  EXPECT_LE(r.left(), chart.mapping().xToPixel(0) - 2);
+  EXPECT_GE(r.right(), chart.mapping().xToPixel(8) + 2);
+  EXPECT_LT(r.width(), 40);
+}
+
+TEST_F(LiveChartPaintTest, ARangeChangeRepaintsTheWholeChartOnce) {
+  chart.setAutomatic(Axis::Left, true);
+  settle();
+  chart.painted.clear();
+  plotAndStep(chart, 500, 0, 0, 0, 0);
+  plotAndStep(chart, 700, 0, 0, 0, 0);
+  settle();
+  ASSERT_EQ(chart.painted.size(), 1u);
+  EXPECT_EQ(chart.painted[0].boundingRect(), chart.rect());
+}
+
+TEST_F(LiveChartPaintTest, StripPaintingMatchesAFullRender) {
+  showAll(chart);
+  settle();
+  for (int i = 0; i < 700; ++i) {
+    plotAndStep(chart, 400 + 300 * std::sin(i * 0.1), 200 + 100 * std::cos(i * 0.07),
+                30000 + 5000 * std::sin(i * 0.3), 20000, 40000 + 3000 * std::cos(i * 0.2));
+    if (i % 7 == 0) settle();
+  }
+  settle();
+  // What the strips left in the window's backing store, not a fresh paint.
+  QPaintDevice* store = chart.backingStore()->paintDevice();
+  ASSERT_EQ(store->devType(), QInternal::Image);
+  const QImage onScreen = static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(onScreen.size(), (QSizeF(chart.size()) * chart.devicePixelRatioF()).toSize());
+  QImage full(onScreen.size(), QImage::Format_RGB32);
+  full.setDevicePixelRatio(onScreen.devicePixelRatio());
+  {
+    QPainter p(&full);
+    chart.render(p, chart.size());
+  }
+  int differing = 0;
+  for (int y = 0; y < full.height(); ++y) {
+    for (int x = 0; x < full.width(); ++x) {
+      if (full.pixel(x, y) != onScreen.pixel(x, y)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
+}  // namespace kelvaro
