@@ -93,6 +93,16 @@ void RadioGroup::rebuild() {
     grid_->addWidget(b, rows > 0 ? i % rows : 0, rows > 0 ? i / rows : 0);
     if (i == index_) b->setChecked(true);
   }
+  // New buttons would otherwise land at the end of the window's Tab order. setTabOrder ignores
+  // widgets that take no focus, so the group takes Tab focus just while its buttons are chained.
+  const auto policy = focusPolicy();
+  setFocusPolicy(Qt::TabFocus);
+  QWidget* previous = this;
+  for (auto* b : buttons_.buttons()) {
+    QWidget::setTabOrder(previous, b);
+    previous = b;
+  }
+  setFocusPolicy(policy);
 }
 
 }  // namespace kelvaro::ui

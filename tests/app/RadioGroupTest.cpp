@@ -1,3 +1,4 @@
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -51,6 +52,23 @@ TEST(RadioGroup, RemovingItemsKeepsTheSelectionOnTheSameName) {
   EXPECT_EQ(group.itemIndex(), 1);
   group.removeItem(1);
   EXPECT_EQ(group.itemIndex(), -1);
+}
+
+TEST(RadioGroup, ReplacedItemsKeepTheGroupsPlaceInTheTabOrder) {
+  QWidget window;
+  auto* before = new QPushButton(QStringLiteral("before"), &window);
+  auto* group = new RadioGroup(QStringLiteral("Users"), &window);
+  auto* after = new QPushButton(QStringLiteral("after"), &window);
+  group->setItems({"a", "b"});
+  group->setItems({"c", "d", "e"});
+  QWidget* w = before->nextInFocusChain();
+  QStringList order;
+  while (w && w != after) {
+    if (auto* r = qobject_cast<QRadioButton*>(w); r && !r->isHidden()) order << r->text();
+    w = w->nextInFocusChain();
+  }
+  EXPECT_EQ(order, QStringList({"c", "d", "e"}));
+  EXPECT_EQ(w, after);
 }
 
 }  // namespace
