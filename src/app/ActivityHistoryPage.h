@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+
+class QCategoryAxis;
+class QChartView;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QPushButton;
+class QSpinBox;
+class QValueAxis;
+
+namespace kelvaro::ui {
+
+// The "Activity History" page: the chart of one user's sessions, page by page, with the totals
+// of all sessions below it. A passive view; the main window fills the chart and the totals.
+//
+// ChartActHist is empty at start with its title "TChart". The bottom axis is a category axis
+// whose labels sit on the points' sequence numbers (0, 1, ...), so the window adds one label per
+// point of Series4; it shows one page of SpinEdit2 points. Series5 is kept but never drawn and
+// has no legend entry. The totals are read-only.
+class ActivityHistoryPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ActivityHistoryPage(QWidget* parent = nullptr);
+
+  QChartView* ChartActHist = nullptr;
+  QLineSeries* Series4 = nullptr;
+  QLineSeries* Series3 = nullptr;
+  QLineSeries* Series5 = nullptr;
+  QCategoryAxis* AxisSessions = nullptr;
+  QValueAxis* AxisActivity = nullptr;
+  QValueAxis* AxisDuration = nullptr;
+
+  QLabel* LabelAktAvg = nullptr;
+  QLineEdit* EditAktAvg = nullptr;
+  QLabel* LabelAktSumTime = nullptr;
+  QLineEdit* EditAktSumTime = nullptr;
+  QLabel* LabelPocetAkt = nullptr;
+  QLineEdit* EditPocetAkt = nullptr;
+
+  QPushButton* ButtonOpenAktHist = nullptr;
+  QLabel* LabelSessionsPerPage = nullptr;
+  QSpinBox* SpinEdit2 = nullptr;
+  QGroupBox* GroupScrolling = nullptr;
+  QPushButton* BitBtn1 = nullptr;
+  QPushButton* BitBtn2 = nullptr;
+
+ private:
+  QChartView* buildChart();
+  QWidget* buildControls();
+};
+
+}  // namespace kelvaro::ui

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QCheckBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QSlider;
+class QValueAxis;
+
+namespace kelvaro::ui {
+
+// The "Activity Monitor" page: the activity chart, the session buttons, the current and average
+// activity, and the alarm level with its sound options. A passive view; the main window wires
+// every control and applies the settings over the defaults set here.
+//
+// Chart2 is empty at start. Its axes have neutral ranges until the window fits them to the data:
+// the bottom axis shows times of day, Series1 (force) is on the left axis, Series2 (motion) on
+// the right one.
+class ActivityMonitorPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ActivityMonitorPage(QWidget* parent = nullptr);
+
+  QChartView* Chart2 = nullptr;
+  QLineSeries* Series1 = nullptr;
+  QLineSeries* Series2 = nullptr;
+  QDateTimeAxis* AxisTime = nullptr;
+  QValueAxis* AxisForce = nullptr;
+  QValueAxis* AxisMotion = nullptr;
+
+  QPushButton* ButtonStartAct = nullptr;
+  QPushButton* ButtonStopAct = nullptr;
+
+  QLabel* LabelBeltActivity = nullptr;
+  QLabel* LabelAkt10 = nullptr;
+  QLabel* LabelSessionActivity = nullptr;
+  QLabel* LabelAktPrum = nullptr;
+
+  QLabel* LabelAlarmLevel = nullptr;
+  QLabel* LabelAlarmMin = nullptr;
+  QSlider* TrackBarAct = nullptr;
+  QLabel* LabelAlarmMax = nullptr;
+  QCheckBox* CheckBoxSound = nullptr;
+  QCheckBox* CheckBoxMute = nullptr;
+
+  // Show the automatic session thresholds read from the settings; hidden.
+  QLabel* LabelAktStart = nullptr;
+  QLabel* LabelAktStop = nullptr;
+
+ private:
+  QChartView* buildChart();
+  QWidget* buildControls();
+};
+
+}  // namespace kelvaro::ui
