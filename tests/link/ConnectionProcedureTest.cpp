@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,12 @@ using testing::FakeSerialTransport;
 constexpr std::uint32_t kStart = 50000;
 const QString kBelt = QStringLiteral("0007800A1B2C");
 const QString kOtherBelt = QStringLiteral("00078011AA55");
+
+// Line lists compared as one text, so that a failure shows the lines.
+std::string joined(const QStringList& lines) {
+  return lines.join(QStringLiteral(" | ")).toStdString();
+}
+#define EXPECT_LINES(actual, expected) EXPECT_EQ(joined(actual), joined(expected))
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
 
@@ -157,12 +164,15 @@ class ScriptedPump final : public EventPump {
   }
   void waitForEvents(std::uint32_t maxMs) override {
     ++sleeps;
-    std::uint32_t step = maxMs;
+    // The window's timers wake the loop at least this often.
+    std::uint32_t step = std::min(maxMs, kTimerPeriodMs - clock_.tick() % kTimerPeriodMs);
     if (!queue_.empty()) step = std::min(step, queue_.front().at - clock_.tick());
     clock_.advance(step);
     deliverDue();
     if (onWake) onWake();
   }
+
+  static constexpr std::uint32_t kTimerPeriodMs = 50;
 
   int sleeps = 0;
   std::function<void()> onWake;  // a timer tick or a click handled while asleep
@@ -388,7 +398,7 @@ TEST(ConnectionProcedurePhases, EachPhaseWritesItsOwnLineAndStopsAtTheFirstFailu
 
     EXPECT_EQ(h.procedure.Pripoj(kBelt), c.connected);
 
-    EXPECT_EQ(h.procedureLines(), c.lines);
+    EXPECT_LINES(h.procedureLines(), c.lines);
     // Nothing is sent after the failing phase: one write per "Write" line.
     EXPECT_EQ(h.port.writes.size(), c.lines.filter(QStringLiteral("Write")).size());
     EXPECT_FALSE(h.procedure.busy());
@@ -429,7 +439,7 @@ TEST_F(ConnectionProcedureTest, NoAnswerTimesOutAfter300PollsThenWarns) {
 
   EXPECT_EQ(pump.sleeps, ConnectionProcedure::kMaxPolls);
   EXPECT_EQ(tickOf(QStringLiteral("Connect Faze1 Timeout")), 3000u);
-  EXPECT_EQ(view.warnings, QStringList{ConnectionProcedure::kConnectFailedText});
+  EXPECT_LINES(view.warnings, QStringList{ConnectionProcedure::kConnectFailedText});
   EXPECT_EQ(view.warningAt - kStart, 3000u);
   EXPECT_EQ(port.writes, QList<QByteArray>{kConnectBelt});
   EXPECT_FALSE(view.calls.contains(QStringLiteral("page Live Graph")));
@@ -472,7 +482,7 @@ TEST_F(ConnectionProcedureTest, ConnectSelectedSwitchesToTheLiveGraphAndRemember
       QStringLiteral("EditMac ") + kBelt, QStringLiteral("GraphSlot 0"),
       QStringLiteral("ClearLiveGraph"),
   };
-  EXPECT_EQ(view.calls, expected);
+  EXPECT_LINES(view.calls, expected);
   // "Connect Selected" stays disabled on success; "Disconnect" and the next scan enable it.
   EXPECT_EQ(view.enabled(Button::ButtonConnect), false);
   EXPECT_GE(view.clearedAt - kStart, tickOf(QStringLiteral("**** Set2 OK")) + 1200);
@@ -510,9 +520,9 @@ TEST_F(ConnectionProcedureTest, RefusedConnectWarnsAndKeepsThePage) {
 
   procedure.ButtonConnectClick();
 
-  EXPECT_EQ(procedureLines(),
-            (QStringList{QStringLiteral("Write4"), QStringLiteral("Connect Faze1 ERR")}));
-  EXPECT_EQ(view.warnings, QStringList{QStringLiteral("k danemu id se nleze pripojit!")});
+  EXPECT_LINES(procedureLines(),
+               (QStringList{QStringLiteral("Write4"), QStringLiteral("Connect Faze1 ERR")}));
+  EXPECT_LINES(view.warnings, QStringList{QStringLiteral("k danemu id se nleze pripojit!")});
   EXPECT_EQ(view.enabled(Button::ButtonConnect), true);
   EXPECT_EQ(view.editLastID, kOtherBelt);
   EXPECT_FALSE(view.calls.contains(QStringLiteral("page Live Graph")));
@@ -531,8 +541,8 @@ TEST_F(ConnectionProcedureTest, ConnectLastWithATextThatIsNoDeviceIdFailsAtOnce)
     procedure.ButtonLastIDt2Click();
 
     EXPECT_TRUE(port.writes.isEmpty());
-    EXPECT_EQ(console.lines(), (QStringList{QStringLiteral("ConnectDirect: bad device ID"),
-                                            QStringLiteral("Connect Faze1 ERR")}));
+    EXPECT_LINES(console.lines(), (QStringList{QStringLiteral("ConnectDirect: bad device ID"),
+                                               QStringLiteral("Connect Faze1 ERR")}));
     EXPECT_EQ(view.warnings.size(), 1);
     EXPECT_EQ(clock.tick(), begin);
     EXPECT_EQ(view.enabled(Button::ButtonConnect), true);
@@ -552,8 +562,8 @@ TEST(ConnectionProcedureBleConnect, UsesEditMacAndOnlyTogglesItself) {
     EXPECT_EQ(h.port.writes.first(), kConnectBelt);
     EXPECT_EQ(h.port.writes.size(), answered ? 4 : 1);
     // The result is ignored: no page change, no message.
-    EXPECT_EQ(h.view.calls, (QStringList{QStringLiteral("ButtonAutoConn off"),
-                                         QStringLiteral("ButtonAutoConn on")}));
+    EXPECT_LINES(h.view.calls, (QStringList{QStringLiteral("ButtonAutoConn off"),
+                                            QStringLiteral("ButtonAutoConn on")}));
     EXPECT_TRUE(h.view.warnings.isEmpty());
   }
 }
@@ -563,11 +573,11 @@ TEST_F(ConnectionProcedureTest, DisconnectGoesBackZeroesTheCountAndScansAgain) {
 
   procedure.Button20Click();
 
-  EXPECT_EQ(view.calls,
-            (QStringList{QStringLiteral("page Connection"), QStringLiteral("ButtonConnect off"),
-                         QStringLiteral("ButtonLastIDt2 off")}));
+  EXPECT_LINES(view.calls,
+               (QStringList{QStringLiteral("page Connection"), QStringLiteral("ButtonConnect off"),
+                            QStringLiteral("ButtonLastIDt2 off")}));
   EXPECT_EQ(port.writes, (QList<QByteArray>{kDisconnect, kDiscover}));
-  EXPECT_EQ(procedureLines(), (QStringList{QStringLiteral("Write6"), QStringLiteral("Write1")}));
+  EXPECT_LINES(procedureLines(), (QStringList{QStringLiteral("Write6"), QStringLiteral("Write1")}));
   EXPECT_EQ(notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
@@ -637,9 +647,9 @@ TEST_F(ConnectionProcedureTest, ConnectionResetKeepsHandlingBytesTicksAndClicks)
   EXPECT_FALSE(busyWhenClicked.isEmpty());
   // The clicks changed nothing: one reset, then one discovery.
   EXPECT_EQ(port.writes, (QList<QByteArray>{kReset, kDiscover}));
-  EXPECT_EQ(procedureLines(),
-            (QStringList{QStringLiteral("*** Cekejte ***"), QStringLiteral("Write5"),
-                         QStringLiteral("*** Hotovo ***"), QStringLiteral("Write1")}));
+  EXPECT_LINES(procedureLines(),
+               (QStringList{QStringLiteral("*** Cekejte ***"), QStringLiteral("Write5"),
+                            QStringLiteral("*** Hotovo ***"), QStringLiteral("Write1")}));
   EXPECT_EQ(tickOf(QStringLiteral("E60 ScanResp Rssi=-60 Sender=00:07:80:11:AA:55")), 2000u);
   EXPECT_FALSE(
       console.lines().contains(QStringLiteral("E60 ScanResp Rssi=-60 Sender=06:05:04:03:02:01")));
@@ -653,7 +663,7 @@ TEST_F(ConnectionProcedureTest, ConnectionResetKeepsHandlingBytesTicksAndClicks)
       QStringLiteral("ButtonReset on"),     QStringLiteral("ButtonReset2 on"),
       QStringLiteral("ButtonConnect on"),   QStringLiteral("ButtonLastIDt2 on"),
   };
-  EXPECT_EQ(view.calls, expected);
+  EXPECT_LINES(view.calls, expected);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
   EXPECT_FALSE(procedure.busy());
