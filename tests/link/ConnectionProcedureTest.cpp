@@ -48,7 +48,7 @@ QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text));
 // The commands on the wire, byte for byte.
 const QByteArray kConnectBelt = hex("000F06032C1B0A800700003C004C0064000000");
 const QByteArray kWrite28 = hex("00050405001C000180");
-const QByteArray kWrite26 = hex("0006040500 1A00020100");
+const QByteArray kWrite26 = hex("00060405001A00020100");
 const QByteArray kReset = hex("0001000000");
 const QByteArray kDisconnect = hex("0001030000");
 const QByteArray kDiscover = hex("0001060201");

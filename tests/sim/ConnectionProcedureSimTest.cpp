@@ -1,0 +1,217 @@
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/ConsoleLog.h"
+#include "link/CommandSender.h"
+#include "link/ConnectionProcedure.h"
+#include "link/Dispatcher.h"
+#include "link/LinkState.h"
+#include "link/RxFramer.h"
+#include "link/ScanList.h"
+#include "link/SerialReceiver.h"
+#include "link/Stopwatch.h"
+#include "measure/MeasurementDecoder.h"
+#include "sim/SimSerialTransport.h"
+
+namespace kelvaro {
+namespace {
+
+// The event loop on the simulator's clock: each sleep lasts until the dongle has something to
+// say or the deadline, and the port is pumped after it as its timer would.
+class SimPump final : public EventPump {
+ public:
+  SimPump(ManualTickSource& clock, SimSerialTransport& port) : clock_(clock), port_(port) {}
+
+  void processPending() override {
+    port_.pump();
+    QCoreApplication::processEvents();
+  }
+  void waitForEvents(std::uint32_t maxMs) override {
+    const std::uint32_t next = std::max<std::uint32_t>(1, port_.dongle().msUntilNextActivity());
+    clock_.advance(std::min(maxMs, next));
+    port_.pump();
+  }
+
+ private:
+  ManualTickSource& clock_;
+  SimSerialTransport& port_;
+};
+
+class SimWindow final : public ConnectionView, public ScanView {
+ public:
+  void setButtonEnabled(Button, bool) override {}
+  QString selectedDeviceId() const override {
+    for (const auto& [row, id] : rows) {
+      if (id == wanted) return id;
+    }
+    return rows.empty() ? QString() : rows.begin()->second;
+  }
+  QString EditLastIDText() const override { return editLastID; }
+  void setEditLastIDText(const QString& text) override { editLastID = text; }
+  QString EditMacText() const override { return editMac; }
+  void setEditMacText(const QString& text) override { editMac = text; }
+  void showLiveGraphPage() override { page = QStringLiteral("Live Graph"); }
+  void showConnectionPage() override { page = QStringLiteral("Connection"); }
+  void showWarning(const QString& text) override { warnings.append(text); }
+  void setBusy(const QString&) override {}
+  void resetGraphSlot() override {}
+  void ClearLiveGraph() override {}
+
+  void setDeviceIdText(const QString& deviceId) override { editMac = deviceId; }
+  void setRowCount(int count) override {
+    rowCount = count;
+    rows.erase(rows.lower_bound(count), rows.end());
+  }
+  void setRow(int row, const QString& deviceId, const QString&) override { rows[row] = deviceId; }
+  void setConnectButtonsEnabled(bool) override {}
+
+  QString wanted;  // the row the user clicks, by its Device ID
+  std::map<int, QString> rows;
+  int rowCount = 1;
+  QString editLastID, editMac, page = QStringLiteral("Connection");
+  QStringList warnings;
+};
+
+// The decoder of the belt's notifications, counting the automatic zeroings.
+class Decoder final : public MeasurementSink {
+ public:
+  Decoder(MeasurementState& state, ConsoleLog& console) : state_(state), console_(console) {}
+  void handleMeasurementNotification(const BgapiPacket& packet) override {
+    const NotificationOutcome outcome = kelvaro::handleMeasurementNotification(
+        packet.payload.data(), packet.length, state_, calibration_, {}, console_);
+    if (outcome.decoded) ++decoded;
+    if (outcome.zeroed) ++zeroings;
+  }
+  int decoded = 0;
+  int zeroings = 0;
+
+ private:
+  MeasurementState& state_;
+  Calibration calibration_;
+  ConsoleLog& console_;
+};
+
+class ConnectionProcedureSimTest : public ::testing::Test {
+ protected:
+  ConnectionProcedureSimTest() {
+    port.setAutoPump(false);
+    QObject::connect(&port, &SerialTransport::readyRead, [this] { ComPort1RxChar(port, framer); });
+    EXPECT_TRUE(port.open(QStringLiteral("SIM"), SerialSettings{}));
+  }
+
+  static SimOptions options() {
+    SimOptions o;
+    o.seed = 11;
+    return o;
+  }
+  // Scans until the belt has a row, and clicks that row.
+  void scanForTheBelt() {
+    commands.sendDiscover();
+    window.wanted = port.dongle().beltDeviceId(0);
+    for (int i = 0; i < 50 && window.selectedDeviceId() != window.wanted; ++i) waiter.WaitMs(100);
+    ASSERT_EQ(window.selectedDeviceId(), window.wanted);
+  }
+  int count(const QString& line) const { return console.lines().count(line); }
+
+  ManualTickSource clock{20000};
+  tTimer stopwatch{clock};
+  SimSerialTransport port{clock, options()};
+  SimPump pump{clock, port};
+  Waiter waiter{stopwatch, pump};
+  ConsoleLog console;
+  LinkState link;
+  ScanList scanList;
+  SimWindow window;
+  MeasurementState measurement;
+  Decoder decoder{measurement, console};
+  Dispatcher dispatcher{link, scanList, console, window, decoder};
+  RxFramer framer{clock, console, dispatcher};
+  CommandSender commands{port, console, link};
+  ConnectionProcedure procedure{
+      commands,
+      link,
+      scanList,
+      window,
+      window,
+      port,
+      [this] { return port.open(QStringLiteral("SIM"), SerialSettings{}); },
+      waiter,
+      stopwatch,
+      console,
+      measurement.NotificationCount};
+};
+
+TEST_F(ConnectionProcedureSimTest, ConnectDisconnectAndConnectAgainZeroesTheForcesEachTime) {
+  scanForTheBelt();
+
+  procedure.ButtonConnectClick();
+
+  EXPECT_TRUE(window.warnings.isEmpty()) << console.lines().join('\n').toStdString();
+  EXPECT_EQ(window.page, QStringLiteral("Live Graph"));
+  EXPECT_EQ(window.editLastID, window.wanted);
+  EXPECT_EQ(count(QStringLiteral("**** Set2 OK")), 1);
+  EXPECT_EQ(port.dongle().link(), SimDongle::Link::Connected);
+  waiter.WaitMs(2000);
+  EXPECT_GT(decoder.decoded, 20);
+  EXPECT_EQ(decoder.zeroings, 1);
+
+  procedure.Button20Click();
+  EXPECT_EQ(measurement.NotificationCount, 0u);
+  EXPECT_EQ(window.page, QStringLiteral("Connection"));
+  waiter.WaitMs(500);
+  EXPECT_EQ(port.dongle().link(), SimDongle::Link::Idle);
+  const int before = decoder.decoded;
+
+  scanForTheBelt();
+  procedure.ButtonLastIDt2Click();
+  EXPECT_EQ(window.page, QStringLiteral("Live Graph"));
+  waiter.WaitMs(2000);
+  EXPECT_GT(decoder.decoded, before + 20);
+  // The count started again at 0, so the tenth notification of the new connection zeroed again.
+  EXPECT_EQ(decoder.zeroings, 2);
+  EXPECT_TRUE(window.warnings.isEmpty());
+}
+
+TEST_F(ConnectionProcedureSimTest, ConnectionResetRestartsTheDongleAndTheScan) {
+  scanForTheBelt();
+  procedure.ButtonConnectClick();
+  ASSERT_EQ(port.dongle().link(), SimDongle::Link::Connected);
+  const std::uint32_t begin = clock.tick();
+
+  procedure.ButtonReset2Click();
+
+  EXPECT_GE(clock.tick() - begin, 6000u);
+  EXPECT_LT(clock.tick() - begin, 6100u);
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(port.dongle().link(), SimDongle::Link::Idle);
+  EXPECT_EQ(count(QStringLiteral("*** Hotovo ***")), 1);
+  // The boot event of the restarted dongle arrived while the port was open.
+  EXPECT_EQ(console.lines().filter(QStringLiteral("HD=80 CID=0 CMD=0 L=12")).size(), 1);
+  EXPECT_EQ(console.last(), QStringLiteral("Write1"));
+  // The new scan finds the belt again, and it connects.
+  scanForTheBelt();
+  procedure.ButtonConnectClick();
+  EXPECT_EQ(count(QStringLiteral("**** Set2 OK")), 2);
+  EXPECT_TRUE(window.warnings.isEmpty());
+}
+
+TEST_F(ConnectionProcedureSimTest, AnAddressNoBeltAnswersTimesOutInPhaseOne) {
+  window.editLastID = QStringLiteral("0000DEADBEEF");
+
+  procedure.ButtonLastIDt2Click();
+
+  EXPECT_EQ(count(QStringLiteral("**** Connect send OK")), 1);
+  EXPECT_EQ(count(QStringLiteral("Connect Timeout")), 1);
+  EXPECT_EQ(window.warnings, QStringList{ConnectionProcedure::kConnectFailedText});
+  EXPECT_EQ(window.page, QStringLiteral("Connection"));
+}
+
+}  // namespace
+}  // namespace kelvaro
