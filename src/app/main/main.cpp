@@ -1,13 +1,23 @@
-#include <QApplication>
-#include <QLabel>
+#include <QLocale>
 #include <cstdio>
 
+#include "app/AppHome.h"
 #include "app/AppInfo.h"
 #include "app/CommandLine.h"
+#include "app/ErrorReportingApplication.h"
+#include "app/MainWindow.h"
+#include "app/PortRouter.h"
+#include "app/ProcessExit.h"
+#include "app/QuitSignals.h"
+#include "base/TickSource.h"
+#include "link/Stopwatch.h"
+#include "platform/MasterVolume.h"
+#include "platform/PortCatalog.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  kelvaro::ErrorReportingApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
+  QApplication::setApplicationDisplayName(kelvaro::AppInfo::productName());
   QApplication::setApplicationVersion(kelvaro::AppInfo::versionNumber());
 
   const auto options = kelvaro::CommandLine::parse(QApplication::arguments());
@@ -26,11 +36,40 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // The main window arrives with the window issue; until then show that the build runs.
-  QLabel placeholder(kelvaro::AppInfo::productName() + QStringLiteral(" — ") +
-                     kelvaro::AppInfo::versionText());
-  placeholder.setMinimumSize(480, 120);
-  placeholder.setAlignment(Qt::AlignCenter);
-  placeholder.show();
+  // Numbers in files, labels and messages always use "." whatever the user's locale.
+  QLocale::setDefault(QLocale::c());
+
+  kelvaro::SteadyTickSource ticks;
+  kelvaro::QtEventPump pump;
+  kelvaro::PortRouter port(ticks);
+  kelvaro::QtPortCatalog catalog;
+  const auto volume = kelvaro::openSystemMasterVolume();
+
+  kelvaro::MonitorEnvironment environment;
+  environment.ticks = &ticks;
+  environment.pump = &pump;
+  environment.port = &port;
+  environment.catalog = &catalog;
+  environment.volume = volume.get();
+  environment.homeDir =
+      kelvaro::AppHome::resolve(options.home, QCoreApplication::applicationDirPath());
+  if (options.simulate) {
+    environment.forcedPort = options.scenario.isEmpty()
+                                 ? QStringLiteral("SIM")
+                                 : QStringLiteral("SIM:") + options.scenario;
+  }
+  environment.endProcess = [](int code) { kelvaro::endProcessNow(code); };
+
+  kelvaro::TForm1 form(environment);
+  kelvaro::QuitSignals quit;
+  QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form, &QWidget::close);
+
+  try {
+    form.FormCreate();
+  } catch (const std::exception& e) {
+    // The rest of the start-up is skipped; the watchdog ends the run if the dongle stays silent.
+    app.report(QString::fromUtf8(e.what()));
+  }
+  form.show();
   return QApplication::exec();
 }

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "base/ConsoleLog.h"
+#include "base/ConsoleOutput.h"
+#include "link/CommandSender.h"
+#include "link/ConnectionProcedure.h"
+#include "link/Dispatcher.h"
+#include "link/LinkState.h"
+#include "link/RxFramer.h"
+#include "link/ScanList.h"
+#include "link/Stopwatch.h"
+#include "measure/MeasurementState.h"
+
+class QLabel;
+class QTabWidget;
+
+namespace kelvaro {
+
+class DongleNotFoundExit;
+class DongleWatchdog;
+class MasterVolume;
+class PortCatalog;
+class PortSelection;
+class SerialTransport;
+class SettingsFile;
+class TickSource;
+
+namespace ui {
+class ActivityHistoryPage;
+class ConsoleView;
+class ActivityMonitorPage;
+class ConnectionPage;
+class GamingKeysPage;
+class LiveGraphPage;
+class SettingsPage;
+class SpecSettingPage;
+class TAboutBox;
+}  // namespace ui
+
+// What the window is given from outside: the operating system's services, or a test's fakes.
+struct MonitorEnvironment {
+  TickSource* ticks = nullptr;
+  EventPump* pump = nullptr;
+  SerialTransport* port = nullptr;  // ComPort1
+  const PortCatalog* catalog = nullptr;
+  MasterVolume* volume = nullptr;  // EndpointVolume
+  QString homeDir;                 // Darev.ini, ComPort.ini and Data/ live here
+  QString forcedPort;              // "SIM" or "SIM:<timeline>" when simulating
+  std::function<void(int exitCode)> endProcess;
+  // Shows the dongle-not-found dialog modally; the real dialog when empty.
+  std::function<void()> showDongleNotFound;
+};
+
+// The main window: every page and control, the module-level state of the link and the
+// measurements, the timers, and the start-up and shut-down sequences.
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(MonitorEnvironment environment, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Start-up: settings, port selection, first discovery. False when the run ended there
+  // (the dongle was missing and the environment's endProcess returned, as it does in tests).
+  bool FormCreate();
+
+  QTabWidget* PageControl1 = nullptr;
+  ui::ConnectionPage* TabSheetConnect = nullptr;
+  ui::SettingsPage* TabSheetSetting = nullptr;
+  ui::LiveGraphPage* TabSheetGraf = nullptr;
+  ui::SpecSettingPage* TabSheetSpecSetting = nullptr;
+  ui::GamingKeysPage* TabSheet1 = nullptr;
+  ui::ActivityMonitorPage* TabSheet5 = nullptr;
+  ui::ActivityHistoryPage* AktHist = nullptr;
+  QTimer Timer2;
+  QTimer Timer3;
+
+  ConsoleLog& console() { return console_; }
+  LinkState& link() { return link_; }
+  ScanList& scanList() { return scanList_; }
+  MeasurementState& measurement() { return measurement_; }
+  Calibration& calibration() { return calibration_; }
+  CommandSender& commands() { return commands_; }
+  RxFramer& framer() { return *framer_; }
+  ConnectionProcedure& connection() { return *connection_; }
+  bool autoComPort() const { return autoComPort_; }
+  double actStart() const { return actStart_; }
+  double actStop() const { return actStop_; }
+  QString settingsPath() const;
+  QString comPortIniPath() const;
+
+  void showPage(QWidget* page, bool visible);
+  void setBusy(const QString& phase);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class ScanGrid;
+  class MeasurementRoad;
+  class ConnectionPanel;
+
+  void buildPages();
+  void wireControls();
+  void FormShow();
+  void FormClose();
+  void ComPort1RxCharEvent();
+  void showDongleNotFoundDialog();
+  void readSettings();   // the read sequence, at window creation
+  void writeSettings();  // the write-back sequence, at close
+  void applyGraphCheckBoxes();
+  void applyAutoscaleCheckBoxes();
+
+  MonitorEnvironment env_;
+  ConsoleLog console_;
+  ConsoleOutputBinding stdoutBinding_;
+  tTimer stopwatch_;
+  Waiter waiter_;
+  LinkState link_;
+  ScanList scanList_;
+  MeasurementState measurement_;
+  Calibration calibration_;
+  CommandSender commands_;
+  std::unique_ptr<ScanGrid> scanGrid_;
+  std::unique_ptr<MeasurementRoad> road_;
+  std::unique_ptr<ConnectionPanel> connectionPanel_;
+  std::unique_ptr<ConnectionProcedure> connection_;
+  std::unique_ptr<Dispatcher> dispatcher_;
+  std::unique_ptr<RxFramer> framer_;
+  std::unique_ptr<ui::ConsoleView> consoleView_;
+  std::unique_ptr<SettingsFile> settings_;
+  std::unique_ptr<DongleNotFoundExit> dongleNotFound_;
+  std::unique_ptr<PortSelection> portSelection_;
+  std::unique_ptr<DongleWatchdog> watchdog_;
+  ui::TAboutBox* aboutBox_ = nullptr;
+  QLabel* busyLabel_ = nullptr;
+
+  bool autoComPort_ = true;
+  double actStart_ = 4.15;
+  double actStop_ = 0.6;
+  bool shownOnce_ = false;
+  bool created_ = false;
+  bool runEnded_ = false;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/SerialTransport.h"
+
+namespace kelvaro {
+
+class TickSource;
+
+// ComPort1 as the window sees it: one transport that opens the simulated dongle for the names
+// "SIM" and "SIM:<timeline>" and a real serial port for anything else. Closing and reopening
+// under another name switches between them.
+class PortRouter final : public SerialTransport {
+  Q_OBJECT
+
+ public:
+  explicit PortRouter(const TickSource& clock, QObject* parent = nullptr);
+  ~PortRouter() override;
+
+  bool open(const QString& name, const SerialSettings& settings) override;
+  void close() override;
+  bool isOpen() const override;
+  QString portName() const override;
+  QString errorString() const override;
+  void write(const QByteArray& bytes) override;
+  qint64 bytesAvailable() const override;
+  qint64 read(char* data, qint64 maxSize) override;
+
+ private:
+  void adopt(std::unique_ptr<SerialTransport> transport);
+
+  const TickSource& clock_;
+  std::unique_ptr<SerialTransport> active_;
+  QString error_;
+};
+
+}  // namespace kelvaro
