@@ -124,6 +124,7 @@ class LiveChart : public QWidget {
   void markDirty(int left, int right);
   void markSlotDirty(int slot);
   void startFrame();
+  void frameTick();
   QRect bandRect() const;
 
   livegraph::LiveGraphModel model_;
@@ -138,6 +139,7 @@ class LiveChart : public QWidget {
   int spanCount_ = 0;
   bool fullDirty_ = false;
   QTimer frameTimer_;
+  int idleFrames_ = 0;
 
   bool banding_ = false;
   QPointF bandStart_;
