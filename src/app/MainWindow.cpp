@@ -24,17 +24,20 @@
 #include "app/ConnectionPage.h"
 #include "app/ConsoleView.h"
 #include "app/DongleNotFoundDialog.h"
+#include "app/ErrorReportingApplication.h"
 #include "app/GamingKeysPage.h"
 #include "app/LiveGraphPage.h"
 #include "app/NumberEdit.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
+#include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/DongleWatchdog.h"
 #include "link/PortSelection.h"
 #include "link/SerialReceiver.h"
 #include "measure/CalibrationFields.h"
+#include "measure/LiveChart.h"
 #include "measure/MeasurementDecoder.h"
 #include "platform/MasterVolume.h"
 #include "platform/SerialTransport.h"
@@ -99,6 +102,14 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
     form_.TabSheet1->ProgressBar1->setValue(out.forceBarPosition);
     graph.LabelF1->setText(out.labelF1);
     graph.LabelF2->setText(out.labelF2);
+
+    const auto& m = form_.measurement_;
+    auto& chart = *form_.Chart1;
+    if (out.gated) {
+      chart.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);
+      chart.advanceSlot();
+    }
+    chart.wrapSlot();
   }
 
  private:
@@ -163,8 +174,8 @@ class TForm1::ConnectionPanel final : public ConnectionView {
     box.exec();
   }
   void setBusy(const QString& activity) override { form_.setBusy(activity); }
-  void resetGraphSlot() override {}
-  void ClearLiveGraph() override {}
+  void resetGraphSlot() override { form_.Chart1->resetSlot(); }
+  void ClearLiveGraph() override { form_.Chart1->clearLiveGraph(); }
 
  private:
   TForm1& form_;
@@ -223,6 +234,8 @@ void TForm1::buildPages() {
   TabSheetConnect = new ui::ConnectionPage;
   TabSheetSetting = new ui::SettingsPage;
   TabSheetGraf = new ui::LiveGraphPage;
+  Chart1 = new LiveChart;
+  TabSheetGraf->replaceChart(Chart1);
   TabSheetSpecSetting = new ui::SpecSettingPage;
   TabSheet1 = new ui::GamingKeysPage;
   TabSheet5 = new ui::ActivityMonitorPage;
@@ -259,6 +272,14 @@ void TForm1::setBusy(const QString& phase) {
     QApplication::restoreOverrideCursor();
   } else if (!QApplication::overrideCursor()) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
+  }
+}
+
+void TForm1::reportError(const QString& text) {
+  if (env_.reportError) {
+    env_.reportError(text);
+  } else {
+    showErrorMessage(text);
   }
 }
 
@@ -336,6 +357,8 @@ void TForm1::wireControls() {
   connect(connection.ButtonSetCom, &QPushButton::clicked, this, editPort);
   connect(spec.Button3, &QPushButton::clicked, this, editPort);
 
+  wireLiveGraph();
+
   // Alarm level read-out.
   connect(TabSheet5->TrackBarAct, &QSlider::valueChanged, this, [this](int value) {
     TabSheet5->LabelAlarmLevel->setText(QStringLiteral("Alarm Level = %1").arg(value));
@@ -398,8 +421,11 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
-  // The chart's points, axis ranges and the key-activation copies come with their subsystems;
-  // the scan headings and the orange force bar are part of their pages.
+  Chart1->createPoints();
+  guarded([this] {
+    Chart1->setAxisMaximum(livegraph::Axis::Left, TabSheetSetting->SpinEditMax->value());
+    Chart1->setAxisMinimum(livegraph::Axis::Left, TabSheetSetting->SpinEditMin->value());
+  });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

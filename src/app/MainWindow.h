@@ -8,6 +8,7 @@
 
 #include "base/ConsoleLog.h"
 #include "base/ConsoleOutput.h"
+#include "base/Errors.h"
 #include "link/CommandSender.h"
 #include "link/ConnectionProcedure.h"
 #include "link/Dispatcher.h"
@@ -23,6 +24,7 @@ class QTabWidget;
 namespace kelvaro {
 
 class DongleNotFoundExit;
+class LiveChart;
 class DongleWatchdog;
 class MasterVolume;
 class PortCatalog;
@@ -55,6 +57,8 @@ struct MonitorEnvironment {
   std::function<void(int exitCode)> endProcess;
   // Shows the dongle-not-found dialog modally; the real dialog when empty.
   std::function<void()> showDongleNotFound;
+  // The general error report for errors a handler catches itself; a message box when empty.
+  std::function<void(const QString&)> reportError;
 };
 
 // The main window: every page and control, the module-level state of the link and the
@@ -78,6 +82,7 @@ class TForm1 : public QMainWindow {
   ui::GamingKeysPage* TabSheet1 = nullptr;
   ui::ActivityMonitorPage* TabSheet5 = nullptr;
   ui::ActivityHistoryPage* AktHist = nullptr;
+  LiveChart* Chart1 = nullptr;
   QTimer Timer2;
   QTimer Timer3;
 
@@ -96,6 +101,16 @@ class TForm1 : public QMainWindow {
   QString comPortIniPath() const;
 
   void showPage(QWidget* page, bool visible);
+  void reportError(const QString& text);
+  // Runs an action; a kelvaro::Error it raises ends it and goes to the error report.
+  template <class Action>
+  void guarded(Action&& action) {
+    try {
+      action();
+    } catch (const Error& e) {
+      reportError(QString::fromUtf8(e.what()));
+    }
+  }
   void setBusy(const QString& phase);
 
  protected:
@@ -113,10 +128,12 @@ class TForm1 : public QMainWindow {
   void FormClose();
   void ComPort1RxCharEvent();
   void showDongleNotFoundDialog();
-  void readSettings();   // the read sequence, at window creation
-  void writeSettings();  // the write-back sequence, at close
-  void applyGraphCheckBoxes();
-  void applyAutoscaleCheckBoxes();
+  void readSettings();              // the read sequence, at window creation
+  void writeSettings();             // the write-back sequence, at close
+  void applyGraphCheckBoxes();      // the series boxes' reactions, run once more at start-up
+  void applyAutoscaleCheckBoxes();  // the autoscale boxes' reactions, likewise
+  void applyAutoscale(bool left);
+  void wireLiveGraph();
 
   MonitorEnvironment env_;
   ConsoleLog console_;

@@ -186,10 +186,4 @@ void TForm1::writeSettings() {
   file.writeBool(kGlobal, QStringLiteral("AutoComPort"), autoComPort_);
 }
 
-void TForm1::applyGraphCheckBoxes() {
-  // The live chart's series follow these boxes; the chart arrives with the live-graph work.
-}
-
-void TForm1::applyAutoscaleCheckBoxes() {}
-
 }  // namespace kelvaro
