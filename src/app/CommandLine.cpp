@@ -19,6 +19,10 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       result.home = arguments.at(++i);
     } else if (arg.startsWith(QLatin1String("--home="))) {
       result.home = arg.mid(int(sizeof("--home=")) - 1);
+    } else if (arg.startsWith(QLatin1String("--connect="))) {
+      result.connect = arg.mid(int(sizeof("--connect=")) - 1);
+    } else if (arg == QLatin1String("--connect")) {
+      result.connect = QStringLiteral("last");
     } else if (arg == QLatin1String("--version")) {
       result.showVersion = true;
     } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -40,6 +44,8 @@ QString CommandLine::helpText() {
       "port\n"
       "                         (SCENARIO as for kelvaro-belt-sim, e.g. breathing:60,apnea:20)\n"
       "  --home DIR             keep Darev.ini, ComPort.ini and Data/ in DIR\n"
+      "  --connect[=ID]         connect to the belt ID (12 hex digits; default: the last one)\n"
+      "                         as soon as the scan hears it, as \"Connect Last\" does\n"
       "  --version              print the version and exit\n"
       "  --help                 print this help and exit\n");
 }

@@ -11,6 +11,7 @@ struct CommandLine {
   bool simulate = false;
   QString scenario;  // empty: the simulator's default timeline
   QString home;      // empty: beside the executable, or the per-user folder
+  QString connect;   // a belt to connect to once the scan hears it ("last": EditLastID)
   bool showVersion = false;
   bool showHelp = false;
   QString error;  // non-empty when the arguments could not be understood

@@ -261,6 +261,32 @@ void TForm1::buildPages() {
   setMinimumSize(760, 560);
 }
 
+void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
+  if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
+    TabSheetConnect->EditLastID->setText(deviceId.toUpper());
+  }
+  auto* poll = new QTimer(this);
+  poll->setInterval(100);
+  const std::uint32_t started = env_.ticks->tick();
+  connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
+    const QString wanted = TabSheetConnect->EditLastID->text();
+    for (int i = 0; i < scanList_.ScanCount(); ++i) {
+      if (DeviceId(scanList_.entry(i)) == wanted) {
+        poll->deleteLater();
+        poll->stop();
+        guarded([this] { connection_->ButtonLastIDt2Click(); });
+        return;
+      }
+    }
+    if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
+      poll->stop();
+      poll->deleteLater();
+      console_.append(QStringLiteral("Connect at start: ") + wanted + QStringLiteral(" not heard"));
+    }
+  });
+  poll->start();
+}
+
 void TForm1::showPage(QWidget* page, bool visible) {
   const int index = PageControl1->indexOf(page);
   if (index >= 0) PageControl1->setTabVisible(index, visible);

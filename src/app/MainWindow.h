@@ -100,6 +100,10 @@ class TForm1 : public QMainWindow {
   QString settingsPath() const;
   QString comPortIniPath() const;
 
+  // Connects as "Connect Last" does to the belt `deviceId` ("last": the one in EditLastID) as soon
+  // as the scan has heard it; gives up with a console line after `patienceMs`.
+  void connectWhenHeard(const QString& deviceId, int patienceMs = 15000);
+
   void showPage(QWidget* page, bool visible);
   void reportError(const QString& text);
   // Runs an action; a kelvaro::Error it raises ends it and goes to the error report.

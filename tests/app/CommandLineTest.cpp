@@ -10,6 +10,7 @@ struct Case {
   bool simulate;
   QString scenario;
   QString home;
+  QString connect;
   bool version;
   bool help;
   bool error;
@@ -17,14 +18,16 @@ struct Case {
 
 TEST(CommandLine, ParsesOptions) {
   const Case cases[] = {
-      {{"k"}, false, "", "", false, false, false},
-      {{"k", "--simulate"}, true, "", "", false, false, false},
-      {{"k", "--simulate=apnea:20"}, true, "apnea:20", "", false, false, false},
-      {{"k", "--home", "/tmp/x"}, false, "", "/tmp/x", false, false, false},
-      {{"k", "--home=/tmp/y", "--version"}, false, "", "/tmp/y", true, false, false},
-      {{"k", "--help"}, false, "", "", false, true, false},
-      {{"k", "--home"}, false, "", "", false, false, true},
-      {{"k", "--frobnicate"}, false, "", "", false, false, true},
+      {{"k"}, false, "", "", "", false, false, false},
+      {{"k", "--simulate"}, true, "", "", "", false, false, false},
+      {{"k", "--simulate=apnea:20"}, true, "apnea:20", "", "", false, false, false},
+      {{"k", "--home", "/tmp/x"}, false, "", "/tmp/x", "", false, false, false},
+      {{"k", "--home=/tmp/y", "--version"}, false, "", "/tmp/y", "", true, false, false},
+      {{"k", "--connect"}, false, "", "", "last", false, false, false},
+      {{"k", "--connect=0007800A1B2C"}, false, "", "", "0007800A1B2C", false, false, false},
+      {{"k", "--help"}, false, "", "", "", false, true, false},
+      {{"k", "--home"}, false, "", "", "", false, false, true},
+      {{"k", "--frobnicate"}, false, "", "", "", false, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -32,6 +35,7 @@ TEST(CommandLine, ParsesOptions) {
     EXPECT_EQ(parsed.simulate, c.simulate);
     EXPECT_EQ(parsed.scenario, c.scenario);
     EXPECT_EQ(parsed.home, c.home);
+    EXPECT_EQ(parsed.connect, c.connect);
     EXPECT_EQ(parsed.showVersion, c.version);
     EXPECT_EQ(parsed.showHelp, c.help);
     EXPECT_EQ(!parsed.error.isEmpty(), c.error);

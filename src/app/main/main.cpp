@@ -54,9 +54,8 @@ int main(int argc, char** argv) {
   environment.homeDir =
       kelvaro::AppHome::resolve(options.home, QCoreApplication::applicationDirPath());
   if (options.simulate) {
-    environment.forcedPort = options.scenario.isEmpty()
-                                 ? QStringLiteral("SIM")
-                                 : QStringLiteral("SIM:") + options.scenario;
+    environment.forcedPort = options.scenario.isEmpty() ? QStringLiteral("SIM")
+                                                        : QStringLiteral("SIM:") + options.scenario;
   }
   environment.endProcess = [](int code) { kelvaro::endProcessNow(code); };
 
@@ -65,7 +64,7 @@ int main(int argc, char** argv) {
   QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form, &QWidget::close);
 
   try {
-    form.FormCreate();
+    if (form.FormCreate() && !options.connect.isEmpty()) form.connectWhenHeard(options.connect);
   } catch (const std::exception& e) {
     // The rest of the start-up is skipped; the watchdog ends the run if the dongle stays silent.
     app.report(QString::fromUtf8(e.what()));
