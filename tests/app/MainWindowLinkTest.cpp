@@ -1,0 +1,548 @@
+// The dongle link through the main window: port selection at start with its exit codes, the
+// watchdog, the dispatch of the dongle's packets into the scan list, and the decoding of the
+// belt's notifications into the window's read-outs.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "MainWindowTestSupport.h"
+#include "app/DongleNotFoundDialog.h"
+#include "app/NumberEdit.h"
+#include "base/Errors.h"
+#include "base/SettingsFile.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::bytes;
+using testing::find;
+using testing::kDiscoverAnswer;
+using testing::kDiscoverCommand;
+using testing::notification;
+using testing::scanResponse;
+using testing::WindowHarness;
+
+std::string joined(const QStringList& lines) {
+  return lines.join(QStringLiteral("\n")).toStdString();
+}
+
+const QStringList kOnlyAutoComPortOff = {QStringLiteral("[GLOBAL]"),
+                                         QStringLiteral("AutoComPort=0")};
+
+// ---------------------------------------------------------------------------------------------
+// Port selection at start.
+
+struct PortCase {
+  const char* name;
+  const char* darev;       // nullptr: no Darev.ini
+  const char* comPortIni;  // nullptr: no ComPort.ini
+  QList<SerialPortRecord> ports;
+  bool failOpen;
+  int exitCode;            // 0: the start-up succeeds
+  const char* openedPort;  // the port opened when it succeeds
+};
+
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
+
+class MainWindowPortSelectionTest : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(MainWindowPortSelectionTest, EndsTheRunOrOpensThePortAndDiscovers) {
+  const PortCase& c = GetParam();
+  WindowHarness h;
+  if (c.darev) h.writeDarev(QByteArray(c.darev));
+  if (c.comPortIni) h.writeFile(h.comPortPath(), QByteArray(c.comPortIni));
+  h.catalog.setPorts(c.ports);
+  h.port.failOpen = c.failOpen;
+
+  h.create();
+  // The watchdog runs from the moment the window exists.
+  EXPECT_TRUE(h.window->Timer3.isActive());
+  EXPECT_EQ(h.window->Timer3.interval(), 1000);
+  const bool started = h.window->FormCreate();
+
+  if (c.exitCode != 0) {
+    EXPECT_FALSE(started);
+    EXPECT_EQ(h.dialogs, 1);
+    EXPECT_EQ(h.exitCodes, QList<int>{c.exitCode});
+    EXPECT_TRUE(h.port.writes.isEmpty());
+    EXPECT_FALSE(h.window->Timer3.isActive());
+    EXPECT_EQ(h.port.openCount, c.exitCode == 2 ? 1 : 0);
+    // Only AutoComPort is written, and closing the window after such a stop writes nothing more.
+    EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
+    h.window->close();
+    EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
+    return;
+  }
+  EXPECT_TRUE(started);
+  EXPECT_EQ(h.dialogs, 0);
+  EXPECT_TRUE(h.exitCodes.isEmpty());
+  EXPECT_TRUE(h.port.isOpen());
+  EXPECT_EQ(h.port.portName(), QString::fromLatin1(c.openedPort));
+  EXPECT_EQ(h.port.lastSettings.baudRate, 115200);
+  EXPECT_EQ(h.port.writes, QList<QByteArray>{kDiscoverCommand});
+  EXPECT_EQ(h.window->console().last(), QStringLiteral("Write1"));
+  EXPECT_EQ(h.window->link().DiscoverAnswered, 0);
+  EXPECT_EQ(h.grid()->rowCount(), 0);
+  EXPECT_EQ(h.window->PageControl1->currentWidget(), h.window->TabSheetConnect);
+  EXPECT_TRUE(h.tabShown(h.window->TabSheetConnect));
+  EXPECT_FALSE(h.tabShown(h.window->TabSheetGraf));
+}
+
+const PortCase kPortCases[] = {
+    {"NoPortsInAutomaticMode", nullptr, nullptr, {}, false, 4, nullptr},
+    {"OnlyAnotherDeviceInAutomaticMode",
+     nullptr,
+     nullptr,
+     {testing::otherPortRecord(QStringLiteral("USB Serial Device (COM3)"))},
+     false,
+     4,
+     nullptr},
+    {"ManualModeWithCOM255",
+     "[GLOBAL]\nAutoComPort=0\n",
+     "[ComPort1]\nPort=COM255\n",
+     {testing::dongleRecord()},
+     false,
+     4,
+     nullptr},
+    {"PortDoesNotOpen", nullptr, nullptr, {testing::dongleRecord()}, true, 2, nullptr},
+    {"ManualModePortDoesNotOpen",
+     "[GLOBAL]\nAutoComPort=0\n",
+     "[ComPort1]\nPort=/dev/ttyUSB7\n",
+     {},
+     true,
+     2,
+     nullptr},
+    {"AutomaticModeFindsTheDongleByItsUsbId",
+     nullptr,
+     nullptr,
+     {testing::otherPortRecord(QStringLiteral("USB Serial Device (ttyUSB0)")),
+      testing::dongleRecord()},
+     false,
+     0,
+     "/dev/ttyACM0"},
+    {"AutomaticModeFindsTheDongleByItsFriendlyName",
+     nullptr,
+     nullptr,
+     {testing::otherPortRecord(QStringLiteral("Bluegiga Bluetooth Low Energy (COM7)"))},
+     false,
+     0,
+     "COM7"},
+    // Automatic discovery overrides the port named in the file.
+    {"AutomaticModeIgnoresThePortOfTheFile",
+     nullptr,
+     "[ComPort1]\nPort=COM255\n",
+     {testing::dongleRecord()},
+     false,
+     0,
+     "/dev/ttyACM0"},
+    {"ManualModeWithoutComPortIniOpensCOM3",
+     "[GLOBAL]\nAutoComPort=0\n",
+     nullptr,
+     {},
+     false,
+     0,
+     "COM3"},
+    {"ManualModeOpensThePortOfTheFile",
+     "[GLOBAL]\nAutoComPort=0\n",
+     "[ComPort1]\nPort=/dev/ttyUSB7\nBaudRate=115200\n",
+     {},
+     false,
+     0,
+     "/dev/ttyUSB7"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Start, MainWindowPortSelectionTest, ::testing::ValuesIn(kPortCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MainWindowStartTest, AutomaticModeStillTakesTheLineSettingsOfComPortIni) {
+  WindowHarness h;
+  h.writeFile(h.comPortPath(), "[ComPort1]\nPort=COM9\nBaudRate=57600\nParity=even\n");
+
+  ASSERT_TRUE(h.start());
+
+  EXPECT_EQ(h.port.portName(), QStringLiteral("/dev/ttyACM0"));
+  EXPECT_EQ(h.port.lastSettings.baudRate, 57600);
+  EXPECT_EQ(h.port.lastSettings.parity, SerialSettings::Parity::Even);
+}
+
+TEST(MainWindowStartTest, WithoutADongleTheDialogComesFirstThenTheSettingThenTheExit) {
+  WindowHarness h;
+  h.catalog.setPorts({testing::otherPortRecord(QStringLiteral("USB Serial Device (COM3)"))});
+  std::optional<QStringList> atDialog{QStringList{QStringLiteral("not asked")}};
+  std::optional<QStringList> atExit;
+  h.onDialog = [&] { atDialog = h.darevLines(); };
+  h.onExit = [&](int) { atExit = h.darevLines(); };
+
+  EXPECT_FALSE(h.start());
+
+  EXPECT_FALSE(atDialog.has_value()) << "the setting was written before the dialog closed";
+  EXPECT_EQ(joined(atExit.value_or(QStringList())), joined(kOnlyAutoComPortOff));
+  // The other ports were listed on the console by the discovery.
+  EXPECT_TRUE(h.window->console().lines().contains(
+      QStringLiteral("Friendly Name - USB Serial Device (COM3)")));
+}
+
+TEST(MainWindowStartTest, TheWindowsOwnDialogIsShownUntilTheUserClosesIt) {
+  WindowHarness h;
+  h.realDialog = true;
+  h.catalog.setPorts({});
+  bool shown = false;
+  kelvaro::testing::onNextModal<ui::TErrorDlg>([&](ui::TErrorDlg* dialog) {
+    shown = true;
+    EXPECT_TRUE(h.exitCodes.isEmpty());
+    dialog->OKBtn->click();
+  });
+
+  h.create();
+  // Only the start-up dialog is closed here; a watchdog tick meanwhile would open a second one.
+  h.window->Timer3.setInterval(60000);
+  EXPECT_FALSE(h.window->FormCreate());
+
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(h.exitCodes, QList<int>{4});
+  EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
+}
+
+TEST(MainWindowStartTest, ADialogLeftOpenPastATickOfTimer3EndsTheRunWithExitCode3) {
+  WindowHarness h;
+  h.catalog.setPorts({});
+  // The watchdog's tick arrives while the start-up dialog is still open.
+  h.onDialog = [&] {
+    if (h.dialogs == 1) h.tickTimer3();
+  };
+
+  EXPECT_FALSE(h.start());
+
+  EXPECT_EQ(h.dialogs, 2);
+  ASSERT_FALSE(h.exitCodes.isEmpty());
+  EXPECT_EQ(h.exitCodes.first(), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The watchdog, Timer3.
+
+TEST(MainWindowWatchdogTest, NoAnswerToTheDiscoverBeforeTheTickEndsTheRunWithExitCode3) {
+  WindowHarness h;
+  ASSERT_TRUE(h.start());
+
+  h.tickTimer3();
+
+  EXPECT_EQ(h.dialogs, 1);
+  EXPECT_EQ(h.exitCodes, QList<int>{3});
+  EXPECT_FALSE(h.window->Timer3.isActive());
+  EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
+  // The stop skips the write-back.
+  h.window->close();
+  EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
+}
+
+TEST(MainWindowWatchdogTest, TheRealTimerFiresTheWatchdog) {
+  WindowHarness h;
+  ASSERT_TRUE(h.start());
+  h.window->Timer3.setInterval(5);
+
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !h.exitCodes.isEmpty(); }, 2000));
+  EXPECT_EQ(h.exitCodes, QList<int>{3});
+}
+
+TEST(MainWindowWatchdogTest, AnyAnswerToTheDiscoverKeepsTheRunGoing) {
+  for (const char* answer : {"00 02 06 02 00 00", "00 02 06 02 81 01"}) {
+    SCOPED_TRACE(answer);
+    WindowHarness h;
+    ASSERT_TRUE(h.start());
+    h.port.inject(bytes(answer));
+
+    h.tickTimer3();
+    h.tickTimer3();
+
+    EXPECT_TRUE(h.exitCodes.isEmpty());
+    EXPECT_EQ(h.dialogs, 0);
+    EXPECT_TRUE(h.window->Timer3.isActive());
+  }
+}
+
+TEST(MainWindowWatchdogTest, ADiscoverThatCannotBeWrittenLeavesTheWatchdogToEndTheRun) {
+  WindowHarness h;
+  h.port.failWrites = true;
+  h.create();
+
+  // The error ends the start-up; the program's error report shows it.
+  EXPECT_THROW(h.window->FormCreate(), Error);
+  EXPECT_EQ(h.window->link().DiscoverAnswered, 0);
+  h.tickTimer3();
+
+  EXPECT_EQ(h.exitCodes, QList<int>{3});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dispatch and the scan list.
+
+TEST(MainWindowScanListTest, ScanResponsesFillTheGridEditMacAndEnableTheConnectButtons) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  auto& connect = find<QPushButton>(w, "ButtonConnect");
+  auto& connectLast = find<QPushButton>(w, "ButtonLastIDt2");
+  auto* grid = h.grid();
+  EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), QStringLiteral("Device ID"));
+  EXPECT_EQ(grid->horizontalHeaderItem(3)->text(), QStringLiteral("Signal [dB]"));
+  EXPECT_FALSE(connect.isEnabled());
+  EXPECT_FALSE(connectLast.isEnabled());
+  const auto cell = [grid](int row, int column) {
+    const auto* item = grid->item(row, column);
+    return item ? item->text() : QStringLiteral("<empty>");
+  };
+
+  h.port.inject(scanResponse(0xC4, "0007800A1B2C"));
+
+  EXPECT_EQ(w.console().last(), QStringLiteral("E60 ScanResp Rssi=-60 Sender=00:07:80:0A:1B:2C"));
+  EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), QStringLiteral("0007800A1B2C"));
+  ASSERT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(cell(0, 2), QStringLiteral("0007800A1B2C"));
+  EXPECT_EQ(cell(0, 3), QStringLiteral("-60"));
+  EXPECT_TRUE(connect.isEnabled());
+  EXPECT_TRUE(connectLast.isEnabled());
+  // The last ID stays what the settings gave.
+  EXPECT_EQ(find<QLineEdit>(w, "EditLastID").text(), QStringLiteral("012345678901"));
+
+  // The same belt again: only its signal changes.
+  h.port.inject(scanResponse(0xB0, "0007800A1B2C"));
+  ASSERT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(w.scanList().ScanCount(), 1);
+  EXPECT_EQ(cell(0, 2), QStringLiteral("0007800A1B2C"));
+  EXPECT_EQ(cell(0, 3), QStringLiteral("-80"));
+
+  // A stronger device is appended below; rows are never sorted.
+  h.port.inject(scanResponse(0xD8, "00078011AA55"));
+  ASSERT_EQ(grid->rowCount(), 2);
+  EXPECT_EQ(w.scanList().ScanCount(), 2);
+  EXPECT_EQ(cell(0, 2), QStringLiteral("0007800A1B2C"));
+  EXPECT_EQ(cell(0, 3), QStringLiteral("-80"));
+  EXPECT_EQ(cell(1, 2), QStringLiteral("00078011AA55"));
+  EXPECT_EQ(cell(1, 3), QStringLiteral("-40"));
+  EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), QStringLiteral("00078011AA55"));
+  EXPECT_EQ(w.console().lines().filter(QStringLiteral("E60 ScanResp")).size(), 3);
+
+  // The settings remember the belt heard last.
+  w.close();
+  EXPECT_EQ(SettingsFile(h.darevPath())
+                .readString(QStringLiteral("GLOBAL"), QStringLiteral("MAC"), QString()),
+            QStringLiteral("00078011AA55"));
+}
+
+TEST(MainWindowScanListTest, AResponseSplitAcrossTwoReadsGivesOneRow) {
+  WindowHarness h;
+  h.startAnswered();
+  const QByteArray packet = scanResponse(0xC4, "0007800A1B2C");
+
+  h.port.inject(packet.left(6));
+  EXPECT_EQ(h.grid()->rowCount(), 0);
+  h.port.inject(packet.mid(6));
+
+  ASSERT_EQ(h.grid()->rowCount(), 1);
+  EXPECT_EQ(h.grid()->item(0, 2)->text(), QStringLiteral("0007800A1B2C"));
+}
+
+// Packets other than scan responses: their trace line and the flag they set.
+struct DispatchCase {
+  const char* name;
+  const char* packet;
+  const char* line;
+  std::int32_t LinkState::*flag;  // nullptr: none changes
+  std::int32_t value;
+};
+
+void PrintTo(const DispatchCase& c, std::ostream* os) { *os << c.name; }
+
+class MainWindowDispatchTest : public ::testing::TestWithParam<DispatchCase> {};
+
+TEST_P(MainWindowDispatchTest, TracesThePacketAndSetsItsFlag) {
+  const DispatchCase& c = GetParam();
+  WindowHarness h;
+  ASSERT_TRUE(h.start());
+  const LinkState before = h.window->link();
+
+  h.port.inject(bytes(c.packet));
+
+  EXPECT_EQ(h.window->console().last(), QString::fromLatin1(c.line));
+  const LinkState& after = h.window->link();
+  for (auto field :
+       {&LinkState::ConnectResult, &LinkState::ConnectionStatus, &LinkState::Set1Result,
+        &LinkState::Set2Result, &LinkState::DiscoverAnswered}) {
+    EXPECT_EQ(after.*field, field == c.flag ? c.value : before.*field);
+  }
+  EXPECT_EQ(h.grid()->rowCount(), 0);
+}
+
+const DispatchCase kDispatchCases[] = {
+    {"DiscoverAnswer", "00 02 06 02 00 00", "62 RepDisc=0000", &LinkState::DiscoverAnswered, 1},
+    {"LinkUp", "80 10 03 00 00 05 2C 1B 0A 80 07 00 00 3C 00 64 00 00 00 FF",
+     "E30 Conn status  Handle=00 Flags=05", &LinkState::ConnectionStatus, 1},
+    {"ConnectRefused", "00 03 06 03 81 01 00", "63 RepConnDir=8101  00", &LinkState::ConnectResult,
+     2},
+    {"Disconnected", "80 03 03 04 00 13 02", "HD=80 CID=3 CMD=4 L=3  00 13 02", nullptr, 0},
+    {"HelloAnswer", "00 00 00 01", "HD=00 CID=0 CMD=1 L=0 ", nullptr, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Packets, MainWindowDispatchTest, ::testing::ValuesIn(kDispatchCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Decoding of the belt's notifications.
+
+// Raw forces 1000 and 500, accelerations 16, -16, 256, battery 3962 mV.
+const QByteArray kValue = bytes("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
+
+QByteArray valueWithForces(int raw1, int raw2) {
+  QByteArray v = kValue;
+  v[4] = char(raw1 & 0xFF);
+  v[5] = char(raw1 >> 8);
+  v[6] = char(raw2 & 0xFF);
+  v[7] = char(raw2 >> 8);
+  return v;
+}
+
+TEST(MainWindowDecodingTest, ANotificationIsShownOnTheReadOuts) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  const QString temperatureBefore = find<QLineEdit>(w, "EditTemp").text();
+
+  h.port.inject(notification(kValue));
+
+  EXPECT_EQ(w.measurement().NotificationCount, 1u);
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
+  EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("-250"));
+  EXPECT_EQ(find<QLineEdit>(w, "EditNap").text(), QStringLiteral("UN=3.962 V"));
+  EXPECT_EQ(find<QProgressBar>(w, "Gauge1").value(), 52);
+  EXPECT_EQ(find<QProgressBar>(w, "ProgressBar1").value(), 0);
+  EXPECT_EQ(find<QLineEdit>(w, "EditTemp").text(), temperatureBefore);
+  // Notifications leave no trace line unless "Log" is checked.
+  EXPECT_EQ(w.console().last(), QStringLiteral("62 RepDisc=0000"));
+}
+
+TEST(MainWindowDecodingTest, LogTracesEveryNotificationAndFreezeHoldsNoReadOut) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  find<QCheckBox>(w, "CheckBoxLog").setChecked(true);
+  find<QCheckBox>(w, "CheckBoxFreeze").setChecked(true);
+
+  h.port.inject(notification(valueWithForces(1250, 500)));
+
+  EXPECT_EQ(w.console().last(),
+            QStringLiteral("E45 EvtVal=16 = 00 00 7F 01 E2 04 F4 01 10 00 F0 FF 00 01 7A 0F "));
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125"));
+  EXPECT_EQ(find<QProgressBar>(w, "ProgressBar1").value(), 125);
+  EXPECT_EQ(find<QLineEdit>(w, "EditNap").text(), QStringLiteral("UN=3.962 V"));
+}
+
+TEST(MainWindowDecodingTest, TheForceBarFollowsForce1WithinItsRange) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  struct Step {
+    int raw1;
+    const char* label;
+    int bar;
+  };
+  for (const Step& s : {Step{1250, "125", 125}, Step{1600, "300", 250}, Step{900, "-050", 0},
+                        Step{1025, "013", 12}}) {
+    SCOPED_TRACE(s.raw1);
+    h.port.inject(notification(valueWithForces(s.raw1, 500)));
+    EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QString::fromLatin1(s.label));
+    EXPECT_EQ(find<QProgressBar>(w, "ProgressBar1").value(), s.bar);
+  }
+}
+
+TEST(MainWindowDecodingTest, TheTenthNotificationZeroesTheForcesAndTheOffsetsAreStoredAtClose) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  for (int i = 0; i < 9; ++i) h.port.inject(notification(kValue));
+  EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("-250"));
+
+  h.port.inject(notification(valueWithForces(1200, 800)));
+
+  EXPECT_EQ(w.measurement().NotificationCount, 10u);
+  EXPECT_EQ(w.measurement().Force1Grams, 0.0);
+  EXPECT_EQ(w.measurement().Force2Grams, 0.0);
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
+  EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("000"));
+  EXPECT_EQ(w.calibration().Ofs1, 1200);
+  EXPECT_EQ(w.calibration().Ofs2, 800);
+  // The offset fields go on showing their old numbers.
+  EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1000);
+  EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 1000);
+
+  h.port.inject(notification(valueWithForces(1250, 800)));
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("025"));
+
+  w.close();
+  const SettingsFile file(h.darevPath());
+  EXPECT_EQ(file.readInteger(QStringLiteral("GLOBAL"), QStringLiteral("Ofs1"), 0), 1200);
+  EXPECT_EQ(file.readInteger(QStringLiteral("GLOBAL"), QStringLiteral("Ofs2"), 0), 800);
+}
+
+TEST(MainWindowDecodingTest, ZeroForceButtonsTakeTheLatestRawReading) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  h.port.inject(notification(valueWithForces(1100, 700)));
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("050"));
+
+  find<QPushButton>(w, "Button19").click();
+  find<QPushButton>(w, "ButtonZero2").click();
+
+  EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1100);
+  EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 700);
+  EXPECT_EQ(w.calibration().Ofs1, 1100);
+  EXPECT_EQ(w.calibration().Ofs2, 700);
+  h.port.inject(notification(valueWithForces(1100, 700)));
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
+  EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("000"));
+}
+
+TEST(MainWindowDecodingTest, AnOffsetTypedInTheFieldIsUsedAtOnce) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+
+  find<QSpinBox>(w, "SpinEditOfs1").setValue(900);
+  h.port.inject(notification(kValue));
+
+  EXPECT_EQ(w.calibration().Ofs1, 900);
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("050"));
+}
+
+TEST(MainWindowDecodingTest, AConfirmedSlopeEntryChangesTheSlopeAndIsStoredAtClose) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  auto& k1 = find<ui::NumberEdit>(w, "NEditK1");
+
+  k1.selectAll();
+  QTest::keyClicks(&k1, QStringLiteral("750"));
+  EXPECT_EQ(w.calibration().K1, 0.5) << "taken before the entry was confirmed";
+  QTest::keyClick(&k1, Qt::Key_Return);
+
+  EXPECT_EQ(w.calibration().K1, 0.75);
+  h.port.inject(notification(valueWithForces(1100, 500)));
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("075"));
+  w.close();
+  EXPECT_EQ(SettingsFile(h.darevPath())
+                .readString(QStringLiteral("GLOBAL"), QStringLiteral("K1"), QString()),
+            QStringLiteral("0.75"));
+}
+
+}  // namespace
+}  // namespace kelvaro

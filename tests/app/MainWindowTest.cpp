@@ -1,0 +1,68 @@
+// The main window itself: its pages at start and the About box.
+#include <QPushButton>
+#include <QTabWidget>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "MainWindowTestSupport.h"
+#include "app/AboutDialog.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::find;
+using testing::WindowHarness;
+
+TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSettingHidden) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  struct Page {
+    QWidget* page;
+    const char* caption;
+    bool shown;
+  };
+  const Page pages[] = {
+      {w.TabSheetConnect, "Connection", true},      {w.TabSheetSetting, "Settings", true},
+      {w.TabSheetGraf, "Live Graph", false},        {w.TabSheetSpecSetting, "Spec. Setting", false},
+      {w.TabSheet1, "Gaming Key Activation", true}, {w.TabSheet5, "Activity Monitor", true},
+      {w.AktHist, "Activity History", true},
+  };
+  ASSERT_EQ(w.PageControl1->count(), 7);
+  for (int i = 0; i < 7; ++i) {
+    SCOPED_TRACE(pages[i].caption);
+    EXPECT_EQ(w.PageControl1->widget(i), pages[i].page);
+    EXPECT_EQ(w.PageControl1->tabText(i), QString::fromLatin1(pages[i].caption));
+    EXPECT_EQ(w.PageControl1->isTabVisible(i), pages[i].shown);
+  }
+  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetConnect);
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("KELVARO monitor "));
+}
+
+TEST(MainWindowTest, BothAboutButtonsShowTheSameAboutBoxModally) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  QList<ui::TAboutBox*> shown;
+  const auto closeIt = [&shown](ui::TAboutBox* box) {
+    shown << box;
+    EXPECT_TRUE(box->isModal());
+    EXPECT_TRUE(box->isVisible());
+    box->OKButton->click();
+  };
+
+  kelvaro::testing::onNextModal<ui::TAboutBox>(closeIt);
+  find<QPushButton>(w, "Button11").click();
+  kelvaro::testing::onNextModal<ui::TAboutBox>(closeIt);
+  find<QPushButton>(w, "Button1").click();
+
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_EQ(shown[0], shown[1]);
+  EXPECT_EQ(shown[0]->parentWidget(), &w);
+  EXPECT_FALSE(shown[0]->isVisible());
+}
+
+}  // namespace
+}  // namespace kelvaro

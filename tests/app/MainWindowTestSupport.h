@@ -1,0 +1,195 @@
+#pragma once
+
+#include <QApplication>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QMetaObject>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/ActivityHistoryPage.h"
+#include "app/ActivityMonitorPage.h"
+#include "app/ConnectionPage.h"
+#include "app/GamingKeysPage.h"
+#include "app/LiveGraphPage.h"
+#include "app/MainWindow.h"
+#include "app/SettingsPage.h"
+#include "app/SpecSettingPage.h"
+#include "base/TickSource.h"
+#include "link/Stopwatch.h"
+#include "platform/MasterVolume.h"
+#include "platform/PortCatalog.h"
+#include "support/FakeSerialTransport.h"
+
+namespace kelvaro::testing {
+
+// The event loop on a manual clock: a wait moves the clock by its whole length and handles
+// whatever Qt has pending.
+class ManualLoopPump final : public EventPump {
+ public:
+  explicit ManualLoopPump(ManualTickSource& clock) : clock_(clock) {}
+  void processPending() override { QCoreApplication::processEvents(); }
+  void waitForEvents(std::uint32_t maxMs) override {
+    clock_.advance(maxMs);
+    QCoreApplication::processEvents();
+  }
+
+ private:
+  ManualTickSource& clock_;
+};
+
+// A control of the window by its objectName; a missing one fails the test with its name.
+template <class T>
+T& find(QObject& root, const char* name) {
+  T* child = root.findChild<T*>(QString::fromLatin1(name));
+  if (child == nullptr) throw std::runtime_error(std::string("no control named ") + name);
+  return *child;
+}
+
+inline QByteArray bytes(const char* hex) {
+  return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
+}
+
+// The dongle as this system's port list shows it: a CDC-ACM device with the dongle's USB id.
+inline SerialPortRecord dongleRecord() {
+  SerialPortRecord r;
+  r.portName = QStringLiteral("/dev/ttyACM0");
+  r.friendlyName = QStringLiteral("Low Energy Dongle (ttyACM0)");
+  r.description = QStringLiteral("Low Energy Dongle");
+  r.location = QStringLiteral("usb 1-2:1.0");
+  r.vendorId = 0x2458;
+  r.productId = 0x0001;
+  r.hasVidPid = true;
+  return r;
+}
+
+inline SerialPortRecord otherPortRecord(const QString& friendlyName) {
+  SerialPortRecord r;
+  r.portName = QStringLiteral("/dev/ttyUSB0");
+  r.friendlyName = friendlyName;
+  return r;
+}
+
+// The response to "StartGapDiscover" with result 0.
+inline const QByteArray kDiscoverAnswer = bytes("00 02 06 02 00 00");
+// The discover command, "Write1".
+inline const QByteArray kDiscoverCommand = bytes("00 01 06 02 01");
+
+// A scan response (event 6/0) from the address given most significant byte first, with the
+// signal byte, packet type 0, public address, no bond and no advertising data.
+inline QByteArray scanResponse(std::uint8_t rssi, const char* deviceId) {
+  QByteArray address = bytes(deviceId);
+  std::reverse(address.begin(), address.end());
+  return bytes("80 0B 06 00") + QByteArray(1, char(rssi)) + bytes("00") + address +
+         bytes("00 FF 00");
+}
+
+// An attribute-value event (4/5) carrying a 16-byte sensor value.
+inline QByteArray notification(const QByteArray& value) {
+  return bytes("80 15 04 05 00 19 00 01 10") + value;
+}
+
+// The main window over fakes: a scripted port, a fixed port list with the dongle in it, no audio,
+// a temporary home and a manual clock. The exit and the dongle-not-found dialog are recorded.
+class WindowHarness {
+ public:
+  WindowHarness() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    catalog.setPorts({dongleRecord()});
+  }
+
+  QString darevPath() const { return home.filePath(QStringLiteral("Darev.ini")); }
+  QString comPortPath() const { return home.filePath(QStringLiteral("ComPort.ini")); }
+
+  void writeFile(const QString& path, const QByteArray& content) const {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+  }
+  void writeDarev(const QByteArray& content) const { writeFile(darevPath(), content); }
+
+  // The file's lines without line ends, blank lines left out; nothing when there is no file.
+  std::optional<QStringList> darevLines() const {
+    QFile file(darevPath());
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QStringList lines;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      const QString text = QString::fromUtf8(line).trimmed();
+      if (!text.isEmpty()) lines << text;
+    }
+    return lines;
+  }
+
+  MonitorEnvironment environment() {
+    MonitorEnvironment env;
+    env.ticks = &ticks;
+    env.pump = &pump;
+    env.port = &port;
+    env.catalog = &catalog;
+    env.volume = &volume;
+    env.homeDir = home.path();
+    env.endProcess = [this](int code) {
+      exitCodes << code;
+      if (onExit) onExit(code);
+    };
+    if (!realDialog) {
+      env.showDongleNotFound = [this] {
+        ++dialogs;
+        if (onDialog) onDialog();
+      };
+    }
+    return env;
+  }
+
+  TForm1& create() {
+    window = std::make_unique<TForm1>(environment());
+    return *window;
+  }
+  // The window created and its start-up run.
+  bool start() {
+    create();
+    return window->FormCreate();
+  }
+  // start() with the dongle's answer to the first discover.
+  void startAnswered() {
+    ASSERT_TRUE(start());
+    port.inject(kDiscoverAnswer);
+    ASSERT_EQ(window->link().DiscoverAnswered, 1);
+  }
+  // A tick of the dongle watchdog, as Timer3 gives it every second.
+  void tickTimer3() { QMetaObject::invokeMethod(&window->Timer3, "timeout"); }
+
+  QTableWidget* grid() const { return window->TabSheetConnect->StringGridScan; }
+  bool tabShown(QWidget* page) const {
+    return window->PageControl1->isTabVisible(window->PageControl1->indexOf(page));
+  }
+
+  QTemporaryDir home;
+  ManualTickSource ticks{100000};
+  ManualLoopPump pump{ticks};
+  FakeSerialTransport port;
+  FixedPortCatalog catalog;
+  NullMasterVolume volume;
+  QList<int> exitCodes;
+  int dialogs = 0;
+  std::function<void()> onDialog;
+  std::function<void(int)> onExit;
+  // The window's own dongle-not-found dialog instead of the recording one.
+  bool realDialog = false;
+  // Last, so that the window goes before the port and the clock it uses.
+  std::unique_ptr<TForm1> window;
+};
+
+}  // namespace kelvaro::testing
