@@ -86,19 +86,19 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
   explicit MeasurementRoad(TForm1& form) : form_(form) {}
 
   void handleMeasurementNotification(const BgapiPacket& packet) override {
-    auto& spec = *form_.TabSheetSpecSetting;
+    auto& specPage = *form_.TabSheetSpecSetting;
     auto& graph = *form_.TabSheetGraf;
-    const NotificationSwitches switches{spec.CheckBoxLog->isChecked(),
+    const NotificationSwitches switches{specPage.CheckBoxLog->isChecked(),
                                         graph.CheckBoxFreeze->isChecked()};
     const auto out = kelvaro::handleMeasurementNotification(packet.payload.data(), packet.length,
                                                             form_.measurement_, form_.calibration_,
                                                             switches, form_.console_);
     if (!out.decoded) return;
     if (out.batteryShown) {
-      spec.EditNap->setText(out.batteryText);
+      specPage.EditNap->setText(out.batteryText);
       graph.Gauge1->setValue(out.batteryGauge);
     }
-    if (out.temperatureShown) spec.EditTemp->setText(out.temperatureText);
+    if (out.temperatureShown) specPage.EditTemp->setText(out.temperatureText);
     form_.TabSheet1->ProgressBar1->setValue(out.forceBarPosition);
     graph.LabelF1->setText(out.labelF1);
     graph.LabelF2->setText(out.labelF2);
@@ -314,7 +314,7 @@ QString TForm1::settingsPath() const { return env_.homeDir + QStringLiteral("/Da
 QString TForm1::comPortIniPath() const { return env_.homeDir + QStringLiteral("/ComPort.ini"); }
 
 void TForm1::wireControls() {
-  auto& spec = *TabSheetSpecSetting;
+  auto& specPage = *TabSheetSpecSetting;
   auto& connection = *TabSheetConnect;
   auto& graph = *TabSheetGraf;
 
@@ -332,44 +332,44 @@ void TForm1::wireControls() {
       {connection.ButtonConnect, &ConnectionProcedure::ButtonConnectClick},
       {connection.ButtonLastIDt2, &ConnectionProcedure::ButtonLastIDt2Click},
       {connection.ButtonReset2, &ConnectionProcedure::ButtonReset2Click},
-      {spec.ButtonAutoConn, &ConnectionProcedure::ButtonAutoConnClick},
-      {spec.ButtonReset, &ConnectionProcedure::ButtonResetClick},
+      {specPage.ButtonAutoConn, &ConnectionProcedure::ButtonAutoConnClick},
+      {specPage.ButtonReset, &ConnectionProcedure::ButtonResetClick},
       {graph.Button20, &ConnectionProcedure::Button20Click},
-      {spec.ButtonBLEDis, &ConnectionProcedure::ButtonBLEDisClick},
-      {spec.Button8, &ConnectionProcedure::Button8Click},
-      {spec.Button10, &ConnectionProcedure::Button10Click},
-      {spec.Button12, &ConnectionProcedure::Button12Click},
-      {spec.Button9, &ConnectionProcedure::Button9Click},
-      {spec.Button7, &ConnectionProcedure::Button7Click},
+      {specPage.ButtonBLEDis, &ConnectionProcedure::ButtonBLEDisClick},
+      {specPage.Button8, &ConnectionProcedure::Button8Click},
+      {specPage.Button10, &ConnectionProcedure::Button10Click},
+      {specPage.Button12, &ConnectionProcedure::Button12Click},
+      {specPage.Button9, &ConnectionProcedure::Button9Click},
+      {specPage.Button7, &ConnectionProcedure::Button7Click},
   };
   for (const auto& [button, handler] : actions) {
     connect(button, &QPushButton::clicked, this, [procedure, h = handler] { (procedure->*h)(); });
   }
-  connect(spec.Button5, &QPushButton::clicked, this, [this] { console_.clear(); });
+  connect(specPage.Button5, &QPushButton::clicked, this, [this] { console_.clear(); });
 
   // About.
   connect(connection.Button11, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
-  connect(spec.Button1, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
+  connect(specPage.Button1, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
 
   // Calibration fields and zero buttons.
   auto zero = [this](ForceChannel channel, QSpinBox* field) {
     field->setValue(zeroForceChannel(channel, measurement_, calibration_));
   };
-  connect(spec.ButtonZero1, &QPushButton::clicked, this,
+  connect(specPage.ButtonZero1, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::One, TabSheetSpecSetting->SpinEditOfs1); });
   connect(graph.Button19, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::One, TabSheetSpecSetting->SpinEditOfs1); });
-  connect(spec.ButtonZero2, &QPushButton::clicked, this,
+  connect(specPage.ButtonZero2, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::Two, TabSheetSpecSetting->SpinEditOfs2); });
   connect(graph.Button4, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::Two, TabSheetSpecSetting->SpinEditOfs2); });
-  connect(spec.SpinEditOfs1, &QSpinBox::valueChanged, this,
+  connect(specPage.SpinEditOfs1, &QSpinBox::valueChanged, this,
           [this](int value) { calibration_.Ofs1 = value; });
-  connect(spec.SpinEditOfs2, &QSpinBox::valueChanged, this,
+  connect(specPage.SpinEditOfs2, &QSpinBox::valueChanged, this,
           [this](int value) { calibration_.Ofs2 = value; });
-  connect(spec.NEditK1, &QDoubleSpinBox::editingFinished, this,
+  connect(specPage.NEditK1, &QDoubleSpinBox::editingFinished, this,
           [this] { calibration_.K1 = slopeFromEntry(TabSheetSpecSetting->NEditK1->value()); });
-  connect(spec.NEditK2, &QDoubleSpinBox::editingFinished, this,
+  connect(specPage.NEditK2, &QDoubleSpinBox::editingFinished, this,
           [this] { calibration_.K2 = slopeFromEntry(TabSheetSpecSetting->NEditK2->value()); });
 
   // The dongle's port.
@@ -381,7 +381,7 @@ void TForm1::wireControls() {
     if (portSelection_) ui::EditPortSettings(this, *env_.catalog, *portSelection_);
   };
   connect(connection.ButtonSetCom, &QPushButton::clicked, this, editPort);
-  connect(spec.Button3, &QPushButton::clicked, this, editPort);
+  connect(specPage.Button3, &QPushButton::clicked, this, editPort);
 
   wireLiveGraph();
 

@@ -74,7 +74,7 @@ QString userKey(int n) { return QStringLiteral("usr%1").arg(n); }
 
 void TForm1::readSettings() {
   SettingsFile& file = *settings_;
-  auto& spec = *TabSheetSpecSetting;
+  auto& specPage = *TabSheetSpecSetting;
   auto& graphSettings = *TabSheetSetting;
   auto& activity = *TabSheet5;
   auto& keys = *TabSheet1;
@@ -87,9 +87,9 @@ void TForm1::readSettings() {
   activity.CheckBoxSound->setChecked(file.readBool(kGlobal, QStringLiteral("CheckSound"), false));
   activity.CheckBoxMute->setChecked(file.readBool(kGlobal, QStringLiteral("CheckMute"), false));
 
-  spec.EditMac->setText(
+  specPage.EditMac->setText(
       file.readString(kGlobal, QStringLiteral("MAC"), QStringLiteral("012345678901")));
-  TabSheetConnect->EditLastID->setText(spec.EditMac->text());
+  TabSheetConnect->EditLastID->setText(specPage.EditMac->text());
 
   graphSettings.SpinEditMax->setValue(file.readInteger(kGlobal, QStringLiteral("Max"), 65535));
   graphSettings.SpinEditMin->setValue(file.readInteger(kGlobal, QStringLiteral("Min"), 0));
@@ -97,7 +97,7 @@ void TForm1::readSettings() {
       file.readInteger(kGlobal, QStringLiteral("MaxAcel"), 65535));
   graphSettings.SpinEditMinAcel->setValue(file.readInteger(kGlobal, QStringLiteral("MinAcel"), 0));
 
-  spec.EditIP->setText(
+  specPage.EditIP->setText(
       file.readString(kGlobal, QStringLiteral("IP"), QStringLiteral("192.168.1.4")));
 
   calibration_.K1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
@@ -113,7 +113,8 @@ void TForm1::readSettings() {
   keys.TrackBar1->setValue(250 - keys.SpinEditF1->value());
 
   for (const auto& k : kAccelKeys) {
-    (spec.*k.field)->setValue(file.readInteger(kKeys, QString::fromLatin1(k.key), k.defaultValue));
+    (specPage.*k.field)
+        ->setValue(file.readInteger(kKeys, QString::fromLatin1(k.key), k.defaultValue));
   }
   for (const auto& k : kGraphKeys) {
     (graphSettings.*k.box)
@@ -141,17 +142,17 @@ void TForm1::readSettings() {
   applyGraphCheckBoxes();
 
   if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false)) showPage(TabSheetSpecSetting, true);
-  spec.NEditK1->setValue(calibration_.K1 * 1000);
-  spec.NEditK2->setValue(calibration_.K2 * 1000);
-  spec.SpinEditOfs1->setValue(calibration_.Ofs1);
-  spec.SpinEditOfs2->setValue(calibration_.Ofs2);
+  specPage.NEditK1->setValue(calibration_.K1 * 1000);
+  specPage.NEditK2->setValue(calibration_.K2 * 1000);
+  specPage.SpinEditOfs1->setValue(calibration_.Ofs1);
+  specPage.SpinEditOfs2->setValue(calibration_.Ofs2);
 
   applyAutoscaleCheckBoxes();
 }
 
 void TForm1::writeSettings() {
   SettingsFile& file = *settings_;
-  auto& spec = *TabSheetSpecSetting;
+  auto& specPage = *TabSheetSpecSetting;
   auto& graphSettings = *TabSheetSetting;
   auto& activity = *TabSheet5;
   auto& keys = *TabSheet1;
@@ -159,12 +160,12 @@ void TForm1::writeSettings() {
   file.writeInteger(kGlobal, QStringLiteral("TrackBarAct"), activity.TrackBarAct->value());
   file.writeBool(kGlobal, QStringLiteral("CheckSound"), activity.CheckBoxSound->isChecked());
   file.writeBool(kGlobal, QStringLiteral("CheckMute"), activity.CheckBoxMute->isChecked());
-  file.writeString(kGlobal, QStringLiteral("MAC"), spec.EditMac->text());
+  file.writeString(kGlobal, QStringLiteral("MAC"), specPage.EditMac->text());
   file.writeInteger(kGlobal, QStringLiteral("Max"), graphSettings.SpinEditMax->value());
   file.writeInteger(kGlobal, QStringLiteral("Min"), graphSettings.SpinEditMin->value());
   file.writeInteger(kGlobal, QStringLiteral("MaxAcel"), graphSettings.SpinEditMaxAcel->value());
   file.writeInteger(kGlobal, QStringLiteral("MinAcel"), graphSettings.SpinEditMinAcel->value());
-  file.writeString(kGlobal, QStringLiteral("IP"), spec.EditIP->text());
+  file.writeString(kGlobal, QStringLiteral("IP"), specPage.EditIP->text());
   file.writeReal(kGlobal, QStringLiteral("K1"), calibration_.K1);
   file.writeReal(kGlobal, QStringLiteral("K2"), calibration_.K2);
   file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration_.Ofs1);
@@ -173,7 +174,7 @@ void TForm1::writeSettings() {
   file.writeInteger(kKeys, QStringLiteral("KODF1"), keys.RadioGroup1->itemIndex());
   file.writeInteger(kKeys, QStringLiteral("LIMF1"), keys.SpinEditF1->value());
   for (const auto& k : kAccelKeys) {
-    file.writeInteger(kKeys, QString::fromLatin1(k.key), (spec.*k.field)->value());
+    file.writeInteger(kKeys, QString::fromLatin1(k.key), (specPage.*k.field)->value());
   }
   for (const auto& k : kGraphKeys) {
     file.writeBool(kSetGraf, QString::fromLatin1(k.key), (graphSettings.*k.box)->isChecked());
