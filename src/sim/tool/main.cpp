@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -27,6 +28,27 @@ void complain(const QString& line) {
   err.flush();
 }
 
+const char* const kStatsHelp =
+    "\n"
+    "Load tests:\n"
+    "  --stats               print once a second \"stats t=S notifications=N wire=B dropped=B\n"
+    "                        lost=B txlost=P waiting=B\": bytes sent on the wire, dropped by the\n"
+    "                        fault, lost because the program's side was full, packets lost in\n"
+    "                        the dongle, bytes the pseudo-terminal has not taken yet\n";
+
+// The dongle's counters, so that a load test can tell what reached the program from what waits.
+void sayStats(kelvaro::SimDongle& dongle) {
+  const kelvaro::SimDongle::Counters& c = dongle.counters();
+  say(QStringLiteral("stats t=%1 notifications=%2 wire=%3 dropped=%4 lost=%5 txlost=%6 waiting=%7")
+          .arg(double(dongle.elapsedMs()) / 1000.0, 0, 'f', 3)
+          .arg(c.notifications)
+          .arg(c.bytesSent)
+          .arg(c.bytesDropped)
+          .arg(c.outputLost)
+          .arg(c.packetsLost)
+          .arg(dongle.outputSize()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,9 +61,12 @@ int main(int argc, char** argv) {
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
 
   QCoreApplication app(argc, argv);
-  const SimCommandLine command = SimCommandLine::parse(QCoreApplication::arguments());
+  // --stats belongs to this command alone; the rest is the simulator's own command line.
+  QStringList arguments = QCoreApplication::arguments();
+  const bool stats = arguments.removeAll(QStringLiteral("--stats")) > 0;
+  const SimCommandLine command = SimCommandLine::parse(arguments);
   if (command.showHelp) {
-    QTextStream(stdout) << SimCommandLine::helpText();
+    QTextStream(stdout) << SimCommandLine::helpText() << kStatsHelp;
     return 0;
   }
   if (!command.error.isEmpty()) {
@@ -84,6 +109,11 @@ int main(int argc, char** argv) {
   }
   for (int i = 0; i < int(port.dongle().belts().size()); ++i) {
     say(QStringLiteral("belt %1").arg(port.dongle().beltDeviceId(i)));
+  }
+  QTimer statsTimer;
+  if (stats) {
+    QObject::connect(&statsTimer, &QTimer::timeout, [&port] { sayStats(port.dongle()); });
+    statsTimer.start(1000);
   }
   const int result = app.exec();
   close(signalFd);
