@@ -29,9 +29,7 @@ constexpr int kSessionsPerPage = 20;
 constexpr int kBottomLabelAngle = 335 - 360;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = named(new QPushButton(caption, parent), name);
-  b->setMinimumSize(kButtonWidth, kButtonHeight);
-  return b;
+  return button(parent, name, caption, QSize(kButtonWidth, kButtonHeight));
 }
 
 QLineSeries* makeSeries(QObject* parent, const char* name, const QString& title,

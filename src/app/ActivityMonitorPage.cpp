@@ -26,9 +26,7 @@ constexpr int kButtonHeight = 40;
 constexpr int kDefaultAlarmLevel = 10;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = named(new QPushButton(caption, parent), name);
-  b->setMinimumSize(kButtonWidth, kButtonHeight);
-  return b;
+  return button(parent, name, caption, QSize(kButtonWidth, kButtonHeight));
 }
 
 QLabel* makeReadout(QWidget* parent, const char* name, const QLabel* caption) {

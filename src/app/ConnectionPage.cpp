@@ -24,7 +24,7 @@ constexpr int kScanColumnWidths[] = {26, 14, 216, 201};
 constexpr int kConnectButtonHeight = 55;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-  return named(new QPushButton(caption, parent), name);
+  return button(parent, name, caption);
 }
 
 }  // namespace

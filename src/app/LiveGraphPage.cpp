@@ -22,9 +22,7 @@ constexpr int kButtonWidth = 130;
 constexpr int kButtonHeight = 35;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = named(new QPushButton(caption, parent), name);
-  b->setMinimumSize(kButtonWidth, kButtonHeight);
-  return b;
+  return button(parent, name, caption, QSize(kButtonWidth, kButtonHeight));
 }
 
 // A value shown beside its caption; the caption labels the value for assistive tools too.

@@ -26,9 +26,7 @@ constexpr int kButtonHeight = 32;
 constexpr int kConsoleHeight = 320;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = named(new QPushButton(caption, parent), name);
-  b->setMinimumSize(kButtonWidth, kButtonHeight);
-  return b;
+  return button(parent, name, caption, QSize(kButtonWidth, kButtonHeight));
 }
 
 QSpinBox* makeSpin(QWidget* parent, const char* name, const QString& accessible, int minimum,

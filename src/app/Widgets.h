@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QPushButton>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <type_traits>
@@ -18,6 +20,14 @@ W* named(W* widget, const char* objectName, const QString& accessibleName = QStr
   }
   if (!accessible.isEmpty()) widget->setAccessibleName(accessible.trimmed());
   return widget;
+}
+
+// A named push button, at least `minimum` in size.
+inline QPushButton* button(QWidget* parent, const char* objectName, const QString& caption,
+                           QSize minimum = QSize()) {
+  auto* b = named(new QPushButton(caption, parent), objectName);
+  if (minimum.isValid()) b->setMinimumSize(minimum);
+  return b;
 }
 
 }  // namespace kelvaro::ui

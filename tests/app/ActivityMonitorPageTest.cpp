@@ -16,13 +16,6 @@ namespace {
 
 using namespace kelvaro::ui::testing;
 
-QRect placeOf(QWidget& page, const char* name) {
-  auto* w = page.findChild<QWidget*>(QString::fromLatin1(name));
-  EXPECT_NE(w, nullptr) << name;
-  if (w == nullptr) return {};
-  return QRect(w->mapTo(&page, QPoint(0, 0)), w->size());
-}
-
 TEST(ActivityMonitorPage, ControlsStartAsDesigned) {
   ActivityMonitorPage page;
   checkButtons(page, {{"ButtonStartAct", "Session Start", true, true, ""},

@@ -15,13 +15,6 @@ namespace {
 
 using namespace kelvaro::ui::testing;
 
-QRect placeOf(QWidget& page, const char* name) {
-  auto* w = page.findChild<QWidget*>(QString::fromLatin1(name));
-  EXPECT_NE(w, nullptr) << name;
-  if (w == nullptr) return {};
-  return QRect(w->mapTo(&page, QPoint(0, 0)), w->size());
-}
-
 TEST(GamingKeysPage, ControlsStartAsDesigned) {
   GamingKeysPage page;
   checkChecks(page, {{"CheckBoxKeyActive", "Key Activation On/Off", false, ""}});

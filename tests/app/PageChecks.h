@@ -166,4 +166,12 @@ inline QStringList tabStops(QWidget& page) {
   return names;
 }
 
+// Where a named control sits within the page, in the page's coordinates.
+inline QRect placeOf(QWidget& page, const char* name) {
+  auto* w = page.findChild<QWidget*>(QString::fromLatin1(name));
+  EXPECT_NE(w, nullptr) << name;
+  if (w == nullptr) return {};
+  return QRect(w->mapTo(&page, QPoint(0, 0)), w->size());
+}
+
 }  // namespace kelvaro::ui::testing
