@@ -1,0 +1,403 @@
+#include "sim/SimDongle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "sim/SimDongleInternal.h"
+
+namespace kelvaro {
+
+using namespace simbgapi;
+using namespace simdongle;
+
+namespace {
+
+// Ten bits a byte (start, eight data, stop) at 115200 baud.
+constexpr std::uint64_t kByteNs = (10ULL * 1000000000ULL + SimDongle::kBaud / 2) / SimDongle::kBaud;
+constexpr qint64 kHostBuffer = 1 << 20;  // what the host side keeps when nobody reads
+constexpr std::uint64_t kBootAfterReplugNs = 100 * kMs;
+
+}  // namespace
+
+// --- time ---------------------------------------------------------------------------------
+
+void SimDongle::advanceTo(std::uint32_t tick) {
+  if (!started_) {
+    started_ = true;
+    lastTick_ = tick;
+    if (options_.faults.unplugAfterMs) unplugAt_.set(nowNs_ + options_.faults.unplugAfterMs * kMs);
+    return;
+  }
+  const std::uint32_t delta = tick - lastTick_;  // wraps like the program's tick count
+  lastTick_ = tick;
+  runUntil(nowNs_ + std::uint64_t{delta} * kMs);
+}
+
+std::uint64_t SimDongle::floodDueNs() const {
+  // The next notification goes out the moment the wire has nothing left to send.
+  const std::size_t waiting = pending_.size() - pendingHead_;
+  return waiting ? wireNs_ + waiting * kByteNs : std::max(wireNs_, nowNs_);
+}
+
+void SimDongle::runUntil(std::uint64_t targetNs) {
+  enum class Kind {
+    None,
+    Present,
+    Boot,
+    Unplug,
+    Replug,
+    RxTimeout,
+    Held,
+    Status,
+    Procedure,
+    Disconnected,
+    LinkLoss,
+    Notify,
+    Scan
+  };
+  for (;;) {
+    Kind kind = Kind::None;
+    std::uint64_t at = targetNs + 1;
+    std::size_t which = 0;
+    const auto consider = [&](const Deadline& d, Kind k) {
+      if (d.armed && d.at < at) {
+        at = d.at;
+        kind = k;
+      }
+    };
+    consider(present_, Kind::Present);
+    consider(boot_, Kind::Boot);
+    consider(unplugAt_, Kind::Unplug);
+    consider(replugAt_, Kind::Replug);
+    consider(rxTimeout_, Kind::RxTimeout);
+    if (!held_.empty() && held_.front().at < at) {
+      at = held_.front().at;
+      kind = Kind::Held;
+    }
+    consider(status_, Kind::Status);
+    consider(procedure_, Kind::Procedure);
+    consider(disconnected_, Kind::Disconnected);
+    consider(linkLoss_, Kind::LinkLoss);
+    if (flooding_ && streaming()) {
+      const std::uint64_t due = floodDueNs();
+      if (due < at) {
+        at = due;
+        kind = Kind::Notify;
+      }
+    } else {
+      consider(notify_, Kind::Notify);
+    }
+    if (scanning_) {
+      for (std::size_t i = 0; i < advertisers_.size(); ++i) {
+        const Advertiser& a = advertisers_[i];
+        if (a.nextAt < at) {
+          at = a.nextAt;
+          kind = Kind::Scan;
+          which = i;
+        }
+      }
+    }
+    if (kind == Kind::None) break;
+
+    releaseWire(at);
+    nowNs_ = std::max(nowNs_, at);
+    switch (kind) {
+      case Kind::Present:
+        present_.armed = false;
+        enumerating_ = false;
+        trace(QStringLiteral("back on the bus"));
+        break;
+      case Kind::Boot:
+        boot_.armed = false;
+        booting_ = false;
+        trace(QStringLiteral("boot"));
+        send(
+            Packet(kEvent, kClassSystem, kEvtBoot).bytes(kVersionInfo.data(), kVersionInfo.size()));
+        break;
+      case Kind::Unplug:
+        unplugAt_.armed = false;
+        unplug();
+        if (options_.faults.replugAfterMs) {
+          replugAt_.set(nowNs_ + options_.faults.replugAfterMs * kMs);
+        }
+        break;
+      case Kind::Replug:
+        replugAt_.armed = false;
+        replug();
+        break;
+      case Kind::RxTimeout:
+        rxTimeout_.armed = false;
+        rxCount_ = 0;
+        protocolError(kTimeout);
+        break;
+      case Kind::Held: {
+        const Held held = std::move(held_.front());
+        held_.pop_front();
+        execute(held.bytes.data(), held.bytes.size());
+        break;
+      }
+      case Kind::Status:
+        status_.armed = false;
+        establishLink();
+        break;
+      case Kind::Procedure:
+        procedure_.armed = false;
+        completeProcedure();
+        break;
+      case Kind::Disconnected:
+        disconnected_.armed = false;
+        dropLink(kLocalHostTerminated);
+        break;
+      case Kind::LinkLoss:
+        linkLoss_.armed = false;
+        loseLink();
+        break;
+      case Kind::Notify:
+        sendNotification();
+        break;
+      case Kind::Scan:
+        emitScanResponse(advertisers_[which]);
+        break;
+      case Kind::None:
+        break;
+    }
+  }
+  releaseWire(targetNs);
+  nowNs_ = std::max(nowNs_, targetNs);
+}
+
+std::uint32_t SimDongle::msUntilNextActivity() const {
+  std::uint64_t next = UINT64_MAX;
+  const auto consider = [&next](const Deadline& d) {
+    if (d.armed) next = std::min(next, d.at);
+  };
+  consider(present_);
+  consider(boot_);
+  consider(unplugAt_);
+  consider(replugAt_);
+  consider(rxTimeout_);
+  consider(status_);
+  consider(procedure_);
+  consider(disconnected_);
+  consider(linkLoss_);
+  if (!held_.empty()) next = std::min(next, held_.front().at);
+  if (flooding_ && streaming()) {
+    next = std::min(next, floodDueNs());
+  } else if (streaming()) {
+    consider(notify_);
+  }
+  if (scanning_) {
+    for (const Advertiser& a : advertisers_) next = std::min(next, a.nextAt);
+  }
+  if (pending_.size() > pendingHead_) next = std::min(next, wireNs_ + kByteNs);
+  if (next == UINT64_MAX) return UINT32_MAX;
+  if (next <= nowNs_) return 0;
+  return static_cast<std::uint32_t>(
+      std::min<std::uint64_t>((next - nowNs_ + kMs - 1) / kMs, UINT32_MAX - 1));
+}
+
+// --- the wire -----------------------------------------------------------------------------
+
+void SimDongle::send(const Packet& packet) {
+  Packet copy = packet;
+  const std::uint8_t* bytes = copy.data();
+  const std::size_t size = copy.size();
+  if (pending_.size() == pendingHead_) {
+    // An idle wire starts with this packet now.
+    pending_.clear();
+    pendingHead_ = 0;
+    wireNs_ = std::max(wireNs_, nowNs_);
+  }
+  if (pending_.size() - pendingHead_ + size > kTransmitBuffer) {
+    ++counters_.packetsLost;
+    return;
+  }
+  if (pending_.size() + size > pending_.capacity()) {
+    pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(pendingHead_));
+    pendingHead_ = 0;
+  }
+  pending_.insert(pending_.end(), bytes, bytes + size);
+}
+
+void SimDongle::releaseWire(std::uint64_t untilNs) {
+  const SimFaults& f = options_.faults;
+  while (pendingHead_ < pending_.size() && wireNs_ + kByteNs <= untilNs) {
+    std::uint8_t byte = pending_[pendingHead_++];
+    wireNs_ += kByteNs;
+    const std::uint64_t n = ++counters_.bytesSent;
+    if (f.dropEvery && n % f.dropEvery == 0) {
+      ++counters_.bytesDropped;
+      continue;
+    }
+    if (f.garbleEvery && n % f.garbleEvery == 0) {
+      byte =
+          static_cast<std::uint8_t>(byte ^ static_cast<std::uint8_t>(faultRandom_.between(1, 255)));
+      ++counters_.bytesGarbled;
+    }
+    if (output_.size() >= kHostBuffer) {
+      ++counters_.outputLost;
+      continue;
+    }
+    output_.append(static_cast<char>(byte));
+  }
+  if (pendingHead_ == pending_.size()) {
+    pending_.clear();
+    pendingHead_ = 0;
+  }
+}
+
+void SimDongle::consumeOutput(qint64 count) {
+  output_.remove(0, static_cast<qsizetype>(std::clamp<qint64>(count, 0, output_.size())));
+}
+
+qint64 SimDongle::readOutput(char* data, qint64 maxSize) {
+  const qint64 n = std::clamp<qint64>(maxSize, 0, output_.size());
+  std::memcpy(data, output_.constData(), std::size_t(n));
+  consumeOutput(n);
+  return n;
+}
+
+QByteArray SimDongle::takeOutput() {
+  QByteArray bytes(output_.constData(), output_.size());
+  discardOutput();
+  return bytes;
+}
+// --- the chip's state ---------------------------------------------------------------------
+
+void SimDongle::powerDown() {
+  if (peerBelt_ >= 0) belts_[std::size_t(peerBelt_)].linkClosed();
+  link_ = Link::Idle;
+  peerBelt_ = -1;
+  scanning_ = false;
+  for (Deadline* d : {&status_, &disconnected_, &linkLoss_, &procedure_, &notify_, &rxTimeout_,
+                      &present_, &boot_}) {
+    d->armed = false;
+  }
+  flooding_ = false;
+  held_.clear();
+  rxCount_ = 0;
+  // Whatever had not left the chip is gone with it.
+  pending_.clear();
+  pendingHead_ = 0;
+}
+
+void SimDongle::unplug() {
+  if (unplugged_) return;
+  trace(QStringLiteral("unplugged"));
+  powerDown();
+  unplugged_ = true;
+  enumerating_ = false;
+  booting_ = true;
+}
+
+void SimDongle::replug() {
+  if (!unplugged_) return;
+  trace(QStringLiteral("plugged in"));
+  unplugged_ = false;
+  boot_.set(nowNs_ + kBootAfterReplugNs);
+}
+
+void SimDongle::startScanning() {
+  scanning_ = true;
+  for (Advertiser& a : advertisers_) {
+    a.nextAt = nowNs_ + std::uint64_t(random_.between(5, a.intervalMs)) * kMs;
+  }
+}
+
+void SimDongle::emitScanResponse(Advertiser& a) {
+  // Advertising events come every interval plus the 0-10 ms random delay the air adds.
+  a.nextAt += (a.intervalMs + std::uint64_t(random_.between(0, 10))) * kMs;
+  // A belt in a connection does not advertise.
+  if (a.belt >= 0 && a.belt == peerBelt_ && link_ != Link::Idle) return;
+  const long rssi = std::clamp(std::lround(a.rssiMean + 2.5 * random_.gauss()), -100L, -20L);
+  ++counters_.scanResponses;
+  send(Packet(kEvent, kClassGap, kEvtScanResponse)
+           .u8(static_cast<std::uint8_t>(static_cast<std::int8_t>(rssi)))
+           .u8(a.packetType)
+           .bytes(a.address.data(), 6)
+           .u8(a.addressType)
+           .u8(0xFF)  // not bonded
+           .u8(a.dataSize)
+           .bytes(a.data.data(), a.dataSize));
+}
+
+void SimDongle::establishLink() {
+  link_ = Link::Connected;
+  trace(QStringLiteral("connected to %1").arg(hexAddress(peer_)));
+  if (options_.faults.linkLossAfterMs) {
+    linkLoss_.set(nowNs_ + options_.faults.linkLossAfterMs * kMs);
+  }
+  send(Packet(kEvent, kClassConnection, kEvtStatus)
+           .u8(0)
+           .u8(kConnectedAndCompleted)
+           .bytes(peer_.data(), 6)
+           .u8(peerType_)
+           .u16(connInterval_)
+           .u16(supervision_)
+           .u16(latency_)
+           .u8(0xFF));  // no bonding
+}
+
+void SimDongle::completeProcedure() {
+  BeltModel& belt = belts_[std::size_t(peerBelt_)];
+  const bool wasNotifying = belt.notifying();
+  const std::uint16_t code =
+      belt.write(procedureHandle_, procedureData_.data(), procedureData_.size());
+  trace(QStringLiteral("write to 0x%1 completed -> %2")
+            .arg(procedureHandle_, 4, 16, QLatin1Char('0'))
+            .arg(code, 4, 16, QLatin1Char('0')));
+  send(Packet(kEvent, kClassAttClient, kEvtProcedureCompleted)
+           .u8(0)
+           .u16(code)
+           .u16(procedureHandle_));
+  if (belt.notifying() && !wasNotifying) {
+    trace(options_.flood ? QStringLiteral("notifications on, as fast as the wire carries")
+                         : QStringLiteral("notifications on, %1 a second").arg(options_.rateHz));
+    flooding_ = options_.flood;
+    if (!flooding_) {
+      notify_.set(nowNs_ + static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz)));
+    }
+  } else if (!belt.notifying() && wasNotifying) {
+    trace(QStringLiteral("notifications off"));
+    stopStream();
+  }
+}
+
+void SimDongle::sendNotification() {
+  if (!flooding_) {
+    notify_.at += static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz));
+  }
+  belts_[std::size_t(peerBelt_)].nextValue(options_.timeline, value_);
+  ++counters_.notifications;
+  send(Packet(kEvent, kClassAttClient, kEvtAttributeValue)
+           .u8(0)
+           .u16(BeltModel::kMeasurementHandle)
+           .u8(kValueTypeNotify)
+           .u8(BeltModel::kValueSize)
+           .bytes(value_.data(), value_.size()));
+}
+
+void SimDongle::stopStream() {
+  notify_.armed = false;
+  flooding_ = false;
+  if (peerBelt_ >= 0) belts_[std::size_t(peerBelt_)].linkClosed();
+}
+
+void SimDongle::dropLink(std::uint16_t reason) {
+  stopStream();
+  procedure_.armed = false;
+  linkLoss_.armed = false;
+  disconnected_.armed = false;
+  link_ = Link::Idle;
+  peerBelt_ = -1;
+  trace(QStringLiteral("disconnected, reason %1").arg(reason, 4, 16, QLatin1Char('0')));
+  send(Packet(kEvent, kClassConnection, kEvtDisconnected).u8(0).u16(reason));
+}
+
+void SimDongle::loseLink() {
+  if (link_ != Link::Connected && link_ != Link::Disconnecting) return;
+  dropLink(kSupervisionTimeout);
+}
+
+}  // namespace kelvaro
