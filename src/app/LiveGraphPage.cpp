@@ -33,7 +33,12 @@ QLabel* makeReadout(QWidget* parent, const char* name, const QLabel* caption, co
   font.setPointSizeF(pointSize);
   value->setFont(font);
   value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  value->setMinimumWidth(QFontMetrics(value->font()).horizontalAdvance(QStringLiteral("-00000")));
+  // A fixed size: the value changes with every notification, and a label whose size hint moved
+  // would make the page lay itself out again and the chart above it repaint in full.
+  const QFontMetrics metrics(value->font());
+  value->setFixedSize(metrics.horizontalAdvance(QStringLiteral("-000000")), metrics.height() + 4);
+  // Opaque, so that a new value repaints the label alone and not the pages beneath it.
+  value->setAutoFillBackground(true);
   return value;
 }
 

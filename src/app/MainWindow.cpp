@@ -83,25 +83,19 @@ class TForm1::ScanGrid final : public ScanView {
 // order every consumer relies on.
 class TForm1::MeasurementRoad final : public MeasurementSink {
  public:
-  explicit MeasurementRoad(TForm1& form) : form_(form) {}
+  explicit MeasurementRoad(TForm1& form) : form_(form) {
+    displayTimer_.setSingleShot(true);
+    QObject::connect(&displayTimer_, &QTimer::timeout, &form, [this] { showDisplays(); });
+  }
 
   void handleMeasurementNotification(const BgapiPacket& packet) override {
-    auto& specPage = *form_.TabSheetSpecSetting;
-    auto& graph = *form_.TabSheetGraf;
-    const NotificationSwitches switches{specPage.CheckBoxLog->isChecked(),
-                                        graph.CheckBoxFreeze->isChecked()};
+    const NotificationSwitches switches{form_.TabSheetSpecSetting->CheckBoxLog->isChecked(),
+                                        form_.TabSheetGraf->CheckBoxFreeze->isChecked()};
     const auto out = kelvaro::handleMeasurementNotification(packet.payload.data(), packet.length,
                                                             form_.measurement_, form_.calibration_,
                                                             switches, form_.console_);
     if (!out.decoded) return;
-    if (out.batteryShown) {
-      specPage.EditNap->setText(out.batteryText);
-      graph.Gauge1->setValue(out.batteryGauge);
-    }
-    if (out.temperatureShown) specPage.EditTemp->setText(out.temperatureText);
-    form_.TabSheet1->ProgressBar1->setValue(out.forceBarPosition);
-    graph.LabelF1->setText(out.labelF1);
-    graph.LabelF2->setText(out.labelF2);
+    keepForDisplay(out);
 
     const auto& m = form_.measurement_;
     auto& chart = *form_.Chart1;
@@ -113,7 +107,65 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
   }
 
  private:
+  // The read-outs show the latest values at most once per display frame: at the wire's full
+  // rate, updating every label for every notification would cost more than all the rest.
+  void keepForDisplay(const NotificationOutcome& out) {
+    if (out.batteryShown) {
+      pending_.battery = true;
+      pending_.batteryText = out.batteryText;
+      pending_.batteryGauge = out.batteryGauge;
+    }
+    if (out.temperatureShown) {
+      pending_.temperature = true;
+      pending_.temperatureText = out.temperatureText;
+    }
+    pending_.forceBar = out.forceBarPosition;
+    pending_.labelF1 = out.labelF1;
+    pending_.labelF2 = out.labelF2;
+    pending_.forces = true;
+
+    const int frame = form_.env_.displayFrameMs;
+    const auto elapsed = static_cast<int>(form_.env_.ticks->tick() - lastShown_);
+    if (frame <= 0 || elapsed >= frame) {
+      showDisplays();
+    } else if (!displayTimer_.isActive()) {
+      displayTimer_.start(frame - elapsed);
+    }
+  }
+
+  void showDisplays() {
+    auto& specPage = *form_.TabSheetSpecSetting;
+    auto& graph = *form_.TabSheetGraf;
+    if (pending_.battery) {
+      specPage.EditNap->setText(pending_.batteryText);
+      graph.Gauge1->setValue(pending_.batteryGauge);
+    }
+    if (pending_.temperature) specPage.EditTemp->setText(pending_.temperatureText);
+    if (pending_.forces) {
+      form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
+      graph.LabelF1->setText(pending_.labelF1);
+      graph.LabelF2->setText(pending_.labelF2);
+    }
+    pending_.battery = pending_.temperature = pending_.forces = false;
+    lastShown_ = form_.env_.ticks->tick();
+  }
+
+  struct Pending {
+    bool battery = false;
+    QString batteryText;
+    int batteryGauge = 0;
+    bool temperature = false;
+    QString temperatureText;
+    bool forces = false;
+    int forceBar = 0;
+    QString labelF1;
+    QString labelF2;
+  };
+
   TForm1& form_;
+  Pending pending_;
+  QTimer displayTimer_;
+  std::uint32_t lastShown_ = 0;
 };
 
 // What the connection procedure changes in the window: buttons, the texts of the last and the

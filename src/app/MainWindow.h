@@ -57,6 +57,8 @@ struct MonitorEnvironment {
   std::function<void(int exitCode)> endProcess;
   // Shows the dongle-not-found dialog modally; the real dialog when empty.
   std::function<void()> showDongleNotFound;
+  // The value read-outs show the latest notification at most this often (0: at every one).
+  int displayFrameMs = 40;
   // The general error report for errors a handler catches itself; a message box when empty.
   std::function<void(const QString&)> reportError;
 };

@@ -546,3 +546,33 @@ TEST(MainWindowDecodingTest, AConfirmedSlopeEntryChangesTheSlopeAndIsStoredAtClo
 
 }  // namespace
 }  // namespace kelvaro
+
+namespace kelvaro {
+namespace {
+
+// At the wire's full rate the read-outs show the newest values once per display frame instead
+// of for every notification; the notification in between is decoded all the same.
+TEST(MainWindowDecodingTest, ReadOutsShowTheNewestValueOncePerFrame) {
+  WindowHarness h;
+  MonitorEnvironment env = h.environment();
+  env.displayFrameMs = 40;
+  h.window = std::make_unique<TForm1>(env);
+  ASSERT_TRUE(h.window->FormCreate());
+  h.port.inject(kDiscoverAnswer);
+  TForm1& w = *h.window;
+
+  h.port.inject(notification(valueWithForces(1250, 800)));
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125"));
+
+  h.port.inject(notification(valueWithForces(1300, 800)));
+  h.port.inject(notification(valueWithForces(1350, 800)));
+  EXPECT_EQ(w.measurement().NotificationCount, 3u);
+  EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125")) << "held for this frame";
+
+  h.ticks.advance(40);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return find<QLabel>(w, "LabelF1").text() == QStringLiteral("175"); }, 2000));
+}
+
+}  // namespace
+}  // namespace kelvaro

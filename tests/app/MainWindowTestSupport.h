@@ -140,6 +140,7 @@ class WindowHarness {
     env.catalog = &catalog;
     env.volume = &volume;
     env.homeDir = home.path();
+    env.displayFrameMs = 0;  // read-outs follow every notification, so tests can look at once
     env.endProcess = [this](int code) {
       exitCodes << code;
       if (onExit) onExit(code);
