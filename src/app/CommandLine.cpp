@@ -1,6 +1,19 @@
 #include "app/CommandLine.h"
 
 namespace kelvaro {
+namespace {
+
+// Options the Qt application itself takes with a value; they pass through untouched.
+const QStringList kQtOptionsWithValue = {QStringLiteral("-platform"),
+                                         QStringLiteral("-style"),
+                                         QStringLiteral("-display"),
+                                         QStringLiteral("-geometry"),
+                                         QStringLiteral("-qwindowgeometry"),
+                                         QStringLiteral("-qwindowtitle"),
+                                         QStringLiteral("-platformpluginpath"),
+                                         QStringLiteral("-plugin")};
+
+}  // namespace
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
   CommandLine result;
@@ -27,9 +40,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       result.showVersion = true;
     } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
       result.showHelp = true;
-    } else {
+    } else if (arg.startsWith(QLatin1String("--"))) {
       result.error = QStringLiteral("unknown option: %1").arg(arg);
       return result;
+    } else if (arg.startsWith(QLatin1Char('-')) && i + 1 < arguments.size() &&
+               kQtOptionsWithValue.contains(arg)) {
+      ++i;  // Qt's own option and its value (-platform offscreen, -style Fusion, ...)
     }
   }
   return result;

@@ -28,6 +28,7 @@ TEST(CommandLine, ParsesOptions) {
       {{"k", "--help"}, false, "", "", "", false, true, false},
       {{"k", "--home"}, false, "", "", "", false, false, true},
       {{"k", "--frobnicate"}, false, "", "", "", false, false, true},
+      {{"k", "-platform", "offscreen", "--simulate"}, true, "", "", "", false, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());

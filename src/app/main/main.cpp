@@ -15,12 +15,10 @@
 #include "platform/PortCatalog.h"
 
 int main(int argc, char** argv) {
-  kelvaro::ErrorReportingApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
-  QApplication::setApplicationDisplayName(kelvaro::AppInfo::productName());
-  QApplication::setApplicationVersion(kelvaro::AppInfo::versionNumber());
-
-  const auto options = kelvaro::CommandLine::parse(QApplication::arguments());
+  // --help and --version answer without a display, so they come before the application object.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const auto options = kelvaro::CommandLine::parse(arguments);
   if (!options.error.isEmpty()) {
     std::fprintf(stderr, "kelvaro-monitor: %s\n%s", qPrintable(options.error),
                  qPrintable(kelvaro::CommandLine::helpText()));
@@ -35,6 +33,11 @@ int main(int argc, char** argv) {
                 qPrintable(kelvaro::AppInfo::versionNumber()));
     return 0;
   }
+
+  kelvaro::ErrorReportingApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
+  QApplication::setApplicationDisplayName(kelvaro::AppInfo::productName());
+  QApplication::setApplicationVersion(kelvaro::AppInfo::versionNumber());
 
   // Numbers in files, labels and messages always use "." whatever the user's locale.
   QLocale::setDefault(QLocale::c());
