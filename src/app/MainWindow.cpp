@@ -464,6 +464,8 @@ bool TForm1::FormCreate() {
 
   settings_ = std::make_unique<SettingsFile>(settingsPath());
   readSettings();
+  // From here a close writes the settings back, even when the rest of the start-up fails.
+  settingsRead_ = true;
   stdoutBinding_.attach(std::cout, console_);
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(
@@ -486,7 +488,6 @@ bool TForm1::FormCreate() {
   scanGrid_->setRowCount(1);
   showPage(TabSheetConnect, true);
   showPage(TabSheetGraf, false);
-  created_ = true;
   return true;
 }
 
@@ -513,8 +514,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose() {
-  if (!created_ || runEnded_) return;
-  created_ = false;
+  if (!settingsRead_ || runEnded_) return;
+  settingsRead_ = false;
   Timer3.stop();
   writeSettings();
 }

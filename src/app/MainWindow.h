@@ -169,7 +169,7 @@ class TForm1 : public QMainWindow {
   double actStart_ = 4.15;
   double actStop_ = 0.6;
   bool shownOnce_ = false;
-  bool created_ = false;
+  bool settingsRead_ = false;
   bool runEnded_ = false;
 };
 

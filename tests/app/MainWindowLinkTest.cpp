@@ -283,6 +283,21 @@ TEST(MainWindowWatchdogTest, ADiscoverThatCannotBeWrittenLeavesTheWatchdogToEndT
   EXPECT_EQ(h.exitCodes, QList<int>{3});
 }
 
+TEST(MainWindowWatchdogTest, ClosingAfterAFailedStartUpStillWritesTheSettingsBack) {
+  WindowHarness h;
+  h.writeDarev("[GLOBAL]\nTrackBarAct=33\n");
+  h.port.failWrites = true;
+  h.create();
+  EXPECT_THROW(h.window->FormCreate(), Error);
+
+  h.window->close();
+
+  const auto lines = h.darevLines();
+  ASSERT_TRUE(lines.has_value());
+  EXPECT_TRUE(lines->contains(QStringLiteral("TrackBarAct=33")));
+  EXPECT_TRUE(lines->contains(QStringLiteral("[SetGraf]"))) << "the whole write-back ran";
+}
+
 // ---------------------------------------------------------------------------------------------
 // Dispatch and the scan list.
 
