@@ -124,12 +124,7 @@ TEST(ActivityHistoryPage, TabReachesEveryControl) {
   ActivityHistoryPage page;
   const QStringList expected = {"ButtonOpenAktHist", "SpinEdit2",      "BitBtn1",   "BitBtn2",
                                 "EditPocetAkt",      "EditAktSumTime", "EditAktAvg"};
-  EXPECT_EQ(tabWalk(page, page.ButtonOpenAktHist), expected);
-  QStringList stops = tabStops(page);
-  stops.sort();
-  QStringList sorted = expected;
-  sorted.sort();
-  EXPECT_EQ(stops, sorted);
+  expectTabOrder(page, page.ButtonOpenAktHist, expected);
 }
 
 }  // namespace

@@ -166,6 +166,16 @@ inline QStringList tabStops(QWidget& page) {
   return names;
 }
 
+// Tab from `first` visits `expected` in order, and no other control of the page takes Tab focus.
+inline void expectTabOrder(QWidget& page, QWidget* first, const QStringList& expected) {
+  EXPECT_EQ(tabWalk(page, first), expected);
+  QStringList stops = tabStops(page);
+  stops.sort();
+  QStringList sorted = expected;
+  sorted.sort();
+  EXPECT_EQ(stops, sorted);
+}
+
 // Where a named control sits within the page, in the page's coordinates.
 inline QRect placeOf(QWidget& page, const char* name) {
   auto* w = page.findChild<QWidget*>(QString::fromLatin1(name));
