@@ -85,6 +85,10 @@ void RadioGroup::rebuild() {
     b->deleteLater();
   }
   const int rows = (items_.size() + columns_ - 1) / columns_;
+  // Items stack from the top; the space below them stays empty.
+  grid_->setRowStretch(stretchRow_, 0);
+  stretchRow_ = rows;
+  grid_->setRowStretch(stretchRow_, 1);
   for (int i = 0; i < items_.size(); ++i) {
     auto* b = new QRadioButton(items_.at(i), this);
     b->setObjectName(objectName() + QStringLiteral("_item%1").arg(i));

@@ -39,6 +39,7 @@ class RadioGroup : public QGroupBox {
   QStringList items_;
   int index_ = -1;
   int columns_ = 1;
+  int stretchRow_ = 0;
   QButtonGroup buttons_;
   QGridLayout* grid_;
 };
