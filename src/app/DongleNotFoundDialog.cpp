@@ -1,5 +1,7 @@
 #include "app/DongleNotFoundDialog.h"
 
+#include "app/ErrorReportingApplication.h"
+
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
@@ -168,7 +170,16 @@ void TErrorDlg::ButtonSetComClick() {
 void showDongleNotFoundDialog(QWidget* parent, const PortCatalog& catalog,
                               PortSelection& selection) {
   TErrorDlg dialog(
-      catalog, [&](QWidget* over) { EditPortSettings(over, catalog, selection); }, parent);
+      catalog,
+      [&](QWidget* over) {
+        // Reported here: an error must not travel through the button's signal.
+        try {
+          EditPortSettings(over, catalog, selection);
+        } catch (const std::exception& e) {
+          showErrorMessage(QString::fromUtf8(e.what()));
+        }
+      },
+      parent);
   dialog.exec();
 }
 

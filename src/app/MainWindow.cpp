@@ -370,7 +370,8 @@ void TForm1::wireControls() {
   auto& connection = *TabSheetConnect;
   auto& graph = *TabSheetGraf;
 
-  connect(env_.port, &SerialTransport::readyRead, this, &TForm1::ComPort1RxCharEvent);
+  connect(env_.port, &SerialTransport::readyRead, this,
+          [this] { guarded([this] { ComPort1RxCharEvent(); }); });
   connect(env_.port, &SerialTransport::connectionLost, this, [this](const QString& reason) {
     console_.append(QStringLiteral("Port closed: ") + reason);
   });
@@ -395,7 +396,8 @@ void TForm1::wireControls() {
       {specPage.Button7, &ConnectionProcedure::Button7Click},
   };
   for (const auto& [button, handler] : actions) {
-    connect(button, &QPushButton::clicked, this, [procedure, h = handler] { (procedure->*h)(); });
+    connect(button, &QPushButton::clicked, this,
+            [this, procedure, h = handler] { guarded([&] { (procedure->*h)(); }); });
   }
   connect(specPage.Button5, &QPushButton::clicked, this, [this] { console_.clear(); });
 
@@ -430,7 +432,9 @@ void TForm1::wireControls() {
     TabSheetConnect->ButtonSetCom->setVisible(!on);
   });
   auto editPort = [this] {
-    if (portSelection_) ui::EditPortSettings(this, *env_.catalog, *portSelection_);
+    guarded([this] {
+      if (portSelection_) ui::EditPortSettings(this, *env_.catalog, *portSelection_);
+    });
   };
   connect(connection.ButtonSetCom, &QPushButton::clicked, this, editPort);
   connect(specPage.Button3, &QPushButton::clicked, this, editPort);
@@ -509,7 +513,8 @@ void TForm1::FormShow() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
-  FormClose();
+  // A refused write-back is reported; the window closes all the same.
+  guarded([this] { FormClose(); });
   event->accept();
 }
 

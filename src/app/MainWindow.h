@@ -108,12 +108,13 @@ class TForm1 : public QMainWindow {
 
   void showPage(QWidget* page, bool visible);
   void reportError(const QString& text);
-  // Runs an action; a kelvaro::Error it raises ends it and goes to the error report.
+  // Runs an action; an error it raises ends it and goes to the error report. Every slot that can
+  // fail goes through here, so that no exception travels through Qt's signal code.
   template <class Action>
   void guarded(Action&& action) {
     try {
       action();
-    } catch (const Error& e) {
+    } catch (const std::exception& e) {
       reportError(QString::fromUtf8(e.what()));
     }
   }

@@ -591,3 +591,32 @@ TEST(MainWindowDecodingTest, ReadOutsShowTheNewestValueOncePerFrame) {
 
 }  // namespace
 }  // namespace kelvaro
+
+namespace kelvaro {
+namespace {
+
+// A failing serial write inside a button's action ends that action and reaches the error report;
+// it never travels up through the button's signal, and the window goes on.
+TEST(MainWindowErrorReportTest, AFailingWriteInAConnectGoesToTheErrorReport) {
+  WindowHarness h;
+  QStringList reports;
+  MonitorEnvironment env = h.environment();
+  env.reportError = [&reports](const QString& text) { reports << text; };
+  h.window = std::make_unique<TForm1>(env);
+  ASSERT_TRUE(h.window->FormCreate());
+  h.port.inject(kDiscoverAnswer);
+  h.port.inject(scanResponse(0xC4, "0007800A1B2C"));
+  TForm1& w = *h.window;
+  auto& connect = find<QPushButton>(w, "ButtonConnect");
+  ASSERT_TRUE(connect.isEnabled());
+
+  h.port.failWrites = true;
+  connect.click();
+
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_TRUE(reports.first().startsWith(QStringLiteral("Cannot write to"))) << reports.first().toStdString();
+  EXPECT_TRUE(connect.isEnabled()) << "the button it disabled is enabled again";
+}
+
+}  // namespace
+}  // namespace kelvaro
