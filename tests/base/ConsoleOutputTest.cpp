@@ -182,6 +182,8 @@ TEST_F(BoundStream, AttachingAnotherStreamReleasesTheFirst) {
   EXPECT_EQ(stream.rdbuf(), &original);
   other << "other\n";
   EXPECT_EQ(console.lines(), QStringList{"other"});
+  binding.detach();  // `other` goes before the fixture's binding does
+  EXPECT_EQ(other.rdbuf(), &otherOriginal);
 }
 
 TEST(ConsoleOutputBinding, BindsStandardOutputAndRestoresItWhenDestroyed) {
