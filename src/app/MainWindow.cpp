@@ -112,16 +112,14 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
   void keepForDisplay(const NotificationOutcome& out) {
     if (out.batteryShown) {
       pending_.battery = true;
-      pending_.batteryText = out.batteryText;
+      pending_.batteryReading = out.batteryReading;
       pending_.batteryGauge = out.batteryGauge;
     }
     if (out.temperatureShown) {
       pending_.temperature = true;
-      pending_.temperatureText = out.temperatureText;
+      pending_.temperatureReading = out.temperatureReading;
     }
     pending_.forceBar = out.forceBarPosition;
-    pending_.labelF1 = out.labelF1;
-    pending_.labelF2 = out.labelF2;
     pending_.forces = true;
 
     const int frame = form_.env_.displayFrameMs;
@@ -137,14 +135,16 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
     auto& specPage = *form_.TabSheetSpecSetting;
     auto& graph = *form_.TabSheetGraf;
     if (pending_.battery) {
-      specPage.EditNap->setText(pending_.batteryText);
+      specPage.EditNap->setText(batteryReadout(pending_.batteryReading));
       graph.Gauge1->setValue(pending_.batteryGauge);
     }
-    if (pending_.temperature) specPage.EditTemp->setText(pending_.temperatureText);
+    if (pending_.temperature) {
+      specPage.EditTemp->setText(temperatureReadout(pending_.temperatureReading));
+    }
     if (pending_.forces) {
       form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
-      graph.LabelF1->setText(pending_.labelF1);
-      graph.LabelF2->setText(pending_.labelF2);
+      graph.LabelF1->setText(forceReadout(form_.measurement_.Force1Grams));
+      graph.LabelF2->setText(forceReadout(form_.measurement_.Force2Grams));
     }
     pending_.battery = pending_.temperature = pending_.forces = false;
     lastShown_ = form_.env_.ticks->tick();
@@ -152,14 +152,12 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
 
   struct Pending {
     bool battery = false;
-    QString batteryText;
+    std::int32_t batteryReading = 0;
     int batteryGauge = 0;
     bool temperature = false;
-    QString temperatureText;
+    std::int32_t temperatureReading = 0;
     bool forces = false;
     int forceBar = 0;
-    QString labelF1;
-    QString labelF2;
   };
 
   TForm1& form_;

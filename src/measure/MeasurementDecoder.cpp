@@ -64,14 +64,14 @@ NotificationOutcome handleMeasurementValue(const std::uint8_t* value, std::size_
 
   if (state.AuxSelector == measurement::kAuxBattery) {
     out.batteryShown = true;
-    out.batteryText = fmt::formatFloat(QStringLiteral("UN=0.000 V"), aux / 1000.0);
+    out.batteryReading = aux;
     state.BatteryMillivolts =
         std::clamp(aux, measurement::kBatteryMinMillivolts, measurement::kBatteryMaxMillivolts);
     out.batteryGauge = (state.BatteryMillivolts - measurement::kBatteryMinMillivolts) / 5;
   } else if (state.AuxSelector == measurement::kAuxTemperature) {
     out.temperatureShown = true;
     state.TemperatureCentidegrees = aux;
-    out.temperatureText = fmt::formatFloat(QStringLiteral("T=0.00 \u00B0C"), aux / 100.0);
+    out.temperatureReading = aux;
   }
 
   ++state.NotificationCount;
@@ -91,8 +91,6 @@ NotificationOutcome handleMeasurementValue(const std::uint8_t* value, std::size_
   state.Force2Grams = static_cast<double>(diff(state.RawForce2, calibration.Ofs2)) * calibration.K2;
 
   out.forceBarPosition = forceBarPosition(state.Force1Grams);
-  out.labelF1 = fmt::formatFloat(QStringLiteral("000"), state.Force1Grams);
-  out.labelF2 = fmt::formatFloat(QStringLiteral("000"), state.Force2Grams);
 
   out.gated = !switches.freeze && state.NotificationCount > measurement::kLastHeldCount;
   return out;
@@ -111,5 +109,15 @@ NotificationOutcome handleMeasurementNotification(const std::uint8_t* payload,
   return handleMeasurementValue(payload + measurement::kPayloadValueOffset, length, state,
                                 calibration, switches, console);
 }
+
+QString batteryReadout(std::int32_t millivolts) {
+  return fmt::formatFloat(QStringLiteral("UN=0.000 V"), millivolts / 1000.0);
+}
+
+QString temperatureReadout(std::int32_t centidegrees) {
+  return fmt::formatFloat(QStringLiteral("T=0.00 \u00B0C"), centidegrees / 100.0);
+}
+
+QString forceReadout(double grams) { return fmt::formatFloat(QStringLiteral("000"), grams); }
 
 }  // namespace kelvaro

@@ -45,20 +45,20 @@ struct NotificationOutcome {
   // False for a value shorter than 16 bytes: then nothing else here is set and no state changed.
   bool decoded = false;
 
-  bool batteryShown = false;  // EditNap and Gauge1 take the two values below
-  QString batteryText;        // unclamped reading, "UN=4.123 V"
-  int batteryGauge = 0;       // 0..100
+  bool batteryShown = false;        // EditNap and Gauge1 take the two values below
+  std::int32_t batteryReading = 0;  // unclamped millivolts, shown with batteryReadout()
+  int batteryGauge = 0;             // 0..100
 
-  bool temperatureShown = false;  // EditTemp takes the text below
-  QString temperatureText;        // "T=25.37 °C"
+  bool temperatureShown = false;        // EditTemp takes the value below
+  std::int32_t temperatureReading = 0;  // centidegrees, shown with temperatureReadout()
 
   // The offsets were taken from this notification's readings; the caller must call
   // PrimeActivity(0.0, AccelX). The offset fields keep showing their old numbers.
   bool zeroed = false;
 
-  int forceBarPosition = 0;  // ProgressBar1, already rounded and kept within 0..250
-  QString labelF1;           // LabelF1, "000"
-  QString labelF2;           // LabelF2, "000"
+  // ProgressBar1, already rounded and kept within 0..250; LabelF1 and LabelF2 show
+  // forceReadout() of Force1Grams and Force2Grams.
+  int forceBarPosition = 0;
 
   // The live graph, the activity computation, the write-position advance and the recorder run.
   bool gated = false;
@@ -80,6 +80,12 @@ NotificationOutcome handleMeasurementNotification(const std::uint8_t* payload,
                                                   ConsoleLog& console);
 
 // The trace line of one value: "E45 EvtVal=3 = 01 A0 FF " (each byte followed by a blank).
+// The read-out texts, formatted when they are shown rather than for every notification:
+// "UN=4.123 V", "T=25.37 °C", and a force in grams with at least three digits ("-004").
+QString batteryReadout(std::int32_t millivolts);
+QString temperatureReadout(std::int32_t centidegrees);
+QString forceReadout(double grams);
+
 QString measurementTraceLine(const std::uint8_t* value, std::size_t length);
 
 // ProgressBar1's position for a force: nearest integer with ties to even, kept within 0..250
