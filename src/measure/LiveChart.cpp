@@ -28,9 +28,9 @@ namespace {
 
 // One screen frame: repaints requested within it are handed to Qt together.
 constexpr int kFrameMilliseconds = 16;
-// The frame clock keeps running this many empty frames after the last repaint, so that a steady
-// stream of samples never restarts it (a timer start allocates).
-constexpr int kIdleFrames = 15;
+// The frame clock stops after this many empty frames, so that a slow stream of samples (20 a
+// second) repaints each one at once, in the same pass as the read-outs of its notification.
+constexpr int kIdleFrames = 1;
 // Margins in parts of the chart's height (top, bottom) and width (left, right).
 constexpr double kTopMargin = 0.03;
 constexpr double kSideMargin = 0.01;
@@ -198,7 +198,11 @@ void LiveChart::markDirty(int left, int right) {
 
 void LiveChart::startFrame() {
   idleFrames_ = 0;
-  if (!frameTimer_.isActive()) frameTimer_.start();
+  if (frameTimer_.isActive()) return;
+  // The first change after a quiet frame is shown at once, together with whatever else the
+  // window updates for the same notification; changes that follow within the frame wait for it.
+  flushRepaint();
+  frameTimer_.start();
 }
 
 void LiveChart::frameTick() {
