@@ -614,7 +614,8 @@ TEST(MainWindowErrorReportTest, AFailingWriteInAConnectGoesToTheErrorReport) {
   connect.click();
 
   ASSERT_EQ(reports.size(), 1);
-  EXPECT_TRUE(reports.first().startsWith(QStringLiteral("Cannot write to"))) << reports.first().toStdString();
+  EXPECT_TRUE(reports.first().startsWith(QStringLiteral("Cannot write to")))
+      << reports.first().toStdString();
   EXPECT_TRUE(connect.isEnabled()) << "the button it disabled is enabled again";
 }
 
