@@ -84,6 +84,9 @@ class LiveChart : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  // Half the widest line plus its round cap and antialiasing fringe.
+  static constexpr int kStripPad = 4;
+
   struct AxisLabels {
     livegraph::AxisTicks ticks;
     std::vector<QString> texts;
