@@ -569,11 +569,8 @@ namespace {
 // of for every notification; the notification in between is decoded all the same.
 TEST(MainWindowDecodingTest, ReadOutsShowTheNewestValueOncePerFrame) {
   WindowHarness h;
-  MonitorEnvironment env = h.environment();
-  env.displayFrameMs = 40;
-  h.window = std::make_unique<TForm1>(env);
-  ASSERT_TRUE(h.window->FormCreate());
-  h.port.inject(kDiscoverAnswer);
+  h.displayFrameMs = 40;
+  h.startAnswered();
   TForm1& w = *h.window;
 
   h.port.inject(notification(valueWithForces(1250, 800)));
@@ -599,12 +596,7 @@ namespace {
 // it never travels up through the button's signal, and the window goes on.
 TEST(MainWindowErrorReportTest, AFailingWriteInAConnectGoesToTheErrorReport) {
   WindowHarness h;
-  QStringList reports;
-  MonitorEnvironment env = h.environment();
-  env.reportError = [&reports](const QString& text) { reports << text; };
-  h.window = std::make_unique<TForm1>(env);
-  ASSERT_TRUE(h.window->FormCreate());
-  h.port.inject(kDiscoverAnswer);
+  h.startAnswered();
   h.port.inject(scanResponse(0xC4, "0007800A1B2C"));
   TForm1& w = *h.window;
   auto& connect = find<QPushButton>(w, "ButtonConnect");
@@ -613,9 +605,9 @@ TEST(MainWindowErrorReportTest, AFailingWriteInAConnectGoesToTheErrorReport) {
   h.port.failWrites = true;
   connect.click();
 
-  ASSERT_EQ(reports.size(), 1);
-  EXPECT_TRUE(reports.first().startsWith(QStringLiteral("Cannot write to")))
-      << reports.first().toStdString();
+  ASSERT_EQ(h.reports.size(), 1);
+  EXPECT_TRUE(h.reports.first().startsWith(QStringLiteral("Cannot write to")))
+      << h.reports.first().toStdString();
   EXPECT_TRUE(connect.isEnabled()) << "the button it disabled is enabled again";
 }
 

@@ -23,7 +23,6 @@ namespace kelvaro {
 namespace {
 
 using testing::find;
-using testing::kDiscoverAnswer;
 using testing::WindowHarness;
 using ui::NumberEdit;
 using ui::RadioGroup;
@@ -351,17 +350,12 @@ TEST(MainWindowSettingsTest, AFailedWriteBackSurfacesUnableToWriteWithThePath) {
   WindowHarness h;
   // A directory where the file should be: reads give the defaults, every write is refused.
   ASSERT_TRUE(QDir(h.home.path()).mkdir(QStringLiteral("Darev.ini")));
-  QStringList reports;
-  MonitorEnvironment env = h.environment();
-  env.reportError = [&reports](const QString& text) { reports << text; };
-  h.window = std::make_unique<TForm1>(env);
-  ASSERT_TRUE(h.window->FormCreate());
-  h.port.inject(kDiscoverAnswer);
+  h.startAnswered();
   expectDefaults(h);
 
   EXPECT_TRUE(h.window->close()) << "the window closes all the same";
 
-  EXPECT_EQ(reports, QStringList{QStringLiteral("Unable to write to ") + h.darevPath()});
+  EXPECT_EQ(h.reports, QStringList{QStringLiteral("Unable to write to ") + h.darevPath()});
 }
 
 }  // namespace

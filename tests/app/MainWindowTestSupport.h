@@ -140,7 +140,8 @@ class WindowHarness {
     env.catalog = &catalog;
     env.volume = &volume;
     env.homeDir = home.path();
-    env.displayFrameMs = 0;  // read-outs follow every notification, so tests can look at once
+    env.displayFrameMs = displayFrameMs;
+    env.reportError = [this](const QString& text) { reports << text; };
     env.endProcess = [this](int code) {
       exitCodes << code;
       if (onExit) onExit(code);
@@ -184,6 +185,10 @@ class WindowHarness {
   FixedPortCatalog catalog;
   NullMasterVolume volume;
   QList<int> exitCodes;
+  // What the window's error report was given, instead of message boxes.
+  QStringList reports;
+  // 0: the read-outs follow every notification, so tests can look at once.
+  int displayFrameMs = 0;
   int dialogs = 0;
   std::function<void()> onDialog;
   std::function<void(int)> onExit;
