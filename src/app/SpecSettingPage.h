@@ -15,10 +15,10 @@ namespace kelvaro::ui {
 
 class NumberEdit;
 
-// The "Spec. Setting" page: the low-level tools on four sub-pages ("Standard", "Edhanced",
-// "Calibration", "Accel Setting") above the diagnostics console Memo3. A passive view; the main
-// window wires every control and attaches the console (ConsoleView). Initial values are the
-// settings' defaults; the window applies the settings file over them.
+// TabSheetSpecSetting, the page of special settings: the low-level tools on four sub-pages
+// ("Standard", "Edhanced", "Calibration", "Accel Setting") above the diagnostics console Memo3. A
+// passive view; the main window wires every control and attaches the console (ConsoleView). Initial
+// values are the settings' defaults; the window applies the settings file over them.
 //
 // The slope fields NEditK1/NEditK2 are NumberEdits (picture "0000", limits -1000..20000): the
 // value is the slope times 1000 as typed, confirmed by Enter or by leaving the field
