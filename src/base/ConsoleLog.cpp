@@ -3,6 +3,7 @@
 namespace kelvaro {
 
 void ConsoleLog::append(const QString& line) {
+  if (lines_.size() >= kMaxLines) removeFirst();
   lines_.append(line);
   emit lineAppended(line);
 }

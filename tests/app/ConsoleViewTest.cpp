@@ -86,6 +86,19 @@ TEST(ConsoleView, MirrorsTheLogLineByLine) {
   }
 }
 
+// A full log drops its oldest line for each new one, and Memo3 with it.
+TEST(ConsoleView, AFullLogKeepsTheSameLinesInTheView) {
+  ConsoleLog log;
+  QPlainTextEdit memo;
+  ConsoleView view(log, &memo);
+  for (int i = 1; i <= ConsoleLog::kMaxLines + 25; ++i) log.append(QStringLiteral("E60 %1").arg(i));
+  EXPECT_EQ(log.count(), ConsoleLog::kMaxLines);
+  EXPECT_EQ(memo.document()->blockCount(), ConsoleLog::kMaxLines);
+  EXPECT_EQ(memo.document()->firstBlock().text(), QStringLiteral("E60 26"));
+  EXPECT_EQ(memo.document()->lastBlock().text(),
+            QStringLiteral("E60 %1").arg(ConsoleLog::kMaxLines + 25));
+}
+
 TEST(ConsoleView, EditsTheDocumentInPlaceWithoutHistory) {
   ConsoleLog log;
   QPlainTextEdit memo;

@@ -104,11 +104,35 @@ INSTANTIATE_TEST_SUITE_P(Counts, CollectorTrim,
                          ::testing::Values(TrimCase{500, 501, false}, TrimCase{501, 501, true},
                                            TrimCase{600, 600, true}));
 
-TEST(ConsoleLineCollector, DirectAppendsAreNeverTrimmed) {
+TEST(ConsoleLineCollector, DirectAppendsAreNotTrimmedToTheOutputBound) {
   ConsoleLog console;
   fillConsole(console, 600);
   console.append("direct");
   EXPECT_EQ(console.count(), 601);
+}
+
+// A program left scanning writes a line for every scan response; the log keeps the newest ones.
+TEST(ConsoleLog, KeepsTheNewestLinesWhenFull) {
+  ConsoleLog console;
+  int removed = 0;
+  QObject::connect(&console, &ConsoleLog::firstLineRemoved, [&] { ++removed; });
+  fillConsole(console, ConsoleLog::kMaxLines);
+  EXPECT_EQ(removed, 0);
+
+  console.append("one more");
+  console.append("and another");
+
+  EXPECT_EQ(console.count(), ConsoleLog::kMaxLines);
+  EXPECT_EQ(removed, 2);
+  EXPECT_EQ(console.lines().first(), "line 3");
+  EXPECT_EQ(console.last(), "and another");
+
+  // The standard-output path keeps its own, smaller bound on a full log too.
+  ConsoleLineCollector collector(console);
+  collector.handOver("printed\r\n", 9);
+  EXPECT_EQ(console.count(), ConsoleLog::kMaxLines);
+  EXPECT_EQ(console.last(), "printed");
+  EXPECT_EQ(console.lines().first(), "line 4");
 }
 
 TEST(ConsoleLineCollector, ClearThenOneLineLeavesOneLine) {
