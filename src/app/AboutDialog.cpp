@@ -33,11 +33,12 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   Panel1->setFrameShape(QFrame::Box);
   Panel1->setFrameShadow(QFrame::Sunken);
 
-  ProductName =
-      named(new QLabel(AppInfo::productName(), Panel1), "ProductName", AppInfo::productName());
-  Version = named(new QLabel(AppInfo::versionText(), Panel1), "Version", AppInfo::versionText());
+  ProductName = named(new QLabel(AppInfo::productName(), Panel1), "ProductName");
+  Version = named(new QLabel(AppInfo::versionText(), Panel1), "Version");
 
-  ProgramIcon = named(new QLabel(Panel1), "ProgramIcon", QStringLiteral("Program picture"));
+  ProgramIcon = named(new QLabel(Panel1), "ProgramIcon");
+  // A picture has no text of its own to be read.
+  ProgramIcon->setAccessibleName(QStringLiteral("Program picture"));
   ProgramIcon->setFixedSize(kIconSize);
   // The 32 x 32 picture is stretched to the control, as the box was designed; without smoothing,
   // so that its pixels stay crisp.

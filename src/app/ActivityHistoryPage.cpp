@@ -109,7 +109,8 @@ QChartView* ActivityHistoryPage::buildChart() {
     series->attachAxis(AxisActivity);
   }
 
-  ChartActHist = named(new QChartView(chart, this), "ChartActHist", tr("Activity history chart"));
+  // Until a user's history is shown the chart has no title worth hearing.
+  ChartActHist = named(new QChartView(chart, this), "ChartActHist", tr("Activity History"));
   ChartActHist->setRenderHint(QPainter::Antialiasing);
   // Nothing on the chart is operated by keys; Tab passes over it.
   ChartActHist->setFocusPolicy(Qt::NoFocus);
@@ -173,6 +174,11 @@ QWidget* ActivityHistoryPage::buildControls() {
   scrolling->addWidget(BitBtn2);
   row->addWidget(GroupScrolling, 0, Qt::AlignTop);
   return panel;
+}
+
+void ActivityHistoryPage::setChartTitle(const QString& title) {
+  ChartActHist->chart()->setTitle(title);
+  ChartActHist->setAccessibleName(title);
 }
 
 }  // namespace kelvaro::ui

@@ -25,6 +25,10 @@ class ActivityHistoryPage : public QWidget {
   Q_OBJECT
 
  public:
+  // The chart's title ("Activity History for <user>"), which is also what a screen reader says
+  // of the chart.
+  void setChartTitle(const QString& title);
+
   explicit ActivityHistoryPage(QWidget* parent = nullptr);
 
   QChartView* ChartActHist = nullptr;

@@ -80,16 +80,14 @@ TErrorDlg::TErrorDlg(const PortCatalog& catalog, EditPortSettingsAction editPort
   Bevel1->setFrameShape(QFrame::Box);
   Bevel1->setFrameShadow(QFrame::Sunken);
 
-  Label1 = named(new QLabel(helpLines().join(u'\n'), Bevel1), "Label1",
-                 QStringLiteral("KELVARO Monitor App cannot find the Bluetooth Dongle!"));
+  Label1 = named(new QLabel(helpLines().join(u'\n'), Bevel1), "Label1");
   Label1->setTextFormat(Qt::PlainText);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QFont bold(QStringLiteral("Tahoma"));
   bold.setBold(true);
   Label1->setFont(bold);
 
-  Image1 = named(new QLabel(Bevel1), "Image1",
-                 QStringLiteral("Where the serial port list shows the dongle"));
+  Image1 = named(new QLabel(Bevel1), "Image1");
   Image1->setAlignment(Qt::AlignCenter);
   QString pictureError;
   const QImage picture = dongleLocationPicture(&pictureError);
@@ -104,9 +102,11 @@ TErrorDlg::TErrorDlg(const PortCatalog& catalog, EditPortSettingsAction editPort
         picture.scaled(kPictureBox * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
     Image1->setPixmap(pixmap);
+    // A picture has no text of its own to be read; this says what it shows.
+    Image1->setAccessibleName(QStringLiteral("Where the serial port list shows the dongle"));
     Image1->setFixedSize(pixmap.deviceIndependentSize().toSize());
   }
-  Image1->setToolTip(Image1->accessibleName());
+  if (!Image1->accessibleName().isEmpty()) Image1->setToolTip(Image1->accessibleName());
 
   Button1 = named(new QPushButton(QStringLiteral("Open Device Manager"), Bevel1), "Button1");
   ButtonSetCom = named(new QPushButton(QStringLiteral("Set Com Port"), Bevel1), "ButtonSetCom");

@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/ReadoutLabel.h"
 #include "app/ShapeIndicator.h"
 #include "app/Widgets.h"
 
@@ -25,10 +26,10 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
   return button(parent, name, caption, QSize(kButtonWidth, kButtonHeight));
 }
 
-// A value shown beside its caption; the caption labels the value for assistive tools too.
-QLabel* makeReadout(QWidget* parent, const char* name, const QLabel* caption, const QString& text,
-                    qreal pointSize) {
-  auto* value = named(new QLabel(text, parent), name, caption->text());
+// A value shown beside its caption: assistive tools read the value, described by the caption.
+ReadoutLabel* makeReadout(QWidget* parent, const char* name, const QLabel* caption,
+                          const QString& text, qreal pointSize) {
+  auto* value = named(new ReadoutLabel(text, parent), name, caption->text());
   QFont font;
   font.setPointSizeF(pointSize);
   value->setFont(font);

@@ -13,6 +13,7 @@ class QVBoxLayout;
 
 namespace kelvaro::ui {
 
+class ReadoutLabel;
 class ShapeIndicator;
 
 // The "Live Graph" page: the live chart above a panel of two sub-pages, "Standard" (print and
@@ -42,13 +43,13 @@ class LiveGraphPage : public QWidget {
   QPushButton* Button4 = nullptr;
   QPushButton* Button20 = nullptr;
   QLabel* LabelForce1 = nullptr;
-  QLabel* LabelF1 = nullptr;
+  ReadoutLabel* LabelF1 = nullptr;
   QLabel* LabelForce2 = nullptr;
-  QLabel* LabelF2 = nullptr;
+  ReadoutLabel* LabelF2 = nullptr;
   QLabel* LabelCurrentActivity = nullptr;
-  QLabel* LabelActF10 = nullptr;
+  ReadoutLabel* LabelActF10 = nullptr;
   QLabel* LabelAvgActivity = nullptr;
-  QLabel* LabelActivityFAvg = nullptr;
+  ReadoutLabel* LabelActivityFAvg = nullptr;
   QLabel* LabelKeyActivation = nullptr;
   ShapeIndicator* Shape1 = nullptr;
   QLabel* LabelBattery = nullptr;

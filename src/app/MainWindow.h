@@ -59,6 +59,8 @@ struct MonitorEnvironment {
   std::function<void()> showDongleNotFound;
   // The value read-outs show the latest notification at most this often (0: at every one).
   int displayFrameMs = 40;
+  // Assistive tools hear of a new force value at most this often (0: at every one shown).
+  int readoutAnnounceMs = 500;
   // The general error report for errors a handler catches itself; a message box when empty.
   std::function<void(const QString&)> reportError;
 };

@@ -9,8 +9,10 @@ RadioGroup::RadioGroup(const QString& caption, QWidget* parent)
     : QGroupBox(caption, parent), grid_(new QGridLayout(this)) {
   setAccessibleName(caption);
   buttons_.setExclusive(true);
-  connect(&buttons_, &QButtonGroup::idClicked, this, [this](int id) {
-    if (id != index_) {
+  // The checked item, not the click: a screen reader or switch access checks an item through its
+  // accessible action, which toggles the button without clicking it.
+  connect(&buttons_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+    if (checked && id != index_) {
       index_ = id;
       emit itemIndexChanged(index_);
     }

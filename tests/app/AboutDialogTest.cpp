@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/AccessibleChecks.h"
+
 #include "DialogTestSupport.h"
 #include "app/AboutDialog.h"
 
@@ -22,10 +24,17 @@ TEST(AboutDialogTest, ShowsNameVersionAndPicture) {
   EXPECT_NE(box.Panel1->frameShape(), QFrame::NoFrame);
   EXPECT_FALSE(box.ProgramIcon->pixmap().isNull());
   EXPECT_EQ(box.ProgramIcon->pixmap().deviceIndependentSize().toSize(), QSize(80, 70));
-  for (const char* name : {"ProgramIcon", "ProductName", "Version", "OKButton"}) {
-    auto* widget = box.findChild<QWidget*>(QString::fromLatin1(name));
-    ASSERT_NE(widget, nullptr) << name;
-    EXPECT_FALSE(widget->accessibleName().isEmpty()) << name;
+  const struct {
+    const char* name;
+    const char* heard;
+  } cases[] = {{"ProgramIcon", "Program picture"},
+               {"ProductName", "KELVARO monitor"},
+               {"Version", "Version 3.24   2018"},
+               {"OKButton", "OK"}};
+  for (const auto& c : cases) {
+    auto* widget = box.findChild<QWidget*>(QString::fromLatin1(c.name));
+    ASSERT_NE(widget, nullptr) << c.name;
+    EXPECT_EQ(kelvaro::testing::accessibleName(widget), QString::fromLatin1(c.heard)) << c.name;
   }
 }
 

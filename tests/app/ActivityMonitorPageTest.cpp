@@ -31,8 +31,12 @@ TEST(ActivityMonitorPage, ControlsStartAsDesigned) {
                      {"LabelAktPrum", "---", nullptr},
                      {"LabelAktStart", "ActStart=4.15", nullptr},
                      {"LabelAktStop", "ActStop=0.60", nullptr}});
-  EXPECT_EQ(page.LabelAkt10->accessibleName(), QStringLiteral("Current Belt Activity"));
-  EXPECT_EQ(page.LabelAktPrum->accessibleName(), QStringLiteral("Avg Session Activity"));
+  EXPECT_EQ(accessibleName(page.LabelAkt10), QStringLiteral("---"));
+  EXPECT_EQ(accessibleDescription(page.LabelAkt10), QStringLiteral("Current Belt Activity"));
+  EXPECT_EQ(accessibleName(page.LabelAktPrum), QStringLiteral("---"));
+  EXPECT_EQ(accessibleDescription(page.LabelAktPrum), QStringLiteral("Avg Session Activity"));
+  page.LabelAkt10->setText(QStringLiteral("12.34"));
+  EXPECT_EQ(accessibleName(page.LabelAkt10), QStringLiteral("12.34"));
   EXPECT_TRUE(page.LabelAktStart->isHidden());
   EXPECT_TRUE(page.LabelAktStop->isHidden());
 

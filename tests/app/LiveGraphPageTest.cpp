@@ -32,19 +32,25 @@ TEST(LiveGraphPage, StandardSubPageStartsAsDesigned) {
                      {"LabelAvgActivity", "Avg Session Activity", nullptr},
                      {"LabelKeyActivation", "Key Activation", nullptr},
                      {"LabelBattery", "Battery", "Gauge1"}});
+  // A read-out is read as what it shows, described by its caption; the lamp and the gauge are
+  // named by the label beside them.
   const struct {
     const char* name;
-    const char* accessible;
-  } readouts[] = {{"LabelF1", "Force 1"},
-                  {"LabelF2", "Force 2"},
-                  {"LabelActF10", "Current Belt Activity"},
-                  {"LabelActivityFAvg", "Avg Session Activity"},
-                  {"Shape1", "Key Activation"},
-                  {"Gauge1", "Battery"}};
+    const char* accessibleName;
+    const char* description;
+  } readouts[] = {{"LabelF1", "000", "Force 1"},
+                  {"LabelF2", "000", "Force 2"},
+                  {"LabelActF10", "---", "Current Belt Activity"},
+                  {"LabelActivityFAvg", "---", "Avg Session Activity"},
+                  {"Shape1", "Key Activation", nullptr},
+                  {"Gauge1", "Battery", nullptr}};
   for (const auto& r : readouts) {
     auto* w = page.findChild<QWidget*>(QString::fromLatin1(r.name));
     ASSERT_NE(w, nullptr) << r.name;
-    EXPECT_EQ(w->accessibleName(), QString::fromLatin1(r.accessible)) << r.name;
+    EXPECT_EQ(accessibleName(w), QString::fromLatin1(r.accessibleName)) << r.name;
+    if (r.description) {
+      EXPECT_EQ(accessibleDescription(w), QString::fromLatin1(r.description)) << r.name;
+    }
   }
 
   auto* gauge = page.findChild<QProgressBar*>(QStringLiteral("Gauge1"));

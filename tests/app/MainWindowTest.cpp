@@ -41,6 +41,18 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
   EXPECT_EQ(w.windowTitle(), QStringLiteral("KELVARO monitor "));
 }
 
+// The console opens with the settings file's full path; what start-up reports about the sound
+// output comes after it.
+TEST(MainWindowTest, TheFirstConsoleLineIsTheSettingsFilesPath) {
+  WindowHarness h;
+  h.startAnswered();
+  const QStringList& lines = h.window->console().lines();
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_EQ(lines.at(0), h.darevPath());
+  EXPECT_EQ(lines.at(1),
+            QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
+}
+
 TEST(MainWindowTest, BothAboutButtonsShowTheSameAboutBoxModally) {
   WindowHarness h;
   h.startAnswered();

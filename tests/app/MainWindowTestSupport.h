@@ -141,6 +141,7 @@ class WindowHarness {
     env.volume = &volume;
     env.homeDir = home.path();
     env.displayFrameMs = displayFrameMs;
+    env.readoutAnnounceMs = 0;
     env.reportError = [this](const QString& text) { reports << text; };
     env.endProcess = [this](int code) {
       exitCodes << code;

@@ -15,9 +15,16 @@
 
 #include <gtest/gtest.h>
 
+#include "app/AccessibleChecks.h"
+
 // Table checks shared by the page tests: every control is found by its name, has the expected
 // kind, text and initial state, and can be told apart by assistive tools.
 namespace kelvaro::ui::testing {
+
+using kelvaro::testing::accessibleDescription;
+using kelvaro::testing::accessibleName;
+using kelvaro::testing::accessibleValue;
+using kelvaro::testing::labelledBy;
 
 struct ButtonCase {
   const char* name;
@@ -113,9 +120,12 @@ inline void checkLabels(QWidget& page, std::initializer_list<LabelCase> cases) {
     auto* l = page.findChild<QLabel*>(latin(c.name));
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(l->text(), utf8(c.text));
+    // What a label shows is what assistive tools read.
+    EXPECT_EQ(accessibleName(l), utf8(c.text));
     if (c.buddy != nullptr) {
       ASSERT_NE(l->buddy(), nullptr);
       EXPECT_EQ(l->buddy()->objectName(), latin(c.buddy));
+      EXPECT_TRUE(labelledBy(l->buddy(), l));
     }
   }
 }

@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -40,6 +42,28 @@ TEST(RadioGroup, ClickSelectsAndSignalsOnce) {
   y->click();
   EXPECT_EQ(group.itemIndex(), 1);
   y->click();
+  EXPECT_EQ(spy.count(), 1);
+}
+
+// Screen readers and switch access check an item through its accessible action, which toggles
+// the button without a click; the selection must follow all the same.
+TEST(RadioGroup, AnItemCheckedThroughItsAccessibleActionIsSelected) {
+  RadioGroup group(QStringLiteral("Key Selection"));
+  group.setItems({"x", "y", "z"});
+  group.setItemIndex(0);
+  QSignalSpy spy(&group, &RadioGroup::itemIndexChanged);
+  auto* z = group.findChild<QRadioButton*>(QStringLiteral("_item2"));
+  ASSERT_NE(z, nullptr);
+  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(z);
+  ASSERT_NE(iface, nullptr);
+  ASSERT_NE(iface->actionInterface(), nullptr);
+  const QString toggle = QAccessibleActionInterface::toggleAction();
+  ASSERT_TRUE(iface->actionInterface()->actionNames().contains(toggle));
+
+  iface->actionInterface()->doAction(toggle);
+
+  EXPECT_TRUE(z->isChecked());
+  EXPECT_EQ(group.itemIndex(), 2);
   EXPECT_EQ(spy.count(), 1);
 }
 

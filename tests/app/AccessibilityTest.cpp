@@ -1,0 +1,160 @@
+// What a screen reader reads from the window: read-outs say what they show, inputs are named by
+// the label beside them, charts by their titles.
+#include <QAccessible>
+#include <QChartView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/AccessibleChecks.h"
+#include "app/DongleNotFoundDialog.h"
+#include "app/MainWindowTestSupport.h"
+#include "app/ReadoutLabel.h"
+#include "measure/LiveChart.h"
+
+namespace kelvaro {
+namespace {
+
+using namespace kelvaro::testing;
+
+// Raw forces 1000 and 500, accelerations 16, -16, 256, battery 3962 mV.
+const QByteArray kBatteryValue = bytes("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
+// Raw forces 1250 and 500, temperature 25.37 degrees.
+const QByteArray kTemperatureValue = bytes("01 00 7F 02 E2 04 F4 01 10 00 F0 FF 00 01 E9 09");
+
+TEST(AccessibilityTest, ReadOutsReportWhatTheyShowAfterEveryUpdate) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+
+  h.port.inject(notification(kBatteryValue));
+  h.port.inject(notification(kTemperatureValue));
+
+  struct Readout {
+    const char* name;
+    QAccessible::Text text;
+    const char* shown;
+  };
+  const Readout readouts[] = {
+      {"LabelF1", QAccessible::Name, "125"},
+      {"LabelF2", QAccessible::Name, "-250"},
+      {"EditNap", QAccessible::Value, "UN=3.962 V"},
+      {"EditTemp", QAccessible::Value, "T=25.37 \u00B0C"},
+      {"Gauge1", QAccessible::Value, "52"},
+      {"LabelActF10", QAccessible::Name, "---"},
+      {"LabelActivityFAvg", QAccessible::Name, "---"},
+      {"LabelAkt10", QAccessible::Name, "---"},
+      {"LabelAktPrum", QAccessible::Name, "---"},
+      {"LabelErr", QAccessible::Name, "-"},
+      {"LabelAlarmLevel", QAccessible::Name, "Alarm Level = 10"},
+  };
+  for (const Readout& r : readouts) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(accessibleText(&find<QWidget>(w, r.name), r.text), QString::fromUtf8(r.shown));
+  }
+  // The caption is heard with the value: a description for labels, the name for fields.
+  EXPECT_EQ(accessibleDescription(&find<QWidget>(w, "LabelF1")), QStringLiteral("Force 1"));
+  EXPECT_EQ(accessibleDescription(&find<QWidget>(w, "LabelF2")), QStringLiteral("Force 2"));
+  EXPECT_EQ(accessibleName(&find<QWidget>(w, "EditNap")), QStringLiteral("Battery"));
+  EXPECT_EQ(accessibleName(&find<QWidget>(w, "EditTemp")), QStringLiteral("Temperature"));
+  EXPECT_EQ(accessibleName(&find<QWidget>(w, "Gauge1")), QStringLiteral("Battery"));
+
+  find<QSlider>(w, "TrackBarAct").setValue(23);
+  EXPECT_EQ(accessibleName(&find<QWidget>(w, "LabelAlarmLevel")),
+            QStringLiteral("Alarm Level = 23"));
+}
+
+TEST(AccessibilityTest, TheConsolesAndTheInstructionsReportTheirText) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  auto& memo3 = find<QPlainTextEdit>(w, "Memo3");
+  EXPECT_EQ(accessibleValue(&memo3), memo3.toPlainText());
+  EXPECT_TRUE(accessibleValue(&memo3).endsWith(QStringLiteral("62 RepDisc=0000")));
+  w.console().append(QStringLiteral("one more line"));
+  EXPECT_TRUE(accessibleValue(&memo3).endsWith(QStringLiteral("one more line")));
+
+  auto& memo1 = find<QPlainTextEdit>(w, "Memo1");
+  EXPECT_EQ(accessibleValue(&memo1), ui::GamingKeysPage::instructionLines().join(u'\n'));
+}
+
+TEST(AccessibilityTest, TheDongleNotFoundHelpIsReadWhole) {
+  FixedPortCatalog catalog;
+  ui::TErrorDlg dialog(catalog, nullptr);
+  const QString help = ui::TErrorDlg::helpLines().join(u'\n');
+  EXPECT_EQ(accessibleName(dialog.Label1), help);
+  EXPECT_EQ(help.count(u'\n'), 18);
+}
+
+TEST(AccessibilityTest, ChartsAreNamedByTheirTitles) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  EXPECT_EQ(accessibleName(w.Chart1), QStringLiteral("Live Graph"));
+  auto& activity = find<QChartView>(w, "Chart2");
+  EXPECT_EQ(accessibleName(&activity), activity.chart()->title());
+  EXPECT_EQ(accessibleName(&activity), QStringLiteral("Activity Monitor"));
+  auto& history = find<QChartView>(w, "ChartActHist");
+  EXPECT_EQ(accessibleName(&history), QStringLiteral("Activity History"));
+  w.AktHist->setChartTitle(QStringLiteral("Activity History for Default User"));
+  EXPECT_EQ(history.chart()->title(), QStringLiteral("Activity History for Default User"));
+  EXPECT_EQ(accessibleName(&history), history.chart()->title());
+}
+
+// Inputs without a caption of their own are named by the label beside them, and that label is
+// exposed as their label.
+TEST(AccessibilityTest, InputsAreNamedAndLabelledByTheLabelBesideThem) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  const struct {
+    const char* input;
+    const char* label;
+  } cases[] = {
+      {"EditLastID", "Label32"},          {"Gauge1", "LabelBattery"},
+      {"TrackBarAct", "LabelAlarmLevel"}, {"SpinEditF1", "LabelTreshold"},
+      {"SpinEditMax", "LabelForceAxis"},  {"SpinEdit2", "LabelSessionsPerPage"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    auto& input = find<QWidget>(w, c.input);
+    auto& label = find<QLabel>(w, c.label);
+    EXPECT_TRUE(labelledBy(&input, &label));
+    EXPECT_FALSE(accessibleName(&input).isEmpty());
+  }
+}
+
+// A force read-out changes with every notification; assistive tools hear of it at most once per
+// announce interval, with the newest value at its end.
+TEST(ReadoutLabelTest, AnnouncesChangesPolitelyAndEndsOnTheNewestValue) {
+  ui::ReadoutLabel label(QStringLiteral("000"));
+  EXPECT_EQ(accessibleName(&label), QStringLiteral("000"));
+  label.setAnnounceInterval(60);
+
+  label.setReading(QStringLiteral("001"));
+  EXPECT_EQ(accessibleName(&label), QStringLiteral("001")) << "the first change is told at once";
+  for (int i = 2; i <= 20; ++i)
+    label.setReading(QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')));
+  EXPECT_EQ(label.text(), QStringLiteral("020"));
+  EXPECT_EQ(accessibleName(&label), QStringLiteral("001")) << "held for the interval";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return accessibleName(&label) == label.text(); }, 2000));
+
+  // That announcement opened a new interval: the next change waits for its end again.
+  label.setReading(QStringLiteral("021"));
+  EXPECT_EQ(accessibleName(&label), QStringLiteral("020"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return accessibleName(&label) == label.text(); }, 2000));
+
+  label.setAnnounceInterval(0);
+  QTest::qWait(80);
+  label.setReading(QStringLiteral("-005"));
+  EXPECT_EQ(accessibleName(&label), QStringLiteral("-005")) << "without an interval at once";
+}
+
+}  // namespace
+}  // namespace kelvaro
