@@ -167,9 +167,12 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
 };
 
 // What the connection procedure changes in the window: buttons, the texts of the last and the
-// current belt, the pages, the busy indicator and the live graph.
+// current belt, the pages, the busy indicator, the refusals and the live graph.
 class TForm1::ConnectionPanel final : public ConnectionView {
  public:
+  // Long enough to be read; the busy text it covers comes back afterwards.
+  static constexpr int kRefusalShownMs = 4000;
+
   explicit ConnectionPanel(TForm1& form) : form_(form) {}
 
   void setButtonEnabled(Button button, bool enabled) override {
@@ -226,6 +229,11 @@ class TForm1::ConnectionPanel final : public ConnectionView {
   void setBusy(const QString& activity) override { form_.setBusy(activity); }
   void resetGraphSlot() override { form_.Chart1->resetSlot(); }
   void ClearLiveGraph() override { form_.Chart1->clearLiveGraph(); }
+  // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the
+  // refusal is not covered by the busy text.
+  void showRefusal(const QString& text) override {
+    form_.statusBar()->showMessage(text, kRefusalShownMs);
+  }
 
  private:
   TForm1& form_;

@@ -67,11 +67,22 @@ ConnectionProcedure::ConnectionProcedure(CommandSender& commands, LinkState& lin
       console_(console),
       notificationCount_(notificationCount) {}
 
-void ConnectionProcedure::beginBusy() { busy_ = true; }
+bool ConnectionProcedure::mayStart() {
+  if (abandoned_) return false;
+  if (activity_ == Activity::None) return true;
+  view_.showRefusal(activity_ == Activity::Resetting ? kBusyResettingText : kBusyConnectingText);
+  return false;
+}
+
+void ConnectionProcedure::beginBusy(Activity activity) {
+  activity_ = activity;
+  disconnectRequested_ = false;
+}
 
 void ConnectionProcedure::endBusy() {
-  if (!busy_) return;
-  busy_ = false;
+  if (activity_ == Activity::None) return;
+  activity_ = Activity::None;
+  disconnectRequested_ = false;
   if (!abandoned_) view_.setBusy(QString());
 }
 
@@ -81,7 +92,7 @@ void ConnectionProcedure::setBusyText(const QString& activity) {
 
 void ConnectionProcedure::pause(std::uint32_t ms) {
   const std::uint32_t begin = stopwatch_.Tick();
-  while (!abandoned_) {
+  while (!stopping()) {
     const std::uint32_t elapsed = tTimer::Diff(begin, stopwatch_.Tick());
     if (elapsed >= ms) break;
     waiter_.WaitMs(static_cast<std::uint16_t>(std::min(ms - elapsed, kSliceMs)));
@@ -89,63 +100,81 @@ void ConnectionProcedure::pause(std::uint32_t ms) {
 }
 
 template <typename Send>
-bool ConnectionProcedure::phase(std::int32_t& flag, Send send, const QString& activity,
-                                const char* okLine, const char* errorLine,
-                                const char* timeoutLine) {
+ConnectionProcedure::Outcome ConnectionProcedure::phase(std::int32_t& flag, Send send,
+                                                        const QString& activity, const char* okLine,
+                                                        const char* errorLine,
+                                                        const char* timeoutLine) {
   setBusyText(activity);
   flag = 0;
   send();
-  for (int waits = 0; flag == 0 && waits < kMaxPolls && !abandoned_; ++waits) {
+  for (int waits = 0; flag == 0 && waits < kMaxPolls && !stopping(); ++waits) {
     waiter_.WaitMs(kPollMs);
   }
-  // A closing window is not a failure of the dongle: no trace for it.
-  if (abandoned_) return false;
+  // A closing window or the user's Disconnect is not a failure of the dongle: no trace for it,
+  // even when the answer came in the same pass.
+  if (stopping()) return Outcome::Stopped;
   const char* line = flag == 1 ? okLine : flag == 0 ? timeoutLine : errorLine;
   console_.append(QString::fromLatin1(line));
-  return flag == 1;
+  return flag == 1 ? Outcome::Connected : Outcome::Failed;
 }
 
-bool ConnectionProcedure::connectPhases(const QString& deviceId) {
+ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& deviceId) {
   if (!isDeviceIdText(deviceId)) {
     // The sender refuses the text with its own trace line; waiting 3 s for an answer to a
     // command that was never written would only hide that.
     commands_.sendConnectDirect(deviceId);
     console_.append(QStringLiteral("Connect Faze1 ERR"));
-    return false;
+    return Outcome::Failed;
   }
   // The Set1 write of phase 2 goes out while the link is still being set up; phase 2 waits only
   // for the link, and phase 3 writes it again.
+  Outcome outcome = phase(
+      link_.ConnectResult, [&] { commands_.sendConnectDirect(deviceId); },
+      QStringLiteral("Connecting to %1").arg(deviceId), "**** Connect send OK", "Connect Faze1 ERR",
+      "Connect Faze1 Timeout");
+  if (outcome != Outcome::Connected) return outcome;
+  outcome = phase(
+      link_.ConnectionStatus, [&] { commands_.sendSet1(); },
+      QStringLiteral("Waiting for the link to %1").arg(deviceId), "**** Connect faze2 OK",
+      "Connect ERR", "Connect Timeout");
+  if (outcome != Outcome::Connected) return outcome;
+  outcome = phase(
+      link_.Set1Result, [&] { commands_.sendSet1(); }, QStringLiteral("Setting up the belt"),
+      "**** Set1 OK", "Set1 ERR", "Set1 Timeout");
+  if (outcome != Outcome::Connected) return outcome;
   return phase(
-             link_.ConnectResult, [&] { commands_.sendConnectDirect(deviceId); },
-             QStringLiteral("Connecting to %1").arg(deviceId), "**** Connect send OK",
-             "Connect Faze1 ERR", "Connect Faze1 Timeout") &&
-         phase(
-             link_.ConnectionStatus, [&] { commands_.sendSet1(); },
-             QStringLiteral("Waiting for the link to %1").arg(deviceId), "**** Connect faze2 OK",
-             "Connect ERR", "Connect Timeout") &&
-         phase(
-             link_.Set1Result, [&] { commands_.sendSet1(); }, QStringLiteral("Setting up the belt"),
-             "**** Set1 OK", "Set1 ERR", "Set1 Timeout") &&
-         phase(
-             link_.Set2Result, [&] { commands_.sendSet2(); },
-             QStringLiteral("Switching notifications on"), "**** Set2 OK", "Set2 ERR",
-             "Set2 Timeout");
+      link_.Set2Result, [&] { commands_.sendSet2(); }, QStringLiteral("Switching notifications on"),
+      "**** Set2 OK", "Set2 ERR", "Set2 Timeout");
+}
+
+ConnectionProcedure::Outcome ConnectionProcedure::connect(const QString& deviceId) {
+  const Outcome outcome = connectPhases(deviceId);
+  if (outcome == Outcome::Stopped && disconnectRequested_ && !abandoned_) {
+    // The user called the connect off: both connect buttons are usable again at once ("Connect
+    // Selected" does nothing until a device is heard, as after a Connection Reset).
+    ScopeExit usable([this] {
+      view_.setButtonEnabled(Button::ButtonConnect, true);
+      view_.setButtonEnabled(Button::ButtonLastIDt2, true);
+    });
+    disconnect();
+  }
+  return outcome;
 }
 
 bool ConnectionProcedure::Pripoj(const QString& deviceId) {
-  if (!canStart()) return false;
+  if (abandoned_ || busy()) return false;
   ScopeExit done([this] { endBusy(); });
-  beginBusy();
-  return connectPhases(deviceId);
+  beginBusy(Activity::Connecting);
+  return connect(deviceId) == Outcome::Connected;
 }
 
 void ConnectionProcedure::ButtonConnectClick() {
-  if (!canStart() || scanList_.ScanCount() < 1) return;
+  if (!mayStart() || scanList_.ScanCount() < 1) return;
   connectClick(Target::Selected);
 }
 
 void ConnectionProcedure::ButtonLastIDt2Click() {
-  if (!canStart()) return;
+  if (!mayStart()) return;
   connectClick(Target::Last);
 }
 
@@ -153,32 +182,35 @@ void ConnectionProcedure::connectClick(Target target) {
   const QString deviceId =
       target == Target::Selected ? view_.selectedDeviceId() : view_.EditLastIDText();
   ScopeExit done([this] { endBusy(); });
-  beginBusy();
+  beginBusy(Activity::Connecting);
   view_.resetGraphSlot();
   view_.setButtonEnabled(Button::ButtonConnect, false);
 
-  bool connected = false;
+  Outcome outcome = Outcome::Failed;
   try {
-    connected = connectPhases(deviceId);
+    outcome = connect(deviceId);
   } catch (...) {
     if (!abandoned_) view_.setButtonEnabled(Button::ButtonConnect, true);
     throw;
   }
-  if (abandoned_) return;
-  if (!connected) {
+  // Stopped: the window is closing, or the Disconnect that stopped the phases has run.
+  if (abandoned_ || outcome == Outcome::Stopped) return;
+  if (outcome == Outcome::Failed) {
     view_.setButtonEnabled(Button::ButtonConnect, true);
     endBusy();
     view_.showWarning(kConnectFailedText);
     return;
   }
 
+  activity_ = Activity::Settling;
   view_.showLiveGraphPage();
   if (target == Target::Selected) {
     view_.setEditLastIDText(deviceId);
     view_.setEditMacText(view_.EditLastIDText());
   }
   view_.resetGraphSlot();
-  // Notifications that arrive while the link settles are drawn, then wiped.
+  // Notifications that arrive while the link settles are drawn, then wiped. A Disconnect
+  // meanwhile has already gone back to "Connection"; wiping the hidden graph then does no harm.
   setBusyText(QStringLiteral("Connected to %1").arg(deviceId));
   pause(kSettleMs);
   if (abandoned_) return;
@@ -186,14 +218,14 @@ void ConnectionProcedure::connectClick(Target target) {
 }
 
 void ConnectionProcedure::ButtonAutoConnClick() {
-  if (!canStart()) return;
+  if (!mayStart()) return;
   view_.setButtonEnabled(Button::ButtonAutoConn, false);
   ScopeExit done([this] {
     endBusy();
     if (!abandoned_) view_.setButtonEnabled(Button::ButtonAutoConn, true);
   });
-  beginBusy();
-  connectPhases(view_.EditMacText());
+  beginBusy(Activity::Connecting);
+  connect(view_.EditMacText());
 }
 
 void ConnectionProcedure::resetDongle() {
@@ -224,14 +256,14 @@ void ConnectionProcedure::resetDongle() {
 }
 
 void ConnectionProcedure::ButtonResetClick() {
-  if (!canStart()) return;
+  if (!mayStart()) return;
   ScopeExit done([this] { endBusy(); });
-  beginBusy();
+  beginBusy(Activity::Resetting);
   resetDongle();
 }
 
 void ConnectionProcedure::ButtonReset2Click() {
-  if (!canStart()) return;
+  if (!mayStart()) return;
   static constexpr Button kButtons[] = {Button::ButtonReset2, Button::ButtonConnect,
                                         Button::ButtonLastIDt2};
   for (const Button b : kButtons) view_.setButtonEnabled(b, false);
@@ -242,7 +274,7 @@ void ConnectionProcedure::ButtonReset2Click() {
     if (abandoned_) return;
     for (const Button b : kButtons) view_.setButtonEnabled(b, true);
   });
-  beginBusy();
+  beginBusy(Activity::Resetting);
   resetDongle();
   if (abandoned_) return;
   emptyScanList();
@@ -250,7 +282,25 @@ void ConnectionProcedure::ButtonReset2Click() {
 }
 
 void ConnectionProcedure::Button20Click() {
-  if (!canStart()) return;
+  if (abandoned_) return;
+  switch (activity_) {
+    case Activity::Connecting:
+      // The phases stop at their next poll and the connect then disconnects, so that none of
+      // its commands follows the disconnect. A second click before then changes nothing.
+      disconnectRequested_ = true;
+      return;
+    case Activity::Settling:
+      // The settling wait ends at its next slice, even when the disconnect cannot be written.
+      disconnectRequested_ = true;
+      break;
+    case Activity::None:
+    case Activity::Resetting:
+      break;
+  }
+  disconnect();
+}
+
+void ConnectionProcedure::disconnect() {
   view_.showConnectionPage();
   view_.setButtonEnabled(Button::ButtonConnect, false);
   view_.setButtonEnabled(Button::ButtonLastIDt2, false);

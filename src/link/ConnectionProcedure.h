@@ -52,16 +52,24 @@ class ConnectionView {
   // GraphSlot := 0, the live graph's write position.
   virtual void resetGraphSlot() = 0;
   virtual void ClearLiveGraph() = 0;
+  // A click refused because a connect or a reset is under way, with the reason
+  // (ConnectionProcedure::kBusyConnectingText or kBusyResettingText), shown for a few seconds so
+  // that the click does not seem lost. A view without a place for such notes may leave it out.
+  virtual void showRefusal(const QString& /*text*/) {}
 };
 
 // Connects to one belt and switches its notifications on (Pripoj), and the user actions around
 // it: connect to the selected or the last device, disconnect, reset the dongle.
 //
 // The waits pump the event loop, so clicks are handled inside them. While a connect or a reset
-// runs, the handlers of this class ignore further clicks (a second procedure would clear the
-// flags the first one is polling, or close the port under it); the low-level single-command
-// buttons stay available. A failing serial write ends the action with the buttons it disabled
-// enabled again and propagates kelvaro::Error to the window's error report.
+// runs, a further connect or reset is refused and the view is told why (a second procedure would
+// clear the flags the first one is polling, or close the port under it). "Disconnect" and the
+// low-level single-command buttons are never refused: a Disconnect during a connect's phases
+// stops them at their next poll, without another command, and then disconnects, leaving both
+// connect buttons usable; a Disconnect while a made connection settles, or during a reset, runs
+// at once (the settling wait then ends at its next slice; the reset goes on). A failing serial
+// write ends the action with the buttons it disabled enabled again and propagates kelvaro::Error
+// to the window's error report.
 class ConnectionProcedure {
  public:
   static constexpr std::uint16_t kPollMs = 10;
@@ -70,6 +78,11 @@ class ConnectionProcedure {
   static constexpr std::uint32_t kResetRestartMs = 5000;
   static constexpr std::uint32_t kReopenDelayMs = 1000;
   static inline const QString kConnectFailedText = QStringLiteral("k danemu id se nleze pripojit!");
+  // The refusals of a connect or reset clicked while one runs.
+  static inline const QString kBusyConnectingText =
+      QStringLiteral("Busy connecting: wait until the connection is made");
+  static inline const QString kBusyResettingText =
+      QStringLiteral("Busy resetting the dongle: wait until it is back");
 
   // reopenPort opens the dongle's port again with the name and settings it had; it returns false
   // when the port does not open (then the transport's errorString() says why). notificationCount
@@ -81,7 +94,8 @@ class ConnectionProcedure {
                       ConsoleLog& console, std::uint32_t& notificationCount);
 
   // The four phases for the device whose DeviceId is given; true when all four succeeded. False
-  // at once while another procedure runs.
+  // at once, without a refusal shown, while another procedure runs; false after a Disconnect
+  // clicked meanwhile has stopped the phases and been carried out.
   bool Pripoj(const QString& deviceId);
 
   // "Connect Selected", "Connect Last", "BLE Connect".
@@ -92,7 +106,8 @@ class ConnectionProcedure {
   void ButtonReset2Click();
   // "BLE Reset ": system reset, then the port closed and opened again (about 6 s).
   void ButtonResetClick();
-  // "Disconnect" on the "Live Graph" page.
+  // "Disconnect" on the "Live Graph" page; never refused (see the class comment for what it does
+  // to a running connect).
   void Button20Click();
 
   // The low-level buttons: one command each, nothing else.
@@ -104,7 +119,7 @@ class ConnectionProcedure {
   void Button7Click();
 
   // A connect or a reset is under way.
-  bool busy() const { return busy_; }
+  bool busy() const { return activity_ != Activity::None; }
 
   // The window is closing: a running procedure ends at its next poll or wait slice without
   // another command, message box or page change, and every later click is ignored. From here on
@@ -115,20 +130,30 @@ class ConnectionProcedure {
 
  private:
   enum class Target { Selected, Last };
+  // What is under way: the phases of a connect, the settling of a made connection, a reset.
+  enum class Activity { None, Connecting, Settling, Resetting };
+  // How the phases ended; Stopped: by a closing window or a Disconnect, without a trace line.
+  enum class Outcome { Connected, Failed, Stopped };
 
-  bool canStart() const { return !busy_ && !abandoned_; }
-  void beginBusy();
+  // True when a connect or reset clicked now may start; a refused one is shown to the user.
+  bool mayStart();
+  void beginBusy(Activity activity);
   void endBusy();
   void setBusyText(const QString& activity);
+  // The running procedure is to end at its next poll or wait slice.
+  bool stopping() const { return abandoned_ || disconnectRequested_; }
 
   void connectClick(Target target);
-  bool connectPhases(const QString& deviceId);
+  // The phases, and the Disconnect that stopped them, if one did.
+  Outcome connect(const QString& deviceId);
+  Outcome connectPhases(const QString& deviceId);
   template <typename Send>
-  bool phase(std::int32_t& flag, Send send, const QString& activity, const char* okLine,
-             const char* errorLine, const char* timeoutLine);
+  Outcome phase(std::int32_t& flag, Send send, const QString& activity, const char* okLine,
+                const char* errorLine, const char* timeoutLine);
+  void disconnect();
   void resetDongle();
   void emptyScanList();
-  // Waits ms milliseconds in short pumping waits, ending early only when abandoned.
+  // Waits ms milliseconds in short pumping waits, ending early only when stopping.
   void pause(std::uint32_t ms);
 
   CommandSender& commands_;
@@ -143,7 +168,9 @@ class ConnectionProcedure {
   ConsoleLog& console_;
   std::uint32_t& notificationCount_;
 
-  bool busy_ = false;
+  Activity activity_ = Activity::None;
+  // A Disconnect came while the running connect was in its phases or settling.
+  bool disconnectRequested_ = false;
   bool abandoned_ = false;
 };
 

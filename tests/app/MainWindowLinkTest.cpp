@@ -1,13 +1,15 @@
 // The dongle link through the main window: port selection at start with its exit codes, the
-// watchdog, the dispatch of the dongle's packets into the scan list, and the decoding of the
-// belt's notifications into the window's read-outs.
+// watchdog, the dispatch of the dongle's packets into the scan list, the decoding of the belt's
+// notifications into the window's read-outs, and clicks during a connect.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -19,6 +21,7 @@
 #include "app/NumberEdit.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
+#include "link/ConnectionProcedure.h"
 
 namespace kelvaro {
 namespace {
@@ -609,6 +612,104 @@ TEST(MainWindowErrorReportTest, AFailingWriteInAConnectGoesToTheErrorReport) {
   EXPECT_TRUE(h.reports.first().startsWith(QStringLiteral("Cannot write to")))
       << h.reports.first().toStdString();
   EXPECT_TRUE(connect.isEnabled()) << "the button it disabled is enabled again";
+}
+
+}  // namespace
+}  // namespace kelvaro
+
+namespace kelvaro {
+namespace {
+
+using testing::bytes;
+using testing::find;
+using testing::scanResponse;
+using testing::WindowHarness;
+
+// The dongle's side of a connect that succeeds. Its answers come after the command's write has
+// returned, as a real dongle's do, so they are queued for the next pass of the event loop.
+void answerConnects(WindowHarness& h, std::function<void(const QByteArray&)> alsoOnWrite) {
+  h.port.onWrite = [&h, alsoOnWrite, linkReported = false](const QByteArray& cmd) mutable {
+    if (alsoOnWrite) alsoOnWrite(cmd);
+    if (cmd.size() < 7) return;
+    QList<QByteArray> answers;
+    const int classId = std::uint8_t(cmd[2]);
+    const int id = std::uint8_t(cmd[3]);
+    if (classId == 6 && id == 3) {
+      answers << bytes("00 03 06 03 00 00 00");
+    } else if (classId == 4 && id == 5) {
+      // The first attribute write goes out while the link is being set up.
+      if (!linkReported) {
+        linkReported = true;
+        answers << bytes("80 10 03 00 00 05 2C 1B 0A 80 07 00 00 3C 00 64 00 00 00 FF");
+      }
+      answers << bytes("00 03 04 05 00 00 00")
+              << bytes("80 05 04 01 00 00 00") + cmd.mid(5, 2);  // completed, for its handle
+    }
+    for (const QByteArray& answer : answers) {
+      QMetaObject::invokeMethod(
+          &h.port, [&h, answer] { h.port.inject(answer); }, Qt::QueuedConnection);
+    }
+  };
+}
+
+TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedClickIsSaid) {
+  WindowHarness h;
+  h.startAnswered();
+  TForm1& w = *h.window;
+  // Shown, so that the status bar really shows or hides its widgets.
+  w.show();
+  auto& connect = find<QPushButton>(w, "ButtonConnect");
+  auto& connectLast = find<QPushButton>(w, "ButtonLastIDt2");
+  auto& disconnect = find<QPushButton>(w, "Button20");
+  auto& busyLabel = find<QLabel>(w, "LabelBusy");
+
+  // "Connect Last" is pressed while the link is being set up.
+  QString messageAfterRefusal;
+  bool busyLabelCoversIt = true;
+  answerConnects(h, [&, pressed = false](const QByteArray& cmd) mutable {
+    if (pressed || cmd != bytes("00 05 04 05 00 1C 00 01 80")) return;
+    pressed = true;
+    QMetaObject::invokeMethod(
+        &connectLast,
+        [&] {
+          connectLast.click();
+          messageAfterRefusal = w.statusBar()->currentMessage();
+          busyLabelCoversIt = busyLabel.isVisible();
+        },
+        Qt::QueuedConnection);
+  });
+  // "Disconnect" is pressed as soon as the graph appears.
+  std::optional<std::uint32_t> graphAt;
+  QObject::connect(w.PageControl1, &QTabWidget::currentChanged, &w, [&] {
+    if (graphAt || w.PageControl1->currentWidget() != w.TabSheetGraf) return;
+    graphAt = h.ticks.tick();
+    QMetaObject::invokeMethod(
+        &disconnect, [&] { disconnect.click(); }, Qt::QueuedConnection);
+  });
+  h.port.inject(scanResponse(0xC4, "0007800A1B2C"));
+  ASSERT_TRUE(connect.isEnabled());
+
+  connect.click();
+
+  EXPECT_EQ(messageAfterRefusal, ConnectionProcedure::kBusyConnectingText);
+  EXPECT_FALSE(busyLabelCoversIt);
+  EXPECT_TRUE(w.statusBar()->isVisible());
+  ASSERT_TRUE(graphAt.has_value());
+  // Back on "Connection" well before the 1200 ms the link was to settle.
+  EXPECT_LE(h.ticks.tick() - *graphAt, 20u);
+  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetConnect);
+  EXPECT_TRUE(h.tabShown(w.TabSheetConnect));
+  EXPECT_FALSE(h.tabShown(w.TabSheetGraf));
+  const QStringList lines = w.console().lines();
+  EXPECT_EQ(lines.count(QStringLiteral("Write4")), 1) << "the refused click started nothing";
+  EXPECT_GT(lines.indexOf(QStringLiteral("Write6")), lines.indexOf(QStringLiteral("**** Set2 OK")));
+  EXPECT_EQ(lines.last(), QStringLiteral("Write1"));
+  EXPECT_EQ(w.measurement().NotificationCount, 0u);
+  EXPECT_EQ(h.grid()->rowCount(), 0);
+  EXPECT_FALSE(connect.isEnabled());
+  EXPECT_FALSE(connectLast.isEnabled());
+  EXPECT_TRUE(busyLabel.text().isEmpty());
+  EXPECT_TRUE(h.reports.isEmpty());
 }
 
 }  // namespace

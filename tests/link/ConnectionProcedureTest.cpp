@@ -104,6 +104,7 @@ class RecordingView final : public ConnectionView, public ScanView {
     clearedAt = clock_.tick();
     record(QStringLiteral("ClearLiveGraph"));
   }
+  void showRefusal(const QString& text) override { refusals.append(text); }
 
   // ScanView, driven by the real dispatcher.
   void setDeviceIdText(const QString& deviceId) override { editMac = deviceId; }
@@ -130,6 +131,7 @@ class RecordingView final : public ConnectionView, public ScanView {
   QStringList calls;
   QStringList warnings;
   QStringList busyTexts;
+  QStringList refusals;
   std::uint32_t warningAt = 0;
   std::uint32_t clearedAt = 0;
   std::function<void()> onWarning;
@@ -200,6 +202,7 @@ class ScriptedPump final : public EventPump {
 struct DongleScript {
   bool silent = false;
   std::uint16_t connectResult = 0;
+  std::uint32_t connectAnswerDelayMs = 0;
   bool reportsLink = true;
   std::uint8_t linkFlags = 0x05;
   std::uint32_t linkDelayMs = 200;
@@ -235,9 +238,10 @@ struct Harness {
     const int classId = std::uint8_t(cmd[2]);
     const int id = std::uint8_t(cmd[3]);
     if (classId == 6 && id == 3) {
-      pump.deliverAt(now, hex("00030603") + le16(script.connectResult) + hex("00"));
+      pump.deliverAt(now + script.connectAnswerDelayMs,
+                     hex("00030603") + le16(script.connectResult) + hex("00"));
       if (script.connectResult == 0 && script.reportsLink) {
-        linkAt = now + script.linkDelayMs;
+        linkAt = now + script.connectAnswerDelayMs + script.linkDelayMs;
         linkUp = script.linkFlags == 0x05;
         QByteArray status = hex("80100300") + hex("00") + QByteArray(1, char(script.linkFlags));
         status += hex("2C1B0A800700") + hex("00") + hex("3C00") + hex("6400") + hex("0000FF");
@@ -633,7 +637,6 @@ TEST_F(ConnectionProcedureTest, ConnectionResetKeepsHandlingBytesTicksAndClicks)
             procedure.ButtonAutoConnClick();
             procedure.ButtonResetClick();
             procedure.ButtonReset2Click();
-            procedure.Button20Click();
           },
           Qt::QueuedConnection);
     }
@@ -645,6 +648,8 @@ TEST_F(ConnectionProcedureTest, ConnectionResetKeepsHandlingBytesTicksAndClicks)
   EXPECT_EQ(timerTicks, 6);
   ASSERT_TRUE(clicked);
   EXPECT_FALSE(busyWhenClicked.isEmpty());
+  // Each refused click was told; "BLE Connect" too, though it has no place on the same page.
+  EXPECT_LINES(view.refusals, QStringList(5, ConnectionProcedure::kBusyResettingText));
   // The clicks changed nothing: one reset, then one discovery.
   EXPECT_EQ(port.writes, (QList<QByteArray>{kReset, kDiscover}));
   EXPECT_LINES(procedureLines(),
@@ -738,14 +743,13 @@ struct ClickCase {
   Click click;
 };
 
-TEST(ConnectionProcedureReentry, ClicksDuringAConnectAreIgnored) {
+TEST(ConnectionProcedureReentry, ConnectsAndResetsDuringAConnectAreRefusedAndSaidSo) {
   const ClickCase cases[] = {
       {"Connect Selected", &ConnectionProcedure::ButtonConnectClick},
       {"Connect Last", &ConnectionProcedure::ButtonLastIDt2Click},
       {"BLE Connect", &ConnectionProcedure::ButtonAutoConnClick},
       {"BLE Reset", &ConnectionProcedure::ButtonResetClick},
       {"Connection Reset", &ConnectionProcedure::ButtonReset2Click},
-      {"Disconnect", &ConnectionProcedure::Button20Click},
   };
   for (const ClickCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -772,7 +776,247 @@ TEST(ConnectionProcedureReentry, ClicksDuringAConnectAreIgnored) {
     EXPECT_EQ(h.notificationCount, 57u);
     EXPECT_EQ(h.scanList.ScanCount(), 1);
     EXPECT_TRUE(h.view.warnings.isEmpty());
+    EXPECT_LINES(h.view.refusals, QStringList(2, ConnectionProcedure::kBusyConnectingText));
   }
+}
+
+// Posts a click to the event loop, as a button press handled inside a pumping wait would come.
+void post(std::function<void()> click) {
+  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(click), Qt::QueuedConnection);
+}
+
+struct StopCase {
+  const char* what;
+  Click click;
+  std::function<void(DongleScript&)> setUp;
+  std::uint32_t disconnectAt;  // ms after the click
+  QString busyAtDisconnect;    // the phase then under way, by its busy text
+  QList<QByteArray> sentBefore;
+  QStringList lines;
+};
+
+TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce) {
+  const QString w4 = QStringLiteral("Write4"), w2 = QStringLiteral("Write2"),
+                w3 = QStringLiteral("Write3"), w6 = QStringLiteral("Write6"),
+                w1 = QStringLiteral("Write1");
+  const QString ok1 = QStringLiteral("**** Connect send OK"),
+                ok2 = QStringLiteral("**** Connect faze2 OK"), ok3 = QStringLiteral("**** Set1 OK");
+  const auto select = &ConnectionProcedure::ButtonConnectClick;
+  const std::vector<StopCase> cases = {
+      {"phase 1, the connect not yet accepted",
+       select,
+       [](DongleScript& s) { s.connectAnswerDelayMs = 500; },
+       200,
+       QStringLiteral("Connecting to ") + kBelt,
+       {kConnectBelt},
+       {w4, w6, w1}},
+      {"phase 2, the link not yet up",
+       select,
+       [](DongleScript&) {},
+       100,
+       QStringLiteral("Waiting for the link to ") + kBelt,
+       {kConnectBelt, kWrite28},
+       {w4, ok1, w2, w6, w1}},
+      {"phase 3, attribute 28 not yet written",
+       select,
+       [](DongleScript& s) { s.noCompletion.insert(0x1C); },
+       1000,
+       QStringLiteral("Setting up the belt"),
+       {kConnectBelt, kWrite28, kWrite28},
+       {w4, ok1, w2, ok2, w2, w6, w1}},
+      {"phase 4, notifications not yet on",
+       select,
+       [](DongleScript& s) { s.noCompletion.insert(0x1A); },
+       1000,
+       QStringLiteral("Switching notifications on"),
+       {kConnectBelt, kWrite28, kWrite28, kWrite26},
+       {w4, ok1, w2, ok2, w2, ok3, w3, w6, w1}},
+      {"Connect Last in phase 2",
+       &ConnectionProcedure::ButtonLastIDt2Click,
+       [](DongleScript&) {},
+       100,
+       QStringLiteral("Waiting for the link to ") + kBelt,
+       {kConnectBelt, kWrite28},
+       {w4, ok1, w2, w6, w1}},
+      {"BLE Connect in phase 3",
+       &ConnectionProcedure::ButtonAutoConnClick,
+       [](DongleScript& s) { s.noCompletion.insert(0x1C); },
+       1000,
+       QStringLiteral("Setting up the belt"),
+       {kConnectBelt, kWrite28, kWrite28},
+       {w4, ok1, w2, ok2, w2, w6, w1}},
+  };
+  for (const StopCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h;
+    h.hearBelt();
+    h.view.editLastID = kBelt;
+    h.view.editMac = kBelt;
+    c.setUp(h.script);
+    std::optional<std::uint32_t> clickedAt;
+    QString busyWhenClicked;
+    h.pump.onWake = [&] {
+      if (!clickedAt && h.elapsed() >= c.disconnectAt) {
+        clickedAt = h.elapsed();
+        busyWhenClicked = h.view.busyText();
+        // Pressed twice before the procedure notices: still one disconnect.
+        post([&] { h.procedure.Button20Click(); });
+        post([&] { h.procedure.Button20Click(); });
+      }
+    };
+
+    (h.procedure.*c.click)();
+
+    ASSERT_TRUE(clickedAt.has_value());
+    EXPECT_EQ(busyWhenClicked, c.busyAtDisconnect);
+    // Nothing of the connect after the Disconnect; the disconnect and the new scan instead.
+    EXPECT_EQ(h.port.writes, c.sentBefore + (QList<QByteArray>{kDisconnect, kDiscover}));
+    // The stopped phase leaves no trace line: the dongle did not fail.
+    EXPECT_LINES(h.procedureLines(), c.lines);
+    EXPECT_LE(h.tickOf(w6) - *clickedAt, 10u);
+    EXPECT_LE(h.elapsed() - *clickedAt, 10u);
+    EXPECT_TRUE(h.view.calls.contains(QStringLiteral("page Connection")));
+    EXPECT_FALSE(h.view.calls.contains(QStringLiteral("page Live Graph")));
+    EXPECT_FALSE(h.view.calls.contains(QStringLiteral("ClearLiveGraph")));
+    EXPECT_TRUE(h.view.warnings.isEmpty());
+    EXPECT_TRUE(h.view.refusals.isEmpty());
+    EXPECT_EQ(h.notificationCount, 0u);
+    EXPECT_EQ(h.scanList.ScanCount(), 0);
+    EXPECT_EQ(h.view.rowCount, 1);
+    // The buttons the connect or the disconnect disabled are usable again.
+    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), true);
+    EXPECT_EQ(h.view.enabled(Button::ButtonLastIDt2), true);
+    if (c.click == &ConnectionProcedure::ButtonAutoConnClick) {
+      EXPECT_EQ(h.view.enabled(Button::ButtonAutoConn), true);
+    }
+    EXPECT_FALSE(h.procedure.busy());
+    EXPECT_TRUE(h.view.busyText().isEmpty());
+
+    // Not stuck: once the answers to the stopped connect are over, the next connect is not
+    // refused and succeeds.
+    h.pump.onWake = nullptr;
+    h.waiter.WaitMs(1000);
+    h.script = DongleScript{};
+    h.procedure.ButtonLastIDt2Click();
+    EXPECT_TRUE(h.view.refusals.isEmpty());
+    EXPECT_TRUE(h.view.calls.contains(QStringLiteral("page Live Graph")));
+  }
+}
+
+TEST(ConnectionProcedureDisconnect, WhileTheLinkSettlesGoesBackAtOnceAndStaysThere) {
+  // ms after the first pass of the settling wait.
+  for (const std::uint32_t offset : {0u, 600u, 1150u}) {
+    SCOPED_TRACE(offset);
+    Harness h;
+    h.hearBelt();
+    h.view.editLastID = kOtherBelt;
+    std::optional<std::uint32_t> settlingFrom;
+    std::optional<std::uint32_t> clickedAt;
+    h.pump.onWake = [&] {
+      if (!h.view.calls.contains(QStringLiteral("page Live Graph"))) return;
+      if (!settlingFrom) settlingFrom = h.elapsed();
+      if (!clickedAt && h.elapsed() >= *settlingFrom + offset) {
+        clickedAt = h.elapsed();
+        post([&] { h.procedure.Button20Click(); });
+      }
+    };
+
+    h.procedure.ButtonConnectClick();
+
+    ASSERT_TRUE(clickedAt.has_value());
+    EXPECT_EQ(h.port.writes, (QList<QByteArray>{kConnectBelt, kWrite28, kWrite28, kWrite26,
+                                                kDisconnect, kDiscover}));
+    // The Disconnect ran when it was clicked; the wait ended at its next slice.
+    EXPECT_EQ(h.tickOf(QStringLiteral("Write6")), *clickedAt);
+    EXPECT_LE(h.elapsed() - *clickedAt, 10u);
+    // The hidden graph is wiped as after any settling; nothing shows "Live Graph" again.
+    const QStringList expected = {
+        QStringLiteral("GraphSlot 0"),        QStringLiteral("ButtonConnect off"),
+        QStringLiteral("page Live Graph"),    QStringLiteral("EditLastID ") + kBelt,
+        QStringLiteral("EditMac ") + kBelt,   QStringLiteral("GraphSlot 0"),
+        QStringLiteral("page Connection"),    QStringLiteral("ButtonConnect off"),
+        QStringLiteral("ButtonLastIDt2 off"), QStringLiteral("ClearLiveGraph"),
+    };
+    EXPECT_LINES(h.view.calls, expected);
+    EXPECT_EQ(h.notificationCount, 0u);
+    EXPECT_EQ(h.scanList.ScanCount(), 0);
+    EXPECT_EQ(h.view.rowCount, 1);
+    EXPECT_TRUE(h.view.warnings.isEmpty());
+    EXPECT_TRUE(h.view.refusals.isEmpty());
+    EXPECT_FALSE(h.procedure.busy());
+    EXPECT_TRUE(h.view.busyText().isEmpty());
+
+    // As after any Disconnect, the first device heard enables the connect buttons again.
+    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), false);
+    EXPECT_EQ(h.view.enabled(Button::ButtonLastIDt2), false);
+    h.pump.onWake = nullptr;
+    h.view.selected.clear();
+    h.hearBelt();
+    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), true);
+    EXPECT_EQ(h.view.enabled(Button::ButtonLastIDt2), true);
+  }
+}
+
+TEST(ConnectionProcedureDisconnect, BleDisconnectDuringAConnectIsSentAndTheConnectGoesOn) {
+  struct Case {
+    const char* what;
+    std::uint32_t clickAt;
+    QList<QByteArray> writes;
+  };
+  const Case cases[] = {
+      {"phase 2", 100, {kConnectBelt, kWrite28, kDisconnect, kWrite28, kWrite26}},
+      {"the settling of the link", 800, {kConnectBelt, kWrite28, kWrite28, kWrite26, kDisconnect}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h;
+    h.hearBelt();
+    bool clicked = false;
+    h.pump.onWake = [&] {
+      if (!clicked && h.elapsed() >= c.clickAt) {
+        clicked = true;
+        post([&] { h.procedure.ButtonBLEDisClick(); });
+      }
+    };
+
+    h.procedure.ButtonConnectClick();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(h.port.writes, c.writes);
+    EXPECT_TRUE(h.view.refusals.isEmpty());
+    // Only the command: the connect ends as it would have.
+    EXPECT_TRUE(h.view.calls.contains(QStringLiteral("ClearLiveGraph")));
+    EXPECT_FALSE(h.view.calls.contains(QStringLiteral("page Connection")));
+    EXPECT_EQ(h.notificationCount, 57u);
+  }
+}
+
+TEST_F(ConnectionProcedureTest, DisconnectDuringAConnectionResetRunsAtOnceAndTheResetGoesOn) {
+  hearBelt();
+  std::optional<std::uint32_t> clickedAt;
+  pump.onWake = [&] {
+    if (!clickedAt && elapsed() >= 3000) {
+      clickedAt = elapsed();
+      post([this] { procedure.Button20Click(); });
+    }
+  };
+
+  procedure.ButtonReset2Click();
+
+  ASSERT_TRUE(clickedAt.has_value());
+  EXPECT_EQ(tickOf(QStringLiteral("Write6")), *clickedAt);
+  EXPECT_EQ(port.writes, (QList<QByteArray>{kReset, kDisconnect, kDiscover, kDiscover}));
+  EXPECT_EQ(elapsed(), 6000u);
+  EXPECT_EQ(procedureLines().filter(QStringLiteral("*** Hotovo ***")).size(), 1);
+  EXPECT_TRUE(view.calls.contains(QStringLiteral("page Connection")));
+  EXPECT_EQ(notificationCount, 0u);
+  EXPECT_TRUE(view.refusals.isEmpty());
+  // The reset ends as always, with its buttons enabled.
+  for (const Button b :
+       {Button::ButtonReset, Button::ButtonReset2, Button::ButtonConnect, Button::ButtonLastIDt2}) {
+    EXPECT_EQ(view.enabled(b), true) << name(b);
+  }
+  EXPECT_FALSE(procedure.busy());
 }
 
 TEST_F(ConnectionProcedureTest, PripojRefusesToRunInsideARunningProcedure) {
@@ -786,6 +1030,8 @@ TEST_F(ConnectionProcedureTest, PripojRefusesToRunInsideARunningProcedure) {
 
   EXPECT_EQ(nested, false);
   EXPECT_EQ(port.writes, (QList<QByteArray>{kConnectBelt, kWrite28, kWrite28, kWrite26}));
+  // Not a click: nothing to tell the user.
+  EXPECT_TRUE(view.refusals.isEmpty());
 }
 
 struct CloseCase {
@@ -845,6 +1091,7 @@ TEST(ConnectionProcedureClose, ClosingTheWindowDuringAWaitEndsTheProcedureQuietl
     h.procedure.ButtonReset2Click();
     EXPECT_EQ(h.port.writes.size(), writesAtClose);
     EXPECT_EQ(h.view.calls.size(), callsAtClose);
+    EXPECT_TRUE(h.view.refusals.isEmpty());
   }
 }
 
