@@ -28,6 +28,7 @@
 #include "app/GamingKeysPage.h"
 #include "app/LiveGraphPage.h"
 #include "app/NumberEdit.h"
+#include "app/ReadoutLabel.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
 #include "base/Errors.h"
@@ -135,19 +136,24 @@ class TForm1::MeasurementRoad final : public MeasurementSink {
     auto& specPage = *form_.TabSheetSpecSetting;
     auto& graph = *form_.TabSheetGraf;
     if (pending_.battery) {
-      specPage.EditNap->setText(batteryReadout(pending_.batteryReading));
+      setTextIfChanged(specPage.EditNap, batteryReadout(pending_.batteryReading));
       graph.Gauge1->setValue(pending_.batteryGauge);
     }
     if (pending_.temperature) {
-      specPage.EditTemp->setText(temperatureReadout(pending_.temperatureReading));
+      setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
     }
     if (pending_.forces) {
       form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
-      graph.LabelF1->setText(forceReadout(form_.measurement_.Force1Grams));
-      graph.LabelF2->setText(forceReadout(form_.measurement_.Force2Grams));
+      graph.LabelF1->setReading(forceReadout(form_.measurement_.Force1Grams));
+      graph.LabelF2->setReading(forceReadout(form_.measurement_.Force2Grams));
     }
     pending_.battery = pending_.temperature = pending_.forces = false;
     lastShown_ = form_.env_.ticks->tick();
+  }
+
+  // An unchanged reading is not set again: each new text is an event for assistive tools.
+  static void setTextIfChanged(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text) edit->setText(text);
   }
 
   struct Pending {
@@ -294,6 +300,11 @@ void TForm1::buildPages() {
   TabSheetGraf = new ui::LiveGraphPage;
   Chart1 = new LiveChart;
   TabSheetGraf->replaceChart(Chart1);
+  Chart1->setAccessibleName(QStringLiteral("Live Graph"));
+  for (auto* readout : {TabSheetGraf->LabelF1, TabSheetGraf->LabelF2, TabSheetGraf->LabelActF10,
+                        TabSheetGraf->LabelActivityFAvg}) {
+    readout->setAnnounceInterval(env_.readoutAnnounceMs);
+  }
   TabSheetSpecSetting = new ui::SpecSettingPage;
   TabSheet1 = new ui::GamingKeysPage;
   TabSheet5 = new ui::ActivityMonitorPage;
@@ -464,10 +475,6 @@ void TForm1::showDongleNotFoundDialog() {
 }
 
 bool TForm1::FormCreate() {
-  if (!env_.volume || !env_.volume->available()) {
-    console_.append(
-        QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
-  }
   stdoutBinding_.attach(std::cout, console_);
   PageControl1->setCurrentWidget(TabSheetConnect);
   showPage(TabSheetSpecSetting, false);
@@ -476,6 +483,11 @@ bool TForm1::FormCreate() {
   readSettings();
   // From here a close writes the settings back, even when the rest of the start-up fails.
   settingsRead_ = true;
+  // After the read sequence, whose first line is the settings file's path.
+  if (!env_.volume || !env_.volume->available()) {
+    console_.append(
+        QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
+  }
   stdoutBinding_.attach(std::cout, console_);
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(
