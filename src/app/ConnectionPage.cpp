@@ -13,7 +13,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/RadioGroup.h"
+#include "widgets/RadioGroup.h"
 #include "app/Widgets.h"
 
 namespace kelvaro::ui {

@@ -10,8 +10,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/RadioGroup.h"
-#include "app/ShapeIndicator.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/ShapeIndicator.h"
 #include "app/Widgets.h"
 
 namespace kelvaro::ui {

@@ -12,8 +12,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/ReadoutLabel.h"
-#include "app/ShapeIndicator.h"
+#include "widgets/ReadoutLabel.h"
+#include "widgets/ShapeIndicator.h"
 #include "app/Widgets.h"
 
 namespace kelvaro::ui {

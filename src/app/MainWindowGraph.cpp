@@ -12,7 +12,7 @@
 #include "app/MainWindow.h"
 #include "app/SettingsPage.h"
 #include "base/Errors.h"
-#include "measure/LiveChart.h"
+#include "widgets/LiveChart.h"
 
 namespace kelvaro {
 namespace {

@@ -15,7 +15,7 @@
 #include <climits>
 #include <iterator>
 
-#include "app/NumberEdit.h"
+#include "widgets/NumberEdit.h"
 #include "app/Widgets.h"
 
 namespace kelvaro::ui {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AccessibleChecks.h"
+#include "support/AccessibleChecks.h"
 
 #include "DialogTestSupport.h"
 #include "app/AboutDialog.h"

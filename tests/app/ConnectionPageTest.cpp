@@ -6,7 +6,7 @@
 
 #include "app/ConnectionPage.h"
 #include "app/PageChecks.h"
-#include "app/RadioGroup.h"
+#include "widgets/RadioGroup.h"
 
 namespace kelvaro::ui {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "app/GamingKeysPage.h"
 #include "app/PageChecks.h"
-#include "app/RadioGroup.h"
-#include "app/ShapeIndicator.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/ShapeIndicator.h"
 
 namespace kelvaro::ui {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "app/LiveGraphPage.h"
 #include "app/PageChecks.h"
-#include "app/ShapeIndicator.h"
+#include "widgets/ShapeIndicator.h"
 
 namespace kelvaro::ui {
 namespace {

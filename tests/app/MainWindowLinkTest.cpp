@@ -18,7 +18,7 @@
 #include "DialogTestSupport.h"
 #include "MainWindowTestSupport.h"
 #include "app/DongleNotFoundDialog.h"
-#include "app/NumberEdit.h"
+#include "widgets/NumberEdit.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "link/ConnectionProcedure.h"

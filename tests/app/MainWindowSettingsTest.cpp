@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/NumberEdit.h"
-#include "app/RadioGroup.h"
+#include "widgets/NumberEdit.h"
+#include "widgets/RadioGroup.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AccessibleChecks.h"
+#include "support/AccessibleChecks.h"
 
 // Table checks shared by the page tests: every control is found by its name, has the expected
 // kind, text and initial state, and can be told apart by assistive tools.

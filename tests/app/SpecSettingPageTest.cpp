@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/NumberEdit.h"
+#include "widgets/NumberEdit.h"
 #include "app/PageChecks.h"
 #include "app/SpecSettingPage.h"
 

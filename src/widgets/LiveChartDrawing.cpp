@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "base/Formats.h"
-#include "measure/LiveChart.h"
+#include "widgets/LiveChart.h"
 
 namespace kelvaro {
 

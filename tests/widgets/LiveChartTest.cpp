@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "base/Errors.h"
-#include "measure/LiveChart.h"
+#include "widgets/LiveChart.h"
 
 namespace kelvaro {
 namespace {

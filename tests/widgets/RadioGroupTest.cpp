@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/RadioGroup.h"
+#include "widgets/RadioGroup.h"
 
 namespace kelvaro::ui {
 namespace {

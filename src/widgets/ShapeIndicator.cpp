@@ -1,4 +1,4 @@
-#include "app/ShapeIndicator.h"
+#include "widgets/ShapeIndicator.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ConsoleView.h"
+#include "widgets/ConsoleView.h"
 #include "base/ConsoleLog.h"
 
 namespace kelvaro::ui {

@@ -1,4 +1,4 @@
-#include "app/ConsoleView.h"
+#include "widgets/ConsoleView.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>

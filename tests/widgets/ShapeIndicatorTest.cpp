@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ShapeIndicator.h"
+#include "widgets/ShapeIndicator.h"
 
 namespace kelvaro::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/ReadoutLabel.h"
+#include "widgets/ReadoutLabel.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/NumberEdit.h"
+#include "widgets/NumberEdit.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/NumberEdit.h"
+#include "widgets/NumberEdit.h"
 
 namespace kelvaro::ui {
 namespace {

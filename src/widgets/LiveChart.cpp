@@ -1,4 +1,4 @@
-#include "measure/LiveChart.h"
+#include "widgets/LiveChart.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

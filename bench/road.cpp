@@ -1,0 +1,131 @@
+// The road of one measurement without painting: a recorded stream of the simulated belt's
+// notifications goes through the framer, the dispatcher and the decoder to every consumer on the
+// road and the live graph's model, in the headless core. Two cases: the road as at start (every
+// optional consumer off) and with every optional consumer the program has switched on.
+//
+// Allocations are counted with a replaced global operator new, in this program only.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "base/TickSource.h"
+#include "link/Dispatcher.h"
+#include "link/Stopwatch.h"
+#include "monitor/MonitorCore.h"
+#include "platform/SerialTransport.h"
+#include "sim/BeltModel.h"
+#include "sim/Scenario.h"
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace kelvaro;
+
+// A port nobody reads: the core is fed the recorded bytes directly.
+class SilentPort final : public SerialTransport {
+ public:
+  bool open(const QString&, const SerialSettings&) override { return true; }
+  void close() override {}
+  bool isOpen() const override { return true; }
+  QString portName() const override { return QStringLiteral("recorded"); }
+  QString errorString() const override { return {}; }
+  void write(const QByteArray&) override {}
+  qint64 bytesAvailable() const override { return 0; }
+  qint64 read(char*, qint64) override { return 0; }
+};
+
+class NoLoop final : public EventPump {
+ public:
+  void processPending() override {}
+  void waitForEvents(std::uint32_t) override {}
+};
+
+class NoScanView final : public ScanView {
+ public:
+  void setDeviceIdText(const QString&) override {}
+  void setRowCount(int) override {}
+  void setRow(int, const QString&, const QString&) override {}
+  void setConnectButtonsEnabled(bool) override {}
+};
+
+constexpr int kRecorded =
+    4000;  // notifications: 200 s of the belt, the default timeline's first steps
+
+// The simulated belt's notifications as they come off the wire: attribute-value events of the
+// measurement handle, one after the other.
+std::vector<std::uint8_t> recordedStream() {
+  BeltModel belt(1, 0);
+  const ScenarioTimeline timeline = ScenarioTimeline::standard();
+  std::vector<std::uint8_t> stream;
+  stream.reserve(std::size_t(kRecorded) * 25);
+  BeltModel::Value value{};
+  for (int i = 0; i < kRecorded; ++i) {
+    belt.nextValue(timeline, value);
+    const std::uint8_t header[] = {0x80, 0x15, 0x04, 0x05, 0x00, 0x19, 0x00, 0x01, 0x10};
+    stream.insert(stream.end(), std::begin(header), std::end(header));
+    stream.insert(stream.end(), value.begin(), value.end());
+  }
+  return stream;
+}
+
+void runRoad(benchmark::State& state, bool everyConsumer) {
+  static const std::vector<std::uint8_t> stream = recordedStream();
+  ManualTickSource ticks(1000);
+  NoLoop pump;
+  SilentPort port;
+  NoScanView scanView;
+  NullMonitorDisplay display;
+  MonitorCore core(ticks, pump, port, scanView, display);
+  core.graph().createPoints();
+  core.measurement().NotificationCount = 100;  // past the zeroing: every notification is plotted
+  if (everyConsumer) {
+    core.switches().keyActivation = true;
+    core.switches().sessionOpen = true;
+  }
+  // One pass first, so that nothing allocated once (a first console line) is counted.
+  core.feed(stream.data(), stream.size());
+
+  const long before = allocations.load();
+  long notifications = 0;
+  for (auto _ : state) {
+    core.feed(stream.data(), stream.size());
+    notifications += kRecorded;
+  }
+  const long allocated = allocations.load() - before;
+  benchmark::DoNotOptimize(core.graph().graphSlot());
+  state.SetItemsProcessed(notifications);
+  state.counters["allocs_per_notification"] =
+      notifications > 0 ? double(allocated) / double(notifications) : 0.0;
+  state.counters["ns_per_notification"] = benchmark::Counter(
+      double(notifications), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_RoadAsAtStart(benchmark::State& state) { runRoad(state, false); }
+void BM_RoadEveryConsumer(benchmark::State& state) { runRoad(state, true); }
+
+BENCHMARK(BM_RoadAsAtStart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RoadEveryConsumer)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

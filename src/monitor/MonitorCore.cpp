@@ -1,0 +1,50 @@
+#include "monitor/MonitorCore.h"
+
+#include "link/SerialReceiver.h"
+#include "measure/MeasurementDecoder.h"
+
+namespace kelvaro {
+
+MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& port,
+                         ScanView& scanView, MonitorDisplay& display)
+    : port_(port),
+      display_(display),
+      stopwatch_(ticks),
+      waiter_(stopwatch_, pump),
+      commands_(port, console_, link_),
+      dispatcher_(link_, scanList_, console_, scanView, *this),
+      framer_(ticks, console_, dispatcher_) {}
+
+void MonitorCore::receive() { ComPort1RxChar(port_, framer_); }
+
+void MonitorCore::feed(const std::uint8_t* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) framer_.FeedRxByte(bytes[i]);
+}
+
+// The road of one measurement, in the one order every consumer relies on: decode, key
+// activation, then (only while the graph runs and the forces have been zeroed) plot, activity,
+// advance, record; the wrap of the write position and the Scratch sender for every notification.
+void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
+  const NotificationOutcome out = kelvaro::handleMeasurementNotification(
+      packet.payload.data(), packet.length, measurement_, calibration_,
+      NotificationSwitches{switches_.log, switches_.freeze}, console_);
+  if (!out.decoded) return;
+  if (out.zeroed) primeActivity();
+  display_.showReadings(out, measurement_);
+
+  keyActivation();
+
+  if (out.gated) {
+    const MeasurementState& m = measurement_;
+    graph_.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);
+    display_.samplePlotted(graph_.graphSlot());
+    activitySample();
+    graph_.advanceSlot();
+    recordRow();
+  }
+  graph_.wrapSlot();
+
+  sendToScratch();
+}
+
+}  // namespace kelvaro

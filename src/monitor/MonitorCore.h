@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "base/ConsoleLog.h"
+#include "link/CommandSender.h"
+#include "link/Dispatcher.h"
+#include "link/LinkState.h"
+#include "link/RxFramer.h"
+#include "link/ScanList.h"
+#include "link/Stopwatch.h"
+#include "measure/LiveGraphModel.h"
+#include "measure/MeasurementState.h"
+#include "monitor/MonitorDisplay.h"
+
+namespace kelvaro {
+
+class SerialTransport;
+class TickSource;
+
+// The headless core of the monitor: the state that lives for the whole run (the framer, the link
+// flags, the scan list, the decoded measurement, the calibration, the live graph's model with its
+// write position, the stopwatch) and the road of one measurement, from the port's bytes to the
+// last consumer. It knows no widget: the window, a test, a benchmark or a replay creates it with
+// a transport, a clock and a display, and sets its switches.
+class MonitorCore final : private MeasurementSink {
+ public:
+  // Everything passed in must outlive the core.
+  MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& port, ScanView& scanView,
+              MonitorDisplay& display);
+  MonitorCore(const MonitorCore&) = delete;
+  MonitorCore& operator=(const MonitorCore&) = delete;
+
+  // The port's receive event: every waiting byte through the framer, packets dispatched as
+  // they complete.
+  void receive();
+  // Bytes from any other source (a replay, a benchmark), fed as if they had been received.
+  void feed(const std::uint8_t* bytes, std::size_t count);
+
+  MonitorSwitches& switches() { return switches_; }
+
+  ConsoleLog& console() { return console_; }
+  LinkState& link() { return link_; }
+  ScanList& scanList() { return scanList_; }
+  MeasurementState& measurement() { return measurement_; }
+  const MeasurementState& measurement() const { return measurement_; }
+  Calibration& calibration() { return calibration_; }
+  livegraph::LiveGraphModel& graph() { return graph_; }
+  const livegraph::LiveGraphModel& graph() const { return graph_; }
+  CommandSender& commands() { return commands_; }
+  RxFramer& framer() { return framer_; }
+  tTimer& stopwatch() { return stopwatch_; }
+  Waiter& waiter() { return waiter_; }
+
+ private:
+  void handleMeasurementNotification(const BgapiPacket& packet) override;
+
+  // The steps of the road that belong to subsystems still to come; each keeps its place.
+  void primeActivity() {}
+  void keyActivation() {}
+  void activitySample() {}
+  void recordRow() {}
+  void sendToScratch() {}
+
+  SerialTransport& port_;
+  MonitorDisplay& display_;
+  MonitorSwitches switches_;
+  ConsoleLog console_;
+  tTimer stopwatch_;
+  Waiter waiter_;
+  LinkState link_;
+  ScanList scanList_;
+  MeasurementState measurement_;
+  Calibration calibration_;
+  livegraph::LiveGraphModel graph_;
+  CommandSender commands_;
+  Dispatcher dispatcher_;
+  RxFramer framer_;
+};
+
+}  // namespace kelvaro

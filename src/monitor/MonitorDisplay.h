@@ -1,0 +1,38 @@
+#pragma once
+
+#include "measure/MeasurementDecoder.h"
+#include "measure/MeasurementState.h"
+
+namespace kelvaro {
+
+// What the road of one measurement reads from the window's controls. The window keeps it
+// current; a test or a headless front end sets it directly.
+struct MonitorSwitches {
+  bool log = false;            // "Log": trace every notification
+  bool freeze = false;         // "Graph Freeze": the graph and what follows it stand still
+  bool keyActivation = false;  // "Key Activation On/Off"
+  bool sessionOpen = false;    // an activity session is running
+};
+
+// What the road of one measurement shows. The window implements it (and decides how often its
+// read-outs repaint); tests record the calls. Called on the thread that feeds the port's bytes,
+// in the road's order, for every notification.
+class MonitorDisplay {
+ public:
+  virtual ~MonitorDisplay() = default;
+
+  // A notification was decoded: the battery or temperature reading, the force bar and the
+  // forces in `state` are new.
+  virtual void showReadings(const NotificationOutcome& outcome, const MeasurementState& state) = 0;
+  // The live graph's points at `slot` were overwritten with the newest sample.
+  virtual void samplePlotted(int slot) = 0;
+};
+
+// A display that shows nothing: for benchmarks and replays that only want the numbers.
+class NullMonitorDisplay final : public MonitorDisplay {
+ public:
+  void showReadings(const NotificationOutcome&, const MeasurementState&) override {}
+  void samplePlotted(int) override {}
+};
+
+}  // namespace kelvaro

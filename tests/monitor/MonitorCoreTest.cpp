@@ -1,0 +1,197 @@
+// The road of one measurement through the headless core, without any window: a recording
+// display stands where the window's read-outs and chart would be.
+#include <QByteArray>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/TickSource.h"
+#include "link/Dispatcher.h"
+#include "link/Stopwatch.h"
+#include "monitor/MonitorCore.h"
+#include "support/FakeSerialTransport.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::FakeSerialTransport;
+
+class NoLoop final : public EventPump {
+ public:
+  void processPending() override {}
+  void waitForEvents(std::uint32_t) override {}
+};
+
+class NoScanView final : public ScanView {
+ public:
+  void setDeviceIdText(const QString&) override {}
+  void setRowCount(int) override {}
+  void setRow(int, const QString&, const QString&) override {}
+  void setConnectButtonsEnabled(bool) override {}
+};
+
+// Every call of the road, with what the core held at that moment.
+class RecordingDisplay final : public MonitorDisplay {
+ public:
+  explicit RecordingDisplay(const MonitorCore*& core) : core_(core) {}
+  void showReadings(const NotificationOutcome& out, const MeasurementState& state) override {
+    calls.push_back("readings count=" + std::to_string(state.NotificationCount) + " slot=" +
+                    std::to_string(core_->graph().graphSlot()) + (out.gated ? " gated" : ""));
+  }
+  void samplePlotted(int slot) override {
+    calls.push_back("plotted " + std::to_string(slot) +
+                    " slot=" + std::to_string(core_->graph().graphSlot()));
+  }
+  std::vector<std::string> calls;
+
+ private:
+  const MonitorCore*& core_;
+};
+
+QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+
+// Raw forces 1000 and 500 (1250 and 500 with forces()), accelerations 16, -16, 256, battery.
+QByteArray value(int raw1 = 1000, int raw2 = 500) {
+  QByteArray v = hex("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
+  v[4] = char(raw1 & 0xFF);
+  v[5] = char(raw1 >> 8);
+  v[6] = char(raw2 & 0xFF);
+  v[7] = char(raw2 >> 8);
+  return v;
+}
+QByteArray notification(const QByteArray& v) {
+  QByteArray packet = hex("80 00 04 05 00 19 00 01");
+  packet[1] = char(5 + v.size());
+  packet.append(char(v.size()));
+  return packet + v;
+}
+
+class MonitorCoreTest : public ::testing::Test {
+ protected:
+  MonitorCoreTest() : display(watched), core(ticks, pump, port, scanView, display) {
+    watched = &core;
+    core.graph().createPoints();
+  }
+  void receive(const QByteArray& bytes) {
+    core.feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+              static_cast<std::size_t>(bytes.size()));
+  }
+  // As if the forces had been zeroed long ago: the next notification is plotted.
+  void pastTheZeroing() { core.measurement().NotificationCount = 20; }
+
+  ManualTickSource ticks{1000};
+  NoLoop pump;
+  FakeSerialTransport port;
+  NoScanView scanView;
+  const MonitorCore* watched = nullptr;
+  RecordingDisplay display;
+  MonitorCore core;
+};
+
+TEST_F(MonitorCoreTest, AGatedNotificationIsShownPlottedAndAdvances) {
+  pastTheZeroing();
+  receive(notification(value(1250, 500)));
+
+  EXPECT_EQ(display.calls,
+            (std::vector<std::string>{"readings count=21 slot=0 gated", "plotted 0 slot=0"}));
+  EXPECT_EQ(core.graph().graphSlot(), 1);
+  EXPECT_DOUBLE_EQ(core.graph().points(livegraph::kForce1)[0], 125.0);
+  EXPECT_DOUBLE_EQ(core.graph().points(livegraph::kAccelZ)[0], 256.0);
+}
+
+TEST_F(MonitorCoreTest, AnUngatedNotificationIsShownOnly) {
+  receive(notification(value(1250, 500)));
+
+  EXPECT_EQ(display.calls, (std::vector<std::string>{"readings count=1 slot=0"}));
+  EXPECT_EQ(core.graph().graphSlot(), 0);
+  EXPECT_DOUBLE_EQ(core.graph().points(livegraph::kForce1)[0], 0.0);
+}
+
+TEST_F(MonitorCoreTest, GraphFreezeHoldsTheGraphButNotTheReadOuts) {
+  pastTheZeroing();
+  core.switches().freeze = true;
+  receive(notification(value(1250, 500)));
+  receive(notification(value(1300, 500)));
+
+  EXPECT_EQ(display.calls,
+            (std::vector<std::string>{"readings count=21 slot=0", "readings count=22 slot=0"}));
+  EXPECT_EQ(core.graph().graphSlot(), 0);
+  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 150.0);
+
+  core.switches().freeze = false;
+  receive(notification(value(1350, 500)));
+  EXPECT_EQ(display.calls.back(), "plotted 0 slot=0");
+  EXPECT_EQ(core.graph().graphSlot(), 1);
+}
+
+// After a reset of the count the tenth notification zeroes both forces, the eleventh is still
+// held back and the twelfth is the first one plotted.
+TEST_F(MonitorCoreTest, TheTenthZeroesAndTheTwelfthIsTheFirstPlotted) {
+  for (int i = 1; i <= 9; ++i) receive(notification(value(1250, 500)));
+  const struct {
+    std::uint32_t count;
+    int raw1;
+    double grams;
+    int slotAfter;
+    bool plotted;
+  } steps[] = {{10, 1200, 0.0, 0, false}, {11, 1250, 25.0, 0, false}, {12, 1300, 50.0, 1, true}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.count);
+    display.calls.clear();
+    receive(notification(value(s.raw1, 500)));
+    EXPECT_EQ(core.measurement().NotificationCount, s.count);
+    EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, s.grams);
+    EXPECT_EQ(core.graph().graphSlot(), s.slotAfter);
+    EXPECT_EQ(display.calls.size(), s.plotted ? 2u : 1u);
+  }
+  EXPECT_EQ(core.calibration().Ofs1, 1200);
+  EXPECT_DOUBLE_EQ(core.graph().points(livegraph::kForce1)[0], 50.0);
+}
+
+TEST_F(MonitorCoreTest, TheWritePositionWrapsAfterThe501stPoint) {
+  pastTheZeroing();
+  for (int i = 0; i < livegraph::kLastPoint; ++i) core.graph().advanceSlot();
+  receive(notification(value(1250, 500)));
+
+  EXPECT_EQ(display.calls.back(), "plotted 500 slot=500");
+  EXPECT_DOUBLE_EQ(core.graph().points(livegraph::kForce1)[livegraph::kLastPoint], 125.0);
+  EXPECT_EQ(core.graph().graphSlot(), 0);
+
+  receive(notification(value(1300, 500)));
+  EXPECT_EQ(display.calls.back(), "plotted 0 slot=0");
+  EXPECT_EQ(core.graph().graphSlot(), 1);
+}
+
+TEST_F(MonitorCoreTest, AValueShorterThanSixteenBytesChangesNothing) {
+  pastTheZeroing();
+  receive(notification(value().left(15)));
+
+  EXPECT_TRUE(display.calls.empty());
+  EXPECT_EQ(core.measurement().NotificationCount, 20u);
+  EXPECT_EQ(core.graph().graphSlot(), 0);
+}
+
+TEST_F(MonitorCoreTest, LogTracesEachNotification) {
+  receive(notification(value()));
+  const int lines = core.console().count();
+  core.switches().log = true;
+  receive(notification(value()));
+  ASSERT_EQ(core.console().count(), lines + 1);
+  EXPECT_EQ(core.console().last(),
+            QStringLiteral("E45 EvtVal=16 = 00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F "));
+}
+
+// The port's receive event goes through the same road as fed bytes.
+TEST_F(MonitorCoreTest, ReceiveReadsThePort) {
+  pastTheZeroing();
+  port.inject(notification(value(1250, 500)), false);
+  core.receive();
+  EXPECT_EQ(core.measurement().NotificationCount, 21u);
+  EXPECT_EQ(core.graph().graphSlot(), 1);
+}
+
+}  // namespace
+}  // namespace kelvaro
