@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "base/Formats.h"
 
@@ -13,6 +14,13 @@ namespace {
 double scaleOf(const ValueRange& range, double pixels) {
   const double span = range.span();
   return span == 0.0 ? 0.0 : pixels / span;
+}
+
+// The tree's node rule: the left child wins ties of the minimum, the right child ties of the
+// maximum, so that among equal values (0 and -0) the same one wins as in a left-to-right scan.
+template <typename E>
+E combine(const E& l, const E& r) {
+  return {r.lo < l.lo ? r.lo : l.lo, r.hi < l.hi ? l.hi : r.hi};
 }
 
 }  // namespace
@@ -76,18 +84,64 @@ void LiveGraphModel::createPoints() {
   for (Points& p : values_) p.fill(0.0);
   hasPoints_ = true;
   invalidateFit();
+  invalidateExtremes();
 }
 
 void LiveGraphModel::plotSample(double force1Grams, double force2Grams, double accelX,
                                 double accelY, double accelZ) {
   if (!hasPoints_ || graphSlot_ < 0 || graphSlot_ > kLastPoint) return;
   const auto at = static_cast<std::size_t>(graphSlot_);
-  values_[kForce1][at] = force1Grams;
-  values_[kForce2][at] = force2Grams;
-  values_[kAccelX][at] = accelX;
-  values_[kAccelY][at] = accelY;
-  values_[kAccelZ][at] = accelZ;
+  write(kForce1, at, force1Grams);
+  write(kForce2, at, force2Grams);
+  write(kAccelX, at, accelX);
+  write(kAccelY, at, accelY);
+  write(kAccelZ, at, accelZ);
   invalidateFit();
+}
+
+void LiveGraphModel::write(int series, std::size_t at, double value) {
+  const auto s = static_cast<std::size_t>(series);
+  double& point = values_[s][at];
+  SeriesExtremes& e = extremes_[s];
+  if (!e.current || !tracked(series)) {
+    point = value;
+    e.current = false;
+    return;
+  }
+  e.nanCount += static_cast<int>(std::isnan(value)) - static_cast<int>(std::isnan(point));
+  point = value;
+  std::size_t n = SeriesExtremes::kLeaves + at;
+  Extremes carried{value, value};
+  e.nodes[n] = carried;
+  // The whole path up to the root is rewritten every time: stopping early where a node comes
+  // out unchanged costs more in mispredicted branches on a noisy signal than it saves. The new
+  // extremes are carried up in registers instead of being read back from the node just stored.
+  for (; n > 1; n /= 2) {
+    const Extremes& sibling = e.nodes[n ^ 1];
+    carried = (n & 1) != 0 ? combine(sibling, carried) : combine(carried, sibling);
+    e.nodes[n / 2] = carried;
+  }
+}
+
+const LiveGraphModel::SeriesExtremes& LiveGraphModel::extremes(int series) const {
+  SeriesExtremes& e = extremes_[static_cast<std::size_t>(series)];
+  if (e.current) return e;
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const Points& p = points(series);
+  e.nanCount = 0;
+  for (std::size_t i = 0; i < SeriesExtremes::kLeaves; ++i) {
+    if (i < p.size()) {
+      e.nodes[SeriesExtremes::kLeaves + i] = {p[i], p[i]};
+      e.nanCount += static_cast<int>(std::isnan(p[i]));
+    } else {
+      e.nodes[SeriesExtremes::kLeaves + i] = {kInf, -kInf};
+    }
+  }
+  for (std::size_t n = SeriesExtremes::kLeaves - 1; n >= 1; --n) {
+    e.nodes[n] = combine(e.nodes[2 * n], e.nodes[2 * n + 1]);
+  }
+  e.current = true;
+  return e;
 }
 
 bool LiveGraphModel::wrapSlot() {
@@ -99,6 +153,7 @@ bool LiveGraphModel::wrapSlot() {
 void LiveGraphModel::clearLiveGraph() {
   for (Points& p : values_) p.fill(0.0);
   invalidateFit();
+  invalidateExtremes();
 }
 
 void LiveGraphModel::setSeriesVisible(int series, bool visible) {
@@ -130,6 +185,33 @@ std::optional<QString> LiveGraphModel::setMinimum(Axis axis, double minimum) {
 
 std::optional<ValueRange> LiveGraphModel::fit(Axis axis) const {
   if (!hasPoints_) return std::nullopt;
+  bool any = false;
+  double lo = 0.0;
+  double hi = 0.0;
+  for (int s = 0; s < kSeriesCount; ++s) {
+    if (axisOf(s) != axis || !isSeriesVisible(s)) continue;
+    const SeriesExtremes& e = extremes(s);
+    // Comparisons with NaN are not an ordering, so the tree cannot stand in for the scan.
+    if (e.nanCount > 0) return scanFit(axis);
+    const Extremes& root = e.nodes[1];
+    if (!any) {
+      lo = root.lo;
+      hi = root.hi;
+      any = true;
+    } else {
+      lo = std::min(lo, root.lo);
+      hi = std::max(hi, root.hi);
+    }
+  }
+  if (!any) return std::nullopt;
+  if (lo == hi) {
+    lo -= 1.0;
+    hi += 1.0;
+  }
+  return ValueRange{lo, hi};
+}
+
+std::optional<ValueRange> LiveGraphModel::scanFit(Axis axis) const {
   bool any = false;
   double lo = 0.0;
   double hi = 0.0;

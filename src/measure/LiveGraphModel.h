@@ -182,13 +182,42 @@ class LiveGraphModel {
     mutable std::optional<ValueRange> fitted;  // cache of the automatic range
   };
 
+  // Smallest and largest value of a run of points.
+  struct Extremes {
+    double lo;
+    double hi;
+  };
+  // A tournament tree over one series' points, so that writing a point costs a walk up its
+  // branch instead of a scan of the series when the automatic range is read after every sample.
+  // Node 1 is the root, the leaves start at kLeaves; ties resolve to the leftmost minimum and the
+  // rightmost maximum, exactly as a scan with std::minmax_element does.
+  struct SeriesExtremes {
+    static constexpr std::size_t kLeaves = 512;
+    std::array<Extremes, 2 * kLeaves> nodes;
+    int nanCount = 0;
+    bool current = false;  // false: rebuild from the points before it is read
+  };
+  static_assert(SeriesExtremes::kLeaves >= kPointCount);
+
   static std::size_t index(Axis axis) { return axis == Axis::Left ? 0 : 1; }
+  static Axis axisOf(int series) { return kSeriesStyles[static_cast<std::size_t>(series)].axis; }
+  void write(int series, std::size_t at, double value);
+  // Only series that an automatic range can read are kept current while points are written.
+  bool tracked(int series) const {
+    return isSeriesVisible(series) && axes_[index(axisOf(series))].automatic;
+  }
+  const SeriesExtremes& extremes(int series) const;
   std::optional<ValueRange> fit(Axis axis) const;
+  std::optional<ValueRange> scanFit(Axis axis) const;
   void invalidateFit() {
     for (AxisState& a : axes_) a.fitted.reset();
   }
+  void invalidateExtremes() {
+    for (SeriesExtremes& e : extremes_) e.current = false;
+  }
 
   std::array<Points, kSeriesCount> values_{};
+  mutable std::array<SeriesExtremes, kSeriesCount> extremes_{};
   std::array<bool, kSeriesCount> visible_{};
   bool hasPoints_ = false;
   std::int32_t graphSlot_ = 0;

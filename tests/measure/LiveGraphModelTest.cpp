@@ -2,6 +2,13 @@
 
 #include <QRectF>
 #include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <random>
 #include <vector>
 
 #include "measure/LiveGraphModel.h"
@@ -21,6 +28,31 @@ LiveGraphModel created() {
   LiveGraphModel m;
   m.createPoints();
   return m;
+}
+
+// The automatic range by its definition: a scan of every point of the shown series of the axis.
+ValueRange scannedRange(const LiveGraphModel& m, Axis axis) {
+  if (!m.hasPoints()) return m.fixedRange(axis);
+  std::optional<ValueRange> r;
+  for (int s = 0; s < kSeriesCount; ++s) {
+    if (kSeriesStyles[static_cast<std::size_t>(s)].axis != axis || !m.isSeriesVisible(s)) continue;
+    const auto [mn, mx] = std::minmax_element(m.points(s).begin(), m.points(s).end());
+    if (!r) {
+      r = ValueRange{*mn, *mx};
+    } else {
+      r->minimum = std::min(r->minimum, *mn);
+      r->maximum = std::max(r->maximum, *mx);
+    }
+  }
+  if (!r) return m.fixedRange(axis);
+  if (r->minimum == r->maximum) return {r->minimum - 1.0, r->maximum + 1.0};
+  return *r;
+}
+
+// Equal to the bit, so that NaN equals NaN and 0 differs from -0.
+bool sameBits(const ValueRange& a, const ValueRange& b) {
+  return std::memcmp(&a.minimum, &b.minimum, sizeof(double)) == 0 &&
+         std::memcmp(&a.maximum, &b.maximum, sizeof(double)) == 0;
 }
 
 TEST(LiveGraphModelTest, SeriesAreEmptyUntilCreatedThenHold501Zeros) {
@@ -152,6 +184,149 @@ TEST(LiveGraphModelTest, AutomaticAxisWithoutShownSeriesKeepsItsFixedLimits) {
   m.setSeriesVisible(kForce2, false);
   m.setAutomatic(Axis::Left, true);
   EXPECT_EQ(m.range(Axis::Left), (ValueRange{0, 500}));
+}
+
+TEST(LiveGraphModelTest, AutoscaleShrinksAsEachExtremePointIsOverwritten) {
+  struct Case {
+    int maxAt;
+    int minAt;
+  };
+  const std::vector<Case> cases{{0, 500}, {500, 0}, {250, 251}, {1, 499}, {300, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "maximum at " << c.maxAt << ", minimum at " << c.minAt);
+    LiveGraphModel m = created();
+    m.setSeriesVisible(kForce2, false);
+    m.setAutomatic(Axis::Left, true);
+    for (int i = 0; i < kPointCount; ++i) {
+      plotAndStep(m, i == c.maxAt ? 900 : i == c.minAt ? 10 : 100);
+    }
+    ASSERT_EQ(m.range(Axis::Left), (ValueRange{10, 900}));
+    // The next sweep writes 200 everywhere, reading the range after every sample as the chart does.
+    for (int i = 0; i < kLastPoint; ++i) {
+      plotAndStep(m, 200);
+      bool hundredLeft = false;
+      for (int j = i + 1; j < kPointCount; ++j) hundredLeft |= j != c.maxAt && j != c.minAt;
+      const double lo = i < c.minAt ? 10 : hundredLeft ? 100 : 200;
+      const double hi = i >= c.maxAt ? 200 : 900;
+      ASSERT_EQ(m.range(Axis::Left), (ValueRange{lo, hi})) << "after overwriting point " << i;
+    }
+    plotAndStep(m, 200);
+    EXPECT_EQ(m.range(Axis::Left), (ValueRange{199, 201})) << "the whole sweep is a flat line";
+  }
+}
+
+TEST(LiveGraphModelTest, AutoscaleCountsSamplesWrittenWhileTheSeriesWasHidden) {
+  LiveGraphModel m = created();
+  m.setSeriesVisible(kForce2, false);
+  m.setAutomatic(Axis::Left, true);
+  for (int i = 0; i < 10; ++i) plotAndStep(m, 700 + i);
+  ASSERT_EQ(m.range(Axis::Left), (ValueRange{0, 709}));
+  m.setSeriesVisible(kForce1, false);
+  m.resetSlot();
+  for (int i = 0; i < 5; ++i) plotAndStep(m, -30 - i);
+  EXPECT_EQ(m.range(Axis::Left), (ValueRange{0, 65535})) << "no shown series: the fixed limits";
+  m.setSeriesVisible(kForce1, true);
+  EXPECT_EQ(m.range(Axis::Left), (ValueRange{-34, 709}));
+}
+
+TEST(LiveGraphModelTest, AutoscaleCountsSamplesWrittenWhileItWasOff) {
+  LiveGraphModel m = created();
+  m.setAutomatic(Axis::Right, true);
+  for (int i = 0; i < 20; ++i) plotAndStep(m, 0, 0, 5, -5, 300);
+  ASSERT_EQ(m.range(Axis::Right), (ValueRange{-5, 300}));
+  m.setAutomatic(Axis::Right, false);
+  m.resetSlot();
+  for (int i = 0; i < 20; ++i) plotAndStep(m, 0, 0, 5, -5, 250);
+  m.setAutomatic(Axis::Right, true);
+  EXPECT_EQ(m.range(Axis::Right), (ValueRange{-5, 250}));
+}
+
+TEST(LiveGraphModelTest, AutoscaleAfterClearOrRecreateFitsTheZeroLineThenNewSamples) {
+  for (const bool recreate : {false, true}) {
+    SCOPED_TRACE(recreate ? "createPoints" : "clearLiveGraph");
+    LiveGraphModel m = created();
+    m.setAutomatic(Axis::Left, true);
+    for (int i = 0; i < 30; ++i) plotAndStep(m, 1000 - i, -200);
+    ASSERT_EQ(m.range(Axis::Left), (ValueRange{-200, 1000}));
+    recreate ? m.createPoints() : m.clearLiveGraph();
+    EXPECT_EQ(m.range(Axis::Left), (ValueRange{-1, 1}));
+    plotAndStep(m, 40, 0);
+    EXPECT_EQ(m.range(Axis::Left), (ValueRange{0, 40}));
+  }
+}
+
+TEST(LiveGraphModelTest, AutoscaleWithANotANumberPointIsWhatAScanGivesUntilItIsOverwritten) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const int at : {0, 3, 500}) {
+    SCOPED_TRACE(at);
+    LiveGraphModel m = created();
+    m.setAutomatic(Axis::Left, true);
+    for (int i = 0; i < kPointCount; ++i) plotAndStep(m, i == at ? nan : 50 + i % 7, 20);
+    EXPECT_TRUE(sameBits(m.range(Axis::Left), scannedRange(m, Axis::Left)));
+    for (int i = 0; i < at; ++i) m.advanceSlot();
+    plotAndStep(m, 80, 20);
+    EXPECT_EQ(m.range(Axis::Left), (ValueRange{20, 80}));
+  }
+}
+
+TEST(LiveGraphModelTest, AutoscaleEqualsAFullScanThroughARandomRunOfEdits) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  // Few distinct values, so that ties and overwritten extremes are common; the rare ones come
+  // once in 40 samples.
+  struct Case {
+    const char* what;
+    std::vector<double> common;
+    std::vector<double> rare;
+  };
+  const std::vector<Case> cases{
+      {"mixed", {-0.0, 0.0, 1, -1, 2.5, 7, -7, 40, -40, 1e300}, {-inf, inf, nan}},
+      {"0 and -0 as the minimum", {-0.0, 0.0, 5}, {}},
+      {"0 and -0 as the maximum", {-0.0, 0.0, -5}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::mt19937 rng(20240611);
+    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    auto value = [&] {
+      if (!c.rare.empty() && pick(40) == 0) return c.rare[pick(c.rare.size())];
+      return c.common[pick(c.common.size())];
+    };
+    LiveGraphModel m = created();
+    m.setAutomatic(Axis::Left, true);
+    m.setAutomatic(Axis::Right, true);
+    for (int step = 0; step < 3000; ++step) {
+      const std::size_t op = pick(100);
+      if (op < 80) {
+        plotAndStep(m, value(), value(), value(), value(), value());
+      } else if (op < 85) {
+        m.advanceSlot();
+        m.wrapSlot();
+      } else if (op < 87) {
+        m.resetSlot();
+        for (std::size_t i = pick(kPointCount); i > 0; --i) m.advanceSlot();
+      } else if (op < 94) {
+        const int s = static_cast<int>(pick(kSeriesCount));
+        m.setSeriesVisible(s, !m.isSeriesVisible(s));
+      } else if (op < 98) {
+        const Axis axis = pick(2) == 0 ? Axis::Left : Axis::Right;
+        m.setAutomatic(axis, !m.isAutomatic(axis));
+      } else if (op < 99) {
+        m.clearLiveGraph();
+      } else {
+        m.createPoints();
+      }
+      for (const Axis axis : {Axis::Left, Axis::Right}) {
+        const ValueRange expected =
+            m.isAutomatic(axis) ? scannedRange(m, axis) : m.fixedRange(axis);
+        const ValueRange got = m.range(axis);
+        ASSERT_TRUE(sameBits(got, expected))
+            << "step " << step << (axis == Axis::Left ? " left" : " right") << ": got ["
+            << got.minimum << ", " << got.maximum << "], a scan gives [" << expected.minimum << ", "
+            << expected.maximum << "]";
+      }
+    }
+  }
 }
 
 TEST(LiveGraphModelTest, FixedLimitsSetWhileAutomaticShowWhenAutoscalingIsOff) {
