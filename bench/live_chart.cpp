@@ -8,13 +8,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <new>
 
-#include "measure/LiveChart.h"
 #include "measure/LiveGraphModel.h"
+#include "widgets/LiveChart.h"
 
 namespace {
 
@@ -72,29 +73,70 @@ void prepare(LiveChart& chart) {
   }
 }
 
+// The same signal computed ahead, so that the model's cases time the model and not std::sin. Its
+// length is no multiple of 501, so every sweep overwrites different values.
+struct Sample {
+  double f1, f2, ax, ay, az;
+};
+constexpr std::size_t kTableLength = 2000;
+const std::array<Sample, kTableLength>& breathingTable() {
+  static const std::array<Sample, kTableLength> table = [] {
+    std::array<Sample, kTableLength> t{};
+    Breathing b;
+    for (Sample& s : t) {
+      b.next();
+      s = {b.f1, b.f2, b.ax, b.ay, b.az};
+    }
+    return t;
+  }();
+  return table;
+}
+
+// A force that only sinks (a belt slowly loosening): every overwritten point is the sweep's
+// maximum, the worst case for keeping the automatic range current.
+const std::array<Sample, kTableLength>& sinkingTable() {
+  static const std::array<Sample, kTableLength> table = [] {
+    std::array<Sample, kTableLength> t{};
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      const double f = 10000.0 - static_cast<double>(i);
+      t[i] = {f, f / 2, 16, -16, 256 - static_cast<double>(i) / 100};
+    }
+    return t;
+  }();
+  return table;
+}
+
 void settle(LiveChart& chart) {
   chart.flushRepaint();
   QCoreApplication::processEvents();
 }
 
+// The model alone, as the chart drives it: plot, advance, wrap, then both ranges are read.
+// Arguments: which axes are automatic (1 left, 2 right, 3 both) and the signal (0 breathing,
+// 1 sinking).
 void BM_ModelPlot(benchmark::State& state) {
+  const auto automatic = state.range(0);
+  const auto& table = state.range(1) == 0 ? breathingTable() : sinkingTable();
   LiveGraphModel model;
   model.createPoints();
-  model.setAutomatic(Axis::Left, true);
-  Breathing b;
+  model.setAutomatic(Axis::Left, (automatic & 1) != 0);
+  model.setAutomatic(Axis::Right, (automatic & 2) != 0);
+  std::size_t i = 0;
   long samples = 0;
   const long before = allocations.load();
   for (auto _ : state) {
-    b.next();
-    model.plotSample(b.f1, b.f2, b.ax, b.ay, b.az);
+    const Sample& s = table[i];
+    if (++i == table.size()) i = 0;
+    model.plotSample(s.f1, s.f2, s.ax, s.ay, s.az);
     model.advanceSlot();
     model.wrapSlot();
     benchmark::DoNotOptimize(model.range(Axis::Left));
+    benchmark::DoNotOptimize(model.range(Axis::Right));
     ++samples;
   }
   state.counters["allocs/sample"] = static_cast<double>(allocations.load() - before) / samples;
 }
-BENCHMARK(BM_ModelPlot);
+BENCHMARK(BM_ModelPlot)->ArgNames({"automatic", "sinking"})->ArgsProduct({{1, 3}, {0, 1}});
 
 // Plotting alone (no painting): the model write and the strip bookkeeping of the chart.
 void BM_ChartPlot(benchmark::State& state) {
