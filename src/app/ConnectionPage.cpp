@@ -13,8 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "widgets/RadioGroup.h"
 #include "app/Widgets.h"
+#include "widgets/RadioGroup.h"
 
 namespace kelvaro::ui {
 namespace {

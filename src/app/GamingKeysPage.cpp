@@ -10,9 +10,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/Widgets.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
-#include "app/Widgets.h"
 
 namespace kelvaro::ui {
 namespace {

@@ -12,9 +12,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/Widgets.h"
 #include "widgets/ReadoutLabel.h"
 #include "widgets/ShapeIndicator.h"
-#include "app/Widgets.h"
 
 namespace kelvaro::ui {
 namespace {

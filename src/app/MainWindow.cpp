@@ -22,256 +22,54 @@
 #include "app/ActivityMonitorPage.h"
 #include "app/ComSetupDialog.h"
 #include "app/ConnectionPage.h"
-#include "widgets/ConsoleView.h"
 #include "app/DongleNotFoundDialog.h"
 #include "app/ErrorReportingApplication.h"
 #include "app/GamingKeysPage.h"
 #include "app/LiveGraphPage.h"
-#include "widgets/NumberEdit.h"
-#include "widgets/ReadoutLabel.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
+#include "app/WindowViews.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/DongleWatchdog.h"
 #include "link/PortSelection.h"
-#include "link/SerialReceiver.h"
 #include "measure/CalibrationFields.h"
-#include "widgets/LiveChart.h"
-#include "measure/MeasurementDecoder.h"
 #include "platform/MasterVolume.h"
 #include "platform/SerialTransport.h"
+#include "widgets/ConsoleView.h"
+#include "widgets/LiveChart.h"
+#include "widgets/NumberEdit.h"
+#include "widgets/ReadoutLabel.h"
 
 namespace kelvaro {
 
-// The scan list as the dispatcher fills it: the grid on "Connection", EditMac and the two
-// connect buttons. The grid's heading row is its header, so grid row r is table row r - 1.
-class TForm1::ScanGrid final : public ScanView {
- public:
-  explicit ScanGrid(TForm1& form) : form_(form) {}
-
-  void setDeviceIdText(const QString& deviceId) override {
-    form_.TabSheetSpecSetting->EditMac->setText(deviceId);
-  }
-  void setRowCount(int rows) override {
-    form_.TabSheetConnect->StringGridScan->setRowCount(std::max(0, rows - 1));
-  }
-  void setRow(int row, const QString& deviceId, const QString& signal) override {
-    auto* grid = form_.TabSheetConnect->StringGridScan;
-    setCell(grid, row - 1, 2, deviceId);
-    setCell(grid, row - 1, 3, signal);
-  }
-  void setConnectButtonsEnabled(bool enabled) override {
-    form_.TabSheetConnect->ButtonConnect->setEnabled(enabled);
-    form_.TabSheetConnect->ButtonLastIDt2->setEnabled(enabled);
-  }
-
- private:
-  static void setCell(QTableWidget* grid, int row, int column, const QString& text) {
-    if (row < 0 || row >= grid->rowCount()) return;
-    if (auto* item = grid->item(row, column)) {
-      item->setText(text);
-    } else {
-      grid->setItem(row, column, new QTableWidgetItem(text));
-    }
-  }
-
-  TForm1& form_;
-};
-
-// The road of one measurement, from the decoded notification to the last consumer, in the one
-// order every consumer relies on.
-class TForm1::MeasurementRoad final : public MeasurementSink {
- public:
-  explicit MeasurementRoad(TForm1& form) : form_(form) {
-    displayTimer_.setSingleShot(true);
-    QObject::connect(&displayTimer_, &QTimer::timeout, &form, [this] { showDisplays(); });
-  }
-
-  void handleMeasurementNotification(const BgapiPacket& packet) override {
-    const NotificationSwitches switches{form_.TabSheetSpecSetting->CheckBoxLog->isChecked(),
-                                        form_.TabSheetGraf->CheckBoxFreeze->isChecked()};
-    const auto out = kelvaro::handleMeasurementNotification(packet.payload.data(), packet.length,
-                                                            form_.measurement_, form_.calibration_,
-                                                            switches, form_.console_);
-    if (!out.decoded) return;
-    keepForDisplay(out);
-
-    const auto& m = form_.measurement_;
-    auto& chart = *form_.Chart1;
-    if (out.gated) {
-      chart.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);
-      chart.advanceSlot();
-    }
-    chart.wrapSlot();
-  }
-
- private:
-  // The read-outs show the latest values at most once per display frame: at the wire's full
-  // rate, updating every label for every notification would cost more than all the rest.
-  void keepForDisplay(const NotificationOutcome& out) {
-    if (out.batteryShown) {
-      pending_.battery = true;
-      pending_.batteryReading = out.batteryReading;
-      pending_.batteryGauge = out.batteryGauge;
-    }
-    if (out.temperatureShown) {
-      pending_.temperature = true;
-      pending_.temperatureReading = out.temperatureReading;
-    }
-    pending_.forceBar = out.forceBarPosition;
-    pending_.forces = true;
-
-    const int frame = form_.env_.displayFrameMs;
-    const auto elapsed = static_cast<int>(form_.env_.ticks->tick() - lastShown_);
-    if (frame <= 0 || elapsed >= frame) {
-      showDisplays();
-    } else if (!displayTimer_.isActive()) {
-      displayTimer_.start(frame - elapsed);
-    }
-  }
-
-  void showDisplays() {
-    auto& specPage = *form_.TabSheetSpecSetting;
-    auto& graph = *form_.TabSheetGraf;
-    if (pending_.battery) {
-      setTextIfChanged(specPage.EditNap, batteryReadout(pending_.batteryReading));
-      graph.Gauge1->setValue(pending_.batteryGauge);
-    }
-    if (pending_.temperature) {
-      setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
-    }
-    if (pending_.forces) {
-      form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
-      graph.LabelF1->setReading(forceReadout(form_.measurement_.Force1Grams));
-      graph.LabelF2->setReading(forceReadout(form_.measurement_.Force2Grams));
-    }
-    pending_.battery = pending_.temperature = pending_.forces = false;
-    lastShown_ = form_.env_.ticks->tick();
-  }
-
-  // An unchanged reading is not set again: each new text is an event for assistive tools.
-  static void setTextIfChanged(QLineEdit* edit, const QString& text) {
-    if (edit->text() != text) edit->setText(text);
-  }
-
-  struct Pending {
-    bool battery = false;
-    std::int32_t batteryReading = 0;
-    int batteryGauge = 0;
-    bool temperature = false;
-    std::int32_t temperatureReading = 0;
-    bool forces = false;
-    int forceBar = 0;
-  };
-
-  TForm1& form_;
-  Pending pending_;
-  QTimer displayTimer_;
-  std::uint32_t lastShown_ = 0;
-};
-
-// What the connection procedure changes in the window: buttons, the texts of the last and the
-// current belt, the pages, the busy indicator, the refusals and the live graph.
-class TForm1::ConnectionPanel final : public ConnectionView {
- public:
-  // Long enough to be read; the busy text it covers comes back afterwards.
-  static constexpr int kRefusalShownMs = 4000;
-
-  explicit ConnectionPanel(TForm1& form) : form_(form) {}
-
-  void setButtonEnabled(Button button, bool enabled) override {
-    auto& c = *form_.TabSheetConnect;
-    auto& s = *form_.TabSheetSpecSetting;
-    switch (button) {
-      case Button::ButtonConnect:
-        c.ButtonConnect->setEnabled(enabled);
-        break;
-      case Button::ButtonLastIDt2:
-        c.ButtonLastIDt2->setEnabled(enabled);
-        break;
-      case Button::ButtonReset2:
-        c.ButtonReset2->setEnabled(enabled);
-        break;
-      case Button::ButtonReset:
-        s.ButtonReset->setEnabled(enabled);
-        break;
-      case Button::ButtonAutoConn:
-        s.ButtonAutoConn->setEnabled(enabled);
-        break;
-    }
-  }
-  QString selectedDeviceId() const override {
-    auto* grid = form_.TabSheetConnect->StringGridScan;
-    const int row = grid->currentRow() >= 0 ? grid->currentRow() : 0;
-    const auto* item = grid->item(row, 2);
-    return item ? item->text() : QString();
-  }
-  QString EditLastIDText() const override { return form_.TabSheetConnect->EditLastID->text(); }
-  void setEditLastIDText(const QString& text) override {
-    form_.TabSheetConnect->EditLastID->setText(text);
-  }
-  QString EditMacText() const override { return form_.TabSheetSpecSetting->EditMac->text(); }
-  void setEditMacText(const QString& text) override {
-    form_.TabSheetSpecSetting->EditMac->setText(text);
-  }
-  void showLiveGraphPage() override {
-    form_.showPage(form_.TabSheetSetting, true);
-    form_.showPage(form_.TabSheetGraf, true);
-    form_.PageControl1->setCurrentWidget(form_.TabSheetGraf);
-    form_.showPage(form_.TabSheetConnect, false);
-  }
-  void showConnectionPage() override {
-    form_.showPage(form_.TabSheetGraf, false);
-    form_.showPage(form_.TabSheetConnect, true);
-    form_.PageControl1->setCurrentWidget(form_.TabSheetConnect);
-  }
-  void showWarning(const QString& text) override {
-    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes, &form_);
-    box.setObjectName(QStringLiteral("ConnectWarning"));
-    box.exec();
-  }
-  void setBusy(const QString& activity) override { form_.setBusy(activity); }
-  void resetGraphSlot() override { form_.Chart1->resetSlot(); }
-  void ClearLiveGraph() override { form_.Chart1->clearLiveGraph(); }
-  // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the
-  // refusal is not covered by the busy text.
-  void showRefusal(const QString& text) override {
-    form_.statusBar()->showMessage(text, kRefusalShownMs);
-  }
-
- private:
-  TForm1& form_;
-};
-
 TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
-    : QMainWindow(parent),
-      env_(std::move(environment)),
-      stopwatch_(*env_.ticks),
-      waiter_(stopwatch_, *env_.pump),
-      commands_(*env_.port, console_, link_) {
+    : QMainWindow(parent), env_(std::move(environment)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("KELVARO monitor "));
   QFont font(QStringLiteral("Arial"));
   font.setBold(true);
   setFont(font);
 
+  // The views reach the pages only when the core calls them, after the pages exist.
+  scanGrid_ = std::make_unique<WindowScanGrid>(*this);
+  readouts_ = std::make_unique<WindowReadouts>(*this, *env_.ticks, env_.displayFrameMs);
+  core_ =
+      std::make_unique<MonitorCore>(*env_.ticks, *env_.pump, *env_.port, *scanGrid_, *readouts_);
   buildPages();
-  scanGrid_ = std::make_unique<ScanGrid>(*this);
-  road_ = std::make_unique<MeasurementRoad>(*this);
-  dispatcher_ = std::make_unique<Dispatcher>(link_, scanList_, console_, *scanGrid_, *road_);
-  framer_ = std::make_unique<RxFramer>(*env_.ticks, console_, *dispatcher_);
-  connectionPanel_ = std::make_unique<ConnectionPanel>(*this);
+  connectionPanel_ = std::make_unique<WindowConnectionPanel>(*this);
   connection_ = std::make_unique<ConnectionProcedure>(
-      commands_, link_, scanList_, *scanGrid_, *connectionPanel_, *env_.port,
+      core_->commands(), core_->link(), core_->scanList(), *scanGrid_, *connectionPanel_,
+      *env_.port,
       [this] {
         if (!portSelection_) return false;
         const auto& config = portSelection_->config();
         return env_.port->open(config.port, config.settings);
       },
-      waiter_, stopwatch_, console_, measurement_.NotificationCount);
-  consoleView_ = std::make_unique<ui::ConsoleView>(console_, TabSheetSpecSetting->Memo3);
+      core_->waiter(), core_->stopwatch(), core_->console(),
+      core_->measurement().NotificationCount);
+  consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   aboutBox_ = new ui::TAboutBox(this);
 
   Timer2.setInterval(2000);
@@ -298,7 +96,7 @@ void TForm1::buildPages() {
   TabSheetConnect = new ui::ConnectionPage;
   TabSheetSetting = new ui::SettingsPage;
   TabSheetGraf = new ui::LiveGraphPage;
-  Chart1 = new LiveChart;
+  Chart1 = new LiveChart(core_->graph());
   TabSheetGraf->replaceChart(Chart1);
   Chart1->setAccessibleName(QStringLiteral("Live Graph"));
   for (auto* readout : {TabSheetGraf->LabelF1, TabSheetGraf->LabelF2, TabSheetGraf->LabelActF10,
@@ -339,8 +137,8 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
   const std::uint32_t started = env_.ticks->tick();
   connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
     const QString wanted = TabSheetConnect->EditLastID->text();
-    for (int i = 0; i < scanList_.ScanCount(); ++i) {
-      if (DeviceId(scanList_.entry(i)) == wanted) {
+    for (int i = 0; i < scanList().ScanCount(); ++i) {
+      if (DeviceId(scanList().entry(i)) == wanted) {
         poll->deleteLater();
         poll->stop();
         guarded([this] { connection_->ButtonLastIDt2Click(); });
@@ -350,7 +148,8 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
     if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
       poll->stop();
       poll->deleteLater();
-      console_.append(QStringLiteral("Connect at start: ") + wanted + QStringLiteral(" not heard"));
+      console().append(QStringLiteral("Connect at start: ") + wanted +
+                       QStringLiteral(" not heard"));
     }
   });
   poll->start();
@@ -390,7 +189,7 @@ void TForm1::wireControls() {
   connect(env_.port, &SerialTransport::readyRead, this,
           [this] { guarded([this] { ComPort1RxCharEvent(); }); });
   connect(env_.port, &SerialTransport::connectionLost, this, [this](const QString& reason) {
-    console_.append(QStringLiteral("Port closed: ") + reason);
+    console().append(QStringLiteral("Port closed: ") + reason);
   });
   connect(&Timer3, &QTimer::timeout, this, [this] {
     if (watchdog_) watchdog_->Timer3Timer();
@@ -416,7 +215,13 @@ void TForm1::wireControls() {
     connect(button, &QPushButton::clicked, this,
             [this, procedure, h = handler] { guarded([&] { (procedure->*h)(); }); });
   }
-  connect(specPage.Button5, &QPushButton::clicked, this, [this] { console_.clear(); });
+  connect(specPage.Button5, &QPushButton::clicked, this, [this] { console().clear(); });
+
+  // The switches the road of one measurement reads.
+  connect(specPage.CheckBoxLog, &QCheckBox::toggled, this,
+          [this](bool on) { core_->switches().log = on; });
+  connect(graph.CheckBoxFreeze, &QCheckBox::toggled, this,
+          [this](bool on) { core_->switches().freeze = on; });
 
   // About.
   connect(connection.Button11, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
@@ -424,7 +229,7 @@ void TForm1::wireControls() {
 
   // Calibration fields and zero buttons.
   auto zero = [this](ForceChannel channel, QSpinBox* field) {
-    field->setValue(zeroForceChannel(channel, measurement_, calibration_));
+    field->setValue(zeroForceChannel(channel, measurement(), calibration()));
   };
   connect(specPage.ButtonZero1, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::One, TabSheetSpecSetting->SpinEditOfs1); });
@@ -435,13 +240,13 @@ void TForm1::wireControls() {
   connect(graph.Button4, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::Two, TabSheetSpecSetting->SpinEditOfs2); });
   connect(specPage.SpinEditOfs1, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration_.Ofs1 = value; });
+          [this](int value) { calibration().Ofs1 = value; });
   connect(specPage.SpinEditOfs2, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration_.Ofs2 = value; });
+          [this](int value) { calibration().Ofs2 = value; });
   connect(specPage.NEditK1, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration_.K1 = slopeFromEntry(TabSheetSpecSetting->NEditK1->value()); });
+          [this] { calibration().K1 = slopeFromEntry(TabSheetSpecSetting->NEditK1->value()); });
   connect(specPage.NEditK2, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration_.K2 = slopeFromEntry(TabSheetSpecSetting->NEditK2->value()); });
+          [this] { calibration().K2 = slopeFromEntry(TabSheetSpecSetting->NEditK2->value()); });
 
   // The dongle's port.
   connect(connection.CheckBoxComAuto, &QCheckBox::toggled, this, [this](bool on) {
@@ -464,7 +269,7 @@ void TForm1::wireControls() {
   });
 }
 
-void TForm1::ComPort1RxCharEvent() { ComPort1RxChar(*env_.port, *framer_); }
+void TForm1::ComPort1RxCharEvent() { core_->receive(); }
 
 void TForm1::showDongleNotFoundDialog() {
   if (env_.showDongleNotFound) {
@@ -475,7 +280,7 @@ void TForm1::showDongleNotFoundDialog() {
 }
 
 bool TForm1::FormCreate() {
-  stdoutBinding_.attach(std::cout, console_);
+  stdoutBinding_.attach(std::cout, console());
   PageControl1->setCurrentWidget(TabSheetConnect);
   showPage(TabSheetSpecSetting, false);
 
@@ -485,28 +290,28 @@ bool TForm1::FormCreate() {
   settingsRead_ = true;
   // After the read sequence, whose first line is the settings file's path.
   if (!env_.volume || !env_.volume->available()) {
-    console_.append(
+    console().append(
         QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
   }
-  stdoutBinding_.attach(std::cout, console_);
+  stdoutBinding_.attach(std::cout, console());
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(
-      *settings_, console_, [this] { showDongleNotFoundDialog(); },
+      *settings_, console(), [this] { showDongleNotFoundDialog(); },
       [this](int code) {
         runEnded_ = true;
         Timer3.stop();
         if (env_.endProcess) env_.endProcess(code);
       });
   portSelection_ =
-      std::make_unique<PortSelection>(env_.catalog, *env_.port, console_, commands_,
+      std::make_unique<PortSelection>(env_.catalog, *env_.port, console(), commands(),
                                       *dongleNotFound_, comPortIniPath(), env_.forcedPort);
-  watchdog_ = std::make_unique<DongleWatchdog>(Timer3, link_, *dongleNotFound_);
+  watchdog_ = std::make_unique<DongleWatchdog>(Timer3, link(), *dongleNotFound_);
 
   TabSheetConnect->CheckBoxComAuto->setChecked(autoComPort_);
   TabSheetConnect->ButtonSetCom->setVisible(!autoComPort_);
   if (!portSelection_->selectAtStart(autoComPort_) || runEnded_) return false;
 
-  scanList_.clear();
+  scanList().clear();
   scanGrid_->setRowCount(1);
   showPage(TabSheetConnect, true);
   showPage(TabSheetGraf, false);

@@ -6,17 +6,10 @@
 #include <memory>
 #include <optional>
 
-#include "base/ConsoleLog.h"
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
-#include "link/CommandSender.h"
 #include "link/ConnectionProcedure.h"
-#include "link/Dispatcher.h"
-#include "link/LinkState.h"
-#include "link/RxFramer.h"
-#include "link/ScanList.h"
-#include "link/Stopwatch.h"
-#include "measure/MeasurementState.h"
+#include "monitor/MonitorCore.h"
 
 class QLabel;
 class QTabWidget;
@@ -32,6 +25,9 @@ class PortSelection;
 class SerialTransport;
 class SettingsFile;
 class TickSource;
+class WindowConnectionPanel;
+class WindowReadouts;
+class WindowScanGrid;
 
 namespace ui {
 class ActivityHistoryPage;
@@ -90,13 +86,15 @@ class TForm1 : public QMainWindow {
   QTimer Timer2;
   QTimer Timer3;
 
-  ConsoleLog& console() { return console_; }
-  LinkState& link() { return link_; }
-  ScanList& scanList() { return scanList_; }
-  MeasurementState& measurement() { return measurement_; }
-  Calibration& calibration() { return calibration_; }
-  CommandSender& commands() { return commands_; }
-  RxFramer& framer() { return *framer_; }
+  // The headless core: the run's state and the road of one measurement.
+  MonitorCore& core() { return *core_; }
+  ConsoleLog& console() { return core_->console(); }
+  LinkState& link() { return core_->link(); }
+  ScanList& scanList() { return core_->scanList(); }
+  MeasurementState& measurement() { return core_->measurement(); }
+  Calibration& calibration() { return core_->calibration(); }
+  CommandSender& commands() { return core_->commands(); }
+  RxFramer& framer() { return core_->framer(); }
   ConnectionProcedure& connection() { return *connection_; }
   bool autoComPort() const { return autoComPort_; }
   double actStart() const { return actStart_; }
@@ -127,10 +125,6 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  class ScanGrid;
-  class MeasurementRoad;
-  class ConnectionPanel;
-
   void buildPages();
   void wireControls();
   void FormShow();
@@ -145,21 +139,12 @@ class TForm1 : public QMainWindow {
   void wireLiveGraph();
 
   MonitorEnvironment env_;
-  ConsoleLog console_;
   ConsoleOutputBinding stdoutBinding_;
-  tTimer stopwatch_;
-  Waiter waiter_;
-  LinkState link_;
-  ScanList scanList_;
-  MeasurementState measurement_;
-  Calibration calibration_;
-  CommandSender commands_;
-  std::unique_ptr<ScanGrid> scanGrid_;
-  std::unique_ptr<MeasurementRoad> road_;
-  std::unique_ptr<ConnectionPanel> connectionPanel_;
+  std::unique_ptr<WindowScanGrid> scanGrid_;
+  std::unique_ptr<WindowReadouts> readouts_;
+  std::unique_ptr<MonitorCore> core_;
+  std::unique_ptr<WindowConnectionPanel> connectionPanel_;
   std::unique_ptr<ConnectionProcedure> connection_;
-  std::unique_ptr<Dispatcher> dispatcher_;
-  std::unique_ptr<RxFramer> framer_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<DongleNotFoundExit> dongleNotFound_;

@@ -11,12 +11,12 @@
 #include "app/ConnectionPage.h"
 #include "app/GamingKeysPage.h"
 #include "app/MainWindow.h"
-#include "widgets/NumberEdit.h"
-#include "widgets/RadioGroup.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
+#include "widgets/NumberEdit.h"
+#include "widgets/RadioGroup.h"
 
 namespace kelvaro {
 namespace {
@@ -79,7 +79,7 @@ void TForm1::readSettings() {
   auto& activity = *TabSheet5;
   auto& keys = *TabSheet1;
 
-  console_.append(file.path());
+  console().append(file.path());
 
   activity.TrackBarAct->setValue(file.readInteger(kGlobal, QStringLiteral("TrackBarAct"), 10));
   activity.LabelAlarmLevel->setText(
@@ -100,10 +100,10 @@ void TForm1::readSettings() {
   specPage.EditIP->setText(
       file.readString(kGlobal, QStringLiteral("IP"), QStringLiteral("192.168.1.4")));
 
-  calibration_.K1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
-  calibration_.K2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
-  calibration_.Ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
-  calibration_.Ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
+  calibration().K1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
+  calibration().K2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
+  calibration().Ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
+  calibration().Ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
 
   // A code past the last item selects the last one; any negative code selects nothing.
   const int keyCode = file.readInteger(kKeys, QStringLiteral("KODF1"), 38);
@@ -142,10 +142,10 @@ void TForm1::readSettings() {
   applyGraphCheckBoxes();
 
   if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false)) showPage(TabSheetSpecSetting, true);
-  specPage.NEditK1->setValue(calibration_.K1 * 1000);
-  specPage.NEditK2->setValue(calibration_.K2 * 1000);
-  specPage.SpinEditOfs1->setValue(calibration_.Ofs1);
-  specPage.SpinEditOfs2->setValue(calibration_.Ofs2);
+  specPage.NEditK1->setValue(calibration().K1 * 1000);
+  specPage.NEditK2->setValue(calibration().K2 * 1000);
+  specPage.SpinEditOfs1->setValue(calibration().Ofs1);
+  specPage.SpinEditOfs2->setValue(calibration().Ofs2);
 
   applyAutoscaleCheckBoxes();
 }
@@ -166,10 +166,10 @@ void TForm1::writeSettings() {
   file.writeInteger(kGlobal, QStringLiteral("MaxAcel"), graphSettings.SpinEditMaxAcel->value());
   file.writeInteger(kGlobal, QStringLiteral("MinAcel"), graphSettings.SpinEditMinAcel->value());
   file.writeString(kGlobal, QStringLiteral("IP"), specPage.EditIP->text());
-  file.writeReal(kGlobal, QStringLiteral("K1"), calibration_.K1);
-  file.writeReal(kGlobal, QStringLiteral("K2"), calibration_.K2);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration_.Ofs1);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), calibration_.Ofs2);
+  file.writeReal(kGlobal, QStringLiteral("K1"), calibration().K1);
+  file.writeReal(kGlobal, QStringLiteral("K2"), calibration().K2);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration().Ofs1);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), calibration().Ofs2);
 
   file.writeInteger(kKeys, QStringLiteral("KODF1"), keys.RadioGroup1->itemIndex());
   file.writeInteger(kKeys, QStringLiteral("LIMF1"), keys.SpinEditF1->value());

@@ -15,8 +15,8 @@
 #include <climits>
 #include <iterator>
 
-#include "widgets/NumberEdit.h"
 #include "app/Widgets.h"
+#include "widgets/NumberEdit.h"
 
 namespace kelvaro::ui {
 namespace {

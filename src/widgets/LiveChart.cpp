@@ -38,7 +38,21 @@ constexpr int kMinimumZoomPixels = 8;
 
 }  // namespace
 
-LiveChart::LiveChart(QWidget* parent) : QWidget(parent) {
+LiveChart::LiveChart(QWidget* parent)
+    : QWidget(parent),
+      ownModel_(std::make_unique<livegraph::LiveGraphModel>()),
+      model_(*ownModel_) {
+  setUp();
+}
+
+LiveChart::LiveChart(livegraph::LiveGraphModel& model, QWidget* parent)
+    : QWidget(parent), model_(model) {
+  setUp();
+}
+
+LiveChart::~LiveChart() = default;
+
+void LiveChart::setUp() {
   setObjectName(QStringLiteral("Chart1"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
@@ -57,7 +71,11 @@ void LiveChart::createPoints() {
 void LiveChart::plotSample(double force1Grams, double force2Grams, double accelX, double accelY,
                            double accelZ) {
   model_.plotSample(force1Grams, force2Grams, accelX, accelY, accelZ);
-  if (!checkRanges()) markSlotDirty(model_.graphSlot());
+  samplePlotted(model_.graphSlot());
+}
+
+void LiveChart::samplePlotted(int slot) {
+  if (!checkRanges()) markSlotDirty(slot);
 }
 
 void LiveChart::clearLiveGraph() {

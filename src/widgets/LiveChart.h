@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "measure/LiveGraphModel.h"
@@ -33,15 +34,21 @@ class LiveChart : public QWidget {
   Q_OBJECT
 
  public:
+  // A chart of the model the program's core keeps; the model must outlive the chart.
+  explicit LiveChart(livegraph::LiveGraphModel& model, QWidget* parent = nullptr);
+  // A chart with a model of its own (previews, tests).
   explicit LiveChart(QWidget* parent = nullptr);
+  ~LiveChart() override;
 
   const livegraph::LiveGraphModel& model() const { return model_; }
 
   // The window's first showing: 501 zero points per series.
   void createPoints();
 
-  // The road of one measurement: plotSample, then (after the activity step) advanceSlot, then
-  // (after the recorder) wrapSlot for every notification.
+  // The model's points at `slot` were overwritten: repaints the strip around them (or the whole
+  // chart when an automatic range moved).
+  void samplePlotted(int slot);
+  // Writes the sample into the model and shows it, as the core's road does in two steps.
   void plotSample(double force1Grams, double force2Grams, double accelX, double accelY,
                   double accelZ);
   void advanceSlot() { model_.advanceSlot(); }
@@ -113,6 +120,7 @@ class LiveChart : public QWidget {
     int right = 0;
   };
 
+  void setUp();
   Layout computeLayout(const QSizeF& size) const;
   void drawBackground(QPainter& painter, const Layout& layout) const;
   void drawSeries(QPainter& painter, const livegraph::PlotMapping& mapping, double fromX,
@@ -130,7 +138,8 @@ class LiveChart : public QWidget {
   void frameTick();
   QRect bandRect() const;
 
-  livegraph::LiveGraphModel model_;
+  std::unique_ptr<livegraph::LiveGraphModel> ownModel_;
+  livegraph::LiveGraphModel& model_;
   QFont labelFont_;
   QFont titleFont_;
   mutable Layout layout_;

@@ -1,0 +1,67 @@
+#include "app/WindowViews.h"
+
+#include <QProgressBar>
+
+#include "base/TickSource.h"
+#include "measure/MeasurementDecoder.h"
+#include "widgets/ReadoutLabel.h"
+
+namespace kelvaro {
+namespace {
+
+// An unchanged reading is not set again: each new text is an event for assistive tools.
+void setTextIfChanged(QLineEdit* edit, const QString& text) {
+  if (edit->text() != text) edit->setText(text);
+}
+
+}  // namespace
+
+WindowReadouts::WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs)
+    : form_(form), ticks_(ticks), frameMs_(frameMs) {
+  displayTimer_.setSingleShot(true);
+  QObject::connect(&displayTimer_, &QTimer::timeout, &form, [this] { showDisplays(); });
+}
+
+void WindowReadouts::showReadings(const NotificationOutcome& out, const MeasurementState& state) {
+  if (out.batteryShown) {
+    pending_.battery = true;
+    pending_.batteryReading = out.batteryReading;
+    pending_.batteryGauge = out.batteryGauge;
+  }
+  if (out.temperatureShown) {
+    pending_.temperature = true;
+    pending_.temperatureReading = out.temperatureReading;
+  }
+  pending_.forces = true;
+  pending_.forceBar = out.forceBarPosition;
+  pending_.force1Grams = state.Force1Grams;
+  pending_.force2Grams = state.Force2Grams;
+
+  const auto elapsed = static_cast<int>(ticks_.tick() - lastShown_);
+  if (frameMs_ <= 0 || elapsed >= frameMs_) {
+    showDisplays();
+  } else if (!displayTimer_.isActive()) {
+    displayTimer_.start(frameMs_ - elapsed);
+  }
+}
+
+void WindowReadouts::showDisplays() {
+  auto& specPage = *form_.TabSheetSpecSetting;
+  auto& graph = *form_.TabSheetGraf;
+  if (pending_.battery) {
+    setTextIfChanged(specPage.EditNap, batteryReadout(pending_.batteryReading));
+    graph.Gauge1->setValue(pending_.batteryGauge);
+  }
+  if (pending_.temperature) {
+    setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
+  }
+  if (pending_.forces) {
+    form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
+    graph.LabelF1->setReading(forceReadout(pending_.force1Grams));
+    graph.LabelF2->setReading(forceReadout(pending_.force2Grams));
+  }
+  pending_.battery = pending_.temperature = pending_.forces = false;
+  lastShown_ = ticks_.tick();
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <algorithm>
+#include <cstdint>
+
+#include "app/ConnectionPage.h"
+#include "app/GamingKeysPage.h"
+#include "app/LiveGraphPage.h"
+#include "app/MainWindow.h"
+#include "app/SettingsPage.h"
+#include "app/SpecSettingPage.h"
+#include "link/ConnectionProcedure.h"
+#include "link/Dispatcher.h"
+#include "monitor/MonitorDisplay.h"
+#include "widgets/LiveChart.h"
+
+// The window's side of the core's and the connection procedure's interfaces: what they show and
+// read goes to and comes from the window's controls.
+namespace kelvaro {
+
+class TickSource;
+
+// The scan list as the dispatcher fills it: the grid on "Connection", EditMac and the two
+// connect buttons. The grid's heading row is its header, so grid row r is table row r - 1.
+class WindowScanGrid final : public ScanView {
+ public:
+  explicit WindowScanGrid(TForm1& form) : form_(form) {}
+
+  void setDeviceIdText(const QString& deviceId) override {
+    form_.TabSheetSpecSetting->EditMac->setText(deviceId);
+  }
+  void setRowCount(int rows) override {
+    form_.TabSheetConnect->StringGridScan->setRowCount(std::max(0, rows - 1));
+  }
+  void setRow(int row, const QString& deviceId, const QString& signal) override {
+    auto* grid = form_.TabSheetConnect->StringGridScan;
+    setCell(grid, row - 1, 2, deviceId);
+    setCell(grid, row - 1, 3, signal);
+  }
+  void setConnectButtonsEnabled(bool enabled) override {
+    form_.TabSheetConnect->ButtonConnect->setEnabled(enabled);
+    form_.TabSheetConnect->ButtonLastIDt2->setEnabled(enabled);
+  }
+
+ private:
+  static void setCell(QTableWidget* grid, int row, int column, const QString& text) {
+    if (row < 0 || row >= grid->rowCount()) return;
+    if (auto* item = grid->item(row, column)) {
+      item->setText(text);
+    } else {
+      grid->setItem(row, column, new QTableWidgetItem(text));
+    }
+  }
+
+  TForm1& form_;
+};
+
+// What the road of one measurement shows: the read-outs, at most once per display frame (at the
+// wire's full rate, updating every label for every notification would cost more than all the
+// rest), and every plotted sample on the chart at once.
+class WindowReadouts final : public MonitorDisplay {
+ public:
+  // frameMs 0: the read-outs follow every notification.
+  WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs);
+
+  void showReadings(const NotificationOutcome& out, const MeasurementState& state) override;
+  void samplePlotted(int slot) override { form_.Chart1->samplePlotted(slot); }
+
+ private:
+  void showDisplays();
+
+  struct Pending {
+    bool battery = false;
+    std::int32_t batteryReading = 0;
+    int batteryGauge = 0;
+    bool temperature = false;
+    std::int32_t temperatureReading = 0;
+    bool forces = false;
+    int forceBar = 0;
+    double force1Grams = 0.0;
+    double force2Grams = 0.0;
+  };
+
+  TForm1& form_;
+  const TickSource& ticks_;
+  const int frameMs_;
+  Pending pending_;
+  QTimer displayTimer_;
+  std::uint32_t lastShown_ = 0;
+};
+
+// What the connection procedure changes in the window: buttons, the texts of the last and the
+// current belt, the pages, the busy indicator, the refusals and the live graph.
+class WindowConnectionPanel final : public ConnectionView {
+ public:
+  // Long enough to be read; the busy text it covers comes back afterwards.
+  static constexpr int kRefusalShownMs = 4000;
+
+  explicit WindowConnectionPanel(TForm1& form) : form_(form) {}
+
+  void setButtonEnabled(Button button, bool enabled) override {
+    auto& c = *form_.TabSheetConnect;
+    auto& s = *form_.TabSheetSpecSetting;
+    switch (button) {
+      case Button::ButtonConnect:
+        c.ButtonConnect->setEnabled(enabled);
+        break;
+      case Button::ButtonLastIDt2:
+        c.ButtonLastIDt2->setEnabled(enabled);
+        break;
+      case Button::ButtonReset2:
+        c.ButtonReset2->setEnabled(enabled);
+        break;
+      case Button::ButtonReset:
+        s.ButtonReset->setEnabled(enabled);
+        break;
+      case Button::ButtonAutoConn:
+        s.ButtonAutoConn->setEnabled(enabled);
+        break;
+    }
+  }
+  QString selectedDeviceId() const override {
+    auto* grid = form_.TabSheetConnect->StringGridScan;
+    const int row = grid->currentRow() >= 0 ? grid->currentRow() : 0;
+    const auto* item = grid->item(row, 2);
+    return item ? item->text() : QString();
+  }
+  QString EditLastIDText() const override { return form_.TabSheetConnect->EditLastID->text(); }
+  void setEditLastIDText(const QString& text) override {
+    form_.TabSheetConnect->EditLastID->setText(text);
+  }
+  QString EditMacText() const override { return form_.TabSheetSpecSetting->EditMac->text(); }
+  void setEditMacText(const QString& text) override {
+    form_.TabSheetSpecSetting->EditMac->setText(text);
+  }
+  void showLiveGraphPage() override {
+    form_.showPage(form_.TabSheetSetting, true);
+    form_.showPage(form_.TabSheetGraf, true);
+    form_.PageControl1->setCurrentWidget(form_.TabSheetGraf);
+    form_.showPage(form_.TabSheetConnect, false);
+  }
+  void showConnectionPage() override {
+    form_.showPage(form_.TabSheetGraf, false);
+    form_.showPage(form_.TabSheetConnect, true);
+    form_.PageControl1->setCurrentWidget(form_.TabSheetConnect);
+  }
+  void showWarning(const QString& text) override {
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes, &form_);
+    box.setObjectName(QStringLiteral("ConnectWarning"));
+    box.exec();
+  }
+  void setBusy(const QString& activity) override { form_.setBusy(activity); }
+  void resetGraphSlot() override { form_.Chart1->resetSlot(); }
+  void ClearLiveGraph() override { form_.Chart1->clearLiveGraph(); }
+  // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the
+  // refusal is not covered by the busy text.
+  void showRefusal(const QString& text) override {
+    form_.statusBar()->showMessage(text, kRefusalShownMs);
+  }
+
+ private:
+  TForm1& form_;
+};
+
+}  // namespace kelvaro
