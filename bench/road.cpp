@@ -41,33 +41,6 @@ namespace {
 
 using namespace kelvaro;
 
-// A port nobody reads: the core is fed the recorded bytes directly.
-class SilentPort final : public SerialTransport {
- public:
-  bool open(const QString&, const SerialSettings&) override { return true; }
-  void close() override {}
-  bool isOpen() const override { return true; }
-  QString portName() const override { return QStringLiteral("recorded"); }
-  QString errorString() const override { return {}; }
-  void write(const QByteArray&) override {}
-  qint64 bytesAvailable() const override { return 0; }
-  qint64 read(char*, qint64) override { return 0; }
-};
-
-class NoLoop final : public EventPump {
- public:
-  void processPending() override {}
-  void waitForEvents(std::uint32_t) override {}
-};
-
-class NoScanView final : public ScanView {
- public:
-  void setDeviceIdText(const QString&) override {}
-  void setRowCount(int) override {}
-  void setRow(int, const QString&, const QString&) override {}
-  void setConnectButtonsEnabled(bool) override {}
-};
-
 constexpr int kRecorded =
     4000;  // notifications: 200 s of the belt, the default timeline's first steps
 
@@ -91,9 +64,9 @@ std::vector<std::uint8_t> recordedStream() {
 void runRoad(benchmark::State& state, bool everyConsumer) {
   static const std::vector<std::uint8_t> stream = recordedStream();
   ManualTickSource ticks(1000);
-  NoLoop pump;
-  SilentPort port;
-  NoScanView scanView;
+  NoEventLoop pump;
+  NullSerialTransport port;
+  NullScanView scanView;
   NullMonitorDisplay display;
   MonitorCore core(ticks, pump, port, scanView, display);
   core.graph().createPoints();

@@ -1,18 +1,17 @@
-// Feeds arbitrary bytes along the whole receive path: framer, dispatcher, scan list and the
-// measurement decoder, as the program wires them. Every third input byte moves the clock, so
-// time-outs, stale bytes in the receive buffer and a full scan list are all reachable.
+// Feeds arbitrary bytes along the whole receive path as the program wires it: the headless core's
+// framer, dispatcher, scan list, decoder and the rest of the road of one measurement down to the
+// live graph's model. Every third input byte moves the clock, so time-outs, stale bytes in the
+// receive buffer and a full scan list are all reachable; the log and freeze switches change as
+// notifications arrive.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
-#include "base/ConsoleLog.h"
 #include "base/TickSource.h"
 #include "link/Dispatcher.h"
-#include "link/LinkState.h"
-#include "link/RxFramer.h"
-#include "link/ScanList.h"
-#include "measure/MeasurementDecoder.h"
-#include "measure/MeasurementState.h"
+#include "link/Stopwatch.h"
+#include "monitor/MonitorCore.h"
+#include "platform/SerialTransport.h"
 
 namespace {
 
@@ -34,44 +33,47 @@ class CountingScanView : public kelvaro::ScanView {
   int rows_ = 1;
 };
 
-class DecodingSink : public kelvaro::MeasurementSink {
+class CheckingDisplay : public kelvaro::MonitorDisplay {
  public:
-  explicit DecodingSink(kelvaro::ConsoleLog& console) : console_(console) {}
-  void handleMeasurementNotification(const kelvaro::BgapiPacket& packet) override {
-    const auto out = kelvaro::handleMeasurementNotification(
-        packet.payload.data(), packet.length, state_, calibration_, {log_, false}, console_);
+  kelvaro::MonitorSwitches* switches = nullptr;
+  void showReadings(const kelvaro::NotificationOutcome& out,
+                    const kelvaro::MeasurementState&) override {
     if (out.forceBarPosition < 0 || out.forceBarPosition > 250) std::abort();
     if (out.batteryShown && (out.batteryGauge < 0 || out.batteryGauge > 100)) std::abort();
-    log_ = !log_;
+    ++shown_;
+    switches->log = (shown_ & 1) != 0;
+    switches->freeze = (shown_ % 7) == 3;
+  }
+  void samplePlotted(int slot) override {
+    if (slot < 0 || slot > kelvaro::livegraph::kLastPoint) std::abort();
   }
 
  private:
-  kelvaro::ConsoleLog& console_;
-  kelvaro::MeasurementState state_;
-  kelvaro::Calibration calibration_;
-  bool log_ = false;
+  unsigned shown_ = 0;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kelvaro::ManualTickSource ticks(0x7FFFFF00u);
-  kelvaro::ConsoleLog console;
-  kelvaro::LinkState link;
-  kelvaro::ScanList scanList;
+  kelvaro::NoEventLoop pump;
+  kelvaro::NullSerialTransport port;
   CountingScanView view;
-  DecodingSink sink(console);
-  kelvaro::Dispatcher dispatcher(link, scanList, console, view, sink);
-  kelvaro::RxFramer framer(ticks, console, dispatcher);
+  CheckingDisplay display;
+  kelvaro::MonitorCore core(ticks, pump, port, view, display);
+  display.switches = &core.switches();
+  core.graph().createPoints();
 
   for (std::size_t i = 0; i < size; ++i) {
     if (i % 3 == 2) {
       ticks.advance(data[i] > 0xF0 ? 600u : data[i] & 0x0Fu);
       continue;
     }
-    framer.FeedRxByte(data[i]);
-    if (scanList.ScanCount() > 101) std::abort();
+    core.feed(&data[i], 1);
+    if (core.scanList().ScanCount() > 101) std::abort();
+    const int slot = core.graph().graphSlot();
+    if (slot < 0 || slot > kelvaro::livegraph::kLastPoint) std::abort();
   }
-  if (console.count() > 4 * static_cast<int>(size) + 4) std::abort();
+  if (core.console().count() > 4 * static_cast<int>(size) + 4) std::abort();
   return 0;
 }

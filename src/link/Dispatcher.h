@@ -27,6 +27,15 @@ class ScanView {
 // Receives every attribute-value event (the belt's notifications) in place in the receive
 // buffer, whatever its length: payload bytes past packet.length are stale, so the sink checks the
 // length before it decodes.
+// A scan list nobody looks at.
+class NullScanView final : public ScanView {
+ public:
+  void setDeviceIdText(const QString&) override {}
+  void setRowCount(int) override {}
+  void setRow(int, const QString&, const QString&) override {}
+  void setConnectButtonsEnabled(bool) override {}
+};
+
 class MeasurementSink {
  public:
   virtual ~MeasurementSink() = default;

@@ -37,6 +37,14 @@ class EventPump {
   virtual void waitForEvents(std::uint32_t maxMs) = 0;
 };
 
+// No event loop at all, for a core fed by hand: there is nothing to handle, and a wait returns at
+// once (so nothing that waits for an answer may run on it).
+class NoEventLoop final : public EventPump {
+ public:
+  void processPending() override {}
+  void waitForEvents(std::uint32_t) override {}
+};
+
 // The GUI thread's event loop.
 class QtEventPump final : public EventPump {
  public:

@@ -52,4 +52,19 @@ class SerialTransport : public QObject {
   void connectionLost(const QString& reason);
 };
 
+// A port with nothing behind it, for a core fed by hand (a replay, a benchmark, a fuzzer): it is
+// always open, writes go nowhere and there is never anything to read.
+class NullSerialTransport final : public SerialTransport {
+ public:
+  using SerialTransport::SerialTransport;
+  bool open(const QString&, const SerialSettings&) override { return true; }
+  void close() override {}
+  bool isOpen() const override { return true; }
+  QString portName() const override { return QStringLiteral("none"); }
+  QString errorString() const override { return {}; }
+  void write(const QByteArray&) override {}
+  qint64 bytesAvailable() const override { return 0; }
+  qint64 read(char*, qint64) override { return 0; }
+};
+
 }  // namespace kelvaro

@@ -19,20 +19,6 @@ namespace {
 
 using testing::FakeSerialTransport;
 
-class NoLoop final : public EventPump {
- public:
-  void processPending() override {}
-  void waitForEvents(std::uint32_t) override {}
-};
-
-class NoScanView final : public ScanView {
- public:
-  void setDeviceIdText(const QString&) override {}
-  void setRowCount(int) override {}
-  void setRow(int, const QString&, const QString&) override {}
-  void setConnectButtonsEnabled(bool) override {}
-};
-
 // Every call of the road, with what the core held at that moment.
 class RecordingDisplay final : public MonitorDisplay {
  public:
@@ -83,9 +69,9 @@ class MonitorCoreTest : public ::testing::Test {
   void pastTheZeroing() { core.measurement().NotificationCount = 20; }
 
   ManualTickSource ticks{1000};
-  NoLoop pump;
+  NoEventLoop pump;
   FakeSerialTransport port;
-  NoScanView scanView;
+  NullScanView scanView;
   const MonitorCore* watched = nullptr;
   RecordingDisplay display;
   MonitorCore core;
