@@ -2,8 +2,6 @@
 // screen frame into the window's backing store on the offscreen platform. At 20 samples/s every
 // sample gets a frame of its own; at 460 samples/s (the wire's limit) about eight samples share
 // one 60 Hz frame. The share of one core is the time per sample times the sample rate.
-//
-// Allocations are counted with a replaced global operator new, in this program only.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -15,24 +13,8 @@
 #include <new>
 
 #include "measure/LiveGraphModel.h"
+#include "support/AllocationCount.h"
 #include "widgets/LiveChart.h"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -123,7 +105,7 @@ void BM_ModelPlot(benchmark::State& state) {
   model.setAutomatic(Axis::Right, (automatic & 2) != 0);
   std::size_t i = 0;
   long samples = 0;
-  const long before = allocations.load();
+  const long before = allocationCount();
   for (auto _ : state) {
     const Sample& s = table[i];
     if (++i == table.size()) i = 0;
@@ -134,7 +116,7 @@ void BM_ModelPlot(benchmark::State& state) {
     benchmark::DoNotOptimize(model.range(Axis::Right));
     ++samples;
   }
-  state.counters["allocs/sample"] = static_cast<double>(allocations.load() - before) / samples;
+  state.counters["allocs/sample"] = static_cast<double>(allocationCount() - before) / samples;
 }
 BENCHMARK(BM_ModelPlot)->ArgNames({"automatic", "sinking"})->ArgsProduct({{1, 3}, {0, 1}});
 
@@ -148,12 +130,12 @@ void BM_ChartPlot(benchmark::State& state) {
   long samples = 0;
   long during = 0;
   for (auto _ : state) {
-    const long before = allocations.load();
+    const long before = allocationCount();
     b.next();
     chart.plotSample(b.f1, b.f2, b.ax, b.ay, b.az);
     chart.advanceSlot();
     chart.wrapSlot();
-    during += allocations.load() - before;
+    during += allocationCount() - before;
     if (++samples % 8 == 0) {
       state.PauseTiming();
       settle(chart);
@@ -173,7 +155,7 @@ void BM_SampleWithStripPaint(benchmark::State& state) {
   settle(chart);
   Breathing b;
   long samples = 0;
-  const long before = allocations.load();
+  const long before = allocationCount();
   for (auto _ : state) {
     b.next();
     chart.plotSample(b.f1, b.f2, b.ax, b.ay, b.az);
@@ -181,7 +163,7 @@ void BM_SampleWithStripPaint(benchmark::State& state) {
     chart.wrapSlot();
     if (++samples % perFrame == 0) settle(chart);
   }
-  state.counters["allocs/sample"] = static_cast<double>(allocations.load() - before) / samples;
+  state.counters["allocs/sample"] = static_cast<double>(allocationCount() - before) / samples;
 }
 BENCHMARK(BM_SampleWithStripPaint)->Arg(1)->ArgName("samples_per_frame");
 BENCHMARK(BM_SampleWithStripPaint)->Arg(8)->ArgName("samples_per_frame");

@@ -2,14 +2,9 @@
 // notifications goes through the framer, the dispatcher and the decoder to every consumer on the
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
 // optional consumer off) and with every optional consumer the program has switched on.
-//
-// Allocations are counted with a replaced global operator new, in this program only.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "base/TickSource.h"
@@ -19,30 +14,14 @@
 #include "platform/SerialTransport.h"
 #include "sim/BeltModel.h"
 #include "sim/Scenario.h"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "support/AllocationCount.h"
 
 namespace {
 
 using namespace kelvaro;
 
-constexpr int kRecorded =
-    4000;  // notifications: 200 s of the belt, the default timeline's first steps
+// Notifications in the recording: 200 s of the belt, the default timeline's first steps.
+constexpr int kRecorded = 4000;
 
 // The simulated belt's notifications as they come off the wire: attribute-value events of the
 // measurement handle, one after the other.
@@ -78,13 +57,13 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   // One pass first, so that nothing allocated once (a first console line) is counted.
   core.feed(stream.data(), stream.size());
 
-  const long before = allocations.load();
+  const long before = allocationCount();
   long notifications = 0;
   for (auto _ : state) {
     core.feed(stream.data(), stream.size());
     notifications += kRecorded;
   }
-  const long allocated = allocations.load() - before;
+  const long allocated = allocationCount() - before;
   benchmark::DoNotOptimize(core.graph().graphSlot());
   state.SetItemsProcessed(notifications);
   state.counters["allocs_per_notification"] =
