@@ -18,10 +18,10 @@
 #include "DialogTestSupport.h"
 #include "MainWindowTestSupport.h"
 #include "app/DongleNotFoundDialog.h"
-#include "widgets/NumberEdit.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "link/ConnectionProcedure.h"
+#include "widgets/NumberEdit.h"
 
 namespace kelvaro {
 namespace {

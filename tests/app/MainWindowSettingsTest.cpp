@@ -14,10 +14,10 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "widgets/NumberEdit.h"
-#include "widgets/RadioGroup.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
+#include "widgets/NumberEdit.h"
+#include "widgets/RadioGroup.h"
 
 namespace kelvaro {
 namespace {

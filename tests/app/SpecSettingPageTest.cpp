@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "widgets/NumberEdit.h"
 #include "app/PageChecks.h"
 #include "app/SpecSettingPage.h"
+#include "widgets/NumberEdit.h"
 
 namespace kelvaro::ui {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "widgets/ConsoleView.h"
 #include "base/ConsoleLog.h"
+#include "widgets/ConsoleView.h"
 
 namespace kelvaro::ui {
 namespace {
