@@ -13,7 +13,7 @@ class ConsoleLog : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int kMaxLines = 10000;
+  static constexpr int kMaxLines = 5000;
 
   explicit ConsoleLog(QObject* parent = nullptr) : QObject(parent) {}
 

@@ -51,8 +51,14 @@ void ConsoleView::appendLine(const QString& line) {
   QTextCursor cursor(memo_->document());
   cursor.movePosition(QTextCursor::End);
   // An empty document already has its one (empty) block; the first line goes into it.
-  if (lineCount_ > 0) cursor.insertBlock();
-  cursor.insertText(asOneBlock(line));
+  // The new block and its text in one edit: added text in a block of its own would be laid out
+  // at once and keep its layout (some 3 kB a line); a new block waits to be laid out until shown.
+  const QString text = asOneBlock(line);
+  if (lineCount_ > 0) {
+    cursor.insertText(QString(QChar::ParagraphSeparator) + text);
+  } else {
+    cursor.insertText(text);
+  }
   ++lineCount_;
   scrollToEndIfFollowing();
 }
