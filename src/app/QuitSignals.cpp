@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 #include <csignal>
 
@@ -45,6 +48,21 @@ QuitSignals::~QuitSignals() {
   g_writeEnd = -1;
   if (pipe_[0] >= 0) ::close(pipe_[0]);
   if (pipe_[1] >= 0) ::close(pipe_[1]);
+}
+
+void closeForQuit(QWidget& window) {
+  // Bounded: a dialog that refuses to close must not keep this loop going.
+  for (int i = 0; i < 16; ++i) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) break;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+    if (QApplication::activeModalWidget() == modal) break;
+  }
+  if (window.isVisible()) window.close();
 }
 
 }  // namespace kelvaro

@@ -4,6 +4,7 @@
 #include <array>
 
 class QSocketNotifier;
+class QWidget;
 
 namespace kelvaro {
 
@@ -23,5 +24,10 @@ class QuitSignals : public QObject {
   std::array<int, 2> pipe_{-1, -1};
   QSocketNotifier* notifier_ = nullptr;
 };
+
+// What a quit request does: the open modal dialogs are rejected first (each one's own event loop
+// would hold the close back until somebody answered it), then the window closes if it is showing.
+// A window not shown yet is still starting up; its dialogs end the run themselves.
+void closeForQuit(QWidget& window);
 
 }  // namespace kelvaro

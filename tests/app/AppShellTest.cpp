@@ -1,7 +1,10 @@
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -45,6 +48,22 @@ TEST(QuitSignals, TermAndIntArriveAsASignalOnTheEventLoop) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() == 2; }, 2000));
   EXPECT_EQ(spy.at(0).at(0).toInt(), SIGTERM);
   EXPECT_EQ(spy.at(1).at(0).toInt(), SIGINT);
+}
+
+// A terminated program whose start-up shows the dongle-not-found dialog must not hang on the
+// dialog: the dialog is answered for the user, and the window, not shown yet, stays as it is.
+TEST(QuitSignals, AQuitAnswersTheOpenDialogsAndClosesAShownWindow) {
+  for (const bool shown : {false, true}) {
+    SCOPED_TRACE(shown);
+    QWidget window;
+    if (shown) window.show();
+    QDialog dialog(shown ? &window : nullptr);
+    dialog.setModal(true);
+    QTimer::singleShot(0, [&] { closeForQuit(window); });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  }
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
 
   kelvaro::TForm1 form(environment);
   kelvaro::QuitSignals quit;
-  QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form, &QWidget::close);
+  QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form,
+                   [&form] { kelvaro::closeForQuit(form); });
 
   try {
     if (form.FormCreate() && !options.connect.isEmpty()) form.connectWhenHeard(options.connect);
