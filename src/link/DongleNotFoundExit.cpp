@@ -17,13 +17,6 @@ DongleNotFoundExit::DongleNotFoundExit(SettingsFile& settings, ConsoleLog& conso
       endProcess_(std::move(endProcess)) {}
 
 void DongleNotFoundExit::run(int exitCode) {
-  if (running_) return;
-  running_ = true;
-  // The program's endProcess does not return; a test's does, and may run it again.
-  struct Done {
-    bool& running;
-    ~Done() { running = false; }
-  } done{running_};
   showDialog_();
   try {
     settings_.writeBool(QStringLiteral("GLOBAL"), QStringLiteral("AutoComPort"), false);

@@ -25,12 +25,9 @@ class DongleNotFoundExit {
   DongleNotFoundExit(SettingsFile& settings, ConsoleLog& console, ShowDialog showDialog,
                      EndProcess endProcess);
 
-  // A second run while the first one's dialog is up (the watchdog ticks inside the port
-  // selection's dialog) returns at once: one dialog, and the first reason's exit code.
   void run(int exitCode);
 
  private:
-  bool running_ = false;
   SettingsFile& settings_;
   ConsoleLog& console_;
   ShowDialog showDialog_;

@@ -253,31 +253,6 @@ TEST_F(PortSelectionTest, ExitWithUnwritableSettingsStillEnds) {
       << console_.last().toStdString();
 }
 
-// The dialog keeps the event loop running, so the watchdog's tick can come while the start-up's
-// dialog is up: it must not stack a second dialog on the first.
-TEST_F(PortSelectionTest, AWatchdogTickDuringTheStartUpDialogShowsNoSecondDialog) {
-  QTimer timer3;
-  timer3.start(1000);
-  DongleWatchdog* watchdog = nullptr;
-  int dialogs = 0;
-  QList<int> codes;
-  DongleNotFoundExit exit(
-      settings_, console_,
-      [&] {
-        // The dongle has not answered: the watchdog's next tick comes while the dialog is up.
-        if (++dialogs == 1) watchdog->Timer3Timer();
-      },
-      [&](int code) { codes.append(code); });
-  DongleWatchdog ticking(timer3, link_, exit);
-  watchdog = &ticking;
-
-  exit.run(DongleNotFoundExit::kNothingFound);
-
-  EXPECT_EQ(dialogs, 1);
-  EXPECT_EQ(codes, QList<int>{DongleNotFoundExit::kNothingFound});
-  EXPECT_FALSE(timer3.isActive());
-}
-
 TEST_F(PortSelectionTest, WatchdogEndsTheRunOnlyWithoutAnAnswer) {
   QTimer timer3;
   timer3.start(1000);
