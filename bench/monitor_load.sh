@@ -55,12 +55,9 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 
-monitor="$build/src/app/kelvaro-monitor"
-sim="$build/src/sim/tool/kelvaro-belt-sim"
-for tool in "$monitor" "$sim"; do
-  [[ -x "$tool" ]] || { echo "monitor_load.sh: $tool is not built" >&2; exit 2; }
-done
-command -v xvfb-run >/dev/null || { echo "monitor_load.sh: xvfb-run is missing (xvfb)" >&2; exit 2; }
+# shellcheck source=bench/lib.sh
+source "$here/lib.sh"
+kelvaro_tools monitor_load.sh "$build"
 command -v python3 >/dev/null || { echo "monitor_load.sh: python3 is missing" >&2; exit 2; }
 if [[ -n "$shots" ]]; then
   command -v import >/dev/null || { echo "monitor_load.sh: --shots needs import (imagemagick)" >&2; exit 2; }
@@ -78,11 +75,7 @@ stats_fd=""
 
 stop_case() {
   # Only what this script started, by its id; the monitor first, so that it closes the port.
-  if [[ -n "$monitor_pid" ]] && kill -0 "$monitor_pid" 2>/dev/null; then
-    kill -TERM "$monitor_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$monitor_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$monitor_pid" 2>/dev/null || true
-  fi
+  stop_monitor "$monitor_pid"
   if [[ -n "$xvfb_run_pid" ]]; then wait "$xvfb_run_pid" 2>/dev/null || true; fi
   if [[ -n "$tail_pid" ]]; then
     exec {stats_fd}<&-
@@ -110,15 +103,6 @@ try:
 finally:
     os.close(fd)
 EOF
-}
-
-# CPU ticks (user + system) of a process, all its threads.
-cpu_ticks() {
-  awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
-}
-
-rss_kib() {
-  awk -v key="$2:" '$1 == key { print $2; found = 1 } END { if (!found) print 0 }' "/proc/$1/status"
 }
 
 # Busy and total jiffies of the whole machine, for the load beside the program.

@@ -44,12 +44,9 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 
-monitor="$build/src/app/kelvaro-monitor"
-sim="$build/src/sim/tool/kelvaro-belt-sim"
-for tool in "$monitor" "$sim"; do
-  [[ -x "$tool" ]] || { echo "scan_memory.sh: $tool is not built" >&2; exit 2; }
-done
-command -v xvfb-run >/dev/null || { echo "scan_memory.sh: xvfb-run is missing (xvfb)" >&2; exit 2; }
+# shellcheck source=bench/lib.sh
+source "$here/lib.sh"
+kelvaro_tools scan_memory.sh "$build"
 
 work=$(mktemp -d /tmp/kelvaro-scan.XXXXXX)
 sim_pid=""
@@ -57,11 +54,7 @@ monitor_pid=""
 xvfb_run_pid=""
 cleanup() {
   # Only what this script started; the monitor first, so that it closes the port.
-  if [[ -n "$monitor_pid" ]] && kill -0 "$monitor_pid" 2>/dev/null; then
-    kill -TERM "$monitor_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$monitor_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$monitor_pid" 2>/dev/null || true
-  fi
+  stop_monitor "$monitor_pid"
   if [[ -n "$xvfb_run_pid" ]]; then wait "$xvfb_run_pid" 2>/dev/null || true; fi
   if [[ -n "$sim_pid" ]]; then
     kill -TERM "$sim_pid" 2>/dev/null || true
@@ -71,9 +64,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-rss_kib() { awk '$1 == "VmRSS:" { print $2 }' "/proc/$1/status"; }
-cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 
 home="$work/home"
 link="$work/belt"
