@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 
 #include "app/Widgets.h"
 
@@ -168,6 +169,39 @@ QWidget* ActivityMonitorPage::buildControls() {
   row->addWidget(LabelAktStart);
   row->addWidget(LabelAktStop);
   return panel;
+}
+
+void ActivityMonitorPage::addActivityPoints(const QDateTime& at, double forceActivity,
+                                            double motionActivity) {
+  const auto x = static_cast<qreal>(at.toMSecsSinceEpoch());
+  Series1->append(x, forceActivity);
+  Series2->append(x, motionActivity);
+  fitAxes();
+}
+
+void ActivityMonitorPage::restartActivityChart(const QDateTime& at) {
+  Series1->clear();
+  Series2->clear();
+  addActivityPoints(at, 0.0, 0.0);
+}
+
+void ActivityMonitorPage::fitAxes() {
+  // Once a block (every ten seconds or so): a scan of the points costs nothing that matters.
+  const auto upper = [](const QLineSeries* series) {
+    double top = 0.0;
+    for (const QPointF& p : series->points()) top = std::max(top, p.y());
+    // Some room above the highest point, and a scale even while everything is 0.
+    return top > 0.0 ? top * 1.1 : 1.0;
+  };
+  const QList<QPointF> points = Series1->points();
+  if (points.isEmpty()) return;
+  const auto first = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.first().x()));
+  auto last = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.last().x()));
+  // At least a minute wide, so that a lone point sits at the left edge and not on the axis.
+  if (first.secsTo(last) < 60) last = first.addSecs(60);
+  AxisTime->setRange(first, last);
+  AxisForce->setRange(0.0, upper(Series1));
+  AxisMotion->setRange(0.0, upper(Series2));
 }
 
 }  // namespace kelvaro::ui

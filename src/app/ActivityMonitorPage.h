@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QChart;
+class QDateTime;
 class QChartView;
 class QCheckBox;
 class QDateTimeAxis;
@@ -26,6 +27,12 @@ class ActivityMonitorPage : public QWidget {
 
  public:
   explicit ActivityMonitorPage(QWidget* parent = nullptr);
+
+  // One point per series at the end of a block; the axes follow the points so that all of them
+  // stay visible. The chart is never trimmed.
+  void addActivityPoints(const QDateTime& at, double forceActivity, double motionActivity);
+  // A session start: both series begin again with one point (at, 0).
+  void restartActivityChart(const QDateTime& at);
 
   QChartView* Chart2 = nullptr;
   QLineSeries* Series1 = nullptr;
@@ -55,6 +62,7 @@ class ActivityMonitorPage : public QWidget {
 
  private:
   QChartView* buildChart();
+  void fitAxes();
   QWidget* buildControls();
 };
 

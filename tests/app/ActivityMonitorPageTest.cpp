@@ -125,3 +125,39 @@ TEST(ActivityMonitorPage, TabReachesEveryEnabledControl) {
 
 }  // namespace
 }  // namespace kelvaro::ui
+
+namespace kelvaro::ui {
+namespace {
+
+// Block results are added as they come; the axes keep every point in view.
+TEST(ActivityMonitorPage, PointsAreAddedAndStayInViewAndASessionStartRestartsTheChart) {
+  ActivityMonitorPage page;
+  const QDateTime start(QDate(2026, 12, 10), QTime(9, 0));
+  const struct {
+    int seconds;
+    double force;
+    double motion;
+  } blocks[] = {{0, 12.5, 3.0}, {10, 40.0, 7.5}, {20, 2.25, 90.0}, {300, 0.5, 1.0}};
+  for (const auto& b : blocks) page.addActivityPoints(start.addSecs(b.seconds), b.force, b.motion);
+
+  ASSERT_EQ(page.Series1->count(), 4);
+  ASSERT_EQ(page.Series2->count(), 4);
+  EXPECT_EQ(page.Series1->at(1).y(), 40.0);
+  EXPECT_EQ(page.Series2->at(2).y(), 90.0);
+  for (int i = 0; i < 4; ++i) {
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(page.Series1->at(i).x()));
+    EXPECT_GE(at, page.AxisTime->min());
+    EXPECT_LE(at, page.AxisTime->max());
+    EXPECT_LE(page.Series1->at(i).y(), page.AxisForce->max());
+    EXPECT_LE(page.Series2->at(i).y(), page.AxisMotion->max());
+  }
+
+  page.restartActivityChart(start.addSecs(600));
+  ASSERT_EQ(page.Series1->count(), 1);
+  ASSERT_EQ(page.Series2->count(), 1);
+  EXPECT_EQ(page.Series1->at(0).y(), 0.0);
+  EXPECT_EQ(page.AxisTime->min(), start.addSecs(600));
+}
+
+}  // namespace
+}  // namespace kelvaro::ui
