@@ -52,7 +52,9 @@ class PulseMasterVolume final : public MasterVolume {
     if (!ready_) return std::nullopt;
     SinkQuery query;
     if (!fetchSink(query)) return std::nullopt;
-    return static_cast<float>(pa_cvolume_avg(&query.volume)) / static_cast<float>(PA_VOLUME_NORM);
+    // The loudest channel is what the desktop's slider shows and what pa_cvolume_scale in
+    // setLevel() sets, so setLevel(level()) changes nothing even when the balance is uneven.
+    return static_cast<float>(pa_cvolume_max(&query.volume)) / static_cast<float>(PA_VOLUME_NORM);
   }
 
   bool setLevel(float scalar) override {
