@@ -70,9 +70,10 @@ struct ActivityBlock {
   double motionActivity = 0.0;
   double forceAverage = 0.0;  // mean of the block results since the last priming
   double motionAverage = 0.0;
-  int blockCount = 0;   // blocks since the last priming, this one included
-  ActivityTexts texts;  // LabelAkt10/LabelActF10 and LabelAktPrum/LabelActivityFAvg show
-                        // forceActivity and forceAverage
+  int blockCount = 0;  // blocks since the last priming, this one included
+  // The texts after this block; "Current Belt Activity" shows forceActivity and "Avg Session
+  // Activity" forceAverage, on both pages.
+  ActivityTexts texts;
   // The y values of the new "Force Activity" and "Motion Activity" chart points; the caller
   // stamps both with its current local date-time, as the core reads no clock.
   double forceChartValue = 0.0;
