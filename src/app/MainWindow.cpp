@@ -28,6 +28,7 @@
 #include "app/LiveGraphPage.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
+#include "app/UsersPanel.h"
 #include "app/WindowViews.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
@@ -70,6 +71,7 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       core_->waiter(), core_->stopwatch(), core_->console(),
       core_->measurement().NotificationCount);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
+  users_ = new ui::UsersPanel(*TabSheetConnect, this);
   aboutBox_ = new ui::TAboutBox(this);
 
   Timer2.setInterval(2000);

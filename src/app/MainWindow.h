@@ -39,6 +39,7 @@ class LiveGraphPage;
 class SettingsPage;
 class SpecSettingPage;
 class TAboutBox;
+class UsersPanel;
 }  // namespace ui
 
 // What the window is given from outside: the operating system's services, or a test's fakes.
@@ -144,6 +145,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<WindowReadouts> readouts_;
   std::unique_ptr<MonitorCore> core_;
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
+  ui::UsersPanel* users_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

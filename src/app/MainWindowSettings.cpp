@@ -13,6 +13,7 @@
 #include "app/MainWindow.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
+#include "app/UsersPanel.h"
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
 #include "widgets/NumberEdit.h"
@@ -28,7 +29,6 @@ const QString kUsers = QStringLiteral("users");
 
 // A user count beyond this is not one a person typed; reading stops there so that a damaged
 // file cannot make the start-up add millions of radio buttons.
-constexpr int kMaxUsers = 1000;
 
 struct SpinKey {
   const char* key;
@@ -129,15 +129,10 @@ void TForm1::readSettings() {
 
   autoComPort_ = file.readBool(kGlobal, QStringLiteral("AutoComPort"), true);
 
-  const int count = std::clamp(file.readInteger(kUsers, QStringLiteral("count"), 1), 0, kMaxUsers);
-  QStringList users;
-  for (int n = 1; n <= count; ++n) {
-    users << file.readString(kUsers, userKey(n), QStringLiteral("---- %1").arg(n));
-  }
-  auto* userGroup = TabSheetConnect->RadioGroupUsers;
-  userGroup->clearItems();
-  userGroup->setItems(users);
-  userGroup->setItemIndex(0);
+  users_->setUsers(UserList::load(
+      file.readInteger(kUsers, QStringLiteral("count"), 1), [&](int n) -> std::optional<QString> {
+        return file.readString(kUsers, userKey(n), UserList::defaultName(n));
+      }));
 
   applyGraphCheckBoxes();
 
@@ -180,7 +175,7 @@ void TForm1::writeSettings() {
     file.writeBool(kSetGraf, QString::fromLatin1(k.key), (graphSettings.*k.box)->isChecked());
   }
 
-  const QStringList users = TabSheetConnect->RadioGroupUsers->items();
+  const QStringList users = users_->users().names();
   file.writeInteger(kUsers, QStringLiteral("count"), users.size());
   for (int n = 1; n <= users.size(); ++n) file.writeString(kUsers, userKey(n), users.at(n - 1));
 

@@ -84,6 +84,8 @@ void RadioGroup::rebuild() {
     buttons_.removeButton(b);
     grid_->removeWidget(b);
     b->hide();
+    // Its name goes with it at once, so that the item's name finds only the new button.
+    b->setObjectName(QString());
     b->deleteLater();
   }
   const int rows = (items_.size() + columns_ - 1) / columns_;

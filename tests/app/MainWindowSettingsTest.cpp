@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <functional>
@@ -282,7 +283,8 @@ TEST(MainWindowSettingsTest, ANewFileHasItsSectionsAndKeysInTheWriteBackOrder) {
   find<QLineEdit>(w, "EditIP").setText(QStringLiteral("10.0.0.7"));
   find<QSpinBox>(w, "SpinEditF1").setValue(120);
   find<QCheckBox>(w, "CheckBoxAccY").setChecked(true);
-  find<RadioGroup>(w, "RadioGroupUsers").addItem(QStringLiteral("Bea"));
+  find<QLineEdit>(w, "EditName").setText(QStringLiteral("Bea"));
+  find<QPushButton>(w, "ButtonAdd").click();
 
   // No confirmation is asked.
   EXPECT_TRUE(w.close());
@@ -324,8 +326,11 @@ TEST(MainWindowSettingsTest, RemovedUsersLeaveTheirOldKeysBehind) {
   h.startAnswered();
   auto& users = find<RadioGroup>(*h.window, "RadioGroupUsers");
   ASSERT_EQ(users.count(), 5);
-  users.removeItem(3);
-  users.removeItem(1);
+  // "Remove User" on Dana, then on Bea.
+  for (const char* item : {"RadioGroupUsers_item3", "RadioGroupUsers_item1"}) {
+    find<QRadioButton>(*h.window, item).click();
+    find<QPushButton>(*h.window, "ButtonRemove").click();
+  }
 
   h.window->close();
 
