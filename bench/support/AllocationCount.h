@@ -1,5 +1,5 @@
 #pragma once
 
-// Heap allocations made by this program so far: every benchmark program links a replaced global
-// operator new that counts them.
+// Heap allocations made by this program so far: every benchmark program links replaced
+// allocation functions that count them (malloc, calloc, realloc and operator new).
 long allocationCount();

@@ -11,6 +11,7 @@ MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& po
       display_(display),
       stopwatch_(ticks),
       waiter_(stopwatch_, pump),
+      activity_(hooks_, hooks_),
       commands_(port, console_, link_),
       dispatcher_(link_, scanList_, console_, scanView, *this),
       framer_(ticks, console_, dispatcher_) {}
@@ -29,16 +30,18 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
       packet.payload.data(), packet.length, measurement_, calibration_,
       NotificationSwitches{switches_.log, switches_.freeze}, console_);
   if (!out.decoded) return;
-  if (out.zeroed) primeActivity();
+  const MeasurementState& m = measurement_;
+  if (out.zeroed) activity_.PrimeActivity(m.Force1Grams, m.AccelX);
   display_.showReadings(out, measurement_);
 
   keyActivation();
 
   if (out.gated) {
-    const MeasurementState& m = measurement_;
     graph_.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);
     display_.samplePlotted(graph_.graphSlot());
-    activitySample();
+    if (const auto block = activity_.AddActivitySample(m.Force1Grams, m.AccelX)) {
+      display_.activityBlock(*block);
+    }
     graph_.advanceSlot();
     recordRow();
   }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "activity/ActivityMonitor.h"
 #include "base/ConsoleLog.h"
 #include "link/CommandSender.h"
 #include "link/Dispatcher.h"
@@ -40,6 +41,12 @@ class MonitorCore final : private MeasurementSink {
 
   MonitorSwitches& switches() { return switches_; }
 
+  // Where the activity computation's automatic session rule and alarm go; without them no
+  // session is ever open and no alarm sounds. They must outlive the core or be set back to null.
+  void setSessionControl(ActivitySessionControl* sessions) { hooks_.sessions = sessions; }
+  void setActivityAlarm(ActivityAlarm* alarm) { hooks_.alarm = alarm; }
+  ActivityMonitor& activity() { return activity_; }
+
   ConsoleLog& console() { return console_; }
   LinkState& link() { return link_; }
   ScanList& scanList() { return scanList_; }
@@ -57,11 +64,28 @@ class MonitorCore final : private MeasurementSink {
   void handleMeasurementNotification(const BgapiPacket& packet) override;
 
   // The steps of the road that belong to subsystems still to come; each keeps its place.
-  void primeActivity() {}
   void keyActivation() {}
-  void activitySample() {}
   void recordRow() {}
   void sendToScratch() {}
+
+  // The activity computation's way out, to whatever the window (or nobody) has attached.
+  struct ActivityHooks final : ActivitySessionControl, ActivityAlarm {
+    ActivitySessionControl* sessions = nullptr;
+    ActivityAlarm* alarm = nullptr;
+    bool sessionOpen() const override { return sessions != nullptr && sessions->sessionOpen(); }
+    void startSession() override {
+      if (sessions) sessions->startSession();
+    }
+    void stopSession() override {
+      if (sessions) sessions->stopSession();
+    }
+    void soundAlarm() override {
+      if (alarm) alarm->soundAlarm();
+    }
+    void muteAlarm() override {
+      if (alarm) alarm->muteAlarm();
+    }
+  };
 
   SerialTransport& port_;
   MonitorDisplay& display_;
@@ -74,6 +98,8 @@ class MonitorCore final : private MeasurementSink {
   MeasurementState measurement_;
   Calibration calibration_;
   livegraph::LiveGraphModel graph_;
+  ActivityHooks hooks_;
+  ActivityMonitor activity_;
   CommandSender commands_;
   Dispatcher dispatcher_;
   RxFramer framer_;

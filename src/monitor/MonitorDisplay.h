@@ -1,5 +1,6 @@
 #pragma once
 
+#include "activity/ActivityMonitor.h"
 #include "measure/MeasurementDecoder.h"
 #include "measure/MeasurementState.h"
 
@@ -11,7 +12,6 @@ struct MonitorSwitches {
   bool log = false;            // "Log": trace every notification
   bool freeze = false;         // "Graph Freeze": the graph and what follows it stand still
   bool keyActivation = false;  // "Key Activation On/Off"
-  bool sessionOpen = false;    // an activity session is running
 };
 
 // What the road of one measurement shows. The window implements it (and decides how often its
@@ -26,6 +26,8 @@ class MonitorDisplay {
   virtual void showReadings(const NotificationOutcome& outcome, const MeasurementState& state) = 0;
   // The live graph's points at `slot` were overwritten with the newest sample.
   virtual void samplePlotted(int slot) = 0;
+  // A block of 200 charted samples ended: its activity values, texts and chart points.
+  virtual void activityBlock(const ActivityBlock& /*block*/) {}
 };
 
 // A display that shows nothing: for benchmarks and replays that only want the numbers.

@@ -31,6 +31,10 @@ class RecordingDisplay final : public MonitorDisplay {
     calls.push_back("plotted " + std::to_string(slot) +
                     " slot=" + std::to_string(core_->graph().graphSlot()));
   }
+  void activityBlock(const ActivityBlock& block) override {
+    calls.push_back("block " + std::to_string(block.blockCount) +
+                    " slot=" + std::to_string(core_->graph().graphSlot()));
+  }
   std::vector<std::string> calls;
 
  private:
@@ -168,6 +172,24 @@ TEST_F(MonitorCoreTest, LogTracesEachNotification) {
   ASSERT_EQ(core.console().count(), lines + 1);
   EXPECT_EQ(core.console().last(),
             QStringLiteral("E45 EvtVal=16 = 00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F "));
+}
+
+// The activity computation is primed by the zeroing (the tenth notification) and sees only the
+// charted ones: its first block ends with the 200th of them, right after that sample is plotted
+// and before the write position advances.
+TEST_F(MonitorCoreTest, TheActivityBlockEndsWithThe200thChartedSample) {
+  for (int i = 1; i <= 11; ++i) receive(notification(value(1000 + 10 * (i % 3), 500)));
+  EXPECT_EQ(core.activity().position(), 0);
+  for (int i = 0; i < 199; ++i) receive(notification(value(1000 + 10 * (i % 3), 500)));
+  EXPECT_EQ(core.activity().position(), 199);
+  display.calls.clear();
+
+  receive(notification(value(1000, 500)));
+
+  EXPECT_EQ(display.calls, (std::vector<std::string>{"readings count=211 slot=199 gated",
+                                                     "plotted 199 slot=199", "block 1 slot=199"}));
+  EXPECT_EQ(core.activity().blockCount(), 1);
+  EXPECT_GT(core.activity().forceActivity(), 0.0);
 }
 
 // The port's receive event goes through the same road as fed bytes.
