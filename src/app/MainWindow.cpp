@@ -20,6 +20,7 @@
 #include "app/AboutDialog.h"
 #include "app/ActivityHistoryPage.h"
 #include "app/ActivityMonitorPage.h"
+#include "app/ActivityPanel.h"
 #include "app/ComSetupDialog.h"
 #include "app/ConnectionPage.h"
 #include "app/DongleNotFoundDialog.h"
@@ -32,12 +33,14 @@
 #include "app/WindowViews.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
+#include "base/WallClock.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/DongleWatchdog.h"
 #include "link/PortSelection.h"
 #include "measure/CalibrationFields.h"
 #include "platform/MasterVolume.h"
 #include "platform/SerialTransport.h"
+#include "platform/SoundPlayer.h"
 #include "widgets/ConsoleView.h"
 #include "widgets/LiveChart.h"
 #include "widgets/NumberEdit.h"
@@ -72,6 +75,11 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       core_->measurement().NotificationCount);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
+  activity_ = new ActivityPanel(
+      {*core_, *TabSheet5, *TabSheetGraf, *TabSheetConnect, *users_, Timer2,
+       env_.volume ? *env_.volume : noVolume_, env_.sound ? *env_.sound : silence_,
+       env_.clock ? *env_.clock : systemClock_, env_.homeDir},
+      this);
   aboutBox_ = new ui::TAboutBox(this);
 
   Timer2.setInterval(2000);
@@ -157,6 +165,8 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
   poll->start();
 }
 
+void TForm1::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
+
 void TForm1::showPage(QWidget* page, bool visible) {
   const int index = PageControl1->indexOf(page);
   if (index >= 0) PageControl1->setTabVisible(index, visible);
@@ -218,6 +228,12 @@ void TForm1::wireControls() {
             [this, procedure, h = handler] { guarded([&] { (procedure->*h)(); }); });
   }
   connect(specPage.Button5, &QPushButton::clicked, this, [this] { console().clear(); });
+
+  // Activity sessions.
+  connect(TabSheet5->ButtonStartAct, &QPushButton::clicked, this,
+          [this] { guarded([this] { activity_->startSession(); }); });
+  connect(TabSheet5->ButtonStopAct, &QPushButton::clicked, this,
+          [this] { guarded([this] { activity_->stopSession(); }); });
 
   // The switches the road of one measurement reads.
   connect(specPage.CheckBoxLog, &QCheckBox::toggled, this,
@@ -301,6 +317,7 @@ bool TForm1::FormCreate() {
       *settings_, console(), [this] { showDongleNotFoundDialog(); },
       [this](int code) {
         runEnded_ = true;
+        guarded([this] { activity_->finish(); });
         Timer3.stop();
         if (env_.endProcess) env_.endProcess(code);
       });
@@ -338,6 +355,8 @@ void TForm1::FormShow() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
+  // A session still open is stopped, so that its line is in the history.
+  guarded([this] { activity_->finish(); });
   // A refused write-back is reported; the window closes all the same.
   guarded([this] { FormClose(); });
   event->accept();

@@ -8,8 +8,11 @@
 
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
+#include "base/WallClock.h"
 #include "link/ConnectionProcedure.h"
 #include "monitor/MonitorCore.h"
+#include "platform/MasterVolume.h"
+#include "platform/SoundPlayer.h"
 
 class QLabel;
 class QTabWidget;
@@ -25,6 +28,7 @@ class PortSelection;
 class SerialTransport;
 class SettingsFile;
 class TickSource;
+class ActivityPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -48,9 +52,11 @@ struct MonitorEnvironment {
   EventPump* pump = nullptr;
   SerialTransport* port = nullptr;  // ComPort1
   const PortCatalog* catalog = nullptr;
-  MasterVolume* volume = nullptr;  // EndpointVolume
-  QString homeDir;                 // Darev.ini, ComPort.ini and Data/ live here
-  QString forcedPort;              // "SIM" or "SIM:<timeline>" when simulating
+  MasterVolume* volume = nullptr;    // EndpointVolume
+  SoundPlayer* sound = nullptr;      // the alarm sound; silence when null
+  const WallClock* clock = nullptr;  // sessions and activity points; the system's when null
+  QString homeDir;                   // Darev.ini, ComPort.ini and Data/ live here
+  QString forcedPort;                // "SIM" or "SIM:<timeline>" when simulating
   std::function<void(int exitCode)> endProcess;
   // Shows the dongle-not-found dialog modally; the real dialog when empty.
   std::function<void()> showDongleNotFound;
@@ -120,6 +126,8 @@ class TForm1 : public QMainWindow {
     }
   }
   void setBusy(const QString& phase);
+  // A block of the activity computation ended: its values on the pages and the activity chart.
+  void showActivityBlock(const ActivityBlock& block);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -140,12 +148,17 @@ class TForm1 : public QMainWindow {
   void wireLiveGraph();
 
   MonitorEnvironment env_;
+  // What the environment may leave out.
+  NullSoundPlayer silence_;
+  NullMasterVolume noVolume_;
+  SystemWallClock systemClock_;
   ConsoleOutputBinding stdoutBinding_;
   std::unique_ptr<WindowScanGrid> scanGrid_;
   std::unique_ptr<WindowReadouts> readouts_;
   std::unique_ptr<MonitorCore> core_;
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
   ui::UsersPanel* users_ = nullptr;
+  ActivityPanel* activity_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

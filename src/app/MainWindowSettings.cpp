@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include "app/ActivityMonitorPage.h"
+#include "app/ActivityPanel.h"
 #include "app/ConnectionPage.h"
 #include "app/GamingKeysPage.h"
 #include "app/MainWindow.h"
@@ -123,6 +124,7 @@ void TForm1::readSettings() {
 
   actStart_ = file.readReal(kGlobal, QStringLiteral("ActStart"), 4.15);
   actStop_ = file.readReal(kGlobal, QStringLiteral("ActStop"), 0.6);
+  activity_->setThresholds(actStart_, actStop_);
   activity.LabelAktStart->setText(QStringLiteral("ActStart=") +
                                   fmt::formatFloat("0.00", actStart_));
   activity.LabelAktStop->setText(QStringLiteral("ActStop=") + fmt::formatFloat("0.00", actStop_));

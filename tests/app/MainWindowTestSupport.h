@@ -28,9 +28,11 @@
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
 #include "base/TickSource.h"
+#include "base/WallClock.h"
 #include "link/Stopwatch.h"
 #include "platform/MasterVolume.h"
 #include "platform/PortCatalog.h"
+#include "platform/SoundPlayer.h"
 #include "support/FakeSerialTransport.h"
 
 namespace kelvaro::testing {
@@ -101,6 +103,13 @@ inline QByteArray notification(const QByteArray& value) {
   return bytes("80 15 04 05 00 19 00 01 10") + value;
 }
 
+// The alarm sounds asked for.
+class RecordingSoundPlayer final : public SoundPlayer {
+ public:
+  void play(const QString& path) override { played << path; }
+  QStringList played;
+};
+
 // The main window over fakes: a scripted port, a fixed port list with the dongle in it, no audio,
 // a temporary home and a manual clock. The exit and the dongle-not-found dialog are recorded.
 class WindowHarness {
@@ -139,6 +148,8 @@ class WindowHarness {
     env.port = &port;
     env.catalog = &catalog;
     env.volume = &volume;
+    env.sound = &sound;
+    env.clock = &clock;
     env.homeDir = home.path();
     env.displayFrameMs = displayFrameMs;
     env.readoutAnnounceMs = 0;
@@ -185,6 +196,8 @@ class WindowHarness {
   FakeSerialTransport port;
   FixedPortCatalog catalog;
   NullMasterVolume volume;
+  RecordingSoundPlayer sound;
+  ManualWallClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0))};
   QList<int> exitCodes;
   // What the window's error report was given, instead of message boxes.
   QStringList reports;

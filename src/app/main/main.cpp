@@ -8,6 +8,7 @@
 #include "app/MainWindow.h"
 #include "app/PortRouter.h"
 #include "app/ProcessExit.h"
+#include "app/QtSoundPlayer.h"
 #include "app/QuitSignals.h"
 #include "base/TickSource.h"
 #include "link/Stopwatch.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   kelvaro::PortRouter port(ticks);
   kelvaro::QtPortCatalog catalog;
   const auto volume = kelvaro::openSystemMasterVolume();
+  kelvaro::QtSoundPlayer sound;
 
   kelvaro::MonitorEnvironment environment;
   environment.ticks = &ticks;
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
   environment.port = &port;
   environment.catalog = &catalog;
   environment.volume = volume.get();
+  environment.sound = &sound;
   environment.homeDir =
       kelvaro::AppHome::resolve(options.home, QCoreApplication::applicationDirPath());
   if (options.simulate) {

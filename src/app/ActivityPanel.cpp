@@ -1,0 +1,106 @@
+#include "app/ActivityPanel.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "activity/ActivitySession.h"
+#include "app/ActivityMonitorPage.h"
+#include "app/ConnectionPage.h"
+#include "app/LiveGraphPage.h"
+#include "app/UsersPanel.h"
+#include "base/WallClock.h"
+#include "monitor/MonitorCore.h"
+#include "platform/SoundPlayer.h"
+#include "widgets/ReadoutLabel.h"
+
+namespace kelvaro {
+
+ActivityPanel::ActivityPanel(Parts parts, QObject* parent)
+    : QObject(parent), parts_(std::move(parts)), ducker_(parts_.volume) {
+  auto& page = parts_.page;
+  auto& settings = parts_.core.activity().settings();
+  settings.alarmLevel = page.TrackBarAct->value();
+  settings.sound = page.CheckBoxSound->isChecked();
+  settings.mute = page.CheckBoxMute->isChecked();
+  connect(page.TrackBarAct, &QSlider::valueChanged, this,
+          [this](int level) { parts_.core.activity().settings().alarmLevel = level; });
+  connect(page.CheckBoxSound, &QCheckBox::toggled, this,
+          [this](bool on) { parts_.core.activity().settings().sound = on; });
+  connect(page.CheckBoxMute, &QCheckBox::toggled, this,
+          [this](bool on) { parts_.core.activity().settings().mute = on; });
+
+  parts_.timer2.setSingleShot(true);
+  parts_.timer2.setInterval(VolumeDucker::kRestoreDelayMs);
+  connect(&parts_.timer2, &QTimer::timeout, this, [this] { ducker_.restore(); });
+
+  parts_.core.setSessionControl(this);
+  parts_.core.setActivityAlarm(this);
+}
+
+bool ActivityPanel::sessionOpen() const { return parts_.page.ButtonStopAct->isEnabled(); }
+
+void ActivityPanel::startSession() {
+  const QDateTime now = parts_.clock.now();
+  parts_.page.restartActivityChart(now);
+  // The next notification zeroes the forces again and primes the activity computation.
+  parts_.core.measurement().NotificationCount = measurement::kSessionStartCount;
+  parts_.core.activity().clearTexts();
+  const ActivityTexts& texts = parts_.core.activity().texts();
+  parts_.page.LabelAkt10->setText(texts.forceActivity);
+  parts_.page.LabelAktPrum->setText(texts.forceAverage);
+  sessionStart_ = now;
+  setSessionButtons(true);
+}
+
+void ActivityPanel::stopSession() {
+  const ActivityTexts& texts = parts_.core.activity().texts();
+  ActivitySession session;
+  session.start = sessionStart_;
+  session.stop = parts_.clock.now();
+  session.beltId = parts_.connection.EditLastID->text();
+  session.user = parts_.users.users().selectedName();
+  session.motionActivity = texts.motionActivity;
+  session.forceActivity = texts.forceActivity;
+  session.motionAverage = texts.motionAverage;
+  session.forceAverage = texts.forceAverage;
+  appendSession(parts_.homeDir, session);
+  setSessionButtons(false);
+}
+
+void ActivityPanel::soundAlarm() { parts_.sound.play(kAlarmSound); }
+
+void ActivityPanel::muteAlarm() {
+  // A second alarm while the volume is down neither lowers it again nor moves the restore.
+  if (ducker_.lower()) parts_.timer2.start();
+}
+
+void ActivityPanel::showBlock(const ActivityBlock& block) {
+  parts_.page.LabelAkt10->setText(block.texts.forceActivity);
+  parts_.page.LabelAktPrum->setText(block.texts.forceAverage);
+  parts_.graph.LabelActF10->setReading(block.texts.forceActivity);
+  parts_.graph.LabelActivityFAvg->setReading(block.texts.forceAverage);
+  parts_.page.addActivityPoints(parts_.clock.now(), block.forceChartValue, block.motionChartValue);
+}
+
+void ActivityPanel::setThresholds(double start, double stop) {
+  auto& settings = parts_.core.activity().settings();
+  settings.startThreshold = start;
+  settings.stopThreshold = stop;
+}
+
+void ActivityPanel::finish() {
+  parts_.timer2.stop();
+  ducker_.restoreNow();
+  if (sessionOpen()) stopSession();
+}
+
+void ActivityPanel::setSessionButtons(bool open) {
+  parts_.page.ButtonStopAct->setEnabled(open);
+  parts_.page.ButtonStartAct->setEnabled(!open);
+}
+
+}  // namespace kelvaro
