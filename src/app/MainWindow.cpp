@@ -26,6 +26,7 @@
 #include "app/DongleNotFoundDialog.h"
 #include "app/ErrorReportingApplication.h"
 #include "app/GamingKeysPage.h"
+#include "app/HistoryPanel.h"
 #include "app/LiveGraphPage.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
@@ -75,6 +76,9 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       core_->measurement().NotificationCount);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
+  history_ = new HistoryPanel(
+      *AktHist, *users_, console(), env_.homeDir,
+      [this](const QString& text) { reportError(text); }, this);
   activity_ = new ActivityPanel(
       {*core_, *TabSheet5, *TabSheetGraf, *TabSheetConnect, *users_, Timer2,
        env_.volume ? *env_.volume : noVolume_, env_.sound ? *env_.sound : silence_,

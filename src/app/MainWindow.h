@@ -29,6 +29,7 @@ class SerialTransport;
 class SettingsFile;
 class TickSource;
 class ActivityPanel;
+class HistoryPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -159,6 +160,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
   ui::UsersPanel* users_ = nullptr;
   ActivityPanel* activity_ = nullptr;
+  HistoryPanel* history_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

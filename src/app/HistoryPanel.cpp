@@ -1,0 +1,99 @@
+#include "app/HistoryPanel.h"
+
+#include <QCategoryAxis>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSet>
+#include <QSpinBox>
+#include <QValueAxis>
+#include <algorithm>
+
+#include "app/ActivityHistoryPage.h"
+#include "app/UsersPanel.h"
+#include "base/ConsoleLog.h"
+#include "base/Errors.h"
+
+namespace kelvaro {
+
+HistoryPanel::HistoryPanel(ui::ActivityHistoryPage& page, const ui::UsersPanel& users,
+                           ConsoleLog& console, QString homeDir, ReportError reportError,
+                           QObject* parent)
+    : QObject(parent),
+      page_(page),
+      users_(users),
+      console_(console),
+      homeDir_(std::move(homeDir)),
+      reportError_(std::move(reportError)) {
+  paging_.setPerPage(page_.SpinEdit2->value());
+  connect(page_.ButtonOpenAktHist, &QPushButton::clicked, this,
+          &HistoryPanel::ButtonOpenAktHistClick);
+  connect(page_.BitBtn1, &QPushButton::clicked, this, [this] {
+    paging_.left();
+    showPage();
+  });
+  connect(page_.BitBtn2, &QPushButton::clicked, this, [this] {
+    paging_.right();
+    showPage();
+  });
+  connect(page_.SpinEdit2, &QSpinBox::valueChanged, this, [this](int perPage) {
+    paging_.setPerPage(perPage);
+    showPage();
+  });
+}
+
+void HistoryPanel::ButtonOpenAktHistClick() {
+  HistoryReport report;
+  try {
+    report = readHistory(homeDir_, users_.users().selectedName(),
+                         [this](const QString& line) { console_.append(line); });
+  } catch (const Error& error) {
+    reportError_(QString::fromUtf8(error.what()));
+    return;
+  }
+  page_.setChartTitle(report.title);
+  showPoints(report.points);
+  if (report.totals) {
+    page_.EditAktAvg->setText(report.totals->averageText);
+    page_.EditAktSumTime->setText(report.totals->durationText);
+    page_.EditPocetAkt->setText(report.totals->countText);
+  }
+  if (report.fault) reportError_(report.fault->message);
+}
+
+void HistoryPanel::showPoints(const std::vector<HistoryPoint>& points) {
+  page_.Series4->clear();
+  page_.Series3->clear();
+  page_.Series5->clear();
+  QCategoryAxis* axis = page_.AxisSessions;
+  for (const QString& label : axis->categoriesLabels()) axis->remove(label);
+
+  double longest = 0.0;
+  double highest = 0.0;
+  QSet<QString> labels;
+  for (const HistoryPoint& p : points) {
+    page_.Series4->append(p.x, p.minutes);
+    page_.Series3->append(p.x, p.forceAverage);
+    page_.Series5->append(p.x, p.motionAverage);
+    // The axis takes each label once; two sessions that started in the same minute still get a
+    // label each.
+    QString label = p.label;
+    while (labels.contains(label)) label += QChar(0x200B);
+    labels.insert(label);
+    axis->append(label, p.x);
+    longest = std::max(longest, p.minutes);
+    highest = std::max(highest, p.forceAverage);
+  }
+  // Room above the highest point; a scale even without points.
+  page_.AxisDuration->setRange(0.0, longest > 0.0 ? longest * 1.1 : 60.0);
+  page_.AxisActivity->setRange(0.0, highest > 0.0 ? highest * 1.1 : 10.0);
+  paging_.setPointCount(static_cast<int>(points.size()));
+  showPage();
+}
+
+void HistoryPanel::showPage() {
+  page_.AxisSessions->setStartValue(paging_.axisMinimum());
+  page_.AxisSessions->setRange(paging_.axisMinimum(), paging_.axisMaximum());
+}
+
+}  // namespace kelvaro
