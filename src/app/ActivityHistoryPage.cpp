@@ -86,6 +86,8 @@ QChartView* ActivityHistoryPage::buildChart() {
   AxisSessions->setObjectName(QStringLiteral("AxisSessions"));
   AxisSessions->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   AxisSessions->setLabelsAngle(kBottomLabelAngle);
+  // Slanted, a whole start time fits; cut short, it would say nothing.
+  AxisSessions->setTruncateLabels(false);
   AxisSessions->setRange(0, kSessionsPerPage - 1);
   AxisSessions->setMinorGridLineVisible(false);
   AxisActivity = new QValueAxis(chart);

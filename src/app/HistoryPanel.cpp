@@ -65,22 +65,14 @@ void HistoryPanel::showPoints(const std::vector<HistoryPoint>& points) {
   page_.Series4->clear();
   page_.Series3->clear();
   page_.Series5->clear();
-  QCategoryAxis* axis = page_.AxisSessions;
-  for (const QString& label : axis->categoriesLabels()) axis->remove(label);
-
+  labels_.clear();
   double longest = 0.0;
   double highest = 0.0;
-  QSet<QString> labels;
   for (const HistoryPoint& p : points) {
     page_.Series4->append(p.x, p.minutes);
     page_.Series3->append(p.x, p.forceAverage);
     page_.Series5->append(p.x, p.motionAverage);
-    // The axis takes each label once; two sessions that started in the same minute still get a
-    // label each.
-    QString label = p.label;
-    while (labels.contains(label)) label += QChar(0x200B);
-    labels.insert(label);
-    axis->append(label, p.x);
+    labels_.push_back(p.label);
     longest = std::max(longest, p.minutes);
     highest = std::max(highest, p.forceAverage);
   }
@@ -92,8 +84,21 @@ void HistoryPanel::showPoints(const std::vector<HistoryPoint>& points) {
 }
 
 void HistoryPanel::showPage() {
-  page_.AxisSessions->setStartValue(paging_.axisMinimum());
-  page_.AxisSessions->setRange(paging_.axisMinimum(), paging_.axisMaximum());
+  // Only the page's own labels: the axis would pile up the others at its ends.
+  QCategoryAxis* axis = page_.AxisSessions;
+  for (const QString& label : axis->categoriesLabels()) axis->remove(label);
+  QSet<QString> used;
+  const int end = std::min(paging_.endIndex(), static_cast<int>(labels_.size()));
+  for (int i = paging_.firstIndex(); i < end; ++i) {
+    // The axis takes each label once; two sessions that started in the same minute still get a
+    // label each.
+    QString label = labels_[static_cast<std::size_t>(i)];
+    while (used.contains(label)) label += QChar(0x200B);
+    used.insert(label);
+    axis->append(label, i);
+  }
+  axis->setStartValue(paging_.axisMinimum());
+  axis->setRange(paging_.axisMinimum(), paging_.axisMaximum());
 }
 
 }  // namespace kelvaro

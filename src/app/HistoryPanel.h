@@ -42,6 +42,7 @@ class HistoryPanel final : public QObject {
   QString homeDir_;
   ReportError reportError_;
   HistoryPaging paging_;
+  std::vector<QString> labels_;  // of every point, the start "HH:MM DD.MM.YY"
 };
 
 }  // namespace kelvaro
