@@ -147,7 +147,7 @@ class WindowHarness {
     env.pump = &pump;
     env.port = &port;
     env.catalog = &catalog;
-    env.volume = &volume;
+    env.volume = systemVolume ? systemVolume : &volume;
     env.sound = &sound;
     env.clock = &clock;
     env.homeDir = home.path();
@@ -196,6 +196,8 @@ class WindowHarness {
   FakeSerialTransport port;
   FixedPortCatalog catalog;
   NullMasterVolume volume;
+  // The real volume of a test's own sound server instead of the null one.
+  MasterVolume* systemVolume = nullptr;
   RecordingSoundPlayer sound;
   ManualWallClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0))};
   QList<int> exitCodes;
