@@ -165,14 +165,16 @@ int readFields(const QString& text, QChar separator, std::array<int, 3>& fields,
   qsizetype i = 0;
   while (true) {
     if (n == 3) return -1;
+    const int allowed = maxDigits[static_cast<std::size_t>(n)];
     int digits = 0;
     int value = 0;
     while (i < s.size() && isAsciiDigit(s[i])) {
+      // A run longer than the field allows is refused before its value could overflow.
+      if (++digits > allowed) return -1;
       value = value * 10 + (s[i].unicode() - u'0');
-      ++digits;
       ++i;
     }
-    if (digits == 0 || digits > maxDigits[static_cast<std::size_t>(n)]) return -1;
+    if (digits == 0) return -1;
     fields[static_cast<std::size_t>(n++)] = value;
     if (i == s.size()) return n;
     if (s[i] != separator) return -1;
