@@ -118,6 +118,18 @@ TEST_F(ActivitySessionTest, ClosingTheWindowStopsAnOpenSessionFirst) {
       QStringLiteral("09:00:00 10.12.2026;0007800A1B2C;---- 1;00:01:00;---;---;---;---;\r\n"));
 }
 
+// The dongle stops answering: the watchdog ends the run, but the open session is written first.
+TEST_F(ActivitySessionTest, TheWatchdogsEndOfTheRunStopsAnOpenSessionFirst) {
+  start().click();
+  h.clock.advanceSecs(120);
+  h.window->link().DiscoverAnswered = 0;
+  h.tickTimer3();
+  EXPECT_EQ(h.exitCodes, QList<int>{3});
+  EXPECT_EQ(
+      history(),
+      QStringLiteral("09:00:00 10.12.2026;0007800A1B2C;---- 1;00:02:00;---;---;---;---;\r\n"));
+}
+
 TEST_F(ActivitySessionTest, AnUnwritableHistoryIsReportedAndTheSessionStaysOpen) {
   // A file where the folder should be.
   QFile blocker(h.home.filePath(QStringLiteral("Data")));
