@@ -27,6 +27,7 @@
 #include "app/ErrorReportingApplication.h"
 #include "app/GamingKeysPage.h"
 #include "app/HistoryPanel.h"
+#include "app/KeysPanel.h"
 #include "app/LiveGraphPage.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
@@ -76,6 +77,9 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       core_->measurement().NotificationCount);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
+  keys_ = new KeysPanel(*TabSheet1, *TabSheetSpecSetting, *TabSheetGraf->Shape1, *PageControl1,
+                        console(), [this](const KeysPanel::Values& values) { keysChanged(values); },
+                        this);
   history_ = new HistoryPanel(
       *AktHist, *users_, console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -170,6 +174,10 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
 }
 
 void TForm1::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
+
+void TForm1::keysChanged(const KeysPanel::Values& values) {
+  core_->switches().keyActivation = values.active;
+}
 
 void TForm1::showPage(QWidget* page, bool visible) {
   const int index = PageControl1->indexOf(page);

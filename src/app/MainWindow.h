@@ -8,6 +8,7 @@
 
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
+#include "app/KeysPanel.h"
 #include "base/WallClock.h"
 #include "link/ConnectionProcedure.h"
 #include "monitor/MonitorCore.h"
@@ -129,6 +130,8 @@ class TForm1 : public QMainWindow {
   void setBusy(const QString& phase);
   // A block of the activity computation ended: its values on the pages and the activity chart.
   void showActivityBlock(const ActivityBlock& block);
+  // The key activation's working copies changed (a field, the selection, the on/off box).
+  void keysChanged(const KeysPanel::Values& values);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -161,6 +164,7 @@ class TForm1 : public QMainWindow {
   ui::UsersPanel* users_ = nullptr;
   ActivityPanel* activity_ = nullptr;
   HistoryPanel* history_ = nullptr;
+  KeysPanel* keys_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;
