@@ -460,5 +460,30 @@ TEST_F(XTestInjection, CodeWithoutAKeySendsNothing) {
   EXPECT_TRUE(lines[0].contains(QStringLiteral("virtual-key code 1 "))) << lines[0].toStdString();
 }
 
+TEST_F(XTestInjection, KeyMissingFromTheKeymapIsNamedOnceAndSendsNothing) {
+  // Which keys a server lacks depends on its keymap, so the test asks it.
+  const VirtualKeyMapping* missing = nullptr;
+  for (const VirtualKeyMapping& m : virtualKeyTable()) {
+    if (XKeysymToKeycode(dpy_, static_cast<KeySym>(m.keysym)) == 0) {
+      missing = &m;
+      break;
+    }
+  }
+  if (!missing) GTEST_SKIP() << "this server's keymap has every key of the table";
+  QString line;
+  auto injector = openXTest(&line);
+  ASSERT_EQ(injector->name(), QStringLiteral("xtest")) << line.toStdString();
+  QStringList lines;
+  injector->setConsoleSink([&](const QString& l) { lines << l; });
+  injector->keyDown(missing->virtualKey);
+  injector->keyUp(missing->virtualKey);
+  injector->keyDown(missing->virtualKey);
+  EXPECT_EQ(pendingKeyEvents(100), 0);
+  ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+  EXPECT_TRUE(lines[0].contains(QString::fromLatin1(missing->name))) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].contains(QStringLiteral("no key on display %1").arg(server_->display())))
+      << lines[0].toStdString();
+}
+
 }  // namespace
 }  // namespace kelvaro
