@@ -50,7 +50,8 @@ struct KeyInjectorPlaces {
 
 // Chooses the injector: uinput when the uinput device can be opened for writing and a virtual
 // keyboard created on it, else XTest when an X display with the XTEST extension answers, else
-// none. forced ("uinput", "xtest", "none") tries only that one; "" chooses as above.
+// none. forced ("uinput", "xtest", "none") tries only that one; "" chooses as above, and so
+// does an unknown name (the line then notes it).
 // *consoleLine (when given) names the injector in use and, for none, why no keys are sent.
 std::unique_ptr<KeyInjector> openKeyInjector(const QString& forced, QString* consoleLine,
                                              const KeyInjectorPlaces& places = {});
