@@ -64,7 +64,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   OpenSession session;
   NullActivityAlarm alarm;
   if (everyConsumer) {
-    core.switches().keyActivation = true;
+    core.keys().setActive(true);
     core.setSessionControl(&session);
     core.setActivityAlarm(&alarm);
     core.activity().settings().alarmLevel = 50;

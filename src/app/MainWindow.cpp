@@ -77,9 +77,11 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       core_->measurement().NotificationCount);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
-  keys_ = new KeysPanel(*TabSheet1, *TabSheetSpecSetting, *TabSheetGraf->Shape1, *PageControl1,
-                        console(), [this](const KeysPanel::Values& values) { keysChanged(values); },
-                        this);
+  keySink_ = std::make_unique<KeyInjectorSink>(env_.keys ? *env_.keys : noKeys_);
+  core_->setKeySink(keySink_.get());
+  keys_ = new KeysPanel(
+      *TabSheet1, *TabSheetSpecSetting, *TabSheetGraf->Shape1, *PageControl1, console(),
+      [this](const KeysPanel::Values& values) { keysChanged(values); }, this);
   history_ = new HistoryPanel(
       *AktHist, *users_, console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -98,6 +100,8 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  core_->keys().releaseAll();
+  core_->setKeySink(nullptr);
   Timer3.stop();
   Timer2.stop();
   stdoutBinding_.detach();
@@ -176,7 +180,21 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
 void TForm1::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
 
 void TForm1::keysChanged(const KeysPanel::Values& values) {
-  core_->switches().keyActivation = values.active;
+  KeyActivationValues working;
+  working.forceThreshold = values.forceThreshold;
+  working.forceKey = keyCodeFromField(values.forceKey);
+  AxisKeyValues* axes[] = {&working.x, &working.y, &working.z};
+  for (std::size_t i = 0; i < 3; ++i) {
+    *axes[i] = {values.lowLimits[i], values.highLimits[i], keyCodeFromField(values.lowKeys[i]),
+                keyCodeFromField(values.highKeys[i])};
+  }
+  // A held key whose code changes is released; switching off releases every held key.
+  core_->keys().aktualizace(working);
+  core_->keys().setActive(values.active);
+}
+
+void TForm1::showKeyIndicator(KeyIndicator indicator) {
+  keys_->showForceAbove(indicator == KeyIndicator::kGreen);
 }
 
 void TForm1::showPage(QWidget* page, bool visible) {
@@ -323,12 +341,14 @@ bool TForm1::FormCreate() {
     console().append(
         QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
   }
+  if (!env_.keyInjectorLine.isEmpty()) console().append(env_.keyInjectorLine);
   stdoutBinding_.attach(std::cout, console());
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(
       *settings_, console(), [this] { showDongleNotFoundDialog(); },
       [this](int code) {
         runEnded_ = true;
+        core_->keys().releaseAll();
         guarded([this] { activity_->finish(); });
         Timer3.stop();
         if (env_.endProcess) env_.endProcess(code);
@@ -367,6 +387,8 @@ void TForm1::FormShow() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
+  // A key left held would stay held for the whole desktop.
+  core_->keys().releaseAll();
   // A session still open is stopped, so that its line is in the history.
   guarded([this] { activity_->finish(); });
   // A refused write-back is reported; the window closes all the same.

@@ -6,12 +6,14 @@
 #include <memory>
 #include <optional>
 
+#include "app/KeysPanel.h"
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
-#include "app/KeysPanel.h"
 #include "base/WallClock.h"
+#include "keys/KeyInjectorSink.h"
 #include "link/ConnectionProcedure.h"
 #include "monitor/MonitorCore.h"
+#include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/SoundPlayer.h"
 
@@ -56,6 +58,8 @@ struct MonitorEnvironment {
   const PortCatalog* catalog = nullptr;
   MasterVolume* volume = nullptr;    // EndpointVolume
   SoundPlayer* sound = nullptr;      // the alarm sound; silence when null
+  KeyInjector* keys = nullptr;       // the key activation's keys; none sent when null
+  QString keyInjectorLine;           // what the choice of the key injector says on the console
   const WallClock* clock = nullptr;  // sessions and activity points; the system's when null
   QString homeDir;                   // Darev.ini, ComPort.ini and Data/ live here
   QString forcedPort;                // "SIM" or "SIM:<timeline>" when simulating
@@ -132,6 +136,7 @@ class TForm1 : public QMainWindow {
   void showActivityBlock(const ActivityBlock& block);
   // The key activation's working copies changed (a field, the selection, the on/off box).
   void keysChanged(const KeysPanel::Values& values);
+  void showKeyIndicator(KeyIndicator indicator);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -154,6 +159,8 @@ class TForm1 : public QMainWindow {
   MonitorEnvironment env_;
   // What the environment may leave out.
   NullSoundPlayer silence_;
+  NullKeyInjector noKeys_;
+  std::unique_ptr<KeyInjectorSink> keySink_;
   NullMasterVolume noVolume_;
   SystemWallClock systemClock_;
   ConsoleOutputBinding stdoutBinding_;

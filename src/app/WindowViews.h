@@ -73,6 +73,7 @@ class WindowReadouts final : public MonitorDisplay {
   void showReadings(const NotificationOutcome& out, const MeasurementState& state) override;
   void samplePlotted(int slot) override { form_.Chart1->samplePlotted(slot); }
   void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
+  void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
 
  private:
   void showDisplays();

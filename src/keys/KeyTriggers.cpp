@@ -57,17 +57,6 @@ int keyCodeForSelection(int index) {
   return kKeySelectionCodes[static_cast<std::size_t>(index)];
 }
 
-int forceBarPosition(double force1Grams) {
-  // Clamping first keeps the conversion defined for any double, NaN included.
-  if (!(force1Grams > 0.0)) {
-    return 0;
-  }
-  if (force1Grams >= kForceBarMaximum) {
-    return kForceBarMaximum;
-  }
-  return static_cast<int>(std::nearbyint(force1Grams));
-}
-
 KeyTriggers::KeyTriggers(KeySink& sink, const KeyActivationValues& values) : sink_(sink) {
   triggers_[kForce].direction = KeyDirection::kAbove;
   triggers_[kXHigh].direction = KeyDirection::kAbove;

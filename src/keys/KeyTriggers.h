@@ -85,10 +85,6 @@ int keySelectionIndexFromStored(int storedIndex);
 // The key code an item selects, or -1 when the index selects nothing.
 int keyCodeForSelection(int index);
 
-// ProgressBar1's position for a force: rounded to the nearest integer with halves to even, kept
-// within the bar's 0..250.
-int forceBarPosition(double force1Grams);
-
 // The seven key triggers of the key activation and their working values. Holds no widget and
 // allocates nothing per notification; the sink must outlive it.
 class KeyTriggers {

@@ -12,6 +12,7 @@ MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& po
       stopwatch_(ticks),
       waiter_(stopwatch_, pump),
       activity_(hooks_, hooks_),
+      keys_(keySink_),
       commands_(port, console_, link_),
       dispatcher_(link_, scanList_, console_, scanView, *this),
       framer_(ticks, console_, dispatcher_) {}
@@ -34,7 +35,7 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   if (out.zeroed) activity_.PrimeActivity(m.Force1Grams, m.AccelX);
   display_.showReadings(out, measurement_);
 
-  keyActivation();
+  display_.keyIndicator(keys_.update(m.Force1Grams, m.AccelX, m.AccelY, m.AccelZ));
 
   if (out.gated) {
     graph_.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);

@@ -46,6 +46,10 @@ class MonitorCore final : private MeasurementSink {
   void setSessionControl(ActivitySessionControl* sessions) { hooks_.sessions = sessions; }
   void setActivityAlarm(ActivityAlarm* alarm) { hooks_.alarm = alarm; }
   ActivityMonitor& activity() { return activity_; }
+  // Where the key triggers' presses and releases go; nowhere while null.
+  void setKeySink(KeySink* sink) { keySink_.sink = sink; }
+  // The key triggers; the window gives them their working copies and switches them on and off.
+  KeyTriggers& keys() { return keys_; }
 
   ConsoleLog& console() { return console_; }
   LinkState& link() { return link_; }
@@ -64,9 +68,18 @@ class MonitorCore final : private MeasurementSink {
   void handleMeasurementNotification(const BgapiPacket& packet) override;
 
   // The steps of the road that belong to subsystems still to come; each keeps its place.
-  void keyActivation() {}
   void recordRow() {}
   void sendToScratch() {}
+
+  struct KeySinkHook final : KeySink {
+    KeySink* sink = nullptr;
+    void keyDown(int key) override {
+      if (sink) sink->keyDown(key);
+    }
+    void keyUp(int key) override {
+      if (sink) sink->keyUp(key);
+    }
+  };
 
   // The activity computation's way out, to whatever the window (or nobody) has attached.
   struct ActivityHooks final : ActivitySessionControl, ActivityAlarm {
@@ -100,6 +113,8 @@ class MonitorCore final : private MeasurementSink {
   livegraph::LiveGraphModel graph_;
   ActivityHooks hooks_;
   ActivityMonitor activity_;
+  KeySinkHook keySink_;
+  KeyTriggers keys_;
   CommandSender commands_;
   Dispatcher dispatcher_;
   RxFramer framer_;

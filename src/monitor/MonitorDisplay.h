@@ -1,6 +1,7 @@
 #pragma once
 
 #include "activity/ActivityMonitor.h"
+#include "keys/KeyTriggers.h"
 #include "measure/MeasurementDecoder.h"
 #include "measure/MeasurementState.h"
 
@@ -9,9 +10,8 @@ namespace kelvaro {
 // What the road of one measurement reads from the window's controls. The window keeps it
 // current; a test or a headless front end sets it directly.
 struct MonitorSwitches {
-  bool log = false;            // "Log": trace every notification
-  bool freeze = false;         // "Graph Freeze": the graph and what follows it stand still
-  bool keyActivation = false;  // "Key Activation On/Off"
+  bool log = false;     // "Log": trace every notification
+  bool freeze = false;  // "Graph Freeze": the graph and what follows it stand still
 };
 
 // What the road of one measurement shows. The window implements it (and decides how often its
@@ -26,6 +26,8 @@ class MonitorDisplay {
   virtual void showReadings(const NotificationOutcome& outcome, const MeasurementState& state) = 0;
   // The live graph's points at `slot` were overwritten with the newest sample.
   virtual void samplePlotted(int slot) = 0;
+  // The key indicators' colour for this notification (green: the force is above the threshold).
+  virtual void keyIndicator(KeyIndicator /*indicator*/) {}
   // A block of 200 charted samples ended: its activity values, texts and chart points.
   virtual void activityBlock(const ActivityBlock& /*block*/) {}
 };

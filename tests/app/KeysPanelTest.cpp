@@ -62,11 +62,11 @@ TEST(KeysPanelTest, ANewKeyAtTheFourthVisibleTabSwitchesTheActivationOff) {
     w.PageControl1->setCurrentWidget(w.TabSheet1);
     auto& active = find<QCheckBox>(w, "CheckBoxKeyActive");
     active.setChecked(true);
-    EXPECT_TRUE(w.core().switches().keyActivation);
+    EXPECT_TRUE(w.core().keys().active());
     find<QRadioButton>(w, "RadioGroup1_item2").click();
     EXPECT_EQ(find<QSpinBox>(w, "SpinEditKeyF1").value(), 87);
     EXPECT_EQ(active.isChecked(), !specShown);
-    EXPECT_EQ(w.core().switches().keyActivation, !specShown);
+    EXPECT_EQ(w.core().keys().active(), !specShown);
   }
 }
 

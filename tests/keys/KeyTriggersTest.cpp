@@ -404,19 +404,5 @@ TEST(KeyFields, KeySelectionTableAndStoredIndex) {
   }
 }
 
-TEST(KeyFields, ForceBarRoundsHalvesToEvenWithinItsRange) {
-  const struct {
-    double force;
-    int position;
-  } cases[] = {
-      {2.5, 2},     {3.5, 4},     {2.4999, 2},  {12.6, 13},
-      {0.5, 0},     {-0.6, 0},    {-100.0, 0},  {248.5, 248},
-      {249.5, 250}, {250.4, 250}, {1e300, 250}, {std::numeric_limits<double>::quiet_NaN(), 0},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(forceBarPosition(c.force), c.position) << c.force;
-  }
-}
-
 }  // namespace
 }  // namespace kelvaro
