@@ -36,6 +36,14 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       result.connect = arg.mid(int(sizeof("--connect=")) - 1);
     } else if (arg == QLatin1String("--connect")) {
       result.connect = QStringLiteral("last");
+    } else if (arg.startsWith(QLatin1String("--key-injector="))) {
+      result.keyInjector = arg.mid(int(sizeof("--key-injector=")) - 1);
+      static const QStringList kInjectors = {QStringLiteral("uinput"), QStringLiteral("xtest"),
+                                             QStringLiteral("none")};
+      if (!kInjectors.contains(result.keyInjector)) {
+        result.error = QStringLiteral("--key-injector takes uinput, xtest or none");
+        return result;
+      }
     } else if (arg == QLatin1String("--version")) {
       result.showVersion = true;
     } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -62,6 +70,9 @@ QString CommandLine::helpText() {
       "  --home DIR             keep Darev.ini, ComPort.ini and Data/ in DIR\n"
       "  --connect[=ID]         connect to the belt ID (12 hex digits; default: the last one)\n"
       "                         as soon as the scan hears it, as \"Connect Last\" does\n"
+      "  --key-injector=NAME    how the key activation sends keys: uinput (a virtual keyboard\n"
+      "                         on /dev/uinput, every desktop), xtest (X11) or none; by\n"
+      "                         default the first of these that works\n"
       "  --version              print the version and exit\n"
       "  --help                 print this help and exit\n");
 }

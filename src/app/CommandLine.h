@@ -12,6 +12,7 @@ struct CommandLine {
   QString scenario;  // empty: the simulator's default timeline
   QString home;      // empty: beside the executable, or the per-user folder
   QString connect;   // a belt to connect to once the scan hears it ("last": EditLastID)
+  QString keyInjector;  // "uinput", "xtest" or "none"; empty: the first that works
   bool showVersion = false;
   bool showHelp = false;
   QString error;  // non-empty when the arguments could not be understood

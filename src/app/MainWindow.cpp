@@ -77,6 +77,9 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       core_->measurement().NotificationCount);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
+  if (env_.keys) {
+    env_.keys->setConsoleSink([this](const QString& line) { console().append(line); });
+  }
   keySink_ = std::make_unique<KeyInjectorSink>(env_.keys ? *env_.keys : noKeys_);
   core_->setKeySink(keySink_.get());
   keys_ = new KeysPanel(
@@ -102,6 +105,7 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
 TForm1::~TForm1() {
   core_->keys().releaseAll();
   core_->setKeySink(nullptr);
+  if (env_.keys) env_.keys->setConsoleSink(nullptr);
   Timer3.stop();
   Timer2.stop();
   stdoutBinding_.detach();

@@ -43,5 +43,27 @@ TEST(CommandLine, ParsesOptions) {
   }
 }
 
+TEST(CommandLine, TheKeyInjectorIsOneOfThree) {
+  const struct {
+    const char* arg;
+    const char* injector;
+    bool error;
+  } cases[] = {{"--key-injector=uinput", "uinput", false},
+               {"--key-injector=xtest", "xtest", false},
+               {"--key-injector=none", "none", false},
+               {"--key-injector=wayland", "", true},
+               {"--key-injector=", "", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arg);
+    const auto parsed = CommandLine::parse({QStringLiteral("k"), QString::fromLatin1(c.arg)});
+    EXPECT_EQ(!parsed.error.isEmpty(), c.error);
+    if (!c.error) {
+      EXPECT_EQ(parsed.keyInjector, QString::fromLatin1(c.injector));
+    }
+  }
+  EXPECT_TRUE(CommandLine::parse({QStringLiteral("k")}).keyInjector.isEmpty());
+  EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--key-injector=")));
+}
+
 }  // namespace
 }  // namespace kelvaro

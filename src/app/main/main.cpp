@@ -12,6 +12,7 @@
 #include "app/QuitSignals.h"
 #include "base/TickSource.h"
 #include "link/Stopwatch.h"
+#include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/PortCatalog.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
   kelvaro::QtPortCatalog catalog;
   const auto volume = kelvaro::openSystemMasterVolume();
   kelvaro::QtSoundPlayer sound;
+  QString keyInjectorLine;
+  const auto keys = kelvaro::openKeyInjector(options.keyInjector, &keyInjectorLine);
 
   kelvaro::MonitorEnvironment environment;
   environment.ticks = &ticks;
@@ -57,6 +60,8 @@ int main(int argc, char** argv) {
   environment.catalog = &catalog;
   environment.volume = volume.get();
   environment.sound = &sound;
+  environment.keys = keys.get();
+  environment.keyInjectorLine = keyInjectorLine;
   environment.homeDir =
       kelvaro::AppHome::resolve(options.home, QCoreApplication::applicationDirPath());
   if (options.simulate) {
