@@ -13,6 +13,7 @@
 #include "app/GamingKeysPage.h"
 #include "app/KeysPanel.h"
 #include "widgets/RadioGroup.h"
+#include "widgets/ShapeIndicator.h"
 
 namespace kelvaro {
 namespace {
@@ -87,6 +88,67 @@ TEST(KeysPanelTest, KeysOnTheCheckBoxLeaveConsoleLinesAndAClickSendsTheFocusToTh
 
   active.click();
   EXPECT_TRUE(QTest::qWaitFor([&] { return find<QSpinBox>(w, "SpinEditFoc").hasFocus(); }, 1000));
+}
+
+}  // namespace
+}  // namespace kelvaro
+
+namespace kelvaro {
+namespace {
+
+using testing::bytes;
+using testing::notification;
+
+// Force 1 at `raw1` counts: with the default calibration (1000 counts is 0 g, half a gram a
+// count) 1600 is 300 g, above the default threshold of 200; 1000 is 0 g.
+QByteArray force(int raw1) {
+  QByteArray v = bytes("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
+  v[4] = char(raw1 & 0xFF);
+  v[5] = char(raw1 >> 8);
+  return notification(v);
+}
+
+class KeyReleaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.writeDarev("[GLOBAL]\nOfs1=1000\n[Keys]\nKODF1=9\nLIMF1=200\n");
+    h.startAnswered();
+    find<QCheckBox>(*h.window, "CheckBoxKeyActive").setChecked(true);
+    h.port.inject(force(1600));
+    ASSERT_EQ(h.keys.events, QStringList{"down 39"});
+    EXPECT_EQ(h.window->TabSheet1->Shape2->color(), QColor(0, 255, 0));
+  }
+  WindowHarness h;
+};
+
+// The triggers work before anything is charted: the first notifications press already.
+TEST_F(KeyReleaseTest, BreathingPressesAndReleasesOncePerCrossing) {
+  h.port.inject(force(1700));
+  h.port.inject(force(1400));  // exactly 200 g: the state holds
+  h.port.inject(force(1000));
+  h.port.inject(force(1000));
+  EXPECT_EQ(h.keys.events, (QStringList{"down 39", "up 39"}));
+  EXPECT_EQ(h.window->TabSheet1->Shape2->color(), QColor(255, 0, 0));
+}
+
+TEST_F(KeyReleaseTest, SwitchingOffReleasesTheHeldKey) {
+  find<QCheckBox>(*h.window, "CheckBoxKeyActive").setChecked(false);
+  EXPECT_EQ(h.keys.events, (QStringList{"down 39", "up 39"}));
+  h.port.inject(force(1000));
+  h.port.inject(force(1700));
+  EXPECT_EQ(h.keys.events.size(), 2) << "nothing while off; the indicators still follow";
+  EXPECT_EQ(h.window->TabSheet1->Shape2->color(), QColor(0, 255, 0));
+}
+
+TEST_F(KeyReleaseTest, ANewKeyWhileHeldReleasesTheOldOne) {
+  find<QRadioButton>(*h.window, "RadioGroup1_item0").click();
+  h.port.inject(force(1700));
+  EXPECT_EQ(h.keys.events, (QStringList{"down 39", "up 39", "down 32"}));
+}
+
+TEST_F(KeyReleaseTest, ClosingTheWindowReleasesTheHeldKey) {
+  ASSERT_TRUE(h.window->close());
+  EXPECT_EQ(h.keys.events, (QStringList{"down 39", "up 39"}));
 }
 
 }  // namespace

@@ -30,6 +30,7 @@
 #include "base/TickSource.h"
 #include "base/WallClock.h"
 #include "link/Stopwatch.h"
+#include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/PortCatalog.h"
 #include "platform/SoundPlayer.h"
@@ -103,6 +104,15 @@ inline QByteArray notification(const QByteArray& value) {
   return bytes("80 15 04 05 00 19 00 01 10") + value;
 }
 
+// The keys sent, as "down 39" and "up 39".
+class RecordingKeyInjector final : public KeyInjector {
+ public:
+  void keyDown(int key) override { events << QStringLiteral("down %1").arg(key); }
+  void keyUp(int key) override { events << QStringLiteral("up %1").arg(key); }
+  QString name() const override { return QStringLiteral("recording"); }
+  QStringList events;
+};
+
 // The alarm sounds asked for.
 class RecordingSoundPlayer final : public SoundPlayer {
  public:
@@ -149,6 +159,7 @@ class WindowHarness {
     env.catalog = &catalog;
     env.volume = systemVolume ? systemVolume : &volume;
     env.sound = &sound;
+    env.keys = &keys;
     env.clock = &clock;
     env.homeDir = home.path();
     env.displayFrameMs = displayFrameMs;
@@ -199,6 +210,7 @@ class WindowHarness {
   // The real volume of a test's own sound server instead of the null one.
   MasterVolume* systemVolume = nullptr;
   RecordingSoundPlayer sound;
+  RecordingKeyInjector keys;
   ManualWallClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0))};
   QList<int> exitCodes;
   // What the window's error report was given, instead of message boxes.
