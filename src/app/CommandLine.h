@@ -9,9 +9,9 @@ namespace kelvaro {
 // What the user asked for on the command line.
 struct CommandLine {
   bool simulate = false;
-  QString scenario;  // empty: the simulator's default timeline
-  QString home;      // empty: beside the executable, or the per-user folder
-  QString connect;   // a belt to connect to once the scan hears it ("last": EditLastID)
+  QString scenario;     // empty: the simulator's default timeline
+  QString home;         // empty: beside the executable, or the per-user folder
+  QString connect;      // a belt to connect to once the scan hears it ("last": EditLastID)
   QString keyInjector;  // "uinput", "xtest" or "none"; empty: the first that works
   bool showVersion = false;
   bool showHelp = false;

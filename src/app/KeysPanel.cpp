@@ -24,12 +24,12 @@ constexpr int kKeyPageTab = 3;
 
 }  // namespace
 
-KeysPanel::KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& spec,
+KeysPanel::KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,
                      ui::ShapeIndicator& liveGraphLamp, QTabWidget& pages, ConsoleLog& console,
                      std::function<void(const Values&)> changed, QObject* parent)
     : QObject(parent),
       keys_(keys),
-      spec_(spec),
+      accelPage_(accelPage),
       liveGraphLamp_(liveGraphLamp),
       pages_(pages),
       console_(console),
@@ -39,10 +39,11 @@ KeysPanel::KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& spec,
   });
   connect(keys_.RadioGroup1, &ui::RadioGroup::itemIndexChanged, this, &KeysPanel::RadioGroup1Click);
   for (QSpinBox* field :
-       {keys_.SpinEditF1, keys_.SpinEditKeyF1, spec_.SpinEditACLX, spec_.SpinEditACLY,
-        spec_.SpinEditACLZ, spec_.SpinEditACHX, spec_.SpinEditACHY, spec_.SpinEditACHZ,
-        spec_.SpinEditKeyLX, spec_.SpinEditKeyLY, spec_.SpinEditKeyLZ, spec_.SpinEditKeyHX,
-        spec_.SpinEditKeyHY, spec_.SpinEditKeyHZ}) {
+       {keys_.SpinEditF1, keys_.SpinEditKeyF1, accelPage_.SpinEditACLX, accelPage_.SpinEditACLY,
+        accelPage_.SpinEditACLZ, accelPage_.SpinEditACHX, accelPage_.SpinEditACHY,
+        accelPage_.SpinEditACHZ, accelPage_.SpinEditKeyLX, accelPage_.SpinEditKeyLY,
+        accelPage_.SpinEditKeyLZ, accelPage_.SpinEditKeyHX, accelPage_.SpinEditKeyHY,
+        accelPage_.SpinEditKeyHZ}) {
     connect(field, &QSpinBox::valueChanged, this, &KeysPanel::Aktualizace);
   }
   connect(keys_.CheckBoxKeyActive, &QCheckBox::toggled, this, &KeysPanel::Aktualizace);
@@ -65,10 +66,14 @@ KeysPanel::Values KeysPanel::values() const {
   v.active = keys_.CheckBoxKeyActive->isChecked();
   v.forceThreshold = keys_.SpinEditF1->value();
   v.forceKey = keys_.SpinEditKeyF1->value() & 0xFF;
-  const QSpinBox* low[] = {spec_.SpinEditACLX, spec_.SpinEditACLY, spec_.SpinEditACLZ};
-  const QSpinBox* high[] = {spec_.SpinEditACHX, spec_.SpinEditACHY, spec_.SpinEditACHZ};
-  const QSpinBox* lowKey[] = {spec_.SpinEditKeyLX, spec_.SpinEditKeyLY, spec_.SpinEditKeyLZ};
-  const QSpinBox* highKey[] = {spec_.SpinEditKeyHX, spec_.SpinEditKeyHY, spec_.SpinEditKeyHZ};
+  const QSpinBox* low[] = {accelPage_.SpinEditACLX, accelPage_.SpinEditACLY,
+                           accelPage_.SpinEditACLZ};
+  const QSpinBox* high[] = {accelPage_.SpinEditACHX, accelPage_.SpinEditACHY,
+                            accelPage_.SpinEditACHZ};
+  const QSpinBox* lowKey[] = {accelPage_.SpinEditKeyLX, accelPage_.SpinEditKeyLY,
+                              accelPage_.SpinEditKeyLZ};
+  const QSpinBox* highKey[] = {accelPage_.SpinEditKeyHX, accelPage_.SpinEditKeyHY,
+                               accelPage_.SpinEditKeyHZ};
   for (std::size_t axis = 0; axis < 3; ++axis) {
     v.lowLimits[axis] = low[axis]->value();
     v.highLimits[axis] = high[axis]->value();

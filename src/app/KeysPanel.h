@@ -39,9 +39,9 @@ class KeysPanel : public QObject {
 
   // changed is called with the new working copies whenever a field or the on/off box changes.
   // liveGraphLamp is Shape1 on "Live Graph", which shows the same colour as the page's Shape2.
-  KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& spec, ui::ShapeIndicator& liveGraphLamp,
-            QTabWidget& pages, ConsoleLog& console, std::function<void(const Values&)> changed,
-            QObject* parent = nullptr);
+  KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,
+            ui::ShapeIndicator& liveGraphLamp, QTabWidget& pages, ConsoleLog& console,
+            std::function<void(const Values&)> changed, QObject* parent = nullptr);
 
   // Aktualizace: the working copies from the fields.
   Values values() const;
@@ -56,7 +56,7 @@ class KeysPanel : public QObject {
   void RadioGroup1Click(int index);
 
   ui::GamingKeysPage& keys_;
-  ui::SpecSettingPage& spec_;
+  ui::SpecSettingPage& accelPage_;
   ui::ShapeIndicator& liveGraphLamp_;
   QTabWidget& pages_;
   ConsoleLog& console_;
