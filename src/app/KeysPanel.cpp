@@ -54,7 +54,8 @@ KeysPanel::KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,
   connect(&pages_, &QTabWidget::currentChanged, this, [this] {
     if (pages_.currentWidget() == &keys_) keys_.SpinEditFoc->setFocus();
   });
-  keys_.CheckBoxKeyActive->installEventFilter(this);
+  activeBox_ = keys_.CheckBoxKeyActive;
+  activeBox_->installEventFilter(this);
   // The bar's orange, whatever the style's own colour.
   QPalette palette = keys_.ProgressBar1->palette();
   palette.setColor(QPalette::Highlight, QColor(255, 128, 0));
@@ -108,7 +109,8 @@ void KeysPanel::RadioGroup1Click(int index) {
 }
 
 bool KeysPanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == keys_.CheckBoxKeyActive && keys_.CheckBoxKeyActive->hasFocus()) {
+  // Only the box itself is looked at: its events go on while the page around it is torn down.
+  if (watched == activeBox_ && activeBox_->hasFocus()) {
     if (event->type() == QEvent::KeyPress) {
       console_.append(QStringLiteral("Down"));
       // A key that makes a character gives its character event too.

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QTabWidget;
+class QWidget;
 
 namespace kelvaro {
 
@@ -61,6 +62,7 @@ class KeysPanel : public QObject {
   QTabWidget& pages_;
   ConsoleLog& console_;
   std::function<void(const Values&)> changed_;
+  QWidget* activeBox_ = nullptr;  // CheckBoxKeyActive, watched for its key events
 };
 
 }  // namespace kelvaro
