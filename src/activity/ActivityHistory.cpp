@@ -41,27 +41,6 @@ std::optional<double> readValue(const QString& text) {
   return fmt::parseReal(text);
 }
 
-// No field of a time or a date has more than four digits. Longer runs are refused here, before
-// the readers, which add up a run's digits in an int before they count them.
-bool hasLongDigitRun(const QString& text) {
-  int run = 0;
-  for (const QChar c : text) {
-    run = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ? run + 1 : 0;
-    if (run > 4) return true;
-  }
-  return false;
-}
-
-std::optional<QTime> readTime(const QString& text) {
-  if (hasLongDigitRun(text)) return std::nullopt;
-  return fmt::parseTime(text);
-}
-
-std::optional<QDate> readDate(const QString& text) {
-  if (hasLongDigitRun(text)) return std::nullopt;
-  return fmt::parseDate(text);
-}
-
 QString quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
 
 // One line's contribution, or what is wrong with it.
@@ -85,17 +64,17 @@ ParsedLine parseLine(const QString& text, const HistoryLineFields& fields) {
     return parsed;
   }
   const auto& s = fields.parts;
-  const auto time = readTime(s[0]);
+  const auto time = fmt::parseTime(s[0]);
   if (!time) {
     parsed.fault = QStringLiteral("%1 is not a valid time").arg(quoted(s[0]));
     return parsed;
   }
-  const auto date = readDate(s[1]);
+  const auto date = fmt::parseDate(s[1]);
   if (!date) {
     parsed.fault = QStringLiteral("%1 is not a valid date").arg(quoted(s[1]));
     return parsed;
   }
-  const auto duration = readTime(s[4]);
+  const auto duration = fmt::parseTime(s[4]);
   if (!duration) {
     parsed.fault = QStringLiteral("%1 is not a valid time").arg(quoted(s[4]));
     return parsed;
