@@ -12,6 +12,7 @@
 #include "app/GamingKeysPage.h"
 #include "app/SpecSettingPage.h"
 #include "base/ConsoleLog.h"
+#include "keys/KeyTriggers.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
 
@@ -95,8 +96,9 @@ void KeysPanel::showForceAbove(bool above) {
 }
 
 void KeysPanel::RadioGroup1Click(int index) {
-  if (index < 0 || index >= static_cast<int>(kKeySelectionTable.size())) return;
-  keys_.SpinEditKeyF1->setValue(kKeySelectionTable[static_cast<std::size_t>(index)]);
+  const int key = keyCodeForSelection(index);
+  if (key < 0) return;
+  keys_.SpinEditKeyF1->setValue(key);
   // The visible tabs only: hidden pages do not count.
   int visibleIndex = -1;
   for (int i = 0; i <= pages_.currentIndex(); ++i) {

@@ -34,10 +34,6 @@ class KeysPanel : public QObject {
     std::array<int, 3> lowKeys{1, 2, 3};
     std::array<int, 3> highKeys{4, 5, 6};
   };
-  // Virtual-key codes of the "Key Selection" items, by item index.
-  static constexpr std::array<int, 10> kKeySelectionTable = {32, 38, 87, 13, 65,
-                                                             83, 68, 40, 37, 39};
-
   // changed is called with the new working copies whenever a field or the on/off box changes.
   // liveGraphLamp is Shape1 on "Live Graph", which shows the same colour as the page's Shape2.
   KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,

@@ -17,6 +17,7 @@
 #include "app/UsersPanel.h"
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
+#include "keys/KeyTriggers.h"
 #include "widgets/NumberEdit.h"
 #include "widgets/RadioGroup.h"
 
@@ -107,9 +108,8 @@ void TForm1::readSettings() {
   calibration().Ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
 
   // A code past the last item selects the last one; any negative code selects nothing.
-  const int keyCode = file.readInteger(kKeys, QStringLiteral("KODF1"), 38);
-  const int lastItem = keys.RadioGroup1->count() - 1;
-  keys.RadioGroup1->setItemIndex(keyCode > lastItem ? lastItem : (keyCode < 0 ? -1 : keyCode));
+  keys.RadioGroup1->setItemIndex(
+      keySelectionIndexFromStored(file.readInteger(kKeys, QStringLiteral("KODF1"), 38)));
   keys.SpinEditF1->setValue(file.readInteger(kKeys, QStringLiteral("LIMF1"), 200));
   keys.TrackBar1->setValue(250 - keys.SpinEditF1->value());
 

@@ -6,7 +6,6 @@ namespace kelvaro {
 
 namespace {
 
-constexpr int kForceBarMaximum = 250;
 constexpr std::uint32_t kWindowsRed = 255;
 constexpr std::uint32_t kWindowsGreen = 65280;
 

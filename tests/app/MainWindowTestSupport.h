@@ -35,6 +35,7 @@
 #include "platform/PortCatalog.h"
 #include "platform/SoundPlayer.h"
 #include "support/FakeSerialTransport.h"
+#include "support/RecordingKeyInjector.h"
 
 namespace kelvaro::testing {
 
@@ -103,15 +104,6 @@ inline QByteArray scanResponse(std::uint8_t rssi, const char* deviceId) {
 inline QByteArray notification(const QByteArray& value) {
   return bytes("80 15 04 05 00 19 00 01 10") + value;
 }
-
-// The keys sent, as "down 39" and "up 39".
-class RecordingKeyInjector final : public KeyInjector {
- public:
-  void keyDown(int key) override { events << QStringLiteral("down %1").arg(key); }
-  void keyUp(int key) override { events << QStringLiteral("up %1").arg(key); }
-  QString name() const override { return QStringLiteral("recording"); }
-  QStringList events;
-};
 
 // The alarm sounds asked for.
 class RecordingSoundPlayer final : public SoundPlayer {

@@ -4,26 +4,21 @@
 #include <vector>
 
 #include "keys/KeyInjectorSink.h"
+#include "support/RecordingKeyInjector.h"
 
 namespace kelvaro {
 namespace {
 
-class RecordingInjector final : public KeyInjector {
- public:
-  void keyDown(int virtualKey) override { events.push_back("down " + std::to_string(virtualKey)); }
-  void keyUp(int virtualKey) override { events.push_back("up " + std::to_string(virtualKey)); }
-  QString name() const override { return QStringLiteral("recording"); }
-  std::vector<std::string> events;
-};
+using testing::RecordingKeyInjector;
 
 TEST(KeyInjectorSink, TriggersReachTheInjectorWithTheirVirtualKeyCodes) {
-  RecordingInjector injector;
+  RecordingKeyInjector injector;
   KeyInjectorSink sink(injector);
   KeyTriggers triggers(sink);
   triggers.setActive(true);
   triggers.update(201.0, 0, -502, 0);
   triggers.setActive(false);
-  EXPECT_EQ(injector.events, (std::vector<std::string>{"down 39", "down 2", "up 39", "up 2"}));
+  EXPECT_EQ(injector.events, (QStringList{"down 39", "down 2", "up 39", "up 2"}));
 }
 
 }  // namespace
