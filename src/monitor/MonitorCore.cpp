@@ -48,7 +48,8 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   }
   graph_.wrapSlot();
 
-  sendToScratch();
+  if (scratch_)
+    scratch_->sendSensorUpdate(m.AccelX, m.AccelY, m.AccelZ, m.Force1Grams, m.Force2Grams);
 }
 
 }  // namespace kelvaro

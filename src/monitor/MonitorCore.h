@@ -14,6 +14,7 @@
 #include "measure/LiveGraphModel.h"
 #include "measure/MeasurementState.h"
 #include "monitor/MonitorDisplay.h"
+#include "scratch/SensorUpdate.h"
 
 namespace kelvaro {
 
@@ -50,6 +51,8 @@ class MonitorCore final : private MeasurementSink {
   void setKeySink(KeySink* sink) { keySink_.sink = sink; }
   // The key triggers; the window gives them their working copies and switches them on and off.
   KeyTriggers& keys() { return keys_; }
+  // Where every notification's values go last (the Scratch link); nowhere while null.
+  void setScratchSink(SensorUpdateSink* sink) { scratch_ = sink; }
 
   ConsoleLog& console() { return console_; }
   LinkState& link() { return link_; }
@@ -67,9 +70,8 @@ class MonitorCore final : private MeasurementSink {
  private:
   void handleMeasurementNotification(const BgapiPacket& packet) override;
 
-  // The steps of the road that belong to subsystems still to come; each keeps its place.
+  // The step of the road that belongs to a subsystem still to come; it keeps its place.
   void recordRow() {}
-  void sendToScratch() {}
 
   struct KeySinkHook final : KeySink {
     KeySink* sink = nullptr;
@@ -114,6 +116,7 @@ class MonitorCore final : private MeasurementSink {
   ActivityHooks hooks_;
   ActivityMonitor activity_;
   KeySinkHook keySink_;
+  SensorUpdateSink* scratch_ = nullptr;
   KeyTriggers keys_;
   CommandSender commands_;
   Dispatcher dispatcher_;
