@@ -29,7 +29,8 @@ void put16(std::uint8_t* at, std::uint16_t value) {
 }  // namespace
 
 BeltModel::BeltModel(std::uint64_t seed, int index)
-    : random_(SimRandom::derive(seed, 0x100 + static_cast<std::uint64_t>(index))) {
+    : random_(SimRandom::derive(seed, 0x100 + static_cast<std::uint64_t>(index))),
+      paceRandom_(SimRandom::derive(seed, 0x200 + static_cast<std::uint64_t>(index))) {
   // Bluegiga's OUI, then three bytes of the belt's own: written most significant first as
   // 00:07:80:xx:xx:xx, stored least significant first as the air and BGAPI carry it.
   address_ = {static_cast<std::uint8_t>(random_.next()),
@@ -90,6 +91,7 @@ BeltModel::Targets BeltModel::targetsFor(Scenario scenario) const {
               0.02,
               1.0,
               2450.0 + temperatureOffset_,
+              false,
               false};
     case Scenario::Breathing:
       break;
@@ -105,6 +107,65 @@ double BeltModel::breathShape(double phase) const {
   return std::cos(kPi * (phase - kIn) / (1.0 - kIn));
 }
 
+std::optional<std::uint64_t> BeltModel::lastBreathSample() const {
+  if (breaths_ == 0) return std::nullopt;
+  return lastPeak_;
+}
+
+std::optional<double> BeltModel::breathingRate() const {
+  if (runBreaths_ < 3) return std::nullopt;
+  const int n = std::min(intervalCount_, kRateIntervals);
+  std::array<std::uint64_t, kRateIntervals> sorted = intervals_;
+  std::sort(sorted.begin(), sorted.begin() + n);
+  const double samples =
+      n % 2 == 1 ? double(sorted[std::size_t(n / 2)])
+                 : 0.5 * double(sorted[std::size_t(n / 2 - 1)] + sorted[std::size_t(n / 2)]);
+  return 60.0 * kSamplesPerSecond / samples;
+}
+
+void BeltModel::startBreath(const Targets& target) {
+  // Every breath is a little different in length and depth, and the pace drifts slowly.
+  breathSamples_ = target.breathSeconds * kSamplesPerSecond * random_.uniform(0.88, 1.12);
+  breathDepth_ = random_.uniform(0.85, 1.15);
+  pace_ = std::clamp(pace_ + 0.1 * (1.0 - pace_) + 0.03 * paceRandom_.gauss(), 0.85, 1.15);
+  breathSamples_ *= pace_;
+}
+
+void BeltModel::advanceBreath(const Targets& target) {
+  const bool breathes = target.breathAmplitude > 0;
+  if (holding_) {
+    if (!breathes) return;
+    holding_ = false;
+    breathPhase_ = 0.0;
+    startBreath(target);
+  }
+  constexpr double kPeak = 0.4;  // see breathShape
+  const double before = breathPhase_;
+  breathPhase_ += 1.0 / breathSamples_;
+  if (breathPhase_ >= 1.0) {
+    if (breathes) {
+      breathPhase_ -= 1.0;
+      startBreath(target);
+    } else {
+      // Breathing stops at the end of breathing out; the rate starts again when it resumes.
+      holding_ = true;
+      breathPhase_ = 0.0;
+      runBreaths_ = 0;
+      intervalCount_ = 0;
+      return;
+    }
+  }
+  if (before < kPeak && breathPhase_ >= kPeak) {
+    if (runBreaths_ > 0) {
+      intervals_[std::size_t(intervalCount_ % kRateIntervals)] = samples_ - lastPeak_;
+      ++intervalCount_;
+    }
+    ++runBreaths_;
+    ++breaths_;
+    lastPeak_ = samples_;
+  }
+}
+
 void BeltModel::nextValue(const ScenarioTimeline& timeline, Value& out) {
   const Targets target = targetsFor(timeline.at(samples_ * kSampleMs));
   if (samples_ == 0) {
@@ -117,24 +178,23 @@ void BeltModel::nextValue(const ScenarioTimeline& timeline, Value& out) {
     tiltY_ = target.tiltY;
     tiltZ_ = target.tiltZ;
     temperature_ = target.temperature;
+    holding_ = target.breathAmplitude <= 0;
+    if (holding_) breathPhase_ = 0.0;
   }
 
   force1Base_ += (target.force1Base - force1Base_) * kBlend;
   force2Base_ += (target.force2Base - force2Base_) * kBlend;
-  amplitude_ += (target.breathAmplitude - amplitude_) * kBlend;
+  // A held breath keeps the chest where the last breath left it; a belt taken off goes slack.
+  if (target.breathAmplitude > 0 || !target.worn) {
+    amplitude_ += (target.breathAmplitude - amplitude_) * kBlend;
+  }
   noise_ += (target.noise - noise_) * kBlend;
   tiltX_ += (target.tiltX - tiltX_) * kBlend;
   tiltY_ += (target.tiltY - tiltY_) * kBlend;
   tiltZ_ += (target.tiltZ - tiltZ_) * kBlend;
   temperature_ += (target.temperature - temperature_) * kThermalBlend;
 
-  breathPhase_ += 1.0 / breathSamples_;
-  if (breathPhase_ >= 1.0) {
-    // Every breath is a little different in length and depth.
-    breathPhase_ -= 1.0;
-    breathSamples_ = target.breathSeconds * kSamplesPerSecond * random_.uniform(0.88, 1.12);
-    breathDepth_ = random_.uniform(0.85, 1.15);
-  }
+  advanceBreath(target);
   const double breath = breathShape(breathPhase_);
   const double breathLate = breathShape(breathPhase_ - 0.03);  // the lower sensor lags a little
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "sim/Scenario.h"
 #include "sim/SimRandom.h"
@@ -47,15 +48,30 @@ class BeltModel {
   // Produces the next sample, in the value layout the monitor decodes.
   void nextValue(const ScenarioTimeline& timeline, Value& out);
 
+  // The truth about the wearer's breathing, for tests and benchmarks to compare with. A breath is
+  // counted at the sample where it peaks (the end of breathing in); a breath held (apnea) or a
+  // belt taken off starts no new breath once the one in progress is out.
+  std::uint64_t breaths() const { return breaths_; }
+  // The sample number (0 for the first) of the latest breath's peak; none before the first.
+  std::optional<std::uint64_t> lastBreathSample() const;
+  // Breaths a minute: the median of the latest five breath-to-breath intervals, from the third
+  // breath since the start or since breathing last stopped; none before that.
+  std::optional<double> breathingRate() const;
+
  private:
   struct Targets {
     double force1Base, force2Base, breathAmplitude, breathSeconds, noise;
     double tiltX, tiltY, tiltZ;  // gravity direction (unit vector, roughly)
     double temperature;          // centidegrees the sensor settles to
     bool motion;
+    bool worn = true;
   };
+  static constexpr int kRateIntervals = 5;
+
   Targets targetsFor(Scenario scenario) const;
   double breathShape(double phase) const;
+  void advanceBreath(const Targets& target);
+  void startBreath(const Targets& target);
 
   Address address_{};
   int rssiMean_ = -55;
@@ -72,6 +88,17 @@ class BeltModel {
   double tiltX_ = 0, tiltY_ = 1, tiltZ_ = 0;
   double temperature_ = 3100;
   double breathPhase_ = 0, breathSamples_ = 80, breathDepth_ = 1;
+  // The pace wanders slowly from breath to breath around the scenario's own; a stream of its own,
+  // so that the other signals draw the same numbers as without it.
+  SimRandom paceRandom_;
+  double pace_ = 1.0;
+  bool holding_ = false;  // not breathing: the phase rests at the end of breathing out
+  // The truth: breaths, and the sample numbers of the latest peaks since breathing last stopped.
+  std::uint64_t breaths_ = 0;
+  std::uint64_t lastPeak_ = 0;
+  int runBreaths_ = 0;
+  std::array<std::uint64_t, kRateIntervals> intervals_{};
+  int intervalCount_ = 0;
   // Motion: bursts of steps and turns, with a posture shift in the force base line.
   int burstLeft_ = 0;
   double burstPhase_ = 0, burstStep_ = 0.1, burstAccel_ = 0, burstForce_ = 0, posture_ = 0;

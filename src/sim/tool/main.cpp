@@ -10,6 +10,7 @@
 #include "base/TickSource.h"
 #include "sim/SimOptions.h"
 #include "sim/SimPtyPort.h"
+#include "sim/SimStats.h"
 
 using kelvaro::SimCommandLine;
 using kelvaro::SimPtyPort;
@@ -32,22 +33,14 @@ const char* const kStatsHelp =
     "\n"
     "Load tests:\n"
     "  --stats               print once a second \"stats t=S notifications=N wire=B dropped=B\n"
-    "                        lost=B txlost=P waiting=B\": bytes sent on the wire, dropped by the\n"
-    "                        fault, lost because the program's side was full, packets lost in\n"
-    "                        the dongle, bytes the pseudo-terminal has not taken yet\n";
-
-// The dongle's counters, so that a load test can tell what reached the program from what waits.
-void sayStats(kelvaro::SimDongle& dongle) {
-  const kelvaro::SimDongle::Counters& c = dongle.counters();
-  say(QStringLiteral("stats t=%1 notifications=%2 wire=%3 dropped=%4 lost=%5 txlost=%6 waiting=%7")
-          .arg(double(dongle.elapsedMs()) / 1000.0, 0, 'f', 3)
-          .arg(c.notifications)
-          .arg(c.bytesSent)
-          .arg(c.bytesDropped)
-          .arg(c.outputLost)
-          .arg(c.packetsLost)
-          .arg(dongle.outputSize()));
-}
+    "                        lost=B txlost=P waiting=B breaths=N rate=R\": bytes sent on the\n"
+    "                        wire, dropped by the fault, lost because the program's side was\n"
+    "                        full, packets lost in the dongle, bytes the pseudo-terminal has not\n"
+    "                        taken yet; then the truth of the streaming belt: the wearer's\n"
+    "                        breaths so far (each counted where it peaks) and its breaths a\n"
+    "                        minute of the belt's sample clock, the median of the last five\n"
+    "                        breath-to-breath intervals (\"none\" before the third breath and\n"
+    "                        after breathing stopped)\n";
 
 }  // namespace
 
@@ -112,7 +105,8 @@ int main(int argc, char** argv) {
   }
   QTimer statsTimer;
   if (stats) {
-    QObject::connect(&statsTimer, &QTimer::timeout, [&port] { sayStats(port.dongle()); });
+    QObject::connect(&statsTimer, &QTimer::timeout,
+                     [&port] { say(kelvaro::simStatsLine(port.dongle())); });
     statsTimer.start(1000);
   }
   const int result = app.exec();

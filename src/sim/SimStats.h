@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace kelvaro {
+
+class SimDongle;
+
+// The line kelvaro-belt-sim --stats prints once a second: "stats t=S notifications=N wire=B
+// dropped=B lost=B txlost=P waiting=B breaths=N rate=R". The counters are the dongle's; breaths
+// and rate are the truth of the belt that has streamed the most (the wearer's breaths so far and
+// breaths a minute with one decimal, or "none" while the belt knows no rate).
+QString simStatsLine(const SimDongle& dongle);
+
+}  // namespace kelvaro

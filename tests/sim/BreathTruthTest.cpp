@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SimTestSupport.h"
+#include "sim/SimStats.h"
+
+namespace kelvaro {
+namespace {
+
+// One belt's force 1 and its truth, sample by sample.
+struct Played {
+  std::vector<int> raw1;
+  std::vector<std::uint64_t> breathsAfter;  // the belt's count after each sample
+  std::vector<std::optional<double>> rateAfter;
+};
+
+Played play(const char* timeline, std::uint64_t seed, std::uint32_t seconds) {
+  BeltModel belt(seed, 0);
+  const ScenarioTimeline t = *ScenarioTimeline::parse(QString::fromLatin1(timeline));
+  Played p;
+  BeltModel::Value value{};
+  for (std::uint32_t i = 0; i < seconds * 20; ++i) {
+    belt.nextValue(t, value);
+    p.raw1.push_back(value[4] | (value[5] << 8));
+    p.breathsAfter.push_back(belt.breaths());
+    p.rateAfter.push_back(belt.breathingRate());
+  }
+  return p;
+}
+
+// The running mean takes this many samples (4 s) before the rises below are counted.
+constexpr std::size_t kMeanSamples = 80;
+
+// Breaths counted from the force alone: rises through the 4 s running mean, with a hysteresis of
+// a quarter of the signal's spread.
+int countRises(const std::vector<int>& raw) {
+  const int n = int(raw.size());
+  const auto [low, high] = std::minmax_element(raw.begin(), raw.end());
+  const double margin = 0.25 * 0.5 * (*high - *low);
+  int rises = 0;
+  bool below = false;
+  double sum = 0;
+  for (int i = 0; i < n; ++i) {
+    sum += raw[std::size_t(i)];
+    if (i >= int(kMeanSamples)) sum -= raw[std::size_t(i) - kMeanSamples];
+    if (i < int(kMeanSamples)) continue;
+    const double mean = sum / double(kMeanSamples);
+    if (raw[std::size_t(i)] < mean - margin) below = true;
+    if (below && raw[std::size_t(i)] > mean + margin) {
+      below = false;
+      ++rises;
+    }
+  }
+  return rises;
+}
+
+struct TruthCase {
+  const char* scenario;
+  double lowRate, highRate;  // every rate the belt reports over ten minutes
+};
+
+void PrintTo(const TruthCase& c, std::ostream* os) { *os << c.scenario; }
+
+class BreathTruth : public ::testing::TestWithParam<TruthCase> {};
+
+TEST_P(BreathTruth, CountsTheBreathsOfItsOwnForceAtTheScenariosRate) {
+  const TruthCase& c = GetParam();
+  for (std::uint64_t seed : {1, 2, 3}) {
+    const Played p = play(c.scenario, seed, 600);
+    const int counted = countRises(p.raw1);
+    const auto truth = double(p.breathsAfter.back());
+    // The last breath's rise may come before its peak, at the end of the ten minutes.
+    const auto truthCounted = double(p.breathsAfter.back() - p.breathsAfter[kMeanSamples - 1]);
+    EXPECT_NEAR(truthCounted, counted, 1) << c.scenario << " seed " << seed;
+    double low = 1e9, high = 0;
+    int withRate = 0;
+    for (const auto& rate : p.rateAfter) {
+      if (!rate) continue;
+      ++withRate;
+      low = std::min(low, *rate);
+      high = std::max(high, *rate);
+    }
+    EXPECT_GT(withRate, int(p.rateAfter.size()) * 9 / 10) << c.scenario << " seed " << seed;
+    EXPECT_GE(low, c.lowRate) << c.scenario << " seed " << seed;
+    EXPECT_LE(high, c.highRate) << c.scenario << " seed " << seed;
+    // The pace wanders: not one fixed rate with a little noise on it.
+    EXPECT_GE(high - low, 0.1 * c.lowRate) << c.scenario << " seed " << seed;
+    // 60 / 4 s, 60 / 3.3 s and 60 / 2.6 s on average over ten minutes.
+    EXPECT_NEAR(truth / 10.0, 0.5 * (c.lowRate + c.highRate), 0.15 * c.lowRate);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Belt, BreathTruth,
+                         ::testing::Values(TruthCase{"breathing", 12.0, 18.5},
+                                           TruthCase{"shallow", 14.5, 22.5},
+                                           TruthCase{"moving", 18.5, 28.5}),
+                         [](const ::testing::TestParamInfo<TruthCase>& info) {
+                           return std::string(info.param.scenario);
+                         });
+
+TEST(BreathTruth, ApneaKnowsNoBreathAndNoRate) {
+  const Played p = play("apnea", 1, 120);
+  EXPECT_EQ(p.breathsAfter.back(), 0u);
+  EXPECT_TRUE(std::none_of(p.rateAfter.begin(), p.rateAfter.end(),
+                           [](const auto& rate) { return rate.has_value(); }));
+}
+
+TEST(BreathTruth, HeldBreathEndsTheBreathInProgressAndRestsWhereItEnded) {
+  // Breathing for 30 s, holding for 30 s, breathing again.
+  const Played p = play("breathing:30,apnea:30", 7, 90);
+  const std::size_t stop = 30 * 20, resume = 60 * 20;
+  // The breath in progress at 30 s (at most about 5.6 s long) still peaks, no later one does.
+  const std::uint64_t atStop = p.breathsAfter[stop - 1];
+  EXPECT_LE(p.breathsAfter[stop + 4 * 20] - atStop, 1u);
+  EXPECT_EQ(p.breathsAfter[resume - 1], p.breathsAfter[stop + 4 * 20]);
+  EXPECT_FALSE(p.rateAfter[stop + 10 * 20].has_value()) << "no rate while breathing has stopped";
+
+  // Still, at the level where breathing out ended: well below the breathing's mean.
+  const auto from = p.raw1.begin() + std::ptrdiff_t(stop + 8 * 20);
+  const auto to = p.raw1.begin() + std::ptrdiff_t(resume);
+  const auto [low, high] = std::minmax_element(from, to);
+  EXPECT_LE(*high - *low, 8) << "the held chest does not move";
+  const double breathingMean =
+      std::accumulate(p.raw1.begin(), p.raw1.begin() + std::ptrdiff_t(stop), 0.0) / double(stop);
+  EXPECT_LT(*high, breathingMean - 20);
+
+  // Breathing resumes: breaths again, and a rate from the third breath on.
+  EXPECT_GE(p.breathsAfter.back() - p.breathsAfter[resume - 1], 5u);
+  EXPECT_TRUE(p.rateAfter.back().has_value());
+}
+
+TEST(SimStats, LineCarriesTheCountersAndTheBeltsTruth) {
+  SimOptions options;
+  options.timeline = ScenarioTimeline(Scenario::Breathing);
+  simtest::Bench bench(options);
+  EXPECT_TRUE(simStatsLine(bench.dongle).endsWith(QStringLiteral(" breaths=0 rate=none")))
+      << simStatsLine(bench.dongle).toStdString();
+  bench.connectAndStream();
+  bench.run(60000, 50);
+  const QString line = simStatsLine(bench.dongle);
+  const QRegularExpression form(QStringLiteral(
+      "^stats t=[0-9]+\\.[0-9]{3} notifications=([0-9]+) wire=[0-9]+ dropped=0 lost=0 txlost=0 "
+      "waiting=[0-9]+ breaths=([0-9]+) rate=([0-9]+\\.[0-9])$"));
+  const QRegularExpressionMatch m = form.match(line);
+  ASSERT_TRUE(m.hasMatch()) << line.toStdString();
+  const BeltModel& belt = bench.dongle.belts()[0];
+  EXPECT_EQ(m.captured(1).toULongLong(), bench.dongle.counters().notifications);
+  EXPECT_EQ(m.captured(2).toULongLong(), belt.breaths());
+  EXPECT_GE(belt.breaths(), 10u);
+  ASSERT_TRUE(belt.breathingRate().has_value());
+  EXPECT_EQ(m.captured(3), QString::number(*belt.breathingRate(), 'f', 1));
+}
+
+}  // namespace
+}  // namespace kelvaro
