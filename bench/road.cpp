@@ -1,7 +1,8 @@
 // The road of one measurement without painting: a recorded stream of the simulated belt's
 // notifications goes through the framer, the dispatcher and the decoder to every consumer on the
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
-// optional consumer off) and with every optional consumer the program has switched on.
+// optional consumer off) and with every optional consumer the program has switched on (the key
+// triggers, an open session with its alarms, a connected Scratch link).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "platform/SerialTransport.h"
+#include "scratch/SensorUpdate.h"
 #include "sim/BeltModel.h"
 #include "sim/Scenario.h"
 #include "support/AllocationCount.h"
@@ -49,6 +51,20 @@ class OpenSession final : public ActivitySessionControl {
   void stopSession() override {}
 };
 
+// A Scratch link that is connected to nothing: every frame is built as for the socket, then
+// dropped.
+class NullScratchLink final : public SensorUpdateSink {
+ public:
+  void sendSensorUpdate(int x, int y, int z, double f1, double f2) override {
+    frame_.build(x, y, z, f1, f2);
+    bytes += frame_.size();
+  }
+  std::size_t bytes = 0;
+
+ private:
+  SensorUpdateFrame frame_;
+};
+
 constexpr std::size_t kNotificationBytes = 25;
 
 void runRoad(benchmark::State& state, bool everyConsumer) {
@@ -63,7 +79,9 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   core.measurement().NotificationCount = 100;  // past the zeroing: every notification is plotted
   OpenSession session;
   NullActivityAlarm alarm;
+  NullScratchLink scratch;
   if (everyConsumer) {
+    core.setScratchSink(&scratch);
     core.keys().setActive(true);
     core.setSessionControl(&session);
     core.setActivityAlarm(&alarm);
@@ -98,6 +116,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   }
   benchmark::DoNotOptimize(core.graph().graphSlot());
   state.SetItemsProcessed(notifications);
+  benchmark::DoNotOptimize(scratch.bytes);
   state.counters["allocs_per_notification"] = double(elsewhere) / double(kRecorded - blockEnds);
   state.counters["allocs_per_block_end"] =
       blockEnds > 0 ? double(atBlockEnds) / double(blockEnds) : 0.0;

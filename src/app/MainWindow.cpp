@@ -29,6 +29,7 @@
 #include "app/HistoryPanel.h"
 #include "app/KeysPanel.h"
 #include "app/LiveGraphPage.h"
+#include "app/ScratchPanel.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
 #include "app/UsersPanel.h"
@@ -85,6 +86,9 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
   keys_ = new KeysPanel(
       *TabSheet1, *TabSheetSpecSetting, *TabSheetGraf->Shape1, *PageControl1, console(),
       [this](const KeysPanel::Values& values) { keysChanged(values); }, this);
+  scratch_ = std::make_unique<ScratchPanel>(*TabSheetSpecSetting, console(), *env_.ticks,
+                                            *env_.pump, env_.scratchPort);
+  core_->setScratchSink(&scratch_->client());
   history_ = new HistoryPanel(
       *AktHist, *users_, console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -103,6 +107,8 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  core_->setScratchSink(nullptr);
+  scratch_.reset();
   core_->keys().releaseAll();
   core_->setKeySink(nullptr);
   if (env_.keys) env_.keys->setConsoleSink(nullptr);
@@ -391,6 +397,7 @@ void TForm1::FormShow() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
+  scratch_->client().closeQuietly();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
   // A session still open is stopped, so that its line is in the history.

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,6 +34,7 @@ class SettingsFile;
 class TickSource;
 class ActivityPanel;
 class HistoryPanel;
+class ScratchPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -70,6 +72,8 @@ struct MonitorEnvironment {
   int displayFrameMs = 40;
   // Assistive tools hear of a new force value at most this often (0: at every one shown).
   int readoutAnnounceMs = 500;
+  // Where "TCP Connect" finds Scratch: its remote-sensor port on the host in EditIP.
+  std::uint16_t scratchPort = 42001;
   // The general error report for errors a handler catches itself; a message box when empty.
   std::function<void(const QString&)> reportError;
 };
@@ -167,6 +171,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<WindowScanGrid> scanGrid_;
   std::unique_ptr<WindowReadouts> readouts_;
   std::unique_ptr<MonitorCore> core_;
+  std::unique_ptr<ScratchPanel> scratch_;  // goes before the core whose console it writes to
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
   ui::UsersPanel* users_ = nullptr;
   ActivityPanel* activity_ = nullptr;

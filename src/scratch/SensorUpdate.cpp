@@ -1,29 +1,73 @@
 #include "scratch/SensorUpdate.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
 namespace kelvaro {
 
-SensorUpdateFrame::SensorUpdateFrame()
-    : force_(QStringLiteral("0000.0")), accel_(QStringLiteral("00000")) {
+namespace {
+
+// A magnitude with at least minDigits digits, leading zeros filling up.
+void appendPadded(std::string& out, std::uint64_t magnitude, std::size_t minDigits) {
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude).ptr;
+  const auto count = static_cast<std::size_t>(end - digits.data());
+  if (count < minDigits) out.append(minDigits - count, '0');
+  out.append(digits.data(), count);
+}
+
+// "00000": a minus sign, then at least five digits.
+void appendAcceleration(std::string& out, int value) {
+  if (value < 0) out += '-';
+  appendPadded(out, static_cast<std::uint64_t>(std::llabs(static_cast<long long>(value))), 5);
+}
+
+// "0000.0" without the general picture's work where the value is plainly away from a rounding
+// half: there, rounding the tenths of the binary value and of its 15-digit decimal form agree.
+// Near a half, and for values too large or not finite, the picture decides.
+bool appendForceQuickly(std::string& out, double value) {
+  const double tenths = value * 10.0;
+  if (!(std::fabs(tenths) < 1e8)) return false;
+  const double fraction = std::fabs(tenths - std::trunc(tenths));
+  if (std::fabs(fraction - 0.5) < 1e-4) return false;
+  const auto rounded = static_cast<long long>(std::llround(tenths));
+  const auto magnitude = static_cast<std::uint64_t>(std::llabs(rounded));
+  if (rounded < 0) out += '-';
+  appendPadded(out, magnitude / 10, 4);
+  out += '.';
+  out += static_cast<char>('0' + magnitude % 10);
+  return true;
+}
+
+}  // namespace
+
+SensorUpdateFrame::SensorUpdateFrame() : force_(QStringLiteral("0000.0")) {
   bytes_.reserve(kLengthBytes + kMaxMessage);
 }
 
 void SensorUpdateFrame::build(int accelX, int accelY, int accelZ, double force1, double force2) {
   bytes_.assign(kLengthBytes, '\0');
   bytes_ += "sensor-update \"force\" ";
-  force_.appendTo(bytes_, force1);
+  appendForce(force1);
   bytes_ += " \"force2\" ";
-  force_.appendTo(bytes_, force2);
+  appendForce(force2);
   bytes_ += " \"GX\"";
-  accel_.appendTo(bytes_, accelX);
+  appendAcceleration(bytes_, accelX);
   bytes_ += " \"GY\"";
-  accel_.appendTo(bytes_, accelY);
+  appendAcceleration(bytes_, accelY);
   bytes_ += " \"GZ\"";
-  accel_.appendTo(bytes_, accelZ);
+  appendAcceleration(bytes_, accelZ);
 
   const auto length = static_cast<std::uint32_t>(bytes_.size() - kLengthBytes);
   for (std::size_t i = 0; i < kLengthBytes; ++i) {
     bytes_[i] = static_cast<char>((length >> (8 * (kLengthBytes - 1 - i))) & 0xFF);
   }
+}
+
+void SensorUpdateFrame::appendForce(double value) {
+  if (!appendForceQuickly(bytes_, value)) force_.appendTo(bytes_, value);
 }
 
 QString receivedDataLine(const QByteArray& bytes) {

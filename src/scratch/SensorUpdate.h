@@ -45,9 +45,10 @@ class SensorUpdateFrame {
  private:
   static constexpr std::size_t kLengthBytes = 4;
 
+  void appendForce(double value);
+
   std::string bytes_;
   fmt::Picture force_;
-  fmt::Picture accel_;
 };
 
 // What the console shows of bytes received from Scratch: a byte above 31 as its character, a

@@ -156,6 +156,7 @@ class WindowHarness {
     env.homeDir = home.path();
     env.displayFrameMs = displayFrameMs;
     env.readoutAnnounceMs = 0;
+    env.scratchPort = scratchPort;
     env.reportError = [this](const QString& text) { reports << text; };
     env.endProcess = [this](int code) {
       exitCodes << code;
@@ -209,6 +210,8 @@ class WindowHarness {
   QStringList reports;
   // 0: the read-outs follow every notification, so tests can look at once.
   int displayFrameMs = 0;
+  // A test's own Scratch stand-in instead of Scratch's port.
+  std::uint16_t scratchPort = 42001;
   int dialogs = 0;
   std::function<void()> onDialog;
   std::function<void(int)> onExit;

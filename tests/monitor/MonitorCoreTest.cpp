@@ -201,5 +201,52 @@ TEST_F(MonitorCoreTest, ReceiveReadsThePort) {
   EXPECT_EQ(core.graph().graphSlot(), 1);
 }
 
+// The Scratch sink sits at the end of the road and sees every decoded notification: the first
+// eleven and frozen ones too, after the plot and the advance of the write position.
+class RecordingScratch final : public SensorUpdateSink {
+ public:
+  RecordingScratch(const MonitorCore& core, std::vector<std::string>& calls)
+      : core_(core), calls_(calls) {}
+  void sendSensorUpdate(int x, int y, int z, double f1, double f2) override {
+    calls_.push_back("scratch " + std::to_string(x) + " " + std::to_string(y) + " " +
+                     std::to_string(z) + " " + std::to_string(f1) + " " + std::to_string(f2) +
+                     " slot=" + std::to_string(core_.graph().graphSlot()));
+  }
+
+ private:
+  const MonitorCore& core_;
+  std::vector<std::string>& calls_;
+};
+
+TEST_F(MonitorCoreTest, EveryDecodedNotificationGoesToScratchLast) {
+  RecordingScratch scratch(core, display.calls);
+  core.setScratchSink(&scratch);
+  const std::string values = "scratch 16 -16 256 ";
+  for (int i = 1; i <= 11; ++i) receive(notification(value(1250, 500)));
+  ASSERT_EQ(display.calls.size(), 22u) << "the first eleven: shown and sent";
+  EXPECT_EQ(display.calls[1], values + "125.000000 -250.000000 slot=0");
+  EXPECT_EQ(display.calls[21], values + "0.000000 0.000000 slot=0") << "zeroed at the tenth";
+
+  display.calls.clear();
+  receive(notification(value(1300, 500)));
+  EXPECT_EQ(display.calls, (std::vector<std::string>{"readings count=12 slot=0 gated",
+                                                     "plotted 0 slot=0",
+                                                     values + "25.000000 0.000000 slot=1"}));
+
+  display.calls.clear();
+  core.switches().freeze = true;
+  receive(notification(value(1350, 500)));
+  EXPECT_EQ(display.calls, (std::vector<std::string>{"readings count=13 slot=1",
+                                                     values + "50.000000 0.000000 slot=1"}));
+
+  display.calls.clear();
+  receive(notification(value().left(15)));
+  EXPECT_TRUE(display.calls.empty()) << "nothing decoded, nothing sent";
+
+  core.setScratchSink(nullptr);
+  receive(notification(value(1350, 500)));
+  EXPECT_EQ(display.calls.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kelvaro

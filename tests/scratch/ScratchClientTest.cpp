@@ -13,11 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchPeer.h"
 #include "base/ConsoleLog.h"
 #include "base/TickSource.h"
 #include "link/Stopwatch.h"
 #include "scratch/ScratchClient.h"
+#include "support/ScratchPeer.h"
 
 namespace kelvaro {
 namespace {

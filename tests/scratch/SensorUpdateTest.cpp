@@ -2,10 +2,14 @@
 #include <QByteArray>
 #include <climits>
 #include <cstdint>
+#include <iomanip>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "base/Formats.h"
 #include "scratch/SensorUpdate.h"
 
 namespace kelvaro {
@@ -85,6 +89,32 @@ TEST(SensorUpdateFrameTest, ABuiltFrameReplacesThePreviousOne) {
   frame.build(-32768, -32768, -32768, -1e6, -1e6);
   frame.build(100, -5, 4000, 12.34, 0.0);
   EXPECT_EQ(frame.size(), 79u);
+}
+
+// The frame formats forces on a quick path; whatever the value, the text is the program's
+// "0000.0" picture's.
+TEST(SensorUpdateFrameTest, ForcesReadAsThePictureFormatsThem) {
+  std::vector<double> values = {
+      0.05,    0.15,     0.25,         -0.05,           -0.15,
+      2.675,   12.35,    1.45,         -1.45,           0.04999999999999999,
+      9999.95, -9999.95, 123456789.25, 1e8 / 10 + 0.05, 1e300,
+      -1e300,  5e-324,   -0.0};
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> wide(-40000.0, 40000.0);
+  std::uniform_int_distribution<int> raw(0, 65535);
+  std::uniform_int_distribution<int> slope(-1000, 20000);
+  for (int i = 0; i < 20000; ++i) values.push_back(wide(random));
+  // Forces as the calibration makes them: (raw - offset) * slope.
+  for (int i = 0; i < 20000; ++i) values.push_back((raw(random) - 1000) * (slope(random) / 1000.0));
+  for (int i = -2000; i <= 2000; ++i) values.push_back(i / 100.0);
+  for (const double value : values) {
+    SensorUpdateFrame frame;
+    frame.build(0, 0, 0, value, 0.0);
+    const std::string expected = "sensor-update \"force\" " +
+                                 fmt::formatFloat(QStringLiteral("0000.0"), value).toStdString() +
+                                 " \"force2\" 0000.0 \"GX\"00000 \"GY\"00000 \"GZ\"00000";
+    ASSERT_EQ(std::string(frame.message()), expected) << std::setprecision(17) << value;
+  }
 }
 
 TEST(ReceivedDataLineTest, ControlBytesAsHexAndTheRestAsCharacters) {
