@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace kelvaro {
+
+namespace breathing {
+// The apnea limit: a breath missing for longer than this raises the apnea state.
+constexpr int kDefaultApneaSeconds = 10;  // the clinical definition of an apnea
+constexpr int kMinApneaSeconds = 5;
+constexpr int kMaxApneaSeconds = 60;
+// The rate is the median of this many of the latest breath-to-breath intervals...
+constexpr int kRateIntervals = 5;
+// ... and is shown from this many breaths on, counted since the start or the last apnea.
+constexpr int kRateMinBreaths = 3;
+// Notifications further apart than this are a gap in the data: the filters start afresh and the
+// time of the gap does not count towards an apnea.
+constexpr std::uint32_t kGapMs = 2000;
+// A second peak closer than this to the last breath belongs to that breath.
+constexpr std::uint32_t kRefractoryMs = 1000;
+}  // namespace breathing
+
+// What one notification's force gives: the breath it confirmed, if any, and the state after it.
+struct BreathUpdate {
+  // A breath was confirmed by this sample. It peaked earlier: peakSamplesAgo samples before this
+  // one (0 would be this one), at the notification time peakTickMs. The chart puts its mark there.
+  bool breath = false;
+  std::uint32_t peakTickMs = 0;
+  std::uint32_t peakSamplesAgo = 0;
+
+  std::uint64_t breaths = 0;            // breaths since the last reset
+  std::optional<double> ratePerMinute;  // none: shown as "---"
+  // Time with data since the last breath peaked (or since the data began, before the first).
+  std::uint32_t msSinceBreath = 0;
+  bool apnea = false;       // no breath for longer than the limit
+  bool apneaBegan = false;  // ... from this sample on
+  bool apneaEnded = false;  // this sample's breath ended an apnea
+};
+
+// Finds breaths in the force of channel 1 (grams, one value per decoded notification, with the
+// notification's time) and derives the breathing rate and the apnea state.
+//
+// The force is freed of isolated spikes (a median of three), smoothed to the breathing band (two
+// 200 ms low-passes, which take most of a motion burst's 1.5-3 Hz shaking out) and freed of its
+// baseline (the force's 6 s mean, which follows posture and belt tension). A breath is a trough,
+// a peak and the fall after it: the signal must rise and then fall by a hysteresis that adapts to
+// the breathing's own level (its mean deviation over the last seconds) and to what shaking is left
+// after smoothing, with a small floor for a still belt. The peak's time is taken from a lightly
+// smoothed copy, so the mark sits where the force peaked rather than where the smoothed signal
+// did. Every filter steps by the real time between notifications, so a changing rate or a lost
+// notification bends nothing; the detector is made for about 4 to 40 breaths a minute.
+//
+// Per sample the work is constant and nothing is allocated.
+class BreathDetector {
+ public:
+  explicit BreathDetector(int apneaLimitSeconds = breathing::kDefaultApneaSeconds);
+
+  // One decoded notification: its calibrated force 1 and the program's tick when it arrived.
+  BreathUpdate addSample(double force1Grams, std::uint32_t tickMs);
+
+  // No belt: forget the signal, the breaths, the rate and the apnea state.
+  void reset();
+  // The force's zero moved (a zeroing of the offsets): the filters start afresh at the next sample,
+  // so the jump is not taken for a breath. Breaths, rate and the apnea clock carry on.
+  void restartSignal();
+
+  // Clamped to kMinApneaSeconds..kMaxApneaSeconds; takes effect at the next sample.
+  void setApneaLimitSeconds(int seconds);
+  int apneaLimitSeconds() const { return apneaLimitSeconds_; }
+
+  std::uint64_t breaths() const { return breaths_; }
+  std::optional<double> ratePerMinute() const;
+  std::uint32_t msSinceBreath() const;
+  bool apnea() const { return apnea_; }
+  // Samples since the last reset.
+  std::uint64_t samples() const { return samples_; }
+
+ private:
+  enum class Phase { SeekTrough, SeekPeak };
+
+  // The median filter's middle sample, the one the filters work on.
+  struct Moment {
+    std::uint64_t sample = 0;
+    std::uint32_t tick = 0;
+    std::uint64_t ms = 0;  // observed time since the reset
+  };
+
+  void seed(double force);
+  void filter(double x, std::uint32_t dtMs);
+  void detect(BreathUpdate& update);
+  void countBreath(BreathUpdate& update);
+  void pushInterval(std::uint32_t ms);
+
+  int apneaLimitSeconds_;
+
+  // Time.
+  std::uint64_t samples_ = 0;
+  bool haveTick_ = false;
+  std::uint32_t lastTick_ = 0;
+  std::uint64_t observedMs_ = 0;  // time with data since the reset, gaps left out
+  std::uint32_t lastDtMs_ = 0;
+
+  // The median of three: the two samples before this one and their moments.
+  bool restart_ = true;
+  double before1_ = 0.0, before2_ = 0.0;
+  Moment centre_, newest_;
+
+  // Filters.
+  double smooth1_ = 0.0, smooth2_ = 0.0;  // the breathing band
+  double fast_ = 0.0;                     // the lightly smoothed copy for the peak's time
+  double baseline_ = 0.0;
+  double shakeLow_ = 0.0, shakeHigh_ = 0.0;  // two high-passes: what is faster than breathing
+  double shaking_ = 0.0;                     // mean of that, rising fast and falling slowly
+  double level_ = 0.0;                       // mean absolute deviation of the breathing band
+  double baselineMs_ = 0.0;                  // time the baseline has averaged since it was seeded
+  double levelMs_ = 0.0;                     // time the level has averaged since the reset
+  double detrended_ = 0.0, fastDetrended_ = 0.0;
+
+  // The breath being looked for.
+  Phase phase_ = Phase::SeekTrough;
+  double extreme_ =
+      0.0;  // the lowest point while seeking a trough, the highest while seeking a peak
+  double peakValue_ = 0.0;  // the lightly smoothed copy's highest point since the trough
+  Moment peakMoment_;
+
+  // Breaths.
+  std::uint64_t breaths_ = 0;
+  bool anyBreath_ = false;
+  std::uint64_t lastBreathMs_ = 0;  // observed time of the last breath's peak, or of the start
+  bool haveLastPeak_ = false;       // the last peak can start an interval (no gap, no apnea since)
+  int runBreaths_ = 0;              // breaths since the start or the last apnea
+  std::array<std::uint32_t, breathing::kRateIntervals> intervals_{};
+  int intervalCount_ = 0;
+  int intervalNext_ = 0;
+  bool apnea_ = false;
+};
+
+}  // namespace kelvaro
