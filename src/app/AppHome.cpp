@@ -14,6 +14,13 @@ bool canCreateFilesIn(const QString& dir) {
   return probe.open();
 }
 
+// An installed program (its bin/ folder beside share/kelvaro-monitor) keeps a home per user, also
+// when its folder is writable: for root, or in a prefix the user owns such as ~/.local.
+bool isInstalled(const QString& executableDir) {
+  return QFileInfo(QDir(executableDir).filePath(QStringLiteral("../share/kelvaro-monitor")))
+      .isDir();
+}
+
 }  // namespace
 
 QString AppHome::resolve(const QString& requested, const QString& executableDir) {
@@ -21,7 +28,9 @@ QString AppHome::resolve(const QString& requested, const QString& executableDir)
     QDir().mkpath(requested);
     return QFileInfo(requested).absoluteFilePath();
   }
-  if (canCreateFilesIn(executableDir)) return QFileInfo(executableDir).absoluteFilePath();
+  if (!isInstalled(executableDir) && canCreateFilesIn(executableDir)) {
+    return QFileInfo(executableDir).absoluteFilePath();
+  }
   QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
   const QString home = config + QStringLiteral("/kelvaro-monitor");
