@@ -111,8 +111,9 @@ def check_manual(tree, program, must_show):
                             text=True)
     check(result.returncode == 0 and not result.stderr, f"{program}(1) formats without warnings",
           result.stderr)
-    shown = run(["man", "-l", path], env=dict(os.environ, MANWIDTH="100", MANPAGER="cat"))
-    text = re.sub(r".\x08", "", shown.stdout)
+    shown = run(["man", "--no-hyphenation", "--no-justification", "-l", path],
+                env=dict(os.environ, MANWIDTH="100", MANPAGER="cat"))
+    text = " ".join(re.sub(r".\x08", "", shown.stdout).split())
     absent = [s for s in must_show if s not in text]
     check(shown.returncode == 0 and not absent, f"man -l shows {program}(1) with its options",
           "missing " + ", ".join(absent))
@@ -179,9 +180,9 @@ def main():
         check_desktop_and_metainfo(tree)
         check_icons(tree)
         check_sound(tree)
-        check_manual(tree, "kelvaro-monitor", ["--simulate", "--home", "--connect", "FILES",
+        check_manual(tree, "kelvaro-monitor", ["finds the belt's USB dongle", "--simulate", "--home", "--connect", "FILES",
                                                "XDG_CONFIG_HOME", "SoundAct.wav"])
-        check_manual(tree, "kelvaro-belt-sim", ["--scenario", "--link", "--no-answer", "EXAMPLES"])
+        check_manual(tree, "kelvaro-belt-sim", ["through its real serial-port code", "--scenario", "--link", "--no-answer", "EXAMPLES"])
         check_udev_rules(tree)
         check_program_home(tree)
     if failures:
