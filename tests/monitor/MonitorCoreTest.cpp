@@ -229,9 +229,9 @@ TEST_F(MonitorCoreTest, EveryDecodedNotificationGoesToScratchLast) {
 
   display.calls.clear();
   receive(notification(value(1300, 500)));
-  EXPECT_EQ(display.calls, (std::vector<std::string>{"readings count=12 slot=0 gated",
-                                                     "plotted 0 slot=0",
-                                                     values + "25.000000 0.000000 slot=1"}));
+  EXPECT_EQ(display.calls,
+            (std::vector<std::string>{"readings count=12 slot=0 gated", "plotted 0 slot=0",
+                                      values + "25.000000 0.000000 slot=1"}));
 
   display.calls.clear();
   core.switches().freeze = true;
