@@ -34,7 +34,10 @@ struct BreathUpdate {
   std::optional<double> ratePerMinute;  // none: shown as "---"
   // Time with data since the last breath peaked (or since the data began, before the first).
   std::uint32_t msSinceBreath = 0;
-  bool apnea = false;       // no breath for longer than the limit
+  // No breath seen for longer than the limit. A breath is seen about a second after it peaked
+  // (once breathing out is under way), so the state rises about a second after the limit has
+  // passed since the last peak; msSinceBreath then says how long it really is.
+  bool apnea = false;
   bool apneaBegan = false;  // ... from this sample on
   bool apneaEnded = false;  // this sample's breath ended an apnea
 };
@@ -42,15 +45,15 @@ struct BreathUpdate {
 // Finds breaths in the force of channel 1 (grams, one value per decoded notification, with the
 // notification's time) and derives the breathing rate and the apnea state.
 //
-// The force is freed of isolated spikes (a median of three), smoothed to the breathing band (two
-// 200 ms low-passes, which take most of a motion burst's 1.5-3 Hz shaking out) and freed of its
-// baseline (the force's 6 s mean, which follows posture and belt tension). A breath is a trough,
-// a peak and the fall after it: the signal must rise and then fall by a hysteresis that adapts to
-// the breathing's own level (its mean deviation over the last seconds) and to what shaking is left
-// after smoothing, with a small floor for a still belt. The peak's time is taken from a lightly
-// smoothed copy, so the mark sits where the force peaked rather than where the smoothed signal
-// did. Every filter steps by the real time between notifications, so a changing rate or a lost
-// notification bends nothing; the detector is made for about 4 to 40 breaths a minute.
+// The force is freed of isolated spikes (a median of three), smoothed to the breathing band (three
+// 180 ms low-passes, which take most of a motion burst's 1.5-3 Hz shaking out) and freed of its
+// baseline (the band's 6 s mean, which follows posture and belt tension). A breath is a trough,
+// a peak and the fall after it: the band must rise and then fall by a hysteresis that adapts to
+// the breathing's own level (its mean deviation over the last seconds) and to the shaking of the
+// moment (scaled to what of it the low-passes let through), with a small floor for a still belt.
+// The mark is set back by the band's lag, so it sits where the force peaked. Every filter steps by
+// the real time between notifications, so a changing rate or a lost notification bends nothing;
+// the detector is made for about 4 to 40 breaths a minute.
 //
 // Per sample the work is constant and nothing is allocated.
 class BreathDetector {
@@ -71,7 +74,7 @@ class BreathDetector {
   int apneaLimitSeconds() const { return apneaLimitSeconds_; }
 
   std::uint64_t breaths() const { return breaths_; }
-  std::optional<double> ratePerMinute() const;
+  std::optional<double> ratePerMinute() const { return rate_; }
   std::uint32_t msSinceBreath() const;
   bool apnea() const { return apnea_; }
   // Samples since the last reset.
@@ -80,18 +83,26 @@ class BreathDetector {
  private:
   enum class Phase { SeekTrough, SeekPeak };
 
-  // The median filter's middle sample, the one the filters work on.
+  // A sample as the detector remembers it.
   struct Moment {
     std::uint64_t sample = 0;
     std::uint32_t tick = 0;
     std::uint64_t ms = 0;  // observed time since the reset
   };
+  // The smoothed band lags the force by about this much; a breath's mark is set back by it.
+  static constexpr std::uint64_t kBandDelayMs = 500;
+  // Moments kept for that, one per 20 ms at most: over a second at any rate.
+  static constexpr std::size_t kHistory = 64;
+  static constexpr std::uint64_t kHistoryStepMs = 20;
 
   void seed(double force);
   void filter(double x, std::uint32_t dtMs);
   void detect(BreathUpdate& update);
   void countBreath(BreathUpdate& update);
+  void remember(const Moment& moment);
+  Moment recall(std::uint64_t ms) const;
   void pushInterval(std::uint32_t ms);
+  void updateRate();
 
   int apneaLimitSeconds_;
 
@@ -100,40 +111,44 @@ class BreathDetector {
   bool haveTick_ = false;
   std::uint32_t lastTick_ = 0;
   std::uint64_t observedMs_ = 0;  // time with data since the reset, gaps left out
-  std::uint32_t lastDtMs_ = 0;
 
   // The median of three: the two samples before this one and their moments.
   bool restart_ = true;
+  int filled_ = 0;  // samples since the restart, up to three
+  bool seeded_ = false;
   double before1_ = 0.0, before2_ = 0.0;
-  Moment centre_, newest_;
+  Moment centre_, newest_;  // of the sample the filters last took and of the one before this
+  std::array<Moment, kHistory> history_{};
+  std::size_t historyNext_ = 0, historyCount_ = 0;
 
   // Filters.
-  double smooth1_ = 0.0, smooth2_ = 0.0;  // the breathing band
-  double fast_ = 0.0;                     // the lightly smoothed copy for the peak's time
+  double smooth1_ = 0.0, smooth2_ = 0.0, smooth3_ = 0.0;  // the breathing band
   double baseline_ = 0.0;
-  double shakeLow_ = 0.0, shakeHigh_ = 0.0;  // two high-passes: what is faster than breathing
-  double shaking_ = 0.0;                     // mean of that, rising fast and falling slowly
-  double level_ = 0.0;                       // mean absolute deviation of the breathing band
-  double baselineMs_ = 0.0;                  // time the baseline has averaged since it was seeded
-  double levelMs_ = 0.0;                     // time the level has averaged since the reset
-  double detrended_ = 0.0, fastDetrended_ = 0.0;
+  double shakeLow_ = 0.0;    // the high band's own low-pass, for a second high-pass
+  double shaking_ = 0.0;     // mean of the high band, rising fast and falling slowly
+  double levelMean_ = 0.0;   // the detrended band's mean
+  double level_ = 0.0;       // its mean absolute deviation from that
+  double baselineMs_ = 0.0;  // time the baseline has averaged since it was seeded
+  double levelMs_ = 0.0;     // time the level has averaged since the reset
+  double detrended_ = 0.0;
 
   // The breath being looked for.
   Phase phase_ = Phase::SeekTrough;
   double extreme_ =
-      0.0;  // the lowest point while seeking a trough, the highest while seeking a peak
-  double peakValue_ = 0.0;  // the lightly smoothed copy's highest point since the trough
-  Moment peakMoment_;
+      0.0;             // the lowest point while seeking a trough, the highest while seeking a peak
+  Moment peakMoment_;  // where the band was highest since the trough
 
   // Breaths.
   std::uint64_t breaths_ = 0;
   bool anyBreath_ = false;
   std::uint64_t lastBreathMs_ = 0;  // observed time of the last breath's peak, or of the start
+  std::uint64_t lastSeenMs_ = 0;    // ... and of the sample that confirmed it
   bool haveLastPeak_ = false;       // the last peak can start an interval (no gap, no apnea since)
   int runBreaths_ = 0;              // breaths since the start or the last apnea
   std::array<std::uint32_t, breathing::kRateIntervals> intervals_{};
   int intervalCount_ = 0;
   int intervalNext_ = 0;
+  std::optional<double> rate_;
   bool apnea_ = false;
 };
 
