@@ -1,0 +1,141 @@
+// The detector against the simulator's truth: the belt's bytes through the framer, the dispatcher
+// and the decoder as the program reads them, with the test's clock running as fast as it can.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "BreathTestSupport.h"
+
+namespace kelvaro {
+namespace {
+
+using breathtest::Recording;
+
+constexpr std::uint32_t kMinute = 60 * 1000;
+
+struct ScenarioCase {
+  const char* scenario;
+  std::uint64_t seed;
+  std::uint32_t dropEvery;  // one byte of this many lost on the wire; 0: none
+};
+
+std::string caseName(const ScenarioCase& c) {
+  return std::string(c.scenario) + "_seed" + std::to_string(c.seed) +
+         (c.dropEvery ? "_drop" + std::to_string(c.dropEvery) : "");
+}
+
+void PrintTo(const ScenarioCase& c, std::ostream* os) { *os << caseName(c); }
+
+std::vector<ScenarioCase> cases(std::initializer_list<const char*> scenarios) {
+  std::vector<ScenarioCase> all;
+  for (const char* scenario : scenarios) {
+    for (std::uint64_t seed : {1, 2, 3}) {
+      for (std::uint32_t drop : {0u, 500u}) all.push_back({scenario, seed, drop});
+    }
+  }
+  return all;
+}
+
+std::string nameOf(const ::testing::TestParamInfo<ScenarioCase>& info) {
+  return caseName(info.param);
+}
+
+// Lost bytes really cost notifications, or the drop cases would prove nothing.
+void expectLossesWhenDropping(const ScenarioCase& c, const Recording& r) {
+  if (c.dropEvery == 0) {
+    EXPECT_EQ(r.notifications, r.notificationsSent);
+  } else {
+    EXPECT_LT(r.notifications, r.notificationsSent * 97 / 100);
+  }
+}
+
+class TenMinutes : public ::testing::TestWithParam<ScenarioCase> {};
+
+TEST_P(TenMinutes, RateAndCountFollowTheTruth) {
+  const ScenarioCase& c = GetParam();
+  BreathDetector detector;
+  const Recording r = breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery),
+                                             10 * kMinute, detector);
+  expectLossesWhenDropping(c, r);
+  const double error = breathtest::medianRateError(r);
+  RecordProperty("medianRateError", std::to_string(error));
+  RecordProperty("countError", std::to_string(breathtest::countError(r)));
+  EXPECT_LE(error, c.dropEvery ? 2.0 : 1.0) << "breaths a minute";
+  EXPECT_LE(std::abs(breathtest::countError(r)), 0.02)
+      << r.detectedBreaths << " found, " << r.trueBreaths << " true";
+  EXPECT_LE(breathtest::shareWithoutRate(r), 0.02) << "seconds without a rate";
+  EXPECT_TRUE(r.apneaBegan.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, TenMinutes,
+                         ::testing::ValuesIn(cases({"breathing", "shallow", "moving"})), nameOf);
+
+class Apneas : public ::testing::TestWithParam<ScenarioCase> {};
+
+// Every pause of the wearer longer than the limit raises the apnea once, within the limit and two
+// seconds of the last breath, and nothing else does.
+TEST_P(Apneas, EachPauseIsCaughtWithinTheLimitAndTwoSeconds) {
+  const ScenarioCase& c = GetParam();
+  BreathDetector detector;
+  const std::uint32_t limitMs = std::uint32_t(detector.apneaLimitSeconds()) * 1000;
+  const Recording r = breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery),
+                                             10 * kMinute, detector);
+  expectLossesWhenDropping(c, r);
+
+  // The true pauses: from a breath to the next, or to the end of the recording.
+  std::vector<std::uint32_t> pauseFrom;
+  for (std::size_t i = 0; i < r.truePeaks.size(); ++i) {
+    const std::uint32_t next =
+        i + 1 < r.truePeaks.size() ? r.truePeaks[i + 1] : breathtest::kStartTick + 10 * kMinute;
+    if (next - r.truePeaks[i] > limitMs + 2000) pauseFrom.push_back(r.truePeaks[i]);
+  }
+  ASSERT_EQ(pauseFrom.size(), 8u) << "eight 75 s rounds in ten minutes";
+  ASSERT_EQ(r.apneaBegan.size(), pauseFrom.size());
+  for (std::size_t i = 0; i < pauseFrom.size(); ++i) {
+    const std::uint32_t delay = r.apneaBegan[i] - pauseFrom[i];
+    RecordProperty("delay" + std::to_string(i), std::to_string(delay));
+    EXPECT_GE(delay, limitMs) << "apnea " << i;
+    EXPECT_LE(delay, limitMs + 2000) << "apnea " << i;
+  }
+  // Breathing again ends each one with its first breath, except the last, still going at the end.
+  ASSERT_EQ(r.apneaEnded.size(), pauseFrom.size() - 1);
+  for (std::size_t i = 0; i + 1 < pauseFrom.size(); ++i) {
+    const auto resumed =
+        std::upper_bound(r.truePeaks.begin(), r.truePeaks.end(), pauseFrom[i],
+                         [](std::uint32_t a, std::uint32_t b) { return std::int32_t(a - b) < 0; });
+    ASSERT_NE(resumed, r.truePeaks.end());
+    EXPECT_LE(r.apneaEnded[i] - *resumed, 2500u) << "apnea " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, Apneas, ::testing::ValuesIn(cases({"breathing:60,apnea:15"})),
+                         [](const ::testing::TestParamInfo<ScenarioCase>& info) {
+                           return "seed" + std::to_string(info.param.seed) +
+                                  (info.param.dropEvery ? "_drop500" : "");
+                         });
+
+class HalfAnHour : public ::testing::TestWithParam<ScenarioCase> {};
+
+// No false alarm, and no breath missed: a missed breath would leave a gap of two breaths.
+TEST_P(HalfAnHour, NoApneaAndNoBreathMissed) {
+  const ScenarioCase& c = GetParam();
+  BreathDetector detector;
+  const Recording r = breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery),
+                                             30 * kMinute, detector);
+  expectLossesWhenDropping(c, r);
+  EXPECT_TRUE(r.apneaBegan.empty());
+  std::uint32_t longest = 0;
+  for (std::size_t i = 1; i < r.detectedPeaks.size(); ++i) {
+    longest = std::max(longest, r.detectedPeaks[i] - r.detectedPeaks[i - 1]);
+  }
+  RecordProperty("longestIntervalMs", std::to_string(longest));
+  EXPECT_LT(longest, 7000u);
+  EXPECT_GT(r.detectedPeaks.size(), 30u * 12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, HalfAnHour, ::testing::ValuesIn(cases({"breathing", "moving"})),
+                         nameOf);
+
+}  // namespace
+}  // namespace kelvaro

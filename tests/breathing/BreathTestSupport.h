@@ -1,0 +1,175 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "base/ConsoleLog.h"
+#include "base/TickSource.h"
+#include "breathing/BreathDetector.h"
+#include "link/Dispatcher.h"
+#include "link/LinkState.h"
+#include "link/RxFramer.h"
+#include "link/ScanList.h"
+#include "measure/MeasurementDecoder.h"
+#include "measure/MeasurementState.h"
+#include "sim/BeltModel.h"
+#include "sim/SimDongle.h"
+#include "sim/SimTestSupport.h"
+
+// The simulated belt played into a breath detector, with the simulator's truth beside what the
+// detector found, all on the host's millisecond clock.
+namespace kelvaro::breathtest {
+
+struct Recording {
+  std::vector<std::uint32_t> truePeaks;      // when the belt sampled a breath's peak
+  std::vector<std::uint32_t> detectedPeaks;  // when the detector says each breath peaked
+  std::vector<std::uint32_t> apneaBegan;     // the sample that raised the apnea state
+  std::vector<std::uint32_t> apneaEnded;
+  // Once a second: the simulator's rate and the detector's.
+  std::vector<std::pair<std::optional<double>, std::optional<double>>> rates;
+  std::uint64_t notifications = 0;      // decoded and fed to the detector
+  std::uint64_t notificationsSent = 0;  // by the simulated dongle
+  std::uint64_t trueBreaths = 0;
+  std::uint64_t detectedBreaths = 0;
+};
+
+// The median of |detected - true| over the seconds when both have a rate.
+inline double medianRateError(const Recording& r) {
+  std::vector<double> errors;
+  for (const auto& [truth, found] : r.rates) {
+    if (truth && found) errors.push_back(std::fabs(*truth - *found));
+  }
+  if (errors.empty()) return 1e9;
+  std::nth_element(errors.begin(), errors.begin() + std::ptrdiff_t(errors.size() / 2),
+                   errors.end());
+  return errors[errors.size() / 2];
+}
+
+// The share of the seconds with a true rate in which the detector showed none.
+inline double shareWithoutRate(const Recording& r) {
+  int withTruth = 0, missing = 0;
+  for (const auto& [truth, found] : r.rates) {
+    if (!truth) continue;
+    ++withTruth;
+    if (!found) ++missing;
+  }
+  return withTruth == 0 ? 1.0 : double(missing) / withTruth;
+}
+
+inline double countError(const Recording& r) {
+  return double(r.detectedBreaths) / double(r.trueBreaths) - 1.0;
+}
+
+// Where a recording starts on the host's clock: a few minutes before the tick wraps, so every
+// long run crosses the wrap.
+constexpr std::uint32_t kStartTick = 0xFFFFFFFFu - 4 * 60 * 1000;
+
+class Recorder {
+ public:
+  Recorder(BreathDetector& detector, Recording& out) : detector_(detector), out_(out) {}
+
+  void notification(double force1, std::uint32_t tick) {
+    ++out_.notifications;
+    const BreathUpdate u = detector_.addSample(force1, tick);
+    if (u.breath) out_.detectedPeaks.push_back(u.peakTickMs);
+    if (u.apneaBegan) out_.apneaBegan.push_back(tick);
+    if (u.apneaEnded) out_.apneaEnded.push_back(tick);
+    out_.detectedBreaths = u.breaths;
+  }
+  // The belt's truth after it may have produced a sample at `tick`.
+  void truth(const BeltModel& belt, std::uint32_t tick) {
+    if (belt.breaths() != out_.trueBreaths) {
+      out_.trueBreaths = belt.breaths();
+      out_.truePeaks.push_back(tick);
+    }
+    if (tick - lastSecond_ >= 1000) {
+      lastSecond_ = tick;
+      out_.rates.emplace_back(belt.breathingRate(), detector_.ratePerMinute());
+    }
+  }
+  void startAt(std::uint32_t tick) { lastSecond_ = tick; }
+
+ private:
+  BreathDetector& detector_;
+  Recording& out_;
+  std::uint32_t lastSecond_ = 0;
+};
+
+// The simulated dongle on the test's clock, its bytes read the way the program reads them: the
+// framer, the dispatcher, the decoder and the calibration; every decoded notification's force 1
+// goes to the detector with the clock's time when its last byte arrived.
+class WiredBelt final : private MeasurementSink {
+ public:
+  WiredBelt(const SimOptions& options, BreathDetector& detector, Recording& out)
+      : dongle_(options),
+        ticks_(kStartTick),
+        detector_(detector),
+        recorder_(detector, out),
+        dispatcher_(link_, scanList_, console_, scanView_, *this),
+        framer_(ticks_, console_, dispatcher_) {
+    dongle_.advanceTo(ticks_.tick());
+    dongle_.receive(simtest::connectCommand(dongle_.beltDeviceId(0)));
+    run(400);
+    dongle_.receive(simtest::hex(simtest::kSet1));
+    run(300);
+    dongle_.receive(simtest::hex(simtest::kSet2));
+    recorder_.startAt(ticks_.tick());
+  }
+
+  void run(std::uint32_t ms) {
+    for (std::uint32_t i = 0; i < ms; ++i) {
+      ticks_.advance(1);
+      dongle_.advanceTo(ticks_.tick());
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(dongle_.outputData());
+      const auto size = dongle_.outputSize();
+      for (qint64 b = 0; b < size; ++b) framer_.FeedRxByte(bytes[b]);
+      dongle_.consumeOutput(size);
+      recorder_.truth(dongle_.belts()[0], ticks_.tick());
+    }
+  }
+  const SimDongle& dongle() const { return dongle_; }
+
+ private:
+  void handleMeasurementNotification(const BgapiPacket& packet) override {
+    const NotificationOutcome o = kelvaro::handleMeasurementNotification(
+        packet.payload.data(), packet.length, state_, calibration_, {}, console_);
+    if (!o.decoded) return;
+    if (o.zeroed) detector_.restartSignal();
+    recorder_.notification(state_.Force1Grams, ticks_.tick());
+  }
+
+  SimDongle dongle_;
+  ManualTickSource ticks_;
+  BreathDetector& detector_;
+  Recorder recorder_;
+  ConsoleLog console_;
+  LinkState link_;
+  ScanList scanList_;
+  NullScanView scanView_;
+  MeasurementState state_;
+  Calibration calibration_;
+  Dispatcher dispatcher_;
+  RxFramer framer_;
+};
+
+inline Recording recordWire(const SimOptions& options, std::uint32_t ms, BreathDetector& detector) {
+  Recording out;
+  WiredBelt belt(options, detector, out);
+  belt.run(ms);
+  out.notificationsSent = belt.dongle().counters().notifications;
+  return out;
+}
+
+inline SimOptions world(const char* timeline, std::uint64_t seed, std::uint32_t dropEvery = 0) {
+  SimOptions options;
+  options.seed = seed;
+  options.otherAdvertisers = 0;
+  options.timeline = *ScenarioTimeline::parse(QString::fromLatin1(timeline));
+  options.faults.dropEvery = dropEvery;
+  return options;
+}
+
+}  // namespace kelvaro::breathtest
