@@ -226,7 +226,12 @@ void BreathDetector::updateRate() {
   if (runBreaths_ < breathing::kRateMinBreaths || intervalCount_ == 0) return;
   std::array<std::uint32_t, breathing::kRateIntervals> sorted = intervals_;
   const auto n = std::size_t(intervalCount_);
-  std::sort(sorted.begin(), sorted.begin() + std::ptrdiff_t(n));
+  // An insertion sort of at most five (std::sort draws a false array-bounds warning from GCC 12).
+  for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t j = i; j > 0 && sorted[j] < sorted[j - 1]; --j) {
+      std::swap(sorted[j], sorted[j - 1]);
+    }
+  }
   const double middle =
       (n % 2 == 1) ? sorted[n / 2] : 0.5 * (sorted[n / 2 - 1] + double(sorted[n / 2]));
   if (middle > 0.0) rate_ = 60000.0 / middle;

@@ -116,7 +116,12 @@ std::optional<double> BeltModel::breathingRate() const {
   if (runBreaths_ < 3) return std::nullopt;
   const int n = std::min(intervalCount_, kRateIntervals);
   std::array<std::uint64_t, kRateIntervals> sorted = intervals_;
-  std::sort(sorted.begin(), sorted.begin() + n);
+  // An insertion sort of at most five (std::sort draws a false array-bounds warning from GCC 12).
+  for (std::size_t i = 1; i < std::size_t(n); ++i) {
+    for (std::size_t j = i; j > 0 && sorted[j] < sorted[j - 1]; --j) {
+      std::swap(sorted[j], sorted[j - 1]);
+    }
+  }
   const double samples =
       n % 2 == 1 ? double(sorted[std::size_t(n / 2)])
                  : 0.5 * double(sorted[std::size_t(n / 2 - 1)] + sorted[std::size_t(n / 2)]);
