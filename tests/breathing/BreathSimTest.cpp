@@ -115,6 +115,30 @@ INSTANTIATE_TEST_SUITE_P(Sim, Apneas, ::testing::ValuesIn(cases({"breathing:60,a
                                   (info.param.dropEvery ? "_drop500" : "");
                          });
 
+// The timeline a plain "SIM" plays (breathing:60,shallow:30,apnea:20,moving:30), with its changes
+// of depth and pace: every breath counted, one apnea in each 20 s pause and none elsewhere.
+TEST(SimDefaultTimeline, CountsTheBreathsAndCatchesEveryPause) {
+  for (std::uint64_t seed : {1, 2, 3}) {
+    SimOptions options = breathtest::world("breathing", seed);
+    options.timeline = ScenarioTimeline::standard();
+    BreathDetector detector;
+    const Recording r = breathtest::recordWire(options, 10 * kMinute, detector);
+    EXPECT_LE(std::abs(breathtest::countError(r)), 0.02)
+        << r.detectedBreaths << " found, " << r.trueBreaths << " true, seed " << seed;
+    // Pauses from 90 s to 110 s of every 140 s round: four in ten minutes.
+    ASSERT_EQ(r.apneaBegan.size(), 4u) << "seed " << seed;
+    ASSERT_EQ(r.apneaEnded.size(), 4u) << "seed " << seed;
+    for (std::size_t i = 0; i < 4; ++i) {
+      const double began = (r.apneaBegan[i] - r.firstNotification) / 1000.0 - 140.0 * double(i);
+      const double ended = (r.apneaEnded[i] - r.firstNotification) / 1000.0 - 140.0 * double(i);
+      EXPECT_GT(began, 90.0 + 10.0 - 2.0) << "seed " << seed << " apnea " << i;
+      EXPECT_LT(began, 90.0 + 4.0 + 10.0 + 2.0) << "seed " << seed << " apnea " << i;
+      EXPECT_GT(ended, 110.0) << "seed " << seed << " apnea " << i;
+      EXPECT_LT(ended, 110.0 + 3.0) << "seed " << seed << " apnea " << i;
+    }
+  }
+}
+
 class HalfAnHour : public ::testing::TestWithParam<ScenarioCase> {};
 
 // No false alarm, and no breath missed: a missed breath would leave a gap of two breaths.

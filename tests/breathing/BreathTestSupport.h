@@ -30,6 +30,7 @@ struct Recording {
   std::vector<std::uint32_t> apneaEnded;
   // Once a second: the simulator's rate and the detector's.
   std::vector<std::pair<std::optional<double>, std::optional<double>>> rates;
+  std::uint32_t firstNotification = 0;  // when the belt's first sample arrived
   std::uint64_t notifications = 0;      // decoded and fed to the detector
   std::uint64_t notificationsSent = 0;  // by the simulated dongle
   std::uint64_t trueBreaths = 0;
@@ -72,7 +73,7 @@ class Recorder {
   Recorder(BreathDetector& detector, Recording& out) : detector_(detector), out_(out) {}
 
   void notification(double force1, std::uint32_t tick) {
-    ++out_.notifications;
+    if (out_.notifications++ == 0) out_.firstNotification = tick;
     const BreathUpdate u = detector_.addSample(force1, tick);
     if (u.breath) out_.detectedPeaks.push_back(u.peakTickMs);
     if (u.apneaBegan) out_.apneaBegan.push_back(tick);
