@@ -41,23 +41,25 @@ std::string nameOf(const ::testing::TestParamInfo<ScenarioCase>& info) {
   return caseName(info.param);
 }
 
-// Lost bytes really cost notifications, or the drop cases would prove nothing.
-void expectLossesWhenDropping(const ScenarioCase& c, const Recording& r) {
+// The case played for `ms` into a detector with the default limit. Lost bytes must really cost
+// notifications, or the drop cases would prove nothing.
+Recording play(const ScenarioCase& c, std::uint32_t ms) {
+  BreathDetector detector;
+  Recording r =
+      breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery), ms, detector);
   if (c.dropEvery == 0) {
     EXPECT_EQ(r.notifications, r.notificationsSent);
   } else {
     EXPECT_LT(r.notifications, r.notificationsSent * 97 / 100);
   }
+  return r;
 }
 
 class TenMinutes : public ::testing::TestWithParam<ScenarioCase> {};
 
 TEST_P(TenMinutes, RateAndCountFollowTheTruth) {
   const ScenarioCase& c = GetParam();
-  BreathDetector detector;
-  const Recording r = breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery),
-                                             10 * kMinute, detector);
-  expectLossesWhenDropping(c, r);
+  const Recording r = play(c, 10 * kMinute);
   const double error = breathtest::medianRateError(r);
   RecordProperty("medianRateError", std::to_string(error));
   RecordProperty("countError", std::to_string(breathtest::countError(r)));
@@ -77,11 +79,8 @@ class Apneas : public ::testing::TestWithParam<ScenarioCase> {};
 // seconds of the last breath, and nothing else does.
 TEST_P(Apneas, EachPauseIsCaughtWithinTheLimitAndTwoSeconds) {
   const ScenarioCase& c = GetParam();
-  BreathDetector detector;
-  const std::uint32_t limitMs = std::uint32_t(detector.apneaLimitSeconds()) * 1000;
-  const Recording r = breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery),
-                                             10 * kMinute, detector);
-  expectLossesWhenDropping(c, r);
+  const std::uint32_t limitMs = breathing::kDefaultApneaSeconds * 1000;
+  const Recording r = play(c, 10 * kMinute);
 
   // The true pauses: from a breath to the next, or to the end of the recording.
   std::vector<std::uint32_t> pauseFrom;
@@ -143,11 +142,7 @@ class HalfAnHour : public ::testing::TestWithParam<ScenarioCase> {};
 
 // No false alarm, and no breath missed: a missed breath would leave a gap of two breaths.
 TEST_P(HalfAnHour, NoApneaAndNoBreathMissed) {
-  const ScenarioCase& c = GetParam();
-  BreathDetector detector;
-  const Recording r = breathtest::recordWire(breathtest::world(c.scenario, c.seed, c.dropEvery),
-                                             30 * kMinute, detector);
-  expectLossesWhenDropping(c, r);
+  const Recording r = play(GetParam(), 30 * kMinute);
   EXPECT_TRUE(r.apneaBegan.empty());
   std::uint32_t longest = 0;
   for (std::size_t i = 1; i < r.detectedPeaks.size(); ++i) {
