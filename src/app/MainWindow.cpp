@@ -29,6 +29,7 @@
 #include "app/HistoryPanel.h"
 #include "app/KeysPanel.h"
 #include "app/LiveGraphPage.h"
+#include "app/RecorderPanel.h"
 #include "app/ScratchPanel.h"
 #include "app/SettingsPage.h"
 #include "app/SpecSettingPage.h"
@@ -89,6 +90,8 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
   scratch_ = std::make_unique<ScratchPanel>(*TabSheetSpecSetting, console(), *env_.ticks,
                                             *env_.pump, env_.scratchPort);
   core_->setScratchSink(&scratch_->client());
+  recorderPanel_ = new RecorderPanel(
+      *TabSheetGraf, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
   history_ = new HistoryPanel(
       *AktHist, *users_, console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -107,6 +110,9 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  delete recorderPanel_;
+  recorderPanel_ = nullptr;
+  core_->recorder().finish();
   core_->setScratchSink(nullptr);
   scratch_.reset();
   core_->keys().releaseAll();
@@ -359,6 +365,7 @@ bool TForm1::FormCreate() {
       [this](int code) {
         runEnded_ = true;
         core_->keys().releaseAll();
+        core_->recorder().finish();
         guarded([this] { activity_->finish(); });
         Timer3.stop();
         if (env_.endProcess) env_.endProcess(code);
@@ -398,6 +405,8 @@ void TForm1::FormShow() {
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
   scratch_->client().closeQuietly();
+  // A recording ends with the window: every row on the disk, the file closed.
+  core_->recorder().finish();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
   // A session still open is stopped, so that its line is in the history.

@@ -34,6 +34,7 @@ class SettingsFile;
 class TickSource;
 class ActivityPanel;
 class HistoryPanel;
+class RecorderPanel;
 class ScratchPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
@@ -177,6 +178,7 @@ class TForm1 : public QMainWindow {
   ActivityPanel* activity_ = nullptr;
   HistoryPanel* history_ = nullptr;
   KeysPanel* keys_ = nullptr;
+  RecorderPanel* recorderPanel_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

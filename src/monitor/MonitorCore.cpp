@@ -44,7 +44,7 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
       display_.activityBlock(*block);
     }
     graph_.advanceSlot();
-    recordRow();
+    recorder_.RecordSample(m);
   }
   graph_.wrapSlot();
 

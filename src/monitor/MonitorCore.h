@@ -13,7 +13,9 @@
 #include "link/Stopwatch.h"
 #include "measure/LiveGraphModel.h"
 #include "measure/MeasurementState.h"
+#include "measure/Recorder.h"
 #include "monitor/MonitorDisplay.h"
+#include "platform/AppendFile.h"
 #include "scratch/SensorUpdate.h"
 
 namespace kelvaro {
@@ -60,6 +62,8 @@ class MonitorCore final : private MeasurementSink {
   MeasurementState& measurement() { return measurement_; }
   const MeasurementState& measurement() const { return measurement_; }
   Calibration& calibration() { return calibration_; }
+  // The measurement recorder; its file is the real one unless a test or a benchmark sets another.
+  Recorder& recorder() { return recorder_; }
   livegraph::LiveGraphModel& graph() { return graph_; }
   const livegraph::LiveGraphModel& graph() const { return graph_; }
   CommandSender& commands() { return commands_; }
@@ -69,9 +73,6 @@ class MonitorCore final : private MeasurementSink {
 
  private:
   void handleMeasurementNotification(const BgapiPacket& packet) override;
-
-  // The step of the road that belongs to a subsystem still to come; it keeps its place.
-  void recordRow() {}
 
   struct KeySinkHook final : KeySink {
     KeySink* sink = nullptr;
@@ -113,6 +114,8 @@ class MonitorCore final : private MeasurementSink {
   MeasurementState measurement_;
   Calibration calibration_;
   livegraph::LiveGraphModel graph_;
+  PosixAppendFile recordFile_;
+  Recorder recorder_{recordFile_};
   ActivityHooks hooks_;
   ActivityMonitor activity_;
   KeySinkHook keySink_;
