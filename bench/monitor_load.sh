@@ -17,6 +17,7 @@ seed=1
 range=""            # MIN:MAX of the force axis; empty: the program's default (0 to 65535)
 shots=""
 check=0
+record=0
 
 usage() {
   cat <<EOF
@@ -33,12 +34,15 @@ Runs kelvaro-monitor under Xvfb against kelvaro-belt-sim and reports its load pe
   --seed N           the simulator's seed (default 1)
   --range MIN:MAX    force axis range in grams, e.g. -300:300 so that the breathing wave fills
                      the chart (default: the program's own, 0 to 65535, where it is a flat line)
+  --record           record the measurements to a CSV file throughout ("Start Log" pressed over
+                     AT-SPI once the belt streams; needs dbus-run-session and python3-pyatspi)
   --shots DIR        save a screenshot of the screen after each window as DIR/monitor-RATE.png
   --check            exit with status 3 when a goal is missed (goals: at flood no backlog and at
                      most 8 % of one core, at 20 a second or less at most 2 %, memory flat)
 EOF
 }
 
+all_args=("$@")
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --build) build="$2"; shift 2 ;;
@@ -50,10 +54,22 @@ while [[ $# -gt 0 ]]; do
     --range) range="$2"; shift 2 ;;
     --shots) shots="$2"; shift 2 ;;
     --check) check=1; shift ;;
+    --record) record=1; shift ;;
     -h|--help) usage; exit 0 ;;
     *) echo "monitor_load.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+
+# A recording is started over AT-SPI: the program and this script share a D-Bus session of their
+# own, with the accessibility bus up before the program starts.
+if ((record)); then
+  if [[ -z "${KELVARO_LOAD_DBUS:-}" ]]; then
+    export KELVARO_LOAD_DBUS=1
+    exec dbus-run-session -- "$0" "${all_args[@]}"
+  fi
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
+fi
 
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
@@ -143,6 +159,11 @@ delivered() {
   echo $((wire - dropped - lost - waiting))
 }
 
+# Rows in the case's recording so far (0 without one).
+recorded_rows() {
+  if [[ -f "$work/File Name.csv" ]]; then grep -c $'\r$' "$work/File Name.csv" || true; else echo 0; fi
+}
+
 report_header_done=0
 run_case() {
   local rate=$1
@@ -167,8 +188,9 @@ run_case() {
 
   # The program's own pid, display and X authority, from inside xvfb-run.
   # shellcheck disable=SC2016  # expanded by the inner shell
+  # From the case's folder, where a recording lands.
   xvfb-run -a -s "-screen 0 1280x1024x24" \
-    sh -c 'echo "$$ $DISPLAY $XAUTHORITY" >"$0/monitor.id"; shift; exec "$@"' "$work" - \
+    sh -c 'echo "$$ $DISPLAY $XAUTHORITY" >"$0/monitor.id"; cd "$0"; shift; exec "$@"' "$work" - \
     "$monitor" --home "$home" --connect="$belt" >"$work/monitor.out" 2>"$work/monitor.err" &
   xvfb_run_pid=$!
   local display="" xauth=""
@@ -190,6 +212,15 @@ run_case() {
     ((SECONDS < deadline)) || { echo "rate $rate: no connection within 60 s" >&2; return 1; }
   done
   ((${first[notifications]:-0} > 0)) || return 1
+  if ((record)); then
+    local pressed=0
+    for _ in $(seq 30); do
+      /usr/bin/python3 "$here/../tests/program/press.py" kelvaro-monitor "Start Log" --wait 0 \
+        2>/dev/null && { pressed=1; break; }
+      sleep 1
+    done
+    ((pressed)) || { echo "rate $rate: no \"Start Log\" over AT-SPI" >&2; return 1; }
+  fi
 
   # Warm up, then open the window on the arrival of a stats line.
   local open_at
@@ -207,6 +238,8 @@ run_case() {
   xcpu0=$([[ -n "$xvfb_pid" ]] && cpu_ticks "$xvfb_pid" || echo 0)
   load0=$(cut -d' ' -f1-3 /proc/loadavg)
   queue0=$(pty_queue "$link")
+  local rows0
+  rows0=$(recorded_rows)
 
   # The window: a fixed time at a set rate, a fixed number of notifications at flood.
   local close_at
@@ -233,6 +266,8 @@ run_case() {
   scpu1=$(cpu_ticks "$sim_pid")
   load1=$(cut -d' ' -f1-3 /proc/loadavg)
   queue1=$(pty_queue "$link")
+  local rows1
+  rows1=$(recorded_rows)
 
   if [[ -n "$shots" ]]; then
     DISPLAY="$display" XAUTHORITY="$xauth" import -window root "$shots/monitor-$rate.png" ||
@@ -278,6 +313,11 @@ run_case() {
         grown <= 1024 ? "flat" : "GREW", grown
       exit !(cpu <= limit && keeps_up && grown <= 1024)
     }' && verdict=0 || verdict=1
+  if ((record)); then
+    awk -v r0="$rows0" -v r1="$rows1" -v w0="$wall0" -v w1="$wall1" \
+      'BEGIN { printf "       recorded: %d rows in the window, %.1f a second\n", r1 - r0, (r1 - r0) / (w1 - w0) }'
+    ((rows1 > rows0)) || verdict=1
+  fi
   report_header_done=1
   stop_case
   ((verdict == 0)) || missed=1

@@ -2,7 +2,7 @@
 // notifications goes through the framer, the dispatcher and the decoder to every consumer on the
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
 // optional consumer off) and with every optional consumer the program has switched on (the key
-// triggers, an open session with its alarms, a connected Scratch link).
+// triggers, an open session with its alarms, a recording, a connected Scratch link).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include "link/Dispatcher.h"
 #include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
+#include "platform/AppendFile.h"
 #include "platform/SerialTransport.h"
 #include "scratch/SensorUpdate.h"
 #include "sim/BeltModel.h"
@@ -80,7 +81,10 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   OpenSession session;
   NullActivityAlarm alarm;
   NullScratchLink scratch;
+  NullAppendFile recordFile;
   if (everyConsumer) {
+    core.recorder().setFile(recordFile);
+    core.recorder().ButtonStartLogClick();
     core.setScratchSink(&scratch);
     core.keys().setActive(true);
     core.setSessionControl(&session);
@@ -117,6 +121,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   benchmark::DoNotOptimize(core.graph().graphSlot());
   state.SetItemsProcessed(notifications);
   benchmark::DoNotOptimize(scratch.bytes);
+  if (everyConsumer && recordFile.bytes() == 0) state.SkipWithError("nothing was recorded");
   state.counters["allocs_per_notification"] = double(elsewhere) / double(kRecorded - blockEnds);
   state.counters["allocs_per_block_end"] =
       blockEnds > 0 ? double(atBlockEnds) / double(blockEnds) : 0.0;
