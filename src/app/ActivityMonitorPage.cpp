@@ -13,11 +13,13 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 
 #include "app/Widgets.h"
+#include "breathing/BreathDetector.h"
 
 namespace kelvaro::ui {
 namespace {
@@ -133,6 +135,10 @@ QWidget* ActivityMonitorPage::buildControls() {
   values->addWidget(LabelAkt10, 0, 1);
   values->addWidget(LabelSessionActivity, 1, 0);
   values->addWidget(LabelAktPrum, 1, 1);
+  LabelBreathingAct = named(new QLabel(QStringLiteral("Breaths/min"), panel), "LabelBreathingAct");
+  LabelRateAct = makeReadout(panel, "LabelRateAct", LabelBreathingAct);
+  values->addWidget(LabelBreathingAct, 2, 0);
+  values->addWidget(LabelRateAct, 2, 1);
   row->addLayout(values);
   row->addStretch(1);
 
@@ -160,6 +166,18 @@ QWidget* ActivityMonitorPage::buildControls() {
   alarm->addWidget(LabelAlarmMax, 1, 2);
   alarm->addWidget(CheckBoxSound, 2, 1);
   alarm->addWidget(CheckBoxMute, 3, 1);
+  SpinEditApnea = named(new QSpinBox(panel), "SpinEditApnea", QStringLiteral("Apnea alarm after"));
+  SpinEditApnea->setRange(breathing::kMinApneaSeconds, breathing::kMaxApneaSeconds);
+  SpinEditApnea->setValue(breathing::kDefaultApneaSeconds);
+  SpinEditApnea->setSuffix(QStringLiteral(" s"));
+  SpinEditApnea->setToolTip(tr("No breath for longer than this raises the alarm"));
+  LabelApnea = named(new QLabel(QStringLiteral("Apnea alarm after"), panel), "LabelApnea");
+  LabelApnea->setBuddy(SpinEditApnea);
+  auto* apnea = new QHBoxLayout;
+  apnea->addWidget(LabelApnea);
+  apnea->addWidget(SpinEditApnea);
+  apnea->addStretch(1);
+  alarm->addLayout(apnea, 4, 1);
   row->addLayout(alarm);
 
   LabelAktStart = named(new QLabel(QStringLiteral("ActStart=4.15"), panel), "LabelAktStart");

@@ -11,6 +11,7 @@ class QLabel;
 class QLineSeries;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 class QValueAxis;
 
 namespace kelvaro::ui {
@@ -48,6 +49,8 @@ class ActivityMonitorPage : public QWidget {
   QLabel* LabelAkt10 = nullptr;
   QLabel* LabelSessionActivity = nullptr;
   QLabel* LabelAktPrum = nullptr;
+  QLabel* LabelBreathingAct = nullptr;
+  QLabel* LabelRateAct = nullptr;  // breaths a minute, "---" while unknown
 
   QLabel* LabelAlarmLevel = nullptr;
   QLabel* LabelAlarmMin = nullptr;
@@ -55,6 +58,9 @@ class ActivityMonitorPage : public QWidget {
   QLabel* LabelAlarmMax = nullptr;
   QCheckBox* CheckBoxSound = nullptr;
   QCheckBox* CheckBoxMute = nullptr;
+  // No breath for this many seconds raises the apnea alarm.
+  QLabel* LabelApnea = nullptr;
+  QSpinBox* SpinEditApnea = nullptr;
 
   // Show the automatic session thresholds read from the settings; hidden.
   QLabel* LabelAktStart = nullptr;

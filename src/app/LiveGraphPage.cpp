@@ -132,6 +132,10 @@ QWidget* LiveGraphPage::buildStandard() {
   grid->addWidget(LabelF1, 0, 4);
   grid->addWidget(LabelForce2, 1, 3);
   grid->addWidget(LabelF2, 1, 4);
+  LabelBreathing = named(new QLabel(QStringLiteral("Breaths/min"), tab), "LabelBreathing");
+  LabelRate = makeReadout(tab, "LabelRate", LabelBreathing, QStringLiteral("---"), 12);
+  grid->addWidget(LabelBreathing, 2, 3);
+  grid->addWidget(LabelRate, 2, 4);
   grid->setColumnMinimumWidth(5, 12);
 
   LabelCurrentActivity =

@@ -50,6 +50,8 @@ class LiveGraphPage : public QWidget {
   ReadoutLabel* LabelActF10 = nullptr;
   QLabel* LabelAvgActivity = nullptr;
   ReadoutLabel* LabelActivityFAvg = nullptr;
+  QLabel* LabelBreathing = nullptr;
+  ReadoutLabel* LabelRate = nullptr;  // breaths a minute, "---" while unknown
   QLabel* LabelKeyActivation = nullptr;
   ShapeIndicator* Shape1 = nullptr;
   QLabel* LabelBattery = nullptr;

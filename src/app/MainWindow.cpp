@@ -15,12 +15,14 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <iostream>
 
 #include "app/AboutDialog.h"
 #include "app/ActivityHistoryPage.h"
 #include "app/ActivityMonitorPage.h"
 #include "app/ActivityPanel.h"
+#include "app/BreathingPanel.h"
 #include "app/ComSetupDialog.h"
 #include "app/ConnectionPage.h"
 #include "app/DongleNotFoundDialog.h"
@@ -100,6 +102,7 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
        env_.volume ? *env_.volume : noVolume_, env_.sound ? *env_.sound : silence_,
        env_.clock ? *env_.clock : systemClock_, env_.homeDir},
       this);
+  breathing_ = new BreathingPanel(*core_, *TabSheetGraf, *TabSheet5, *LabelApneaBanner, this);
   aboutBox_ = new ui::TAboutBox(this);
 
   Timer2.setInterval(2000);
@@ -129,7 +132,14 @@ void TForm1::buildPages() {
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setDocumentMode(false);
   PageControl1->tabBar()->setExpanding(false);
-  setCentralWidget(PageControl1);
+  LabelApneaBanner = BreathingPanel::makeBanner();
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(LabelApneaBanner);
+  column->addWidget(PageControl1, 1);
+  setCentralWidget(central);
 
   TabSheetConnect = new ui::ConnectionPage;
   TabSheetSetting = new ui::SettingsPage;
@@ -194,6 +204,10 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
 }
 
 void TForm1::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
+
+void TForm1::showBreathing(const BreathUpdate& update) { breathing_->show(update); }
+
+void TForm1::noBelt() { breathing_->noBelt(); }
 
 void TForm1::keysChanged(const KeysPanel::Values& values) {
   KeyActivationValues working;

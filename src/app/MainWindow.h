@@ -36,6 +36,7 @@ class ActivityPanel;
 class HistoryPanel;
 class RecorderPanel;
 class ScratchPanel;
+class BreathingPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -93,6 +94,7 @@ class TForm1 : public QMainWindow {
   bool FormCreate();
 
   QTabWidget* PageControl1 = nullptr;
+  QLabel* LabelApneaBanner = nullptr;  // above the pages while no breath comes
   ui::ConnectionPage* TabSheetConnect = nullptr;
   ui::SettingsPage* TabSheetSetting = nullptr;
   ui::LiveGraphPage* TabSheetGraf = nullptr;
@@ -142,6 +144,9 @@ class TForm1 : public QMainWindow {
   // The key activation's working copies changed (a field, the selection, the on/off box).
   void keysChanged(const KeysPanel::Values& values);
   void showKeyIndicator(KeyIndicator indicator);
+  void showBreathing(const BreathUpdate& update);
+  // The connection ended: what needs a belt stops.
+  void noBelt();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -179,6 +184,7 @@ class TForm1 : public QMainWindow {
   HistoryPanel* history_ = nullptr;
   KeysPanel* keys_ = nullptr;
   RecorderPanel* recorderPanel_ = nullptr;
+  BreathingPanel* breathing_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

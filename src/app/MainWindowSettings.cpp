@@ -28,6 +28,7 @@ const QString kGlobal = QStringLiteral("GLOBAL");
 const QString kKeys = QStringLiteral("Keys");
 const QString kSetGraf = QStringLiteral("SetGraf");
 const QString kUsers = QStringLiteral("users");
+const QString kBreathing = QStringLiteral("Breathing");
 
 // A user count beyond this is not one a person typed; reading stops there so that a damaged
 // file cannot make the start-up add millions of radio buttons.
@@ -88,6 +89,8 @@ void TForm1::readSettings() {
       QStringLiteral("Alarm Level = %1").arg(activity.TrackBarAct->value()));
   activity.CheckBoxSound->setChecked(file.readBool(kGlobal, QStringLiteral("CheckSound"), false));
   activity.CheckBoxMute->setChecked(file.readBool(kGlobal, QStringLiteral("CheckMute"), false));
+  activity.SpinEditApnea->setValue(
+      file.readInteger(kBreathing, QStringLiteral("ApneaLimit"), breathing::kDefaultApneaSeconds));
 
   specPage.EditMac->setText(
       file.readString(kGlobal, QStringLiteral("MAC"), QStringLiteral("012345678901")));
@@ -182,6 +185,7 @@ void TForm1::writeSettings() {
   for (int n = 1; n <= users.size(); ++n) file.writeString(kUsers, userKey(n), users.at(n - 1));
 
   file.writeBool(kGlobal, QStringLiteral("AutoComPort"), autoComPort_);
+  file.writeInteger(kBreathing, QStringLiteral("ApneaLimit"), activity.SpinEditApnea->value());
 }
 
 }  // namespace kelvaro

@@ -74,6 +74,8 @@ class WindowReadouts final : public MonitorDisplay {
   void samplePlotted(int slot) override { form_.Chart1->samplePlotted(slot); }
   void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
   void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
+  void breathing(const BreathUpdate& update) override { form_.showBreathing(update); }
+  void breathMarked(int slot) override { form_.Chart1->samplePlotted(slot); }
 
  private:
   void showDisplays();
@@ -149,6 +151,7 @@ class WindowConnectionPanel final : public ConnectionView {
     form_.showPage(form_.TabSheetConnect, false);
   }
   void showConnectionPage() override {
+    form_.noBelt();
     form_.showPage(form_.TabSheetGraf, false);
     form_.showPage(form_.TabSheetConnect, true);
     form_.PageControl1->setCurrentWidget(form_.TabSheetConnect);

@@ -91,6 +91,7 @@ void LiveGraphModel::plotSample(double force1Grams, double force2Grams, double a
                                 double accelY, double accelZ) {
   if (!hasPoints_ || graphSlot_ < 0 || graphSlot_ > kLastPoint) return;
   const auto at = static_cast<std::size_t>(graphSlot_);
+  breathMarks_[at] = false;
   write(kForce1, at, force1Grams);
   write(kForce2, at, force2Grams);
   write(kAccelX, at, accelX);
@@ -152,6 +153,7 @@ bool LiveGraphModel::wrapSlot() {
 
 void LiveGraphModel::clearLiveGraph() {
   for (Points& p : values_) p.fill(0.0);
+  breathMarks_.fill(false);
   invalidateFit();
   invalidateExtremes();
 }

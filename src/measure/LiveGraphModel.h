@@ -134,8 +134,17 @@ class LiveGraphModel {
   bool wrapSlot();
   void resetSlot() { graphSlot_ = 0; }
   int graphSlot() const { return graphSlot_; }
-  // All points of all series back to 0; GraphSlot is left alone.
+  // All points of all series back to 0, and no breath marks; GraphSlot is left alone.
   void clearLiveGraph();
+
+  // A breath peaked at the sample plotted at slot: the chart marks it on Force 1 until the slot
+  // is written again.
+  void markBreath(int slot) {
+    if (slot >= 0 && slot <= kLastPoint) breathMarks_[static_cast<std::size_t>(slot)] = true;
+  }
+  bool breathMarked(int slot) const {
+    return slot >= 0 && slot <= kLastPoint && breathMarks_[static_cast<std::size_t>(slot)];
+  }
 
   const Points& points(int series) const { return values_[static_cast<std::size_t>(series)]; }
   double value(int series, int point) const {
@@ -219,6 +228,7 @@ class LiveGraphModel {
   std::array<Points, kSeriesCount> values_{};
   mutable std::array<SeriesExtremes, kSeriesCount> extremes_{};
   std::array<bool, kSeriesCount> visible_{};
+  std::array<bool, kPointCount> breathMarks_{};
   bool hasPoints_ = false;
   std::int32_t graphSlot_ = 0;
   std::array<AxisState, 2> axes_{};

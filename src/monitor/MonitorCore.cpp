@@ -25,7 +25,8 @@ void MonitorCore::feed(const std::uint8_t* bytes, std::size_t count) {
 
 // The road of one measurement, in the one order every consumer relies on: decode, key
 // activation, then (only while the graph runs and the forces have been zeroed) plot, activity,
-// advance, record; the wrap of the write position and the Scratch sender for every notification.
+// advance, record; the wrap of the write position, the breath detector and the Scratch sender for
+// every notification.
 void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   const NotificationOutcome out = kelvaro::handleMeasurementNotification(
       packet.payload.data(), packet.length, measurement_, calibration_,
@@ -37,7 +38,9 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
 
   display_.keyIndicator(keys_.update(m.Force1Grams, m.AccelX, m.AccelY, m.AccelZ));
 
+  int plottedSlot = -1;
   if (out.gated) {
+    plottedSlot = graph_.graphSlot();
     graph_.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);
     display_.samplePlotted(graph_.graphSlot());
     if (const auto block = activity_.AddActivitySample(m.Force1Grams, m.AccelX)) {
@@ -48,8 +51,34 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   }
   graph_.wrapSlot();
 
+  detectBreath(out, plottedSlot);
+
   if (scratch_)
     scratch_->sendSensorUpdate(m.AccelX, m.AccelY, m.AccelZ, m.Force1Grams, m.Force2Grams);
+}
+
+void MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot) {
+  const MeasurementState& m = measurement_;
+  // The first notification of a connection starts afresh; a zeroing moves the force's zero.
+  if (m.NotificationCount == 1) breath_.reset();
+  if (out.zeroed) breath_.restartSignal();
+  const BreathUpdate update = breath_.addSample(m.Force1Grams, stopwatch_.Tick());
+
+  plottedSlots_[slotNext_] = static_cast<std::int16_t>(plottedSlot);
+  slotNext_ = (slotNext_ + 1) % kSlotMemory;
+  if (update.breath && update.peakSamplesAgo < kSlotMemory) {
+    const std::size_t at = (slotNext_ + kSlotMemory - 1 - update.peakSamplesAgo) % kSlotMemory;
+    const int slot = plottedSlots_[at];
+    if (slot >= 0) {
+      graph_.markBreath(slot);
+      display_.breathMarked(slot);
+    }
+  }
+  if (update.apneaBegan) {
+    if (activity_.settings().sound) hooks_.soundAlarm();
+    if (activity_.settings().mute) hooks_.muteAlarm();
+  }
+  display_.breathing(update);
 }
 
 }  // namespace kelvaro

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "activity/ActivityMonitor.h"
 #include "base/ConsoleLog.h"
+#include "breathing/BreathDetector.h"
 #include "link/CommandSender.h"
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
@@ -49,6 +51,9 @@ class MonitorCore final : private MeasurementSink {
   void setSessionControl(ActivitySessionControl* sessions) { hooks_.sessions = sessions; }
   void setActivityAlarm(ActivityAlarm* alarm) { hooks_.alarm = alarm; }
   ActivityMonitor& activity() { return activity_; }
+  // The breath detector; reset by the window when no belt is connected. Its apnea sounds the
+  // activity alarm's outputs, as they are ticked.
+  BreathDetector& breathing() { return breath_; }
   // Where the key triggers' presses and releases go; nowhere while null.
   void setKeySink(KeySink* sink) { keySink_.sink = sink; }
   // The key triggers; the window gives them their working copies and switches them on and off.
@@ -73,6 +78,9 @@ class MonitorCore final : private MeasurementSink {
 
  private:
   void handleMeasurementNotification(const BgapiPacket& packet) override;
+  // The breathing step: the detector fed with every decoded notification, a peak marked where it
+  // was plotted, an apnea's alarm.
+  void detectBreath(const NotificationOutcome& out, int plottedSlot);
 
   struct KeySinkHook final : KeySink {
     KeySink* sink = nullptr;
@@ -118,6 +126,12 @@ class MonitorCore final : private MeasurementSink {
   Recorder recorder_{recordFile_};
   ActivityHooks hooks_;
   ActivityMonitor activity_;
+  BreathDetector breath_;
+  // Where each of the detector's latest samples was plotted (-1: not plotted), newest last, so
+  // that a breath confirmed later finds the slot of its peak.
+  static constexpr std::size_t kSlotMemory = 256;
+  std::array<std::int16_t, kSlotMemory> plottedSlots_{};
+  std::size_t slotNext_ = 0;
   KeySinkHook keySink_;
   SensorUpdateSink* scratch_ = nullptr;
   KeyTriggers keys_;

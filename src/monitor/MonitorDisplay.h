@@ -1,6 +1,7 @@
 #pragma once
 
 #include "activity/ActivityMonitor.h"
+#include "breathing/BreathDetector.h"
 #include "keys/KeyTriggers.h"
 #include "measure/MeasurementDecoder.h"
 #include "measure/MeasurementState.h"
@@ -30,6 +31,10 @@ class MonitorDisplay {
   virtual void keyIndicator(KeyIndicator /*indicator*/) {}
   // A block of 200 charted samples ended: its activity values, texts and chart points.
   virtual void activityBlock(const ActivityBlock& /*block*/) {}
+  // The breathing after this notification: rate, breaths, apnea (for every decoded one).
+  virtual void breathing(const BreathUpdate& /*update*/) {}
+  // A breath peaked at the sample plotted at slot; the model marks it already.
+  virtual void breathMarked(int /*slot*/) {}
 };
 
 // A display that shows nothing: for benchmarks and replays that only want the numbers.

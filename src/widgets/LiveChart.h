@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QPixmap>
 #include <QPointF>
@@ -93,6 +94,10 @@ class LiveChart : public QWidget {
  private:
   // Half the widest line plus its round cap and antialiasing fringe.
   static constexpr int kStripPad = 4;
+  // Breath marks: half their width (within the strip pad) and their gap above the point.
+  static constexpr double kBreathMarkHalf = 3.5;
+  static constexpr double kBreathMarkGap = 3.0;
+  static inline const QColor kBreathMarkColour{0x1F, 0x4E, 0x9A};
 
   struct AxisLabels {
     livegraph::AxisTicks ticks;
@@ -125,6 +130,8 @@ class LiveChart : public QWidget {
   void drawBackground(QPainter& painter, const Layout& layout) const;
   void drawSeries(QPainter& painter, const livegraph::PlotMapping& mapping, double fromX,
                   double toX) const;
+  void drawBreathMarks(QPainter& painter, const livegraph::PlotMapping& mapping, int first,
+                       int last) const;
   void drawBand(QPainter& painter) const;
 
   const Layout& layout() const;

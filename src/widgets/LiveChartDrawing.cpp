@@ -325,7 +325,27 @@ void LiveChart::drawSeries(QPainter& painter, const PlotMapping& m, double fromX
       a = c;
     }
   }
+  drawBreathMarks(painter, m, first, last);
   painter.restore();
+}
+
+// A small triangle above Force 1 where a breath peaked, pointing down at the point.
+void LiveChart::drawBreathMarks(QPainter& painter, const PlotMapping& m, int first,
+                                int last) const {
+  if (!model_.isSeriesVisible(livegraph::kForce1)) return;
+  const auto& style = kSeriesStyles[static_cast<std::size_t>(livegraph::kForce1)];
+  const auto& p = model_.points(livegraph::kForce1);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(kBreathMarkColour);
+  for (int i = first; i <= last; ++i) {
+    if (!model_.breathMarked(i)) continue;
+    const double x = m.xToPixel(i);
+    const double y = m.yToPixel(style.axis, p[static_cast<std::size_t>(i)]) - kBreathMarkGap;
+    const QPointF triangle[] = {{x - kBreathMarkHalf, y - 2 * kBreathMarkHalf},
+                                {x + kBreathMarkHalf, y - 2 * kBreathMarkHalf},
+                                {x, y}};
+    painter.drawPolygon(triangle, 3);
+  }
 }
 
 }  // namespace kelvaro

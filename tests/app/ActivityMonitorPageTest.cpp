@@ -118,8 +118,8 @@ TEST(ActivityMonitorPage, KeepsTheDesignArrangement) {
 TEST(ActivityMonitorPage, TabReachesEveryEnabledControl) {
   ActivityMonitorPage page;
   page.ButtonStopAct->setEnabled(true);
-  const QStringList expected = {"ButtonStartAct", "ButtonStopAct", "TrackBarAct", "CheckBoxSound",
-                                "CheckBoxMute"};
+  const QStringList expected = {"ButtonStartAct", "ButtonStopAct", "TrackBarAct",
+                                "CheckBoxSound",  "CheckBoxMute",  "SpinEditApnea"};
   expectTabOrder(page, page.ButtonStartAct, expected);
 }
 

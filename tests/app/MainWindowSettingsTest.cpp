@@ -255,6 +255,18 @@ const ReadCase kReadCases[] = {
        EXPECT_TRUE(control<QCheckBox>(h, "CheckBoxAuto").isChecked());
      },
      "SetGraf", "Force1", "0"},
+    {"ApneaLimit", "[Breathing]\nApneaLimit=25\n",
+     [](WindowHarness& h) {
+       EXPECT_EQ(control<QSpinBox>(h, "SpinEditApnea").value(), 25);
+       EXPECT_EQ(h.window->core().breathing().apneaLimitSeconds(), 25);
+     },
+     "Breathing", "ApneaLimit", "25"},
+    {"ApneaLimitBeyondItsRange", "[Breathing]\nApneaLimit=600\n",
+     [](WindowHarness& h) {
+       EXPECT_EQ(control<QSpinBox>(h, "SpinEditApnea").value(), 60);
+       EXPECT_EQ(h.window->core().breathing().apneaLimitSeconds(), 60);
+     },
+     "Breathing", "ApneaLimit", "60"},
     {"ManualPortMode", "[GLOBAL]\nAutoComPort=0\n",
      [](WindowHarness& h) {
        EXPECT_FALSE(h.window->autoComPort());
@@ -290,15 +302,15 @@ TEST(MainWindowSettingsTest, ANewFileHasItsSectionsAndKeysInTheWriteBackOrder) {
   EXPECT_TRUE(w.close());
 
   const QStringList expected = {
-      "[GLOBAL]",    "TrackBarAct=33", "CheckSound=0",  "CheckMute=1", "MAC=012345678901",
-      "Max=65535",   "Min=0",          "MaxAcel=65535", "MinAcel=0",   "IP=10.0.0.7",
-      "K1=0.5",      "K2=0.5",         "Ofs1=1000",     "Ofs2=1000",   "AutoComPort=1",
-      "[Keys]",      "KODF1=9",        "LIMF1=120",     "KODLX=1",     "KODLY=2",
-      "KODLZ=3",     "KODHX=4",        "KODHY=5",       "KODHZ=6",     "LIMLX=-500",
-      "LIMLY=-501",  "LIMLZ=-502",     "LIMHX=500",     "LIMHY=501",   "LIMHZ=502",
-      "[SetGraf]",   "Force1=1",       "Force2=0",      "AccX=0",      "AccY=1",
-      "AccZ=0",      "Auto=0",         "AutoAcel=0",    "[users]",     "count=2",
-      "usr1=---- 1", "usr2=Bea",
+      "[GLOBAL]",    "TrackBarAct=33", "CheckSound=0",  "CheckMute=1",   "MAC=012345678901",
+      "Max=65535",   "Min=0",          "MaxAcel=65535", "MinAcel=0",     "IP=10.0.0.7",
+      "K1=0.5",      "K2=0.5",         "Ofs1=1000",     "Ofs2=1000",     "AutoComPort=1",
+      "[Keys]",      "KODF1=9",        "LIMF1=120",     "KODLX=1",       "KODLY=2",
+      "KODLZ=3",     "KODHX=4",        "KODHY=5",       "KODHZ=6",       "LIMLX=-500",
+      "LIMLY=-501",  "LIMLZ=-502",     "LIMHX=500",     "LIMHY=501",     "LIMHZ=502",
+      "[SetGraf]",   "Force1=1",       "Force2=0",      "AccX=0",        "AccY=1",
+      "AccZ=0",      "Auto=0",         "AutoAcel=0",    "[users]",       "count=2",
+      "usr1=---- 1", "usr2=Bea",       "[Breathing]",   "ApneaLimit=10",
   };
   const auto lines = h.darevLines();
   ASSERT_TRUE(lines.has_value());

@@ -2,6 +2,8 @@
 // display stands where the window's read-outs and chart would be.
 #include <QByteArray>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -246,6 +248,89 @@ TEST_F(MonitorCoreTest, EveryDecodedNotificationGoesToScratchLast) {
   core.setScratchSink(nullptr);
   receive(notification(value(1350, 500)));
   EXPECT_EQ(display.calls.size(), 1u);
+}
+
+// Breaths on the road: every decoded notification feeds the detector with the core's clock, a
+// breath is marked where its peak was plotted, and an apnea sounds the activity alarm's outputs.
+class BreathDisplay final : public MonitorDisplay {
+ public:
+  void showReadings(const NotificationOutcome&, const MeasurementState&) override {}
+  void samplePlotted(int) override {}
+  void breathing(const BreathUpdate& update) override {
+    last = update;
+    if (update.apneaBegan) ++apneas;
+  }
+  void breathMarked(int slot) override { marked.push_back(slot); }
+  BreathUpdate last;
+  int apneas = 0;
+  std::vector<int> marked;
+};
+
+class CountingAlarm final : public ActivityAlarm {
+ public:
+  void soundAlarm() override { ++sounds; }
+  void muteAlarm() override { ++mutes; }
+  int sounds = 0;
+  int mutes = 0;
+};
+
+TEST(MonitorCoreBreathingTest, BreathsAreCountedMarkedAndTheirAbsenceAlarms) {
+  ManualTickSource ticks(1000);
+  NoEventLoop pump;
+  FakeSerialTransport port;
+  NullScanView scanView;
+  BreathDisplay display;
+  MonitorCore core(ticks, pump, port, scanView, display);
+  core.graph().createPoints();
+  CountingAlarm alarm;
+  core.setActivityAlarm(&alarm);
+  core.activity().settings().sound = true;
+  core.activity().settings().mute = false;
+  core.activity().settings().alarmLevel = -1;  // the activity itself never alarms here
+  const auto feed = [&](int raw1) {
+    const QByteArray bytes = notification(value(raw1, 500));
+    core.feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+              static_cast<std::size_t>(bytes.size()));
+    ticks.advance(50);
+  };
+  // 63 s of breathing at 15 a minute (4 s a breath, 60 g deep at the default slope of 0.5),
+  // ending breathed out.
+  for (int i = 0; i < 1260; ++i) {
+    feed(1500 + static_cast<int>(std::lround(60.0 * std::sin(2 * M_PI * i / 80.0))));
+  }
+  // 16 crests, the first of them before the forces were zeroed.
+  EXPECT_GE(display.last.breaths, 15u);
+  EXPECT_LE(display.last.breaths, 16u);
+  ASSERT_TRUE(display.last.ratePerMinute.has_value());
+  EXPECT_NEAR(*display.last.ratePerMinute, 15.0, 0.5);
+  ASSERT_FALSE(display.marked.empty());
+  // One mark a breath on the chart's sweep of 501 points: 80 samples a breath.
+  int onTheChart = 0;
+  for (int slot = 0; slot <= livegraph::kLastPoint; ++slot)
+    onTheChart += core.graph().breathMarked(slot);
+  EXPECT_GE(onTheChart, 5);
+  EXPECT_LE(onTheChart, 7);
+  EXPECT_TRUE(core.graph().breathMarked(display.marked.back()));
+  // A mark sits at a crest of the plotted wave.
+  const int crest = display.marked.back();
+  const auto& force = core.graph().points(livegraph::kForce1);
+  const double high = *std::max_element(force.begin(), force.end());
+  EXPECT_GT(force[static_cast<std::size_t>(crest)], high - 10.0) << "slot " << crest;
+  EXPECT_EQ(alarm.sounds, 0);
+
+  // Then the breathing stops: 15 s of a still belt.
+  for (int i = 0; i < 300; ++i) feed(1440);
+  EXPECT_TRUE(display.last.apnea) << display.last.msSinceBreath << " ms since the last breath";
+  EXPECT_EQ(display.apneas, 1);
+  EXPECT_EQ(alarm.sounds, 1) << "as ticked for the activity alarm";
+  EXPECT_EQ(alarm.mutes, 0);
+  EXPECT_FALSE(display.last.ratePerMinute.has_value());
+
+  // A new connection starts afresh.
+  core.measurement().NotificationCount = 0;
+  feed(1500);
+  EXPECT_FALSE(display.last.apnea);
+  EXPECT_EQ(display.last.breaths, 0u);
 }
 
 }  // namespace

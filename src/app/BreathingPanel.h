@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "breathing/BreathDetector.h"
+
+class QLabel;
+
+namespace kelvaro {
+
+class MonitorCore;
+
+namespace ui {
+class ActivityMonitorPage;
+class LiveGraphPage;
+}  // namespace ui
+
+// The breathing in the window: the rate on "Live Graph" and "Activity Monitor", the apnea limit
+// field (SpinEditApnea, 5..60 s) and the banner above the pages that says how long no breath has
+// come ("No breath for 12 s") until breathing resumes. The apnea's sound and lowered volume are
+// the activity alarm's, as ticked on "Activity Monitor"; the core raises them.
+class BreathingPanel final : public QObject {
+  Q_OBJECT
+
+ public:
+  BreathingPanel(MonitorCore& core, ui::LiveGraphPage& graph, ui::ActivityMonitorPage& activity,
+                 QLabel& banner, QObject* parent = nullptr);
+
+  // After every decoded notification; only what changed is shown again.
+  void show(const BreathUpdate& update);
+  // No belt connected: the detector starts afresh, the rate is unknown, no banner.
+  void noBelt();
+
+  // The banner, hidden: white on red, large, across the window.
+  static QLabel* makeBanner();
+  // "15.2", or "---" while the rate is unknown.
+  static QString rateText(std::optional<double> rate);
+  // "No breath for 12 s".
+  static QString bannerText(std::uint32_t msSinceBreath);
+
+ private:
+  void showRate(std::optional<double> rate);
+  void showBanner(bool apnea, std::uint32_t msSinceBreath);
+
+  MonitorCore& core_;
+  ui::LiveGraphPage& graph_;
+  ui::ActivityMonitorPage& activity_;
+  QLabel& banner_;
+  QString shownRate_;
+  bool bannerShown_ = false;
+  std::uint32_t shownSeconds_ = 0;
+};
+
+}  // namespace kelvaro
