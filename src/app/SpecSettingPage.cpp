@@ -186,7 +186,7 @@ QWidget* SpecSettingPage::buildEnhanced() {
   GroupGraph = named(new QGroupBox(QStringLiteral("Graph"), page), "GroupGraph");
   auto* graphLayout = new QHBoxLayout(GroupGraph);
   SpinEdit14 =
-      makeSpin(GroupGraph, "SpinEdit14", QStringLiteral("Print resolution %"), -100, 100, 0);
+      makeSpin(GroupGraph, "SpinEdit14", QStringLiteral("Print resolution %"), -100, 99, 0);
   SpinEdit14->setMinimumWidth(80);
   SpinEdit14->setToolTip(QString::fromUtf8("Rozlišení detailů při tisku "));
   LabelPrintResolution = makeLabel(GroupGraph, "LabelPrintResolution",

@@ -43,7 +43,7 @@ TEST(SpecSettingPage, ControlsStartAsDesigned) {
                     {"EditTemp", "", true, "Temperature"}});
   checkSpins(page, {
                        {"SpinEdit1", INT_MIN, INT_MAX, 55000},
-                       {"SpinEdit14", -100, 100, 0},
+                       {"SpinEdit14", -100, 99, 0},
                        {"SpinEditOfs1", INT_MIN, INT_MAX, 1000},
                        {"SpinEditOfs2", INT_MIN, INT_MAX, 1000},
                        {"SpinEditACLX", -9999, 9999, -500},
