@@ -23,6 +23,7 @@
 #include "app/ActivityMonitorPage.h"
 #include "app/ActivityPanel.h"
 #include "app/BreathingPanel.h"
+#include "app/ChartOutputPanel.h"
 #include "app/ComSetupDialog.h"
 #include "app/ConnectionPage.h"
 #include "app/DongleNotFoundDialog.h"
@@ -96,6 +97,9 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       *TabSheetGraf, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
   history_ = new HistoryPanel(
       *AktHist, *users_, console(), env_.homeDir,
+      [this](const QString& text) { reportError(text); }, this);
+  chartOutput_ = new ChartOutputPanel(
+      *TabSheetGraf, *TabSheetSpecSetting, *Chart1,
       [this](const QString& text) { reportError(text); }, this);
   activity_ = new ActivityPanel(
       {*core_, *TabSheet5, *TabSheetGraf, *TabSheetConnect, *users_, Timer2,

@@ -34,6 +34,7 @@ class SettingsFile;
 class TickSource;
 class ActivityPanel;
 class HistoryPanel;
+class ChartOutputPanel;
 class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
@@ -182,6 +183,7 @@ class TForm1 : public QMainWindow {
   ui::UsersPanel* users_ = nullptr;
   ActivityPanel* activity_ = nullptr;
   HistoryPanel* history_ = nullptr;
+  ChartOutputPanel* chartOutput_ = nullptr;
   KeysPanel* keys_ = nullptr;
   RecorderPanel* recorderPanel_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
