@@ -148,7 +148,11 @@ ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& d
 }
 
 ConnectionProcedure::Outcome ConnectionProcedure::connect(const QString& deviceId) {
+  if (leftovers_) endLeftovers();
+  if (stopping()) return Outcome::Stopped;
   const Outcome outcome = connectPhases(deviceId);
+  // Whatever the phases got the dongle into is ended before the next connect.
+  if (outcome == Outcome::Failed && isDeviceIdText(deviceId)) leftovers_ = true;
   if (outcome == Outcome::Stopped && disconnectRequested_ && !abandoned_) {
     // The user called the connect off: both connect buttons are usable again at once ("Connect
     // Selected" does nothing until a device is heard, as after a Connection Reset).
@@ -159,6 +163,23 @@ ConnectionProcedure::Outcome ConnectionProcedure::connect(const QString& deviceI
     disconnect();
   }
   return outcome;
+}
+
+void ConnectionProcedure::endLeftovers() {
+  leftovers_ = false;
+  setBusyText(QStringLiteral("Ending the last connection attempt"));
+  commands_.sendDisconnect();
+  commands_.sendEndProcedure();
+  pause(kLeftoverMs);
+}
+
+bool ConnectionProcedure::reconnect(const QString& deviceId) {
+  if (abandoned_ || busy()) return false;
+  ScopeExit done([this] { endBusy(); });
+  beginBusy(Activity::Connecting);
+  // The live graph goes on where it stopped.
+  leftovers_ = true;
+  return connect(deviceId) == Outcome::Connected;
 }
 
 bool ConnectionProcedure::Pripoj(const QString& deviceId) {
@@ -204,6 +225,7 @@ void ConnectionProcedure::connectClick(Target target) {
 
   activity_ = Activity::Settling;
   view_.showLiveGraphPage();
+  view_.connectionMade(deviceId);
   if (target == Target::Selected) {
     view_.setEditLastIDText(deviceId);
     view_.setEditMacText(view_.EditLastIDText());
@@ -225,7 +247,8 @@ void ConnectionProcedure::ButtonAutoConnClick() {
     if (!abandoned_) view_.setButtonEnabled(Button::ButtonAutoConn, true);
   });
   beginBusy(Activity::Connecting);
-  connect(view_.EditMacText());
+  const QString deviceId = view_.EditMacText();
+  if (connect(deviceId) == Outcome::Connected && !abandoned_) view_.connectionMade(deviceId);
 }
 
 void ConnectionProcedure::resetDongle() {
@@ -301,6 +324,7 @@ void ConnectionProcedure::Button20Click() {
 }
 
 void ConnectionProcedure::disconnect() {
+  view_.connectionEnded();
   view_.showConnectionPage();
   view_.setButtonEnabled(Button::ButtonConnect, false);
   view_.setButtonEnabled(Button::ButtonLastIDt2, false);

@@ -56,6 +56,10 @@ class ConnectionView {
   // (ConnectionProcedure::kBusyConnectingText or kBusyResettingText), shown for a few seconds so
   // that the click does not seem lost. A view without a place for such notes may leave it out.
   virtual void showRefusal(const QString& /*text*/) {}
+  // A connect the user asked for has made the connection to deviceId.
+  virtual void connectionMade(const QString& /*deviceId*/) {}
+  // The user's Disconnect (or a connect called off) has ended the connection.
+  virtual void connectionEnded() {}
 };
 
 // Connects to one belt and switches its notifications on (Pripoj), and the user actions around
@@ -77,6 +81,8 @@ class ConnectionProcedure {
   static constexpr std::uint32_t kSettleMs = 1200;
   static constexpr std::uint32_t kResetRestartMs = 5000;
   static constexpr std::uint32_t kReopenDelayMs = 1000;
+  // Time for the dongle to answer the commands that end a failed attempt's leftovers.
+  static constexpr std::uint32_t kLeftoverMs = 100;
   static inline const QString kConnectFailedText = QStringLiteral("k danemu id se nleze pripojit!");
   // The refusals of a connect or reset clicked while one runs.
   static inline const QString kBusyConnectingText =
@@ -109,6 +115,10 @@ class ConnectionProcedure {
   // "Disconnect" on the "Live Graph" page; never refused (see the class comment for what it does
   // to a running connect).
   void Button20Click();
+  // A lost link mended: the phases for deviceId again, after what the lost or failed connection
+  // left in the dongle has been ended. No page changes, no warning; false at once while another
+  // procedure runs.
+  bool reconnect(const QString& deviceId);
 
   // The low-level buttons: one command each, nothing else.
   void ButtonBLEDisClick();
@@ -151,6 +161,9 @@ class ConnectionProcedure {
   Outcome phase(std::int32_t& flag, Send send, const QString& activity, const char* okLine,
                 const char* errorLine, const char* timeoutLine);
   void disconnect();
+  // Ends what a failed connect or a lost link may have left in the dongle (a connection still
+  // being made, or made, on handle 0), so that the next connect can succeed.
+  void endLeftovers();
   void resetDongle();
   void emptyScanList();
   // Waits ms milliseconds in short pumping waits, ending early only when stopping.
@@ -172,6 +185,8 @@ class ConnectionProcedure {
   // A Disconnect came while the running connect was in its phases or settling.
   bool disconnectRequested_ = false;
   bool abandoned_ = false;
+  // A connect failed after it was sent: the dongle may still be connecting or connected.
+  bool leftovers_ = false;
 };
 
 }  // namespace kelvaro

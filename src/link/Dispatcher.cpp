@@ -14,6 +14,8 @@ namespace {
 // Events and responses handled here, with the number of payload bytes each branch reads.
 constexpr std::uint8_t kEvtConnectionStatus = 0;  // class 3
 constexpr int kConnectionStatusMin = 2;
+constexpr std::uint8_t kEvtDisconnected = 4;  // class 3
+constexpr int kDisconnectedMin = 3;
 constexpr std::uint8_t kEvtProcedureCompleted = 1;  // class 4
 constexpr int kProcedureCompletedMin = 4;
 constexpr std::uint8_t kEvtScanResponse = 0;  // class 6
@@ -76,6 +78,11 @@ bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
                     QStringLiteral(" Flags=") + hex(b[1]));
     link_.ConnectionStatus = goodOrBad(b[1] == kFlagsConnectedAndCompleted);
     return true;
+  }
+  if (matches(p, bgapi::kClassConnection, kEvtDisconnected, kDisconnectedMin)) {
+    // Traced like any other event; whoever watches the link hears of it as well.
+    if (disconnected_) disconnected_(static_cast<std::uint16_t>(b[1] | (b[2] << 8)));
+    return false;
   }
   if (matches(p, bgapi::kClassAttributeClient, kEvtProcedureCompleted, kProcedureCompletedMin)) {
     console_.append(QStringLiteral("E41 Proc completed  Handle=") + hex(b[0]) +

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 #include "link/BgapiPacket.h"
@@ -53,6 +55,11 @@ class Dispatcher final : public PacketSink {
 
   void dispatchPacket(const BgapiPacket& packet) override;
 
+  // Told of every disconnected event (its reason code), which is traced all the same.
+  void setDisconnectedHandler(std::function<void(std::uint16_t reason)> handler) {
+    disconnected_ = std::move(handler);
+  }
+
  private:
   bool dispatchEvent(const BgapiPacket& packet);
   bool dispatchResponse(const BgapiPacket& packet);
@@ -63,6 +70,7 @@ class Dispatcher final : public PacketSink {
   ConsoleLog& console_;
   ScanView& view_;
   MeasurementSink& measurements_;
+  std::function<void(std::uint16_t)> disconnected_;
 };
 
 }  // namespace kelvaro

@@ -72,6 +72,7 @@ class MonitorCore final : private MeasurementSink {
   livegraph::LiveGraphModel& graph() { return graph_; }
   const livegraph::LiveGraphModel& graph() const { return graph_; }
   CommandSender& commands() { return commands_; }
+  Dispatcher& dispatcher() { return dispatcher_; }
   RxFramer& framer() { return framer_; }
   tTimer& stopwatch() { return stopwatch_; }
   Waiter& waiter() { return waiter_; }

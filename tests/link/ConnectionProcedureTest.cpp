@@ -52,6 +52,7 @@ const QByteArray kWrite26 = hex("00060405001A00020100");
 const QByteArray kReset = hex("0001000000");
 const QByteArray kDisconnect = hex("0001030000");
 const QByteArray kDiscover = hex("0001060201");
+const QByteArray kEndProcedure = hex("00000604");
 
 const char* name(Button b) {
   switch (b) {
@@ -92,6 +93,12 @@ class RecordingView final : public ConnectionView, public ScanView {
   }
   void showLiveGraphPage() override { record(QStringLiteral("page Live Graph")); }
   void showConnectionPage() override { record(QStringLiteral("page Connection")); }
+  // Kept apart from calls: what the link guard hears.
+  void connectionMade(const QString& deviceId) override {
+    links << QStringLiteral("made ") + deviceId;
+  }
+  void connectionEnded() override { links << QStringLiteral("ended"); }
+  QStringList links;
   void showWarning(const QString& text) override {
     warnings.append(text);
     warningAt = clock_.tick();
@@ -1093,6 +1100,58 @@ TEST(ConnectionProcedureClose, ClosingTheWindowDuringAWaitEndsTheProcedureQuietl
     EXPECT_EQ(h.view.calls.size(), callsAtClose);
     EXPECT_TRUE(h.view.refusals.isEmpty());
   }
+}
+
+// A connect that failed after it was sent may leave the dongle connecting or connected to the
+// belt, and the next connect would fail with 0x0181: the next attempt ends that first.
+TEST_F(ConnectionProcedureTest, AFailedConnectIsEndedBeforeTheNextAttempt) {
+  view.editLastID = kBelt;
+  script.reportsLink = false;  // the link never comes: phase 2 times out
+  procedure.ButtonLastIDt2Click();
+  ASSERT_EQ(view.warnings.size(), 1);
+  EXPECT_EQ(port.writes, (QList<QByteArray>{kConnectBelt, kWrite28}));
+
+  port.writes.clear();
+  script.reportsLink = true;
+  procedure.ButtonLastIDt2Click();
+  ASSERT_GE(port.writes.size(), 3);
+  EXPECT_EQ(port.writes.mid(0, 3), (QList<QByteArray>{kDisconnect, kEndProcedure, kConnectBelt}));
+  EXPECT_EQ(view.warnings.size(), 1) << "the second attempt connected";
+  EXPECT_EQ(view.links, QStringList{QStringLiteral("made ") + kBelt});
+
+  // After a success nothing is left to end.
+  procedure.Button20Click();
+  port.writes.clear();
+  procedure.ButtonLastIDt2Click();
+  ASSERT_FALSE(port.writes.isEmpty());
+  EXPECT_EQ(port.writes.first(), kConnectBelt);
+}
+
+// The guard's reconnect: leftovers ended first, the phases again, and none of the pages or
+// warnings of a user's connect; refused inside a running procedure.
+TEST_F(ConnectionProcedureTest, AReconnectEndsTheLeftoversAndConnectsQuietly) {
+  EXPECT_TRUE(procedure.reconnect(kBelt));
+  ASSERT_GE(port.writes.size(), 3);
+  EXPECT_EQ(port.writes.mid(0, 3), (QList<QByteArray>{kDisconnect, kEndProcedure, kConnectBelt}));
+  EXPECT_FALSE(view.calls.contains(QStringLiteral("page Live Graph")));
+  EXPECT_FALSE(view.calls.contains(QStringLiteral("GraphSlot 0")));
+  EXPECT_FALSE(procedure.busy());
+  EXPECT_TRUE(view.links.isEmpty()) << "the guard knows of its own reconnect";
+
+  script.silent = true;
+  EXPECT_FALSE(procedure.reconnect(kBelt));
+  EXPECT_TRUE(view.warnings.isEmpty());
+
+  bool inside = true;
+  view.onWarning = [&] { inside = procedure.reconnect(kBelt); };
+  view.editLastID = kBelt;
+  procedure.ButtonLastIDt2Click();
+  EXPECT_FALSE(inside) << "refused while the warning of a running connect is up";
+}
+
+TEST_F(ConnectionProcedureTest, DisconnectTellsTheViewTheConnectionEnded) {
+  procedure.Button20Click();
+  EXPECT_EQ(view.links, QStringList{QStringLiteral("ended")});
 }
 
 }  // namespace
