@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -58,6 +59,22 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   layout_ = new QVBoxLayout(this);
   layout_->setContentsMargins(4, 4, 4, 4);
   layout_->setSpacing(4);
+
+  // Above the chart while the belt is out of reach.
+  LabelLinkLost = named(new QLabel(this), "LabelLinkLost");
+  LabelLinkLost->setAlignment(Qt::AlignCenter);
+  LabelLinkLost->setAutoFillBackground(true);
+  QPalette amber = LabelLinkLost->palette();
+  amber.setColor(QPalette::Window, QColor(0xFF, 0xD5, 0x4F));
+  amber.setColor(QPalette::WindowText, Qt::black);
+  LabelLinkLost->setPalette(amber);
+  QFont bold = LabelLinkLost->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.3);
+  LabelLinkLost->setFont(bold);
+  LabelLinkLost->setMargin(6);
+  LabelLinkLost->hide();
+  layout_->addWidget(LabelLinkLost);
 
   Chart1 = new QWidget(this);
   Chart1->setObjectName(QStringLiteral("Chart1"));

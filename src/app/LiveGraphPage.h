@@ -37,6 +37,7 @@ class LiveGraphPage : public QWidget {
   QWidget* TabScientificTools = nullptr;
 
   // "Standard"
+  QLabel* LabelLinkLost = nullptr;  // "Belt ... out of reach — reconnecting…", else hidden
   QPushButton* Button2 = nullptr;
   QPushButton* Button6 = nullptr;
   QPushButton* Button19 = nullptr;

@@ -31,6 +31,7 @@
 #include "app/GamingKeysPage.h"
 #include "app/HistoryPanel.h"
 #include "app/KeysPanel.h"
+#include "app/LinkPanel.h"
 #include "app/LiveGraphPage.h"
 #include "app/RecorderPanel.h"
 #include "app/ScratchPanel.h"
@@ -80,6 +81,7 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       },
       core_->waiter(), core_->stopwatch(), core_->console(),
       core_->measurement().NotificationCount);
+  link_ = new LinkPanel(*this, *core_, *connection_, *env_.ticks, this);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
   if (env_.keys) {
@@ -117,8 +119,11 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  // The panels that reach into the core go before it.
   delete recorderPanel_;
   recorderPanel_ = nullptr;
+  delete link_;
+  link_ = nullptr;
   core_->recorder().finish();
   core_->setScratchSink(nullptr);
   scratch_.reset();
@@ -208,10 +213,6 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
 }
 
 void TForm1::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
-
-void TForm1::showBreathing(const BreathUpdate& update) { breathing_->show(update); }
-
-void TForm1::noBelt() { breathing_->noBelt(); }
 
 void TForm1::keysChanged(const KeysPanel::Values& values) {
   KeyActivationValues working;
@@ -422,6 +423,7 @@ void TForm1::FormShow() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
+  link_->userDisconnected();
   scratch_->client().closeQuietly();
   // A recording ends with the window: every row on the disk, the file closed.
   core_->recorder().finish();

@@ -38,6 +38,7 @@ class ChartOutputPanel;
 class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
+class LinkPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -145,9 +146,8 @@ class TForm1 : public QMainWindow {
   // The key activation's working copies changed (a field, the selection, the on/off box).
   void keysChanged(const KeysPanel::Values& values);
   void showKeyIndicator(KeyIndicator indicator);
-  void showBreathing(const BreathUpdate& update);
-  // The connection ended: what needs a belt stops.
-  void noBelt();
+  BreathingPanel* breathingPanel() const { return breathing_; }
+  LinkPanel* linkPanel() const { return link_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -187,6 +187,7 @@ class TForm1 : public QMainWindow {
   KeysPanel* keys_ = nullptr;
   RecorderPanel* recorderPanel_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
+  LinkPanel* link_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ui::ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

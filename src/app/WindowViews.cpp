@@ -2,6 +2,8 @@
 
 #include <QProgressBar>
 
+#include "app/BreathingPanel.h"
+#include "app/LinkPanel.h"
 #include "base/TickSource.h"
 #include "measure/MeasurementDecoder.h"
 #include "widgets/ReadoutLabel.h"
@@ -45,6 +47,12 @@ void WindowReadouts::showReadings(const NotificationOutcome& out, const Measurem
   }
 }
 
+void WindowReadouts::breathing(const BreathUpdate& update) {
+  form_.breathingPanel()->show(update);
+  // Every decoded notification passes here: the link is alive.
+  form_.linkPanel()->guard().notification();
+}
+
 void WindowReadouts::showDisplays() {
   auto& specPage = *form_.TabSheetSpecSetting;
   auto& graph = *form_.TabSheetGraf;
@@ -62,6 +70,16 @@ void WindowReadouts::showDisplays() {
   }
   pending_.battery = pending_.temperature = pending_.forces = false;
   lastShown_ = ticks_.tick();
+}
+
+void WindowConnectionPanel::connectionMade(const QString& deviceId) {
+  form_.linkPanel()->connected(deviceId);
+}
+
+void WindowConnectionPanel::connectionEnded() {
+  form_.linkPanel()->userDisconnected();
+  // No belt: nothing of its breathing stays shown.
+  form_.breathingPanel()->noBelt();
 }
 
 }  // namespace kelvaro

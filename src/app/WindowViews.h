@@ -74,7 +74,7 @@ class WindowReadouts final : public MonitorDisplay {
   void samplePlotted(int slot) override { form_.Chart1->samplePlotted(slot); }
   void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
   void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
-  void breathing(const BreathUpdate& update) override { form_.showBreathing(update); }
+  void breathing(const BreathUpdate& update) override;
   void breathMarked(int slot) override { form_.Chart1->samplePlotted(slot); }
 
  private:
@@ -151,7 +151,6 @@ class WindowConnectionPanel final : public ConnectionView {
     form_.showPage(form_.TabSheetConnect, false);
   }
   void showConnectionPage() override {
-    form_.noBelt();
     form_.showPage(form_.TabSheetGraf, false);
     form_.showPage(form_.TabSheetConnect, true);
     form_.PageControl1->setCurrentWidget(form_.TabSheetConnect);
@@ -162,6 +161,8 @@ class WindowConnectionPanel final : public ConnectionView {
     box.exec();
   }
   void setBusy(const QString& activity) override { form_.setBusy(activity); }
+  void connectionMade(const QString& deviceId) override;
+  void connectionEnded() override;
   void resetGraphSlot() override { form_.Chart1->resetSlot(); }
   void ClearLiveGraph() override { form_.Chart1->clearLiveGraph(); }
   // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the

@@ -92,6 +92,8 @@ void LiveGraphModel::plotSample(double force1Grams, double force2Grams, double a
   if (!hasPoints_ || graphSlot_ < 0 || graphSlot_ > kLastPoint) return;
   const auto at = static_cast<std::size_t>(graphSlot_);
   breathMarks_[at] = false;
+  lineBreaks_[at] = pendingBreak_;
+  pendingBreak_ = false;
   write(kForce1, at, force1Grams);
   write(kForce2, at, force2Grams);
   write(kAccelX, at, accelX);
@@ -154,6 +156,8 @@ bool LiveGraphModel::wrapSlot() {
 void LiveGraphModel::clearLiveGraph() {
   for (Points& p : values_) p.fill(0.0);
   breathMarks_.fill(false);
+  lineBreaks_.fill(false);
+  pendingBreak_ = false;
   invalidateFit();
   invalidateExtremes();
 }

@@ -142,6 +142,12 @@ class LiveGraphModel {
   void markBreath(int slot) {
     if (slot >= 0 && slot <= kLastPoint) breathMarks_[static_cast<std::size_t>(slot)] = true;
   }
+  // The data stopped (a lost link): the line is not drawn from the last point to the next one
+  // plotted, until that point is written again.
+  void breakLine() { pendingBreak_ = true; }
+  bool lineBrokenBefore(int slot) const {
+    return slot >= 0 && slot <= kLastPoint && lineBreaks_[static_cast<std::size_t>(slot)];
+  }
   bool breathMarked(int slot) const {
     return slot >= 0 && slot <= kLastPoint && breathMarks_[static_cast<std::size_t>(slot)];
   }
@@ -229,6 +235,8 @@ class LiveGraphModel {
   mutable std::array<SeriesExtremes, kSeriesCount> extremes_{};
   std::array<bool, kSeriesCount> visible_{};
   std::array<bool, kPointCount> breathMarks_{};
+  std::array<bool, kPointCount> lineBreaks_{};
+  bool pendingBreak_ = false;
   bool hasPoints_ = false;
   std::int32_t graphSlot_ = 0;
   std::array<AxisState, 2> axes_{};

@@ -321,7 +321,7 @@ void LiveChart::drawSeries(QPainter& painter, const PlotMapping& m, double fromX
     for (int i = first + 1; i <= last; ++i) {
       const QPointF c(m.plot.left() + (i - b.minimum) * xScale,
                       m.yToPixel(style.axis, p[static_cast<std::size_t>(i)]));
-      painter.drawLine(a, c);
+      if (!model_.lineBrokenBefore(i)) painter.drawLine(a, c);
       a = c;
     }
   }

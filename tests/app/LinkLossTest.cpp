@@ -1,0 +1,183 @@
+// A lost link on the in-process simulated dongle, on the test's clock: the belt's link drops
+// (the dongle's event) or its notifications stop (silence); the window says so, marks the gap
+// and connects to the same belt again by itself, with a recording and a session running on.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "MainWindowTestSupport.h"
+#include "app/LinkPanel.h"
+#include "sim/SimDongle.h"
+#include "sim/SimOptions.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::find;
+using testing::WindowHarness;
+
+// The simulated dongle moves with the clock, in the procedure's waits as in the test's own.
+class SimPump final : public EventPump {
+ public:
+  explicit SimPump(std::function<void(std::uint32_t)> run) : run_(std::move(run)) {}
+  void processPending() override { QCoreApplication::processEvents(); }
+  void waitForEvents(std::uint32_t maxMs) override { run_(std::max<std::uint32_t>(maxMs, 1)); }
+
+ private:
+  std::function<void(std::uint32_t)> run_;
+};
+
+class LinkLossTest : public ::testing::Test {
+ protected:
+  void start(const SimOptions& options) {
+    ASSERT_TRUE(folder.isValid());
+    previous = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    dongle = std::make_unique<SimDongle>(options);
+    dongle->advanceTo(h.ticks.tick());
+    h.port.onWrite = [this](const QByteArray& bytes) { dongle->receive(bytes); };
+    MonitorEnvironment env = h.environment();
+    env.pump = &pump;
+    h.window = std::make_unique<TForm1>(env);
+    w = h.window.get();
+    ASSERT_TRUE(w->FormCreate());
+    w->core().graph().createPoints();  // as the window's first showing does
+    step(1000);  // the answer to the discover, and the belt heard
+    ASSERT_EQ(w->link().DiscoverAnswered, 1);
+    ASSERT_TRUE(find<QPushButton>(*w, "ButtonLastIDt2").isEnabled());
+    belt = dongle->beltDeviceId(0);
+    find<QLineEdit>(*w, "EditLastID").setText(belt);
+    find<QPushButton>(*w, "ButtonLastIDt2").click();
+    ASSERT_EQ(w->PageControl1->currentWidget(), w->TabSheetGraf)
+        << w->console().lines().join('\n').toStdString();
+  }
+  void TearDown() override {
+    h.window.reset();
+    if (!previous.isEmpty()) QDir::setCurrent(previous);
+  }
+  // The clock moves ms on in 10 ms steps; the dongle's bytes arrive (unless deaf) and the guard
+  // looks at the link as the window's timer has it do.
+  void step(std::uint32_t ms) {
+    for (std::uint32_t t = 0; t < ms; t += 10) {
+      h.ticks.advance(10);
+      h.clock.set(h.clock.now().addMSecs(10));
+      dongle->advanceTo(h.ticks.tick());
+      const QByteArray out = dongle->takeOutput();
+      if (!out.isEmpty() && !deaf) h.port.inject(out);
+      QCoreApplication::processEvents();
+      if (w && w->linkPanel() && h.ticks.tick() % LinkPanel::kTickMs == 0) {
+        w->linkPanel()->guard().tick();
+      }
+    }
+  }
+  int rows() const {
+    QFile f(folder.filePath(QStringLiteral("File Name.csv")));
+    return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count("\r\n")) : -1;
+  }
+  QLabel& lostLabel() const { return find<QLabel>(*w, "LabelLinkLost"); }
+  LinkGuard::State state() const { return w->linkPanel()->guard().state(); }
+  // Steps until the condition holds, at most ms; the time it took.
+  std::uint32_t until(const std::function<bool()>& condition, std::uint32_t ms) {
+    const std::uint32_t begin = h.ticks.tick();
+    while (!condition() && h.ticks.tick() - begin < ms) step(10);
+    return h.ticks.tick() - begin;
+  }
+
+  QTemporaryDir folder;
+  QString previous;
+  WindowHarness h;
+  SimPump pump{[this](std::uint32_t ms) { step(ms); }};
+  std::unique_ptr<SimDongle> dongle;
+  TForm1* w = nullptr;
+  QString belt;
+  bool deaf = false;
+};
+
+TEST_F(LinkLossTest, ALostLinkIsShownAndMendedWithTheRecordingAndSessionGoingOn) {
+  SimOptions options;
+  options.otherAdvertisers = 0;
+  options.faults.linkLossAfterMs = 20000;
+  start(options);
+  find<QPushButton>(*w, "ButtonStartLog").click();
+  find<QPushButton>(*w, "ButtonStartAct").click();
+  step(5000);
+  ASSERT_EQ(state(), LinkGuard::State::Connected);
+  ASSERT_GT(rows(), 50);
+
+  // The link drops 20 s after it was made.
+  const std::uint32_t shown = until([&] { return !lostLabel().isHidden(); }, 20000);
+  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Link lost")),
+            QStringList{QStringLiteral("Link lost: supervision time-out (0x0208)")});
+  EXPECT_EQ(lostLabel().text(), LinkPanel::lostText(belt));
+  EXPECT_EQ(find<QLabel>(*w, "LabelLink").text(), LinkPanel::lostText(belt));
+  EXPECT_GT(shown, 10000u);
+  const int rowsAtLoss = rows();
+
+  const std::uint32_t back = until([&] { return state() == LinkGuard::State::Connected; }, 10000);
+  EXPECT_LT(back, 5000u) << "streaming again within 5 s";
+  step(3000);
+  EXPECT_TRUE(lostLabel().isHidden());
+  EXPECT_FALSE(find<QLabel>(*w, "LabelLink").isVisible());
+  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Link back")).size(), 1);
+  EXPECT_GT(rows(), rowsAtLoss + 30) << "the recording goes on";
+  // One row a plotted notification: the first eleven of the run were not plotted, and the
+  // reconnect neither zeroes again nor writes a row twice.
+  EXPECT_EQ(rows(), static_cast<int>(w->measurement().NotificationCount) - 11);
+  EXPECT_TRUE(find<QPushButton>(*w, "ButtonStopAct").isEnabled()) << "the session stays open";
+  int breaks = 0;
+  for (int slot = 0; slot <= livegraph::kLastPoint; ++slot) {
+    breaks += w->core().graph().lineBrokenBefore(slot);
+  }
+  EXPECT_EQ(breaks, 1) << "a break in the line where the data stopped";
+}
+
+TEST_F(LinkLossTest, SilenceIsALossAndWhatTheDongleStillHeldIsEndedBeforeReconnecting) {
+  SimOptions options;
+  options.otherAdvertisers = 0;
+  start(options);
+  step(3000);
+  deaf = true;  // the dongle keeps its link, but nothing reaches the program
+  const std::uint32_t shown = until([&] { return !lostLabel().isHidden(); }, 10000);
+  EXPECT_GE(shown, 3000u);
+  EXPECT_LE(shown, 3500u) << "within 3.5 s";
+  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Link lost")),
+            QStringList{QStringLiteral("Link lost: no notification for 3 s")});
+  deaf = false;
+  const std::uint32_t back = until([&] { return state() == LinkGuard::State::Connected; }, 10000);
+  EXPECT_LT(back, 5000u);
+  const QStringList lines = w->console().lines();
+  const int lost =
+      static_cast<int>(lines.indexOf(QStringLiteral("Link lost: no notification for 3 s")));
+  // The leftovers first: a disconnect and an end of procedure, then the phases.
+  const QStringList after = lines.mid(lost);
+  const int disconnect = static_cast<int>(after.indexOf(QStringLiteral("Write6")));
+  const int connect = static_cast<int>(after.indexOf(QStringLiteral("Write4")));
+  EXPECT_GE(disconnect, 0) << after.join('\n').toStdString();
+  EXPECT_LT(disconnect, connect);
+  EXPECT_TRUE(after.contains(QStringLiteral("**** Set2 OK")));
+}
+
+TEST_F(LinkLossTest, DisconnectDuringTheWaitStopsTheAttempts) {
+  SimOptions options;
+  options.otherAdvertisers = 0;
+  options.faults.linkLossAfterMs = 2000;
+  start(options);
+  ASSERT_LT(until([&] { return state() == LinkGuard::State::Lost; }, 5000), 5000u);
+  find<QPushButton>(*w, "Button20").click();
+  EXPECT_EQ(state(), LinkGuard::State::Idle);
+  EXPECT_TRUE(lostLabel().isHidden());
+  const int connects = static_cast<int>(w->console().lines().count(QStringLiteral("Write4")));
+  step(30000);
+  EXPECT_EQ(w->console().lines().count(QStringLiteral("Write4")), connects) << "no attempt";
+  EXPECT_EQ(w->PageControl1->currentWidget(), w->TabSheetConnect);
+}
+
+}  // namespace
+}  // namespace kelvaro
