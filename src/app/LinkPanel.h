@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "link/DongleKeeper.h"
 #include "link/LinkGuard.h"
 
 class QLabel;
@@ -19,7 +20,9 @@ class TForm1;
 // sees meanwhile: a console line with the reason, "Belt <id> out of reach — reconnecting…" in
 // the status bar and above the live chart, a break in the chart's line where the data stopped,
 // and the breathing read-outs cleared (a silence is no apnea). The attempts are the connection
-// procedure's "Connect Last" path to the same belt; "Disconnect" ends them.
+// procedure's "Connect Last" path to the same belt; "Disconnect" ends them. A dongle pulled out
+// after the start-up is waited for ("Dongle gone" in the status bar), opened again when it is
+// back, and the belt then connected again.
 class LinkPanel final : public QObject, public LinkGuardActions {
   Q_OBJECT
 
@@ -31,6 +34,10 @@ class LinkPanel final : public QObject, public LinkGuardActions {
   ~LinkPanel() override;
 
   LinkGuard& guard() { return guard_; }
+  // Brings the dongle back when it goes away after the start-up.
+  DongleKeeper& keeper() { return keeper_; }
+  static inline const QString kDongleGoneText =
+      QStringLiteral("Dongle gone \u2014 waiting for it to come back\u2026");
   // A connect of the user's made the connection to deviceId: it is watched from now on.
   void connected(const QString& deviceId);
   // The user's Disconnect: nothing is watched or tried any more.
@@ -44,11 +51,18 @@ class LinkPanel final : public QObject, public LinkGuardActions {
 
  private:
   void showLost(const QString& text);
+  void showStatus();
+  // The port to try for the dongle: in automatic mode the one with its USB identity, if any;
+  // otherwise the configured one.
+  QString donglePort() const;
+  bool openDongle(const QString& name);
 
   TForm1& form_;
   MonitorCore& core_;
   ConnectionProcedure& connection_;
   LinkGuard guard_;
+  DongleKeeper keeper_;
+  QString lostText_;
   QTimer timer_;
   QLabel* statusLabel_ = nullptr;
 };

@@ -393,6 +393,7 @@ bool TForm1::FormCreate() {
       std::make_unique<PortSelection>(env_.catalog, *env_.port, console(), commands(),
                                       *dongleNotFound_, comPortIniPath(), env_.forcedPort);
   watchdog_ = std::make_unique<DongleWatchdog>(Timer3, link(), *dongleNotFound_);
+  watchdog_->setKeeper(&link_->keeper());
 
   TabSheetConnect->CheckBoxComAuto->setChecked(autoComPort_);
   TabSheetConnect->ButtonSetCom->setVisible(!autoComPort_);

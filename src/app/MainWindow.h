@@ -119,6 +119,9 @@ class TForm1 : public QMainWindow {
   RxFramer& framer() { return core_->framer(); }
   ConnectionProcedure& connection() { return *connection_; }
   bool autoComPort() const { return autoComPort_; }
+  const PortSelection* portSelection() const { return portSelection_.get(); }
+  const MonitorEnvironment& environment() const { return env_; }
+  DongleWatchdog* watchdog() const { return watchdog_.get(); }
   double actStart() const { return actStart_; }
   double actStop() const { return actStop_; }
   QString settingsPath() const;

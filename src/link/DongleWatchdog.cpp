@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "link/DongleKeeper.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/LinkState.h"
 
@@ -12,7 +13,15 @@ DongleWatchdog::DongleWatchdog(QTimer& timer3, const LinkState& link,
     : timer3_(timer3), link_(link), dongleNotFound_(dongleNotFound) {}
 
 void DongleWatchdog::Timer3Timer() {
-  if (link_.DiscoverAnswered != 0) return;
+  if (keeper_ && keeper_->tick()) return;
+  if (link_.DiscoverAnswered != 0) {
+    startedUp_ = true;
+    return;
+  }
+  if (startedUp_ && keeper_) {
+    keeper_->lost(QStringLiteral("no answer to the discover"));
+    return;
+  }
   // Stopped first: the dialog keeps the event loop running, and one dialog is enough.
   timer3_.stop();
   dongleNotFound_.run(DongleNotFoundExit::kNoAnswer);

@@ -79,6 +79,10 @@ void LinkGuard::tick() {
   if (state_ == State::Lost && since(nextAttemptAt_, now) >= 0) attempt();
 }
 
+void LinkGuard::retrySoon() {
+  if (state_ == State::Lost) nextAttemptAt_ = ticks_.tick();
+}
+
 std::uint32_t LinkGuard::nextAttemptInMs() const {
   if (state_ != State::Lost) return 0;
   const std::int32_t left = -since(nextAttemptAt_, ticks_.tick());

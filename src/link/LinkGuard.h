@@ -44,6 +44,8 @@ class LinkGuard {
   void disconnectedEvent(std::uint16_t reason);
   // Notices a silence, and starts an attempt when one is due.
   void tick();
+  // What stood in the way is gone (the dongle is back): the next attempt at the next tick.
+  void retrySoon();
 
   State state() const { return state_; }
   const QString& deviceId() const { return deviceId_; }

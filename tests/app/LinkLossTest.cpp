@@ -49,7 +49,7 @@ class LinkLossTest : public ::testing::Test {
     w = h.window.get();
     ASSERT_TRUE(w->FormCreate());
     w->core().graph().createPoints();  // as the window's first showing does
-    step(1000);  // the answer to the discover, and the belt heard
+    step(1000);                        // the answer to the discover, and the belt heard
     ASSERT_EQ(w->link().DiscoverAnswered, 1);
     ASSERT_TRUE(find<QPushButton>(*w, "ButtonLastIDt2").isEnabled());
     belt = dongle->beltDeviceId(0);
@@ -75,6 +75,7 @@ class LinkLossTest : public ::testing::Test {
       if (w && w->linkPanel() && h.ticks.tick() % LinkPanel::kTickMs == 0) {
         w->linkPanel()->guard().tick();
       }
+      if (w && h.ticks.tick() % 1000 == 0) h.tickTimer3();
     }
   }
   int rows() const {
@@ -177,6 +178,46 @@ TEST_F(LinkLossTest, DisconnectDuringTheWaitStopsTheAttempts) {
   step(30000);
   EXPECT_EQ(w->console().lines().count(QStringLiteral("Write4")), connects) << "no attempt";
   EXPECT_EQ(w->PageControl1->currentWidget(), w->TabSheetConnect);
+}
+
+// The dongle pulled out after the start-up: the run goes on, the status bar says so, and once
+// it is back the belt streams again without a click.
+TEST_F(LinkLossTest, ADonglePulledOutIsWaitedForAndTheBeltConnectedAgain) {
+  SimOptions options;
+  options.otherAdvertisers = 0;
+  start(options);
+  step(3000);
+  deaf = true;
+  h.port.failOpen = true;
+  h.port.loseConnection(QStringLiteral("/dev/ttyACM0: No such device"));
+  step(8000);
+  EXPECT_TRUE(h.exitCodes.isEmpty()) << "the run goes on";
+  EXPECT_EQ(find<QLabel>(*w, "LabelLink").text(), LinkPanel::kDongleGoneText);
+  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Dongle gone")),
+            QStringList{QStringLiteral(
+                "Dongle gone: /dev/ttyACM0: No such device — waiting for it to come back")});
+  EXPECT_FALSE(lostLabel().isHidden()) << "and the belt is out of reach meanwhile";
+  EXPECT_TRUE(h.reports.isEmpty()) << "no attempt wrote to the missing port";
+
+  // Plugged in again.
+  deaf = false;
+  h.port.failOpen = false;
+  const std::uint32_t back = until([&] { return state() == LinkGuard::State::Connected; }, 20000);
+  EXPECT_LT(back, 5000u) << "streaming again within 5 s of the replug";
+  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Dongle back")),
+            QStringList{QStringLiteral("Dongle back on /dev/ttyACM0")});
+  step(2000);
+  EXPECT_TRUE(lostLabel().isHidden());
+  EXPECT_FALSE(find<QLabel>(*w, "LabelLink").isVisible());
+  EXPECT_TRUE(h.exitCodes.isEmpty());
+}
+
+// Before the first discover was answered the watchdog ends the run, as it always did.
+TEST_F(LinkLossTest, ADongleThatNeverAnsweredStillEndsTheRun) {
+  h.port.onWrite = nullptr;
+  ASSERT_TRUE(h.start());
+  h.tickTimer3();
+  EXPECT_EQ(h.exitCodes, QList<int>{3});
 }
 
 }  // namespace

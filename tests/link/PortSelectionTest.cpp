@@ -11,6 +11,7 @@
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "link/CommandSender.h"
+#include "link/DongleKeeper.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/DongleWatchdog.h"
 #include "link/LinkState.h"
@@ -268,6 +269,57 @@ TEST_F(PortSelectionTest, WatchdogEndsTheRunOnlyWithoutAnAnswer) {
   EXPECT_FALSE(timer3.isActive());
   EXPECT_EQ(events_, QStringList({QStringLiteral("dialog"), QStringLiteral("exit 3")}));
   EXPECT_EQ(autoComPortAtExit_, false);
+}
+
+// With a keeper, a dongle that stops answering after the start-up is brought back: the port is
+// closed, opened again once the dongle is there, and a discover's answer ends it.
+TEST_F(PortSelectionTest, AfterTheStartUpAKeeperBringsTheDongleBack) {
+  QTimer timer3;
+  timer3.start(1000);
+  DongleWatchdog watchdog(timer3, link_, notFound_);
+  QStringList shown;
+  int opens = 0;
+  bool present = false;
+  int backs = 0;
+  DongleKeeper keeper(port_, commands_, link_, console_,
+                      {[] { return QStringLiteral("/dev/ttyACM0"); },
+                       [&](const QString& name) {
+                         ++opens;
+                         port_.failOpen = !present;
+                         return port_.open(name, SerialSettings());
+                       },
+                       [&](bool gone) { shown << (gone ? "gone" : "back"); }, [&] { ++backs; }});
+  watchdog.setKeeper(&keeper);
+  ASSERT_TRUE(port_.open(QStringLiteral("/dev/ttyACM0"), SerialSettings()));
+  link_.DiscoverAnswered = 1;
+  watchdog.Timer3Timer();
+  EXPECT_TRUE(watchdog.startedUp());
+
+  link_.DiscoverAnswered = 0;  // a discover went unanswered
+  watchdog.Timer3Timer();
+  EXPECT_TRUE(timer3.isActive());
+  EXPECT_TRUE(events_.isEmpty()) << "no dialog, no exit";
+  EXPECT_TRUE(keeper.gone());
+  EXPECT_FALSE(port_.isOpen());
+  EXPECT_EQ(console_.last(),
+            QStringLiteral("Dongle gone: no answer to the discover — waiting for it to come back"));
+
+  for (int i = 0; i < 3; ++i) watchdog.Timer3Timer();
+  EXPECT_EQ(opens, 3);
+  EXPECT_FALSE(port_.isOpen());
+
+  present = true;
+  port_.writes.clear();
+  watchdog.Timer3Timer();
+  EXPECT_TRUE(port_.isOpen());
+  EXPECT_EQ(port_.writes, QList<QByteArray>{kDiscover});
+  link_.DiscoverAnswered = 1;
+  watchdog.Timer3Timer();
+  EXPECT_FALSE(keeper.gone());
+  EXPECT_EQ(console_.last(), QStringLiteral("Dongle back on /dev/ttyACM0"));
+  EXPECT_EQ(shown, (QStringList{"gone", "back"}));
+  EXPECT_EQ(backs, 1);
+  EXPECT_TRUE(events_.isEmpty());
 }
 
 }  // namespace
