@@ -44,6 +44,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.error = QStringLiteral("--key-injector takes uinput, xtest or none");
         return result;
       }
+    } else if (arg == QLatin1String("--console-to-stderr")) {
+      result.consoleToStderr = true;
     } else if (arg == QLatin1String("--version")) {
       result.showVersion = true;
     } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -73,6 +75,8 @@ QString CommandLine::helpText() {
       "  --key-injector=NAME    how the key activation sends keys: uinput (a virtual keyboard\n"
       "                         on /dev/uinput, every desktop), xtest (X11) or none; by\n"
       "                         default the first of these that works\n"
+      "  --console-to-stderr    copy every line of the diagnostics console to standard error\n"
+      "                         as it is written (for logs and scripts)\n"
       "  --version              print the version and exit\n"
       "  --help                 print this help and exit\n");
 }

@@ -9,10 +9,11 @@ namespace kelvaro {
 // What the user asked for on the command line.
 struct CommandLine {
   bool simulate = false;
-  QString scenario;     // empty: the simulator's default timeline
-  QString home;         // empty: beside the executable, or the per-user folder
-  QString connect;      // a belt to connect to once the scan hears it ("last": EditLastID)
-  QString keyInjector;  // "uinput", "xtest" or "none"; empty: the first that works
+  QString scenario;              // empty: the simulator's default timeline
+  QString home;                  // empty: beside the executable, or the per-user folder
+  QString connect;               // a belt to connect to once the scan hears it ("last": EditLastID)
+  QString keyInjector;           // "uinput", "xtest" or "none"; empty: the first that works
+  bool consoleToStderr = false;  // every console line also on standard error
   bool showVersion = false;
   bool showHelp = false;
   QString error;  // non-empty when the arguments could not be understood

@@ -65,5 +65,12 @@ TEST(CommandLine, TheKeyInjectorIsOneOfThree) {
   EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--key-injector=")));
 }
 
+TEST(CommandLine, TheConsoleCanBeCopiedToStandardError) {
+  EXPECT_TRUE(CommandLine::parse({QStringLiteral("k"), QStringLiteral("--console-to-stderr")})
+                  .consoleToStderr);
+  EXPECT_FALSE(CommandLine::parse({QStringLiteral("k")}).consoleToStderr);
+  EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--console-to-stderr")));
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
   environment.endProcess = [](int code) { kelvaro::endProcessNow(code); };
 
   kelvaro::TForm1 form(environment);
+  if (options.consoleToStderr) {
+    QObject::connect(&form.console(), &kelvaro::ConsoleLog::lineAppended, [](const QString& line) {
+      std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+      std::fflush(stderr);
+    });
+  }
   kelvaro::QuitSignals quit;
   QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form,
                    [&form] { kelvaro::closeForQuit(form); });
