@@ -31,3 +31,25 @@ cpu_ticks() {
 rss_kib() {
   awk -v key="${2:-VmRSS}:" '$1 == key { print $2; found = 1 } END { if (!found) print 0 }' "/proc/$1/status"
 }
+
+# kelvaro_pty_home HOME LINK: a settings home whose ComPort.ini names the simulator's link, with
+# automatic port discovery off.
+kelvaro_pty_home() {
+  local home=$1 link=$2
+  mkdir -p "$home"
+  printf '[ComPort1]\nPort=%s\nBaudRate=115200\nStopBits=1\nDataBits=8\nParity=None\nFlowControl=None\n' \
+    "$link" >"$home/ComPort.ini"
+  printf '[GLOBAL]\nAutoComPort=0\n' >"$home/Darev.ini"
+}
+
+# kelvaro_a11y_session SCRIPT ARGS...: runs the script again inside a D-Bus session of its own
+# (once), then brings the accessibility bus up and has the programs started from here join it,
+# so that the script can press the program's buttons over AT-SPI (tests/program/press.py).
+kelvaro_a11y_session() {
+  if [[ -z "${KELVARO_A11Y_DBUS:-}" ]]; then
+    export KELVARO_A11Y_DBUS=1
+    exec dbus-run-session -- "$@"
+  fi
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
+}

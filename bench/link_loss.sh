@@ -29,16 +29,10 @@ while [[ $# -gt 0 ]]; do
 done
 faults=("$@")
 
-# The program and this script share a D-Bus session, with the accessibility bus up first.
-if [[ -z "${KELVARO_LINK_DBUS:-}" ]]; then
-  export KELVARO_LINK_DBUS=1
-  exec dbus-run-session -- "$0" "${all_args[@]}"
-fi
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-/usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
-
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
+# The program and this script share a D-Bus session, with the accessibility bus up first.
+kelvaro_a11y_session "$0" "${all_args[@]}"
 kelvaro_tools link_loss.sh "$(realpath "$build")"
 
 work=$(mktemp -d /tmp/kelvaro-link.XXXXXX)
@@ -57,10 +51,7 @@ timed() {
 
 home="$work/home"
 link="$work/belt"
-mkdir -p "$home"
-printf '[ComPort1]\nPort=%s\nBaudRate=115200\nStopBits=1\nDataBits=8\nParity=None\nFlowControl=None\n' \
-  "$link" >"$home/ComPort.ini"
-printf '[GLOBAL]\nAutoComPort=0\n' >"$home/Darev.ini"
+kelvaro_pty_home "$home" "$link"
 
 "$sim" --link "$link" --others 0 --verbose "${faults[@]}" 2>&1 | timed >"$work/sim.log" &
 sim_pid=$!

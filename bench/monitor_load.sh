@@ -62,17 +62,9 @@ done
 
 # A recording is started over AT-SPI: the program and this script share a D-Bus session of their
 # own, with the accessibility bus up before the program starts.
-if ((record)); then
-  if [[ -z "${KELVARO_LOAD_DBUS:-}" ]]; then
-    export KELVARO_LOAD_DBUS=1
-    exec dbus-run-session -- "$0" "${all_args[@]}"
-  fi
-  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-  /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
-fi
-
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
+((record)) && kelvaro_a11y_session "$0" "${all_args[@]}"
 kelvaro_tools monitor_load.sh "$build"
 command -v python3 >/dev/null || { echo "monitor_load.sh: python3 is missing" >&2; exit 2; }
 if [[ -n "$shots" ]]; then
@@ -169,10 +161,7 @@ run_case() {
   local rate=$1
   work=$(mktemp -d /tmp/kelvaro-load.XXXXXX)
   local home="$work/home" link="$work/belt"
-  mkdir -p "$home"
-  printf '[ComPort1]\nPort=%s\nBaudRate=115200\nStopBits=1\nDataBits=8\nParity=None\nFlowControl=None\n' \
-    "$link" >"$home/ComPort.ini"
-  printf '[GLOBAL]\nAutoComPort=0\n' >"$home/Darev.ini"
+  kelvaro_pty_home "$home" "$link"
   [[ -n "$range" ]] && printf 'Min=%s\nMax=%s\n' "${range%%:*}" "${range#*:}" >>"$home/Darev.ini"
 
   "$sim" --rate "$rate" --link "$link" --seed "$seed" --stats >"$work/sim.out" 2>"$work/sim.err" &

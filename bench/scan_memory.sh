@@ -67,10 +67,7 @@ trap 'exit 130' INT TERM
 
 home="$work/home"
 link="$work/belt"
-mkdir -p "$home"
-printf '[ComPort1]\nPort=%s\nBaudRate=115200\nStopBits=1\nDataBits=8\nParity=None\nFlowControl=None\n' \
-  "$link" >"$home/ComPort.ini"
-printf '[GLOBAL]\nAutoComPort=0\n' >"$home/Darev.ini"
+kelvaro_pty_home "$home" "$link"
 
 "$sim" --others "$others" --link "$link" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
