@@ -48,8 +48,11 @@ kelvaro_pty_home() {
 kelvaro_a11y_session() {
   if [[ -z "${KELVARO_A11Y_DBUS:-}" ]]; then
     export KELVARO_A11Y_DBUS=1
+    # The accessibility bus keeps its socket there: one of its own beside other sessions.
+    XDG_RUNTIME_DIR="$(mktemp -d)"
+    export XDG_RUNTIME_DIR
     exec dbus-run-session -- "$@"
   fi
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-  /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
+  env -u DISPLAY /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
 }

@@ -4,10 +4,15 @@
 # Waits up to S seconds (default 20) for the application and the button to appear. Exits 0 when
 # pressed, 1 when the button never appeared. Uses Debian's python3-pyatspi.
 import argparse
+import os
 import sys
 import time
 
-import pyatspi
+# The accessibility bus of this D-Bus session, not the one an X display's root window names: two
+# X servers started at once may end up sharing a display number.
+os.environ.pop("DISPLAY", None)
+
+import pyatspi  # noqa: E402
 
 
 def find(node, role, name, depth=0):

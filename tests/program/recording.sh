@@ -10,17 +10,22 @@ way="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 if [ -z "${KELVARO_INNER:-}" ]; then
   export KELVARO_INNER=1
-  exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  # The accessibility bus keeps its socket under XDG_RUNTIME_DIR: one of its own, since tests
+  # run side by side.
+  XDG_RUNTIME_DIR="$(mktemp -d)"
+  export XDG_RUNTIME_DIR
+  # A display number of its own: tests run side by side.
+  exec dbus-run-session -- xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
 mkdir -p "$work/home"
 cd "$work"
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 unset QT_QPA_PLATFORM
 # The accessibility bus first, so that the program joins it as it starts.
-/usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
+env -u DISPLAY /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)'
 "$monitor" --home "$work/home" --simulate --connect=000780008D83 >"$work/out.txt" 2>&1 &
 pid=$!
 
@@ -28,18 +33,18 @@ pid=$!
 # A look-up holds on to the tree it first saw, so each try is a process of its own.
 pressed=
 for _ in $(seq 1 30); do
-  if /usr/bin/python3 "$here/press.py" kelvaro-monitor "Start Log" --wait 0 2>/dev/null; then
+  if /usr/bin/python3 "$here/press.py" kelvaro-monitor "Start Log" --wait 0 2>>"$work/press.err"; then
     pressed=1
     break
   fi
   sleep 1
 done
-[ -n "$pressed" ] || { echo "no \"Start Log\" button over AT-SPI"; cat "$work/out.txt"; exit 1; }
+[ -n "$pressed" ] || { echo "no \"Start Log\" button over AT-SPI"; cat "$work/out.txt"; tail -5 "$work/press.err" 2>/dev/null; exit 1; }
 for _ in $(seq 1 100); do
   [ -s "File Name.csv" ] && break
   sleep 0.1
 done
-[ -s "File Name.csv" ] || { echo "no rows after Start Log"; cat "$work/out.txt"; exit 1; }
+[ -s "File Name.csv" ] || { echo "no rows after Start Log"; cat "$work/out.txt"; tail -5 "$work/press.err" 2>/dev/null; exit 1; }
 sleep 2
 
 case "$way" in
@@ -65,7 +70,7 @@ bad=$(grep -c -v -E $'^[0-9A-F]{2};[ 0-9.-]{7,};[ 0-9.-]{7,};[ 0-9-]{5,};[ 0-9-]
 case "$way" in
   kill) [ "$status" -eq 137 ] || { echo "not killed: $status"; exit 1; } ;;
   term)
-    [ "$status" -eq 0 ] || { echo "SIGTERM did not end the program in order: $status"; cat "$work/out.txt"; exit 1; }
+    [ "$status" -eq 0 ] || { echo "SIGTERM did not end the program in order: $status"; cat "$work/out.txt"; tail -5 "$work/press.err" 2>/dev/null; exit 1; }
     # Closed: nobody holds the file any more, and the window's settings were written back.
     [ -f "$work/home/Darev.ini" ] || { echo "no settings written"; exit 1; }
     ;;
