@@ -62,7 +62,13 @@ class ScratchPeer {
     reading_ = reading;
     for (QTcpSocket* socket : peers_) {
       socket->setReadBufferSize(reading ? 0 : 1);
-      if (reading) take(*socket);
+      if (reading) {
+        // Reading again, and quickly: a large window from here on.
+        const int large = 1 << 20;
+        ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &large,
+                     sizeof large);
+        take(*socket);
+      }
     }
   }
   void hangUp() {
@@ -76,6 +82,21 @@ class ScratchPeer {
       ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
       socket->abort();
     }
+  }
+
+  // How many whole frames arrived, without copying them.
+  std::size_t frameCount() const {
+    std::size_t count = 0;
+    qsizetype at = 0;
+    while (received_.size() - at >= 4) {
+      const auto* b = reinterpret_cast<const std::uint8_t*>(received_.constData() + at);
+      const qsizetype length = (qsizetype{b[0]} << 24) | (qsizetype{b[1]} << 16) |
+                               (qsizetype{b[2]} << 8) | qsizetype{b[3]};
+      if (received_.size() - at - 4 < length) break;
+      at += 4 + length;
+      ++count;
+    }
+    return count;
   }
 
   // The frames in what arrived, each as its message text; the rest is left over.
