@@ -32,7 +32,8 @@ struct BreathUpdate {
 
   std::uint64_t breaths = 0;            // breaths since the last reset
   std::optional<double> ratePerMinute;  // none: shown as "---"
-  // Time with data since the last breath peaked (or since the data began, before the first).
+  // Time with data since the last breath peaked (or since the data began, before the first); a
+  // breath being held after breathing in peaked at its top.
   std::uint32_t msSinceBreath = 0;
   // No breath seen for longer than the limit. A breath is seen about a second after it peaked
   // (once breathing out is under way), so the state rises about a second after the limit has
@@ -54,6 +55,20 @@ struct BreathUpdate {
 // The mark is set back by the band's lag, so it sits where the force peaked. Every filter steps by
 // the real time between notifications, so a changing rate or a lost notification bends nothing;
 // the detector is made for about 4 to 40 breaths a minute.
+//
+// Breathing may stop at any point of a breath, and the chest then rests wherever it was: at the top
+// of a breath held after breathing in as often as at the end of breathing out. The baseline, a
+// mean, would creep towards where it rests, and the band freed of it would show a slow fall or
+// rise that passes the hysteresis. So a rise or a fall counts only if the band itself moved by a
+// share of the hysteresis too (a larger share once it has been quiet for a moment), and once the
+// band has lain still (its range small against the latest breaths' depth for about a third of a
+// breath) the baseline moves with it: the freed band stands still, nothing turns, and a slow drift
+// of a resting chest is no breath. The stillness ends when the band moves as breathing does, even
+// breathing grown much shallower: by a share of the depth within half a breath, or there and back
+// within a breath; a rise or a fall is then measured from where the band rested. A breath held
+// after breathing in (an inhale about as deep as the latest breaths, within an inhale's time of its
+// trough) is counted when it is breathed out, but the apnea clock and msSinceBreath run from its
+// top while it is held: its air went in there.
 //
 // Per sample the work is constant and nothing is allocated.
 class BreathDetector {
@@ -97,10 +112,13 @@ class BreathDetector {
 
   void seed(double force);
   void filter(double x, std::uint32_t dtMs);
+  void watchStillness(double dtMs);
   void detect(BreathUpdate& update);
-  void countBreath(BreathUpdate& update);
+  void turn(BreathUpdate& update);
+  void findHeldTop();
+  void countBreath(BreathUpdate& update, double depth, bool rested);
   void remember(const Moment& moment);
-  Moment recall(std::uint64_t ms) const;
+  void followDelayed();
   void pushInterval(std::uint32_t ms);
   void updateRate();
 
@@ -120,8 +138,14 @@ class BreathDetector {
   Moment centre_, newest_;  // of the sample the filters last took and of the one before this
   std::array<Moment, kHistory> history_{};
   std::size_t historyNext_ = 0, historyCount_ = 0;
+  // The latest remembered moment at least the band's lag before the centre (the oldest while none
+  // is that old), found by walking on from the last one: the mark of a peak at this sample.
+  std::uint64_t delayedSlot_ = 0;  // counts every moment remembered; slot % kHistory in history_
+  std::uint64_t remembered_ = 0;
+  Moment delayed_;
 
-  // Filters.
+  // Filters, and the shares of the last step (the next one is nearly always as long).
+  double stepMs_ = -1.0, smoothShare_ = 0.0, envelopeShare_ = 0.0, fadeShare_ = 0.0;
   double smooth1_ = 0.0, smooth2_ = 0.0, smooth3_ = 0.0;  // the breathing band
   double baseline_ = 0.0;
   double shakeLow_ = 0.0;    // the high band's own low-pass, for a second high-pass
@@ -131,20 +155,50 @@ class BreathDetector {
   double baselineMs_ = 0.0;  // time the baseline has averaged since it was seeded
   double levelMs_ = 0.0;     // time the level has averaged since the reset
   double detrended_ = 0.0;
+  // Stillness: the band's range over about the last half second (an envelope each way), how long
+  // it has stayed small against the breathing's depth, and whether the band is taken as still.
+  double bandHigh_ = 0.0, bandLow_ = 0.0;
+  double quietMs_ = 0.0;
+  bool still_ = false;
+  bool restedSinceTurn_ = false;  // the band lay still since the last trough or peak
+  // While still: time since it began, and the band's swings (up or down by a share of the depth
+  // from where it turned), to tell a chest breathing shallowly from one lying still.
+  double stillMs_ = 0.0;
+  int swingDirection_ = 0;                   // 1 rising, -1 falling, 0 neither yet
+  double swingHigh_ = 0.0, swingLow_ = 0.0;  // before the first move, and when they were
+  double swingHighMs_ = 0.0, swingLowMs_ = 0.0;
+  double swingFrom_ = 0.0, swingFromMs_ = 0.0;        // where the move under way turned
+  double swingExtreme_ = 0.0, swingExtremeMs_ = 0.0;  // ... and how far it has gone
+  double swingFade_ = 1.0;                            // how much of the depth a swing must still be
 
   // The breath being looked for.
   Phase phase_ = Phase::SeekTrough;
-  double extreme_ =
-      0.0;             // the lowest point while seeking a trough, the highest while seeking a peak
-  Moment peakMoment_;  // where the band was highest since the trough
+  // The lowest point while seeking a trough, the highest while seeking a peak (since the band last
+  // lay still), and the band's own, the baseline left on.
+  double extreme_ = 0.0;
+  double bandExtreme_ = 0.0;
+  double troughLevel_ = 0.0;    // the detrended trough this rise started from
+  double topLevel_ = 0.0;       // ... and the highest it has reached since
+  std::uint64_t troughMs_ = 0;  // observed time of the trough (the band's, not set back)
+  bool deepInhale_ = false;     // this rise is a breath's: as deep, as soon after the trough
+  // Observed time of the top of a breath being held after breathing in (0: none).
+  std::uint64_t heldTopMs_ = 0;
+  Moment peakMark_;  // where the force peaked: the highest point since the trough, set
+                     // back by the band's lag
 
   // Breaths.
   std::uint64_t breaths_ = 0;
   bool anyBreath_ = false;
   std::uint64_t lastBreathMs_ = 0;  // observed time of the last breath's peak, or of the start
-  std::uint64_t lastSeenMs_ = 0;    // ... and of the sample that confirmed it
-  bool haveLastPeak_ = false;       // the last peak can start an interval (no gap, no apnea since)
-  int runBreaths_ = 0;              // breaths since the start or the last apnea
+  std::uint64_t lastSeenMs_ = 0;    // ... and when it counts as seen (the apnea clock's start)
+  double seenLagMs_ = 0.0;          // breaths are seen about this long after their peaks
+  double depth_ = 0.0;              // trough to peak of the latest breaths, detrended
+  double breathMs_ = 0.0;          // their length: the median interval when the rate was last shown
+  std::uint64_t inhaleMs_ = 0;     // ... the longest inhale of one
+  std::uint64_t heldLagMs_ = 0;    // a held breath is taken as seen this long after its top
+  std::uint64_t apneaFromMs_ = 0;  // observed time the apnea began
+  bool haveLastPeak_ = false;      // the last peak can start an interval (no gap, no apnea since)
+  int runBreaths_ = 0;             // breaths since the start or the last apnea
   std::array<std::uint32_t, breathing::kRateIntervals> intervals_{};
   int intervalCount_ = 0;
   int intervalNext_ = 0;

@@ -183,6 +183,161 @@ INSTANTIATE_TEST_SUITE_P(Breathing, Pauses,
                            return "limit" + std::to_string(info.param.limitSeconds);
                          });
 
+struct HoldCase {
+  const char* name;
+  double phase;   // of the breath where it is held (0.5: its peak)
+  double deeper;  // the held breath's depth, times the others'
+  double noise, driftPerMinute, wander;
+  int limitSeconds = breathing::kDefaultApneaSeconds;
+  double holdSeconds = 20;
+};
+
+void PrintTo(const HoldCase& c, std::ostream* os) { *os << c.name; }
+
+class HeldBreaths : public ::testing::TestWithParam<HoldCase> {};
+
+// Breathing stops anywhere in a breath: no breath until it resumes, the apnea raised once within
+// the limit and two seconds of the last peak (a breath held at its top peaked there) with the time
+// since that peak, and ended only by breathing again.
+TEST_P(HeldBreaths, ArePausesWhereverTheyStop) {
+  const HoldCase& c = GetParam();
+  constexpr int kHeld = 15;
+  Wearer w;
+  w.depth = [&c](int k) { return k == kHeld ? 30.0 * c.deeper : 30.0; };
+  w.holds[kHeld] = synthetic::Hold{c.phase, c.holdSeconds};
+  w.seconds = 4.0 * kHeld + c.holdSeconds + 60;
+  w.noise = c.noise;
+  w.driftPerMinute = c.driftPerMinute;
+  w.wander = c.wander;
+  w.build();
+  BreathDetector detector(c.limitSeconds);
+  const Played run = synthetic::feed(w, Feed{}, detector);
+
+  const double stopped = w.starts[kHeld] + c.phase * w.lengths[kHeld];
+  const double resumed = stopped + c.holdSeconds;
+  const double lastPeak = lastPeakBefore(w, stopped + 0.01);
+  // A breath breathed out as the chest stops is seen within two seconds; then nothing until the
+  // chest moves again.
+  for (std::size_t b = 0; b < run.peaks.size(); ++b) {
+    const double seen = double(run.ticks[run.breathSample[b]] - Feed{}.startTick) / 1000.0;
+    EXPECT_FALSE(seen > stopped + 2.0 && seen < resumed) << "breath seen at " << seen;
+  }
+  EXPECT_EQ(synthetic::unmatched(run.peaks, w.peaks(w.seconds), markTolerance(4)), 0);
+
+  ASSERT_EQ(run.apneaBegan.size(), 1u);
+  const double delay = run.apneaBegan[0] - lastPeak;
+  RecordProperty("apneaAfterLastPeak", std::to_string(delay));
+  EXPECT_GE(delay, c.limitSeconds);
+  EXPECT_LE(delay, c.limitSeconds + 2.0);
+  const auto began = std::find_if(run.updates.begin(), run.updates.end(),
+                                  [](const BreathUpdate& u) { return u.apneaBegan; });
+  EXPECT_NEAR(began->msSinceBreath / 1000.0, delay, 0.5) << "the banner's time since the breath";
+  ASSERT_EQ(run.apneaEnded.size(), 1u);
+  EXPECT_GT(run.apneaEnded[0], resumed);
+  EXPECT_LT(run.apneaEnded[0], resumed + w.lengths[kHeld + 1] + 1.0);
+
+  const auto after = std::count_if(run.peaks.begin(), run.peaks.end(),
+                                   [resumed](double p) { return p > resumed; });
+  EXPECT_GE(after, 12);
+  ASSERT_TRUE(detector.ratePerMinute().has_value());
+  EXPECT_NEAR(*detector.ratePerMinute(), 15.0, 0.3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Breathing, HeldBreaths,
+    ::testing::Values(
+        HoldCase{"risingStill", 0.25, 1, 0, 0, 0}, HoldCase{"peakStill", 0.5, 1, 0, 0, 0},
+        HoldCase{"fallingStill", 0.75, 1, 0, 0, 0}, HoldCase{"troughStill", 1.0, 1, 0, 0, 0},
+        HoldCase{"deepInhaleStill", 0.5, 2, 0, 0, 0}, HoldCase{"risingNoisy", 0.25, 1, 1.0, 0, 0},
+        HoldCase{"peakNoisy", 0.5, 1, 1.0, 0, 0}, HoldCase{"fallingNoisy", 0.75, 1, 1.0, 0, 0},
+        HoldCase{"troughNoisy", 1.0, 1, 1.0, 0, 0}, HoldCase{"deepInhaleNoisy", 0.5, 2, 1.0, 0, 0},
+        HoldCase{"risingDrifting", 0.25, 1, 0.3, 30, 15},
+        HoldCase{"peakDrifting", 0.5, 1, 0.3, 30, 15},
+        HoldCase{"fallingDrifting", 0.75, 1, 0.3, 30, 15},
+        HoldCase{"troughDrifting", 1.0, 1, 0.3, 30, 15},
+        HoldCase{"deepInhaleDrifting", 0.5, 2, 0.3, 30, 15},
+        HoldCase{"peakFiveSecondLimit", 0.5, 1, 0.3, 0, 0, 5, 12},
+        HoldCase{"deepInhaleHalfMinuteLimit", 0.5, 2, 0.3, 0, 0, 30, 40}),
+    [](const ::testing::TestParamInfo<HoldCase>& info) { return std::string(info.param.name); });
+
+struct StopCase {
+  int stop;         // samples of 250 + 30 sin(2 pi i / 80) g, 50 ms apart, before the force holds
+  double lastTopS;  // the last top the chest reached before it held (its own, held at the peak)
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << "stopped after " << c.stop; }
+
+class StoppedSine : public ::testing::TestWithParam<StopCase> {};
+
+// The force holds its last value for 20 s wherever the sine stops: halfway up (the last breath's
+// top is the one before), at the peak (held there), halfway down and at the trough.
+TEST_P(StoppedSine, IsAPauseWhereverItStops) {
+  const StopCase& c = GetParam();
+  BreathDetector detector;
+  double force = 0;
+  std::uint64_t breathsAtStop = 0;
+  std::vector<double> began, ended;
+  for (int i = 0; i < c.stop + 400; ++i) {
+    if (i < c.stop) force = 250 + 30 * std::sin(2 * synthetic::kPi * i / 80);
+    const BreathUpdate u = detector.addSample(force, 1000 + 50u * std::uint32_t(i));
+    if (i == c.stop + 40) breathsAtStop = u.breaths;  // a breath breathed out is seen by then
+    if (u.breath) {
+      EXPECT_LE((u.peakTickMs - 1000) / 1000.0, c.lastTopS + 0.3) << "at " << i;
+    }
+    if (u.apneaBegan) began.push_back(i * 0.05);
+    if (u.apneaEnded) ended.push_back(i * 0.05);
+  }
+  EXPECT_EQ(detector.breaths(), breathsAtStop) << "no breath in the pause";
+  ASSERT_EQ(began.size(), 1u);
+  EXPECT_GE(began[0] - c.lastTopS, breathing::kDefaultApneaSeconds);
+  EXPECT_LE(began[0] - c.lastTopS, breathing::kDefaultApneaSeconds + 2.0);
+  EXPECT_TRUE(ended.empty()) << "the apnea lasts while the force holds";
+  EXPECT_TRUE(detector.apnea());
+}
+
+INSTANTIATE_TEST_SUITE_P(Breathing, StoppedSine,
+                         ::testing::Values(StopCase{1200, 57.0}, StopCase{1220, 61.0},
+                                           StopCase{1240, 61.0}, StopCase{1260, 61.0}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                           return "after" + std::to_string(info.param.stop);
+                         });
+
+struct ShallowerCase {
+  double rate;
+  double share;  // of the earlier depth
+};
+
+void PrintTo(const ShallowerCase& c, std::ostream* os) {
+  *os << c.rate << " a minute, " << c.share << " of the depth";
+}
+
+class GrownShallower : public ::testing::TestWithParam<ShallowerCase> {};
+
+// Breathing grown much shallower from one breath to the next lies still against the earlier depth
+// at its tops; it is breathing all the same.
+TEST_P(GrownShallower, IsStillBreathing) {
+  const ShallowerCase& c = GetParam();
+  Wearer w = steady(c.rate, 60);
+  const int change = int(c.rate);  // after a minute
+  w.depth = [&c, change](int k) { return k < change ? 60.0 : 60.0 * c.share; };
+  w.seconds = 180;
+  w.build();
+  BreathDetector detector;
+  const Played run = synthetic::feed(w, Feed{}, detector);
+  const auto truth = w.peaks(w.seconds);
+  EXPECT_TRUE(run.apneaBegan.empty());
+  EXPECT_GE(run.peaks.size() + 3, truth.size());
+  EXPECT_EQ(synthetic::unmatched(run.peaks, truth, markTolerance(60.0 / c.rate)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Breathing, GrownShallower,
+                         ::testing::Values(ShallowerCase{15, 0.2}, ShallowerCase{24, 0.2},
+                                           ShallowerCase{10, 0.3}),
+                         [](const ::testing::TestParamInfo<ShallowerCase>& info) {
+                           return "rate" + std::to_string(int(info.param.rate)) + "share" +
+                                  std::to_string(int(info.param.share * 100));
+                         });
+
 TEST(BreathDetector, PauseShorterThanTheLimitIsNoApnea) {
   // 8 s from peak to peak: the breath after the pause is seen within the 10 s.
   Wearer w = steady(15, 30);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -23,11 +24,19 @@ struct Shake {
   double hz = 2.0;
 };
 
+// Breathing stops within a breath and the chest stays where it was: at `phase` of the breath (0 its
+// start at the trough, 0.5 its peak, 1 its end), for `seconds`; then the breath goes on from there.
+struct Hold {
+  double phase = 0.5;
+  double seconds = 20;
+};
+
 struct Wearer {
   double seconds = 300;
   std::function<double(int)> breathSeconds = [](int) { return 4.0; };
   std::function<double(int)> depth = [](int) { return 30.0; };  // grams, trough to peak
   std::map<int, double> pauseAfter;  // breath number -> seconds held after breathing it out
+  std::map<int, Hold> holds;         // breath number -> held within it
   double base = 500;
   double driftPerMinute = 0;  // grams
   double wander = 0;          // grams of a slow swing of the baseline (70 s)
@@ -42,7 +51,7 @@ struct Wearer {
     for (int k = 0; t < seconds; ++k) {
       starts.push_back(t);
       lengths.push_back(breathSeconds(k));
-      t += lengths.back();
+      t += lengths.back() + held(int(k));
       const auto pause = pauseAfter.find(k);
       if (pause != pauseAfter.end()) t += pause->second;
     }
@@ -51,8 +60,14 @@ struct Wearer {
   double force(double t) const {
     double f = base + driftPerMinute * t / 60.0 + wander * std::sin(2 * kPi * t / 70.0);
     for (std::size_t k = 0; k < starts.size(); ++k) {
-      if (t >= starts[k] && t < starts[k] + lengths[k]) {
-        const double phase = (t - starts[k]) / lengths[k];
+      if (t >= starts[k] && t < starts[k] + lengths[k] + held(int(k))) {
+        double into = t - starts[k];
+        const auto hold = holds.find(int(k));
+        if (hold != holds.end()) {
+          const double from = hold->second.phase * lengths[k];
+          if (into > from) into = std::max(from, into - hold->second.seconds);
+        }
+        const double phase = into / lengths[k];
         f += depth(int(k)) * 0.5 * (1.0 - std::cos(2 * kPi * phase));
         break;
       }
@@ -62,14 +77,22 @@ struct Wearer {
     }
     return f;
   }
-  // When each breath peaks, up to `until` seconds.
+  // When each breath peaks, up to `until` seconds: a breath held at its peak peaked where the hold
+  // began, one held before it peaks after the hold.
   std::vector<double> peaks(double until) const {
     std::vector<double> out;
     for (std::size_t k = 0; k < starts.size(); ++k) {
-      const double peak = starts[k] + 0.5 * lengths[k];
+      double peak = starts[k] + 0.5 * lengths[k];
+      const auto hold = holds.find(int(k));
+      if (hold != holds.end() && hold->second.phase < 0.5) peak += hold->second.seconds;
       if (peak < until) out.push_back(peak);
     }
     return out;
+  }
+  // Seconds breath k is held within itself.
+  double held(int k) const {
+    const auto hold = holds.find(k);
+    return hold == holds.end() ? 0.0 : hold->second.seconds;
   }
 
   std::vector<double> starts, lengths;
