@@ -14,6 +14,8 @@ constexpr double kSamplesPerSecond = 1000.0 / BeltModel::kSampleMs;
 constexpr double kBlend = 1.0 / kSamplesPerSecond;
 // The sensor's housing warms up or cools down slowly (three minutes).
 constexpr double kThermalBlend = 1.0 / (180.0 * kSamplesPerSecond);
+// A breath's phase runs from 0 to 1: breathing in up to its peak here, breathing out after it.
+constexpr double kPeakPhase = 0.4;
 
 std::uint16_t toUnsigned16(double value) {
   return static_cast<std::uint16_t>(std::clamp(std::lround(value), 0L, 65535L));
@@ -78,6 +80,12 @@ BeltModel::Targets BeltModel::targetsFor(Scenario scenario) const {
     case Scenario::Apnea:
       return {
           1190 + force1Offset_, 818 + force2Offset_, 0.0, 4.0, 0.7, 0.06, 0.99, 0.10, worn, false};
+    case Scenario::Hold: {
+      // As still as an apnea, at the top of the breath rather than at its bottom.
+      Targets held = targetsFor(Scenario::Apnea);
+      held.holdsIn = true;
+      return held;
+    }
     case Scenario::Moving:
       return {
           1220 + force1Offset_, 830 + force2Offset_, 175.0, 2.6, 2.0, 0.15, 0.97, 0.18, worn, true};
@@ -102,9 +110,8 @@ BeltModel::Targets BeltModel::targetsFor(Scenario scenario) const {
 // One breath, -1 (end of breathing out) to 1 (end of breathing in): in for 40 %, out for 60 %.
 double BeltModel::breathShape(double phase) const {
   phase -= std::floor(phase);
-  constexpr double kIn = 0.4;
-  if (phase < kIn) return -std::cos(kPi * phase / kIn);
-  return std::cos(kPi * (phase - kIn) / (1.0 - kIn));
+  if (phase < kPeakPhase) return -std::cos(kPi * phase / kPeakPhase);
+  return std::cos(kPi * (phase - kPeakPhase) / (1.0 - kPeakPhase));
 }
 
 std::optional<std::uint64_t> BeltModel::lastBreathSample() const {
@@ -141,14 +148,16 @@ void BeltModel::advanceBreath(const Targets& target) {
   if (holding_) {
     if (!breathes) return;
     holding_ = false;
-    breathPhase_ = 0.0;
-    startBreath(target);
+    // Held after breathing out, a new breath starts; held after breathing in, this one goes on.
+    if (breathPhase_ < kPeakPhase) {
+      breathPhase_ = 0.0;
+      startBreath(target);
+    }
   }
-  constexpr double kPeak = 0.4;  // see breathShape
   const double before = breathPhase_;
   breathPhase_ += 1.0 / breathSamples_;
   if (breathPhase_ >= 1.0) {
-    if (breathes) {
+    if (breathes || target.holdsIn) {
       breathPhase_ -= 1.0;
       startBreath(target);
     } else {
@@ -160,7 +169,7 @@ void BeltModel::advanceBreath(const Targets& target) {
       return;
     }
   }
-  if (before < kPeak && breathPhase_ >= kPeak) {
+  if (before < kPeakPhase && breathPhase_ >= kPeakPhase) {
     if (runBreaths_ > 0) {
       intervals_[std::size_t(intervalCount_ % kRateIntervals)] = samples_ - lastPeak_;
       ++intervalCount_;
@@ -168,6 +177,13 @@ void BeltModel::advanceBreath(const Targets& target) {
     ++runBreaths_;
     ++breaths_;
     lastPeak_ = samples_;
+    if (!breathes && target.holdsIn) {
+      // Breathed in, and held there; the rate starts again when breathing resumes.
+      holding_ = true;
+      breathPhase_ = kPeakPhase;
+      runBreaths_ = 0;
+      intervalCount_ = 0;
+    }
   }
 }
 
@@ -184,7 +200,7 @@ void BeltModel::nextValue(const ScenarioTimeline& timeline, Value& out) {
     tiltZ_ = target.tiltZ;
     temperature_ = target.temperature;
     holding_ = target.breathAmplitude <= 0;
-    if (holding_) breathPhase_ = 0.0;
+    if (holding_) breathPhase_ = target.holdsIn ? kPeakPhase : 0.0;
   }
 
   force1Base_ += (target.force1Base - force1Base_) * kBlend;

@@ -49,8 +49,10 @@ class BeltModel {
   void nextValue(const ScenarioTimeline& timeline, Value& out);
 
   // The truth about the wearer's breathing, for tests and benchmarks to compare with. A breath is
-  // counted at the sample where it peaks (the end of breathing in); a breath held (apnea) or a
-  // belt taken off starts no new breath once the one in progress is out.
+  // counted at the sample where it peaks (the end of breathing in). When breathing stops (apnea)
+  // or the belt is taken off, no new breath starts once the one in progress is out; when the
+  // breath is held after breathing in (hold), the one in progress is breathed in to its peak, or,
+  // past it, out and in once more, and rests there: that peak is the last one until it resumes.
   std::uint64_t breaths() const { return breaths_; }
   // The sample number (0 for the first) of the latest breath's peak; none before the first.
   std::optional<std::uint64_t> lastBreathSample() const;
@@ -65,6 +67,7 @@ class BeltModel {
     double temperature;          // centidegrees the sensor settles to
     bool motion;
     bool worn = true;
+    bool holdsIn = false;  // not breathing: held at the end of breathing in, not of breathing out
   };
   static constexpr int kRateIntervals = 5;
 
@@ -92,7 +95,7 @@ class BeltModel {
   // so that the other signals draw the same numbers as without it.
   SimRandom paceRandom_;
   double pace_ = 1.0;
-  bool holding_ = false;  // not breathing: the phase rests at the end of breathing out
+  bool holding_ = false;  // not breathing: the phase rests at the end of breathing out or in
   // The truth: breaths, and the sample numbers of the latest peaks since breathing last stopped.
   std::uint64_t breaths_ = 0;
   std::uint64_t lastPeak_ = 0;

@@ -8,10 +8,11 @@ namespace kelvaro {
 
 namespace {
 
-constexpr std::array<std::pair<Scenario, const char*>, 5> kNames{{
+constexpr std::array<std::pair<Scenario, const char*>, 6> kNames{{
     {Scenario::Breathing, "breathing"},
     {Scenario::Shallow, "shallow"},
     {Scenario::Apnea, "apnea"},
+    {Scenario::Hold, "hold"},
     {Scenario::Moving, "moving"},
     {Scenario::Off, "off"},
 }};
@@ -53,8 +54,9 @@ std::optional<ScenarioTimeline> ScenarioTimeline::parse(const QString& text, QSt
     if (fields.size() > 2) return fail(QStringLiteral("bad scenario step \"%1\"").arg(part));
     const auto scenario = scenarioFromName(fields.at(0).trimmed());
     if (!scenario) {
-      return fail(QStringLiteral("unknown scenario \"%1\" (breathing, shallow, apnea, moving, off)")
-                      .arg(fields.at(0).trimmed()));
+      return fail(
+          QStringLiteral("unknown scenario \"%1\" (breathing, shallow, apnea, hold, moving, off)")
+              .arg(fields.at(0).trimmed()));
     }
     Step step{*scenario, 0};
     if (fields.size() == 2) {

@@ -7,8 +7,9 @@
 
 namespace kelvaro {
 
-// What the simulated wearer is doing.
-enum class Scenario { Breathing, Shallow, Apnea, Moving, Off };
+// What the simulated wearer is doing. Apnea: breathing stops at the end of breathing out; hold: the
+// breath is held after breathing in.
+enum class Scenario { Breathing, Shallow, Apnea, Hold, Moving, Off };
 
 QString scenarioName(Scenario scenario);
 std::optional<Scenario> scenarioFromName(const QString& name);

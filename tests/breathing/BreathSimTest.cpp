@@ -73,30 +73,42 @@ TEST_P(TenMinutes, RateAndCountFollowTheTruth) {
 INSTANTIATE_TEST_SUITE_P(Sim, TenMinutes,
                          ::testing::ValuesIn(cases({"breathing", "shallow", "moving"})), nameOf);
 
+constexpr std::uint32_t kLimitMs = breathing::kDefaultApneaSeconds * 1000;
+
+// The true pauses of a recording of `ms` with eight 75 s rounds, each from the last breath's peak
+// (to the next breath's, or to the end, more than the limit and two seconds later), each raising
+// the apnea once, within the limit and two seconds, and nothing else raising it.
+std::vector<std::uint32_t> checkPauses(const Recording& r, std::uint32_t ms) {
+  std::vector<std::uint32_t> pauseFrom;
+  for (std::size_t i = 0; i < r.truePeaks.size(); ++i) {
+    const std::uint32_t next =
+        i + 1 < r.truePeaks.size() ? r.truePeaks[i + 1] : breathtest::kStartTick + ms;
+    if (next - r.truePeaks[i] > kLimitMs + 2000) pauseFrom.push_back(r.truePeaks[i]);
+  }
+  EXPECT_EQ(pauseFrom.size(), 8u) << "eight 75 s rounds";
+  EXPECT_EQ(r.apneaBegan.size(), pauseFrom.size());
+  if (r.apneaBegan.size() != pauseFrom.size()) return {};
+  for (std::size_t i = 0; i < pauseFrom.size(); ++i) {
+    const std::uint32_t delay = r.apneaBegan[i] - pauseFrom[i];
+    ::testing::Test::RecordProperty("delay" + std::to_string(i), std::to_string(delay));
+    EXPECT_GE(delay, kLimitMs) << "apnea " << i;
+    EXPECT_LE(delay, kLimitMs + 2000) << "apnea " << i;
+  }
+  return pauseFrom;
+}
+
+std::string roundName(const ::testing::TestParamInfo<ScenarioCase>& info) {
+  return "seed" + std::to_string(info.param.seed) + (info.param.dropEvery ? "_drop500" : "");
+}
+
 class Apneas : public ::testing::TestWithParam<ScenarioCase> {};
 
 // Every pause of the wearer longer than the limit raises the apnea once, within the limit and two
 // seconds of the last breath, and nothing else does.
 TEST_P(Apneas, EachPauseIsCaughtWithinTheLimitAndTwoSeconds) {
-  const ScenarioCase& c = GetParam();
-  const std::uint32_t limitMs = breathing::kDefaultApneaSeconds * 1000;
-  const Recording r = play(c, 10 * kMinute);
-
-  // The true pauses: from a breath to the next, or to the end of the recording.
-  std::vector<std::uint32_t> pauseFrom;
-  for (std::size_t i = 0; i < r.truePeaks.size(); ++i) {
-    const std::uint32_t next =
-        i + 1 < r.truePeaks.size() ? r.truePeaks[i + 1] : breathtest::kStartTick + 10 * kMinute;
-    if (next - r.truePeaks[i] > limitMs + 2000) pauseFrom.push_back(r.truePeaks[i]);
-  }
-  ASSERT_EQ(pauseFrom.size(), 8u) << "eight 75 s rounds in ten minutes";
-  ASSERT_EQ(r.apneaBegan.size(), pauseFrom.size());
-  for (std::size_t i = 0; i < pauseFrom.size(); ++i) {
-    const std::uint32_t delay = r.apneaBegan[i] - pauseFrom[i];
-    RecordProperty("delay" + std::to_string(i), std::to_string(delay));
-    EXPECT_GE(delay, limitMs) << "apnea " << i;
-    EXPECT_LE(delay, limitMs + 2000) << "apnea " << i;
-  }
+  const Recording r = play(GetParam(), 10 * kMinute);
+  const std::vector<std::uint32_t> pauseFrom = checkPauses(r, 10 * kMinute);
+  ASSERT_FALSE(pauseFrom.empty());
   // Breathing again ends each one with its first breath, except the last, still going at the end.
   ASSERT_EQ(r.apneaEnded.size(), pauseFrom.size() - 1);
   for (std::size_t i = 0; i + 1 < pauseFrom.size(); ++i) {
@@ -109,10 +121,35 @@ TEST_P(Apneas, EachPauseIsCaughtWithinTheLimitAndTwoSeconds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sim, Apneas, ::testing::ValuesIn(cases({"breathing:60,apnea:15"})),
-                         [](const ::testing::TestParamInfo<ScenarioCase>& info) {
-                           return "seed" + std::to_string(info.param.seed) +
-                                  (info.param.dropEvery ? "_drop500" : "");
-                         });
+                         roundName);
+
+class Holds : public ::testing::TestWithParam<ScenarioCase> {};
+
+// A breath held after breathing in is a pause from its peak: the apnea rises within the limit and
+// two seconds of it, and nothing else raises one. Breathing out at the end of the hold is the
+// breath that ends it (the held one, counted then). Ten minutes and the breathing of a ninth round,
+// so that the last hold (whose peak may come five seconds into it) is a whole pause too.
+TEST_P(Holds, EachHeldBreathIsCaughtWithinTheLimitAndTwoSecondsOfItsPeak) {
+  constexpr std::uint32_t kMs = 10 * kMinute + 20000;
+  const Recording r = play(GetParam(), kMs);
+  const std::vector<std::uint32_t> pauseFrom = checkPauses(r, kMs);
+  ASSERT_FALSE(pauseFrom.empty());
+  ASSERT_EQ(r.apneaEnded.size(), pauseFrom.size());
+  for (std::size_t i = 0; i < pauseFrom.size(); ++i) {
+    // Held from 60 s to 75 s of every round, on the belt's clock.
+    const std::uint32_t resumed = r.firstNotification + std::uint32_t(75000 * (i + 1));
+    const auto endedAfter = std::int32_t(r.apneaEnded[i] - resumed);
+    RecordProperty("ended" + std::to_string(i), std::to_string(endedAfter));
+    EXPECT_GT(endedAfter, 0) << "apnea " << i;
+    EXPECT_LE(endedAfter, 2500) << "apnea " << i;
+  }
+  // Every breath counted, the held ones too.
+  EXPECT_LE(std::abs(breathtest::countError(r)), 0.02)
+      << r.detectedBreaths << " found, " << r.trueBreaths << " true";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, Holds, ::testing::ValuesIn(cases({"breathing:60,hold:15"})),
+                         roundName);
 
 // The timeline a plain "SIM" plays (breathing:60,shallow:30,apnea:20,moving:30), with its changes
 // of depth and pace: every breath counted, one apnea in each 20 s pause and none elsewhere.

@@ -100,15 +100,14 @@ TEST_P(ScenarioActivity, ForceActivityOfEveryBlockIsInRange) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Belt, ScenarioActivity,
-                         ::testing::Values(ActivityCase{"breathing", 10.0, 40.0},
-                                           ActivityCase{"shallow", 1.0, 8.0},
-                                           ActivityCase{"apnea", 0.0, 0.6},
-                                           ActivityCase{"moving", 40.0, 1000.0},
-                                           ActivityCase{"off", 0.0, 0.3}),
-                         [](const ::testing::TestParamInfo<ActivityCase>& info) {
-                           return std::string(info.param.scenario);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Belt, ScenarioActivity,
+    ::testing::Values(ActivityCase{"breathing", 10.0, 40.0}, ActivityCase{"shallow", 1.0, 8.0},
+                      ActivityCase{"apnea", 0.0, 0.6}, ActivityCase{"hold", 0.0, 0.6},
+                      ActivityCase{"moving", 40.0, 1000.0}, ActivityCase{"off", 0.0, 0.3}),
+    [](const ::testing::TestParamInfo<ActivityCase>& info) {
+      return std::string(info.param.scenario);
+    });
 
 TEST(BeltSignal, TimelinePlaysItsStepsAndRepeats) {
   // 60 s steps are 1200 samples, six blocks each; the two blocks after a change still carry the

@@ -104,36 +104,75 @@ INSTANTIATE_TEST_SUITE_P(Belt, BreathTruth,
                            return std::string(info.param.scenario);
                          });
 
-TEST(BreathTruth, ApneaKnowsNoBreathAndNoRate) {
-  const Played p = play("apnea", 1, 120);
+class NotBreathing : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NotBreathing, FromTheStartKnowsNoBreathAndNoRate) {
+  const Played p = play(GetParam(), 1, 120);
   EXPECT_EQ(p.breathsAfter.back(), 0u);
   EXPECT_TRUE(std::none_of(p.rateAfter.begin(), p.rateAfter.end(),
                            [](const auto& rate) { return rate.has_value(); }));
+  const auto [low, high] = std::minmax_element(p.raw1.begin() + 2 * 20, p.raw1.end());
+  EXPECT_LE(*high - *low, 8) << "still from the start";
 }
 
-TEST(BreathTruth, HeldBreathEndsTheBreathInProgressAndRestsWhereItEnded) {
-  // Breathing for 30 s, holding for 30 s, breathing again.
-  const Played p = play("breathing:30,apnea:30", 7, 90);
+INSTANTIATE_TEST_SUITE_P(Belt, NotBreathing, ::testing::Values("apnea", "hold"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+struct StopCase {
+  const char* name;
+  const char* timeline;                 // breathing for 30 s, stopped for 30 s, breathing again
+  std::uint64_t leastPeaks, mostPeaks;  // after breathing stops
+  bool restsAtTheTop;                   // held after breathing in, not after breathing out
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class StoppedBreathing : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StoppedBreathing, FinishesTheBreathAndRestsWhereItStopped) {
+  const StopCase& c = GetParam();
+  const Played p = play(c.timeline, 7, 90);
   const std::size_t stop = 30 * 20, resume = 60 * 20;
-  // The breath in progress at 30 s (at most about 5.6 s long) still peaks, no later one does.
+  // The breath in progress at 30 s (at most about 5.6 s long) still peaks, or, held after
+  // breathing in, the one after it; no later one does.
   const std::uint64_t atStop = p.breathsAfter[stop - 1];
-  EXPECT_LE(p.breathsAfter[stop + 4 * 20] - atStop, 1u);
-  EXPECT_EQ(p.breathsAfter[resume - 1], p.breathsAfter[stop + 4 * 20]);
+  const std::uint64_t peaks = p.breathsAfter[stop + 6 * 20] - atStop;
+  EXPECT_GE(peaks, c.leastPeaks);
+  EXPECT_LE(peaks, c.mostPeaks);
+  EXPECT_EQ(p.breathsAfter[resume - 1], p.breathsAfter[stop + 6 * 20]);
   EXPECT_FALSE(p.rateAfter[stop + 10 * 20].has_value()) << "no rate while breathing has stopped";
 
-  // Still, at the level where breathing out ended: well below the breathing's mean.
+  // Still where the chest stopped: after breathing out well below the breathing's mean, after
+  // breathing in at the level of the last peak, well above it.
   const auto from = p.raw1.begin() + std::ptrdiff_t(stop + 8 * 20);
   const auto to = p.raw1.begin() + std::ptrdiff_t(resume);
   const auto [low, high] = std::minmax_element(from, to);
   EXPECT_LE(*high - *low, 8) << "the held chest does not move";
   const double breathingMean =
       std::accumulate(p.raw1.begin(), p.raw1.begin() + std::ptrdiff_t(stop), 0.0) / double(stop);
-  EXPECT_LT(*high, breathingMean - 20);
+  if (c.restsAtTheTop) {
+    EXPECT_GT(*low, breathingMean + 20);
+    const std::size_t lastPeak = std::size_t(
+        std::find(p.breathsAfter.begin(), p.breathsAfter.end(), p.breathsAfter[resume - 1]) -
+        p.breathsAfter.begin());
+    EXPECT_NEAR(*low, p.raw1[lastPeak], 8) << "resting where the last breath peaked";
+  } else {
+    EXPECT_LT(*high, breathingMean - 20);
+  }
 
   // Breathing resumes: breaths again, and a rate from the third breath on.
   EXPECT_GE(p.breathsAfter.back() - p.breathsAfter[resume - 1], 5u);
   EXPECT_TRUE(p.rateAfter.back().has_value());
 }
+
+INSTANTIATE_TEST_SUITE_P(Belt, StoppedBreathing,
+                         ::testing::Values(StopCase{"apnea", "breathing:30,apnea:30", 0, 1, false},
+                                           StopCase{"hold", "breathing:30,hold:30", 1, 1, true}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(SimStats, LineCarriesTheCountersAndTheBeltsTruth) {
   SimOptions options;

@@ -29,6 +29,8 @@ TEST_P(TimelineParsing, ParsesOrRefuses) {
 INSTANTIATE_TEST_SUITE_P(
     Scenario, TimelineParsing,
     ::testing::Values(TimelineCase{"breathing", "breathing"}, TimelineCase{"Apnea", "apnea"},
+                      TimelineCase{"HOLD", "hold"},
+                      TimelineCase{"breathing:60,hold:15", "breathing:60,hold:15"},
                       TimelineCase{"breathing:60,shallow:30,apnea:20,moving:30",
                                    "breathing:60,shallow:30,apnea:20,moving:30"},
                       TimelineCase{" off:5 , moving ", "off:5,moving"}, TimelineCase{"", ""},
@@ -63,6 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Timed steps repeat.
                       AtCase{"breathing:60,apnea:20", 80000, Scenario::Breathing},
                       AtCase{"breathing:60,apnea:20", 80000 * 5 + 61000, Scenario::Apnea},
+                      AtCase{"breathing:60,hold:15", 60000, Scenario::Hold},
+                      AtCase{"breathing:60,hold:15", 75000, Scenario::Breathing},
                       // A bare name holds for ever; what follows it is never reached.
                       AtCase{"off:10,moving,apnea:5", 9999, Scenario::Off},
                       AtCase{"off:10,moving,apnea:5", 10000, Scenario::Moving},
@@ -163,6 +167,20 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--no-answer", "6/300"}, std::vector<const char*>{"--delay", "0"},
         std::vector<const char*>{"--delay", "6/2:"}, std::vector<const char*>{"--link-loss", "0"},
         std::vector<const char*>{"--replug", "2"}, std::vector<const char*>{"--link="}));
+
+TEST(SimCommandLine, HelpAndTheUnknownScenarioErrorNameEveryScenario) {
+  const QString help = SimCommandLine::helpText();
+  QString error;
+  EXPECT_FALSE(ScenarioTimeline::parse(QStringLiteral("dancing"), &error));
+  for (Scenario s : {Scenario::Breathing, Scenario::Shallow, Scenario::Apnea, Scenario::Hold,
+                     Scenario::Moving, Scenario::Off}) {
+    const QString name = scenarioName(s);
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_EQ(scenarioFromName(name), s) << name.toStdString();
+    EXPECT_TRUE(help.contains(name)) << name.toStdString();
+    EXPECT_TRUE(error.contains(name)) << name.toStdString();
+  }
+}
 
 TEST(SimCommandLine, HelpNamesEveryOption) {
   EXPECT_TRUE(parse({"--help"}).showHelp);
