@@ -65,6 +65,25 @@ def check_desktop_and_metainfo(tree):
     check(result.returncode == 0, "appstreamcli validate --no-net", result.stdout + result.stderr)
 
 
+def check_licence(tree):
+    copyright_path = os.path.join(tree, "usr/share/doc/kelvaro-monitor/copyright")
+    with open(copyright_path) as f:
+        text = f.read()
+    paragraphs = [p for p in text.split("\n\n") if p.strip()]
+    header = dict(re.findall(r"^([A-Za-z-]+):[ \t]*(.*)$", paragraphs[0], re.M)) if paragraphs else {}
+    check(header.get("Format", "").startswith("https://www.debian.org/doc/packaging-manuals/copyright-format/1.0"),
+          "copyright is in Debian's machine-readable format", header.get("Format", "no Format field"))
+    licences = re.findall(r"^License:[ \t]*(\S+)", text, re.M)
+    check(licences and set(licences) == {"GPL-3+"}, "every file of the package is under GPL-3+",
+          " ".join(licences))
+    check("/usr/share/common-licenses/GPL-3" in text and "any later version" in text,
+          "the copyright file points at the GPL's text and says 'or any later version'")
+    metainfo = ElementTree.parse(os.path.join(tree, "usr/share/metainfo", APP_ID + ".metainfo.xml"))
+    check(metainfo.getroot().findtext("project_license") == "GPL-3.0-or-later",
+          "metadata names the project licence GPL-3.0-or-later",
+          str(metainfo.getroot().findtext("project_license")))
+
+
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
@@ -178,6 +197,7 @@ def main():
                 sys.exit(1)
         check_file_list(tree, args.files)
         check_desktop_and_metainfo(tree)
+        check_licence(tree)
         check_icons(tree)
         check_sound(tree)
         check_manual(tree, "kelvaro-monitor", ["finds the belt's USB dongle", "--simulate", "--home", "--connect", "FILES",
