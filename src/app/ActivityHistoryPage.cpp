@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "app/ChartAxes.h"
 #include "app/Widgets.h"
 
 namespace kelvaro::ui {
@@ -93,12 +94,12 @@ QChartView* ActivityHistoryPage::buildChart() {
   AxisActivity = new QValueAxis(chart);
   AxisActivity->setObjectName(QStringLiteral("AxisActivity"));
   AxisActivity->setTitleText(QStringLiteral("Activity"));
-  AxisActivity->setRange(0, 10);
+  fitValueAxis(*AxisActivity, 0.0, 10.0);
   AxisActivity->setMinorTickCount(0);
   AxisDuration = new QValueAxis(chart);
   AxisDuration->setObjectName(QStringLiteral("AxisDuration"));
   AxisDuration->setTitleText(QStringLiteral("Duration [minutes]"));
-  AxisDuration->setRange(0, 60);
+  fitValueAxis(*AxisDuration, 0.0, 60.0);
   AxisDuration->setMinorTickCount(0);
   AxisDuration->setGridLineVisible(false);
   chart->addAxis(AxisSessions, Qt::AlignBottom);

@@ -18,6 +18,7 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "app/ChartAxes.h"
 #include "app/Widgets.h"
 #include "breathing/BreathDetector.h"
 
@@ -46,7 +47,7 @@ QValueAxis* makeValueAxis(const QString& title, QObject* parent, const char* nam
   auto* axis = new QValueAxis(parent);
   axis->setObjectName(QString::fromLatin1(name));
   axis->setTitleText(title);
-  axis->setRange(0, 10);
+  fitValueAxis(*axis, 0.0, 10.0);
   return axis;
 }
 
@@ -205,11 +206,11 @@ void ActivityMonitorPage::restartActivityChart(const QDateTime& at) {
 
 void ActivityMonitorPage::fitAxes() {
   // Once a block (every ten seconds or so): a scan of the points costs nothing that matters.
-  const auto upper = [](const QLineSeries* series) {
+  const auto highest = [](const QLineSeries* series) {
     double top = 0.0;
     for (const QPointF& p : series->points()) top = std::max(top, p.y());
-    // Some room above the highest point, and a scale even while everything is 0.
-    return top > 0.0 ? top * 1.1 : 1.0;
+    // A scale even while everything is 0.
+    return top > 0.0 ? top : 1.0;
   };
   const QList<QPointF> points = Series1->points();
   if (points.isEmpty()) return;
@@ -218,8 +219,8 @@ void ActivityMonitorPage::fitAxes() {
   // At least a minute wide, so that a lone point sits at the left edge and not on the axis.
   if (first.secsTo(last) < 60) last = first.addSecs(60);
   AxisTime->setRange(first, last);
-  AxisForce->setRange(0.0, upper(Series1));
-  AxisMotion->setRange(0.0, upper(Series2));
+  fitValueAxis(*AxisForce, 0.0, highest(Series1));
+  fitValueAxis(*AxisMotion, 0.0, highest(Series2));
 }
 
 }  // namespace kelvaro::ui

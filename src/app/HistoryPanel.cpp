@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/ActivityHistoryPage.h"
+#include "app/ChartAxes.h"
 #include "app/UsersPanel.h"
 #include "base/ConsoleLog.h"
 #include "base/Errors.h"
@@ -76,9 +77,9 @@ void HistoryPanel::showPoints(const std::vector<HistoryPoint>& points) {
     longest = std::max(longest, p.minutes);
     highest = std::max(highest, p.forceAverage);
   }
-  // Room above the highest point; a scale even without points.
-  page_.AxisDuration->setRange(0.0, longest > 0.0 ? longest * 1.1 : 60.0);
-  page_.AxisActivity->setRange(0.0, highest > 0.0 ? highest * 1.1 : 10.0);
+  // A scale even without points.
+  ui::fitValueAxis(*page_.AxisDuration, 0.0, longest > 0.0 ? longest : 60.0);
+  ui::fitValueAxis(*page_.AxisActivity, 0.0, highest > 0.0 ? highest : 10.0);
   paging_.setPointCount(static_cast<int>(points.size()));
   showPage();
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/AxisScale.h"
 #include "base/Formats.h"
 
 namespace kelvaro::livegraph {
@@ -53,29 +54,11 @@ double PlotMapping::pixelToY(Axis axis, double py) const {
 
 AxisTicks chooseTicks(const ValueRange& range, double length, double labelExtent,
                       double separation) {
-  AxisTicks ticks;
-  const double span = range.span();
-  if (!(span > 0.0) || !(length > 0.0) || !std::isfinite(span)) {
-    ticks.first = range.minimum;
-    ticks.count = std::isfinite(range.minimum) ? 1 : 0;
-    return ticks;
-  }
   const double perLabel = std::max(1.0, labelExtent * (1.0 + separation));
-  const double maxLabels = std::max(1.0, std::floor(length / perLabel));
-  const double rough = span / maxLabels;
-  double decade = std::pow(10.0, std::floor(std::log10(rough)));
-  double step = decade;
-  for (double m : {1.0, 2.0, 5.0, 10.0}) {
-    step = m * decade;
-    if (step >= rough * (1.0 - 1e-9)) break;
-  }
-  ticks.step = step;
-  ticks.first = std::ceil(range.minimum / step - 1e-9) * step;
-  const double last = std::floor(range.maximum / step + 1e-9) * step;
-  ticks.count = static_cast<int>(std::llround((last - ticks.first) / step)) + 1;
-  // Multiples of a decimal step drift in binary; snap near-zero labels to a clean 0.
-  if (std::abs(ticks.first) < step * 1e-9) ticks.first = 0.0;
-  return ticks;
+  const double room = std::isfinite(length) ? std::floor(length / perLabel) : 1.0;
+  const axes::Scale s =
+      axes::fixedScale(range.minimum, range.maximum, static_cast<int>(std::clamp(room, 1.0, 1e6)));
+  return AxisTicks{s.first, s.step, s.count};
 }
 
 LiveGraphModel::LiveGraphModel() { visible_.fill(true); }
@@ -250,6 +233,15 @@ ValueRange LiveGraphModel::range(Axis axis) const {
     return *a.fitted;
   }
   return a.fixed;
+}
+
+bool LiveGraphModel::isFitted(Axis axis) const {
+  const AxisState& a = axes_[index(axis)];
+  if (a.zoomed || !a.automatic || !hasPoints_) return false;
+  for (int s = 0; s < kSeriesCount; ++s) {
+    if (axisOf(s) == axis && isSeriesVisible(s)) return true;
+  }
+  return false;
 }
 
 ValueRange LiveGraphModel::bottomRange() const {

@@ -56,11 +56,6 @@ inline constexpr double kSampleMilliseconds = 50.0;
 inline constexpr char kMaximumRefusal[] = "Axis Maximum Value must be >= Minimum";
 inline constexpr char kMinimumRefusal[] = "Axis Minimum Value must be <= Maximum";
 
-// Label formats of the axes.
-inline constexpr char kBottomLabelFormat[] = "#,##0.##";
-inline constexpr char kLeftLabelFormat[] = "###0.###";
-inline constexpr char kRightLabelFormat[] = "#,##0.###";
-
 struct ValueRange {
   double minimum = 0.0;
   double maximum = 0.0;
@@ -166,6 +161,8 @@ class LiveGraphModel {
   // points keeps its fixed limits.
   void setAutomatic(Axis axis, bool automatic);
   bool isAutomatic(Axis axis) const { return axes_[index(axis)].automatic; }
+  // The axis shows the range fitted to its series: automatic, not zoomed, with a shown series.
+  bool isFitted(Axis axis) const;
   // Sets a fixed limit. A maximum below the axis' current minimum (a minimum above its current
   // maximum) is refused: the result is the message and nothing changes. The current range is the
   // one the axis shows. A new limit of a zoomed axis ends that axis' zoom.

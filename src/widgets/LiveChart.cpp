@@ -121,13 +121,40 @@ const LiveChart::Layout& LiveChart::layout() const {
 bool LiveChart::checkRanges() {
   // Without a valid layout a full repaint is already pending (first showing, resize, font).
   if (!layoutValid_) return false;
-  const PlotMapping& m = layout_.mapping;
-  if (m.bottom == model_.bottomRange() && m.left == model_.range(Axis::Left) &&
-      m.right == model_.range(Axis::Right)) {
-    return false;
+  Layout& l = layout_;
+  const ValueRange left = model_.range(Axis::Left);
+  const ValueRange right = model_.range(Axis::Right);
+  const bool leftFitted = model_.isFitted(Axis::Left);
+  const bool rightFitted = model_.isFitted(Axis::Right);
+  if (model_.bottomRange() == l.sourceBottom && leftFitted == l.leftFitted &&
+      rightFitted == l.rightFitted) {
+    if (left == l.sourceLeft && right == l.sourceRight) return false;
+    // A fitted range that moved within its round ends keeps axes and labels as they are.
+    const double length = l.mapping.plot.height();
+    const axes::Scale ls = verticalScale(Axis::Left, length, l.labelLine);
+    const axes::Scale rs = verticalScale(Axis::Right, length, l.labelLine);
+    if (ValueRange{ls.minimum, ls.maximum} == l.mapping.left && ls.step == l.left.ticks.step &&
+        ValueRange{rs.minimum, rs.maximum} == l.mapping.right && rs.step == l.right.ticks.step) {
+      l.sourceLeft = left;
+      l.sourceRight = right;
+      return false;
+    }
   }
   invalidateAll();
   return true;
+}
+
+AxisTicks LiveChart::ticks(Edge edge) const { return labelsOf(edge).ticks; }
+
+QStringList LiveChart::labels(Edge edge) const {
+  const std::vector<QString>& texts = labelsOf(edge).texts;
+  return QStringList(texts.begin(), texts.end());
+}
+
+const LiveChart::AxisLabels& LiveChart::labelsOf(Edge edge) const {
+  const Layout& l = layout();
+  if (edge == Edge::Bottom) return l.bottom;
+  return edge == Edge::Left ? l.left : l.right;
 }
 
 void LiveChart::invalidateAll() {

@@ -7,12 +7,14 @@
 #include <QRect>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
 #include <vector>
 
+#include "base/AxisScale.h"
 #include "measure/LiveGraphModel.h"
 
 class QPainter;
@@ -73,6 +75,12 @@ class LiveChart : public QWidget {
   // Pixel <-> value conversion for the chart at its current size.
   livegraph::PlotMapping mapping() const;
 
+  // What an axis shows at the chart's current size: its labelled values and their texts. Its
+  // range is mapping()'s: an automatic range widened to round ends, any other one as it is.
+  enum class Edge { Bottom, Left, Right };
+  livegraph::AxisTicks ticks(Edge edge) const;
+  QStringList labels(Edge edge) const;
+
   // Hands the repaints collected for the current frame to Qt now instead of at the frame tick.
   void flushRepaint();
 
@@ -114,6 +122,13 @@ class LiveChart : public QWidget {
     AxisLabels bottom;
     AxisLabels left;
     AxisLabels right;
+    // The model's ranges the layout was made from, and whether the vertical ones were fitted.
+    livegraph::ValueRange sourceBottom;
+    livegraph::ValueRange sourceLeft;
+    livegraph::ValueRange sourceRight;
+    bool leftFitted = false;
+    bool rightFitted = false;
+    double labelLine = 0.0;
     QRectF bottomTitle;
     QRectF leftTitle;
     QRectF legend;
@@ -127,6 +142,9 @@ class LiveChart : public QWidget {
 
   void setUp();
   Layout computeLayout(const QSizeF& size) const;
+  // The scale of a vertical axis `length` pixels long with labels `labelLine` high.
+  axes::Scale verticalScale(livegraph::Axis axis, double length, double labelLine) const;
+  const AxisLabels& labelsOf(Edge edge) const;
   void drawBackground(QPainter& painter, const Layout& layout) const;
   void drawSeries(QPainter& painter, const livegraph::PlotMapping& mapping, double fromX,
                   double toX) const;

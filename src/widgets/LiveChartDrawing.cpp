@@ -54,15 +54,20 @@ double crisp(double v, double scale) {
   return std::round(device) / scale;
 }
 
-void labelAxis(const ValueRange& range, double length, double extent, double separation,
-               const char* format, const QFontMetricsF& fm, std::vector<QString>& texts,
+// How many intervals fit on an axis `length` pixels long whose labels need `extent` pixels each
+// plus `separation` times that as space between them.
+int room(double length, double extent, double separation) {
+  const double perLabel = std::max(1.0, extent * (1.0 + separation));
+  return static_cast<int>(std::clamp(std::floor(length / perLabel), 1.0, 1000.0));
+}
+
+void labelAxis(const axes::Scale& scale, const QFontMetricsF& fm, std::vector<QString>& texts,
                AxisTicks& ticks, double& widest) {
-  ticks = livegraph::chooseTicks(range, length, extent, separation);
-  const fmt::Picture picture(QString::fromLatin1(format));
+  ticks = AxisTicks{scale.first, scale.step, scale.count};
   texts.clear();
   widest = 0.0;
   for (int i = 0; i < ticks.count; ++i) {
-    texts.push_back(picture.format(ticks.value(i)));
+    texts.push_back(axes::tickLabel(ticks.value(i), ticks.step));
     widest = std::max(widest, fm.horizontalAdvance(texts.back()));
   }
 }
@@ -139,29 +144,47 @@ LiveChart::Layout LiveChart::computeLayout(const QSizeF& size) const {
       bottomEdge - legendHeight - (legendHeight > 0 ? 2 * kGap : 0.0) - bottomAxisHeight;
   const double plotHeight = std::max(1.0, plotBottom - top);
 
-  const ValueRange leftRange = model_.range(Axis::Left);
-  const ValueRange rightRange = model_.range(Axis::Right);
-  const ValueRange bottomRange = model_.bottomRange();
-  labelAxis(leftRange, plotHeight, line, kLeftSeparation, livegraph::kLeftLabelFormat, fm,
-            l.left.texts, l.left.ticks, l.left.widest);
-  labelAxis(rightRange, plotHeight, line, kRightSeparation, livegraph::kRightLabelFormat, fm,
-            l.right.texts, l.right.ticks, l.right.widest);
+  l.sourceLeft = model_.range(Axis::Left);
+  l.sourceRight = model_.range(Axis::Right);
+  l.sourceBottom = model_.bottomRange();
+  l.leftFitted = model_.isFitted(Axis::Left);
+  l.rightFitted = model_.isFitted(Axis::Right);
+  l.labelLine = line;
+  const axes::Scale leftScale = verticalScale(Axis::Left, plotHeight, line);
+  const axes::Scale rightScale = verticalScale(Axis::Right, plotHeight, line);
+  labelAxis(leftScale, fm, l.left.texts, l.left.ticks, l.left.widest);
+  labelAxis(rightScale, fm, l.right.texts, l.right.ticks, l.right.widest);
 
   const double plotLeft = leftEdge + titleLine + kGap + l.left.widest + kGap + kTickLength;
   const double plotRight = rightEdge - (kTickLength + kGap + l.right.widest);
   const double plotWidth = std::max(1.0, plotRight - plotLeft);
-  const fmt::Picture bottomFormat(QString::fromLatin1(livegraph::kBottomLabelFormat));
-  const double bottomExtent =
-      std::max(fm.horizontalAdvance(bottomFormat.format(bottomRange.minimum)),
-               fm.horizontalAdvance(bottomFormat.format(bottomRange.maximum)));
-  labelAxis(bottomRange, plotWidth, bottomExtent, kBottomSeparation, livegraph::kBottomLabelFormat,
-            fm, l.bottom.texts, l.bottom.ticks, l.bottom.widest);
+  // The labels' width depends on the step's decimals: a first guess with whole numbers, and one
+  // more try when the texts turn out wider.
+  const ValueRange& b = l.sourceBottom;
+  double bottomExtent = std::max(fm.horizontalAdvance(axes::tickLabel(b.minimum, 1.0)),
+                                 fm.horizontalAdvance(axes::tickLabel(b.maximum, 1.0)));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const axes::Scale bottomScale =
+        axes::fixedScale(b.minimum, b.maximum, room(plotWidth, bottomExtent, kBottomSeparation));
+    labelAxis(bottomScale, fm, l.bottom.texts, l.bottom.ticks, l.bottom.widest);
+    if (l.bottom.widest <= bottomExtent) break;
+    bottomExtent = l.bottom.widest;
+  }
 
   l.mapping = model_.mapping(QRectF(plotLeft, top, plotWidth, plotHeight));
+  l.mapping.left = ValueRange{leftScale.minimum, leftScale.maximum};
+  l.mapping.right = ValueRange{rightScale.minimum, rightScale.maximum};
   l.bottomTitle =
       QRectF(plotLeft, plotBottom + kTickLength + kGap + line + kGap, plotWidth, titleLine);
   l.leftTitle = QRectF(leftEdge, top, titleLine, plotHeight);
   return l;
+}
+
+axes::Scale LiveChart::verticalScale(Axis axis, double length, double labelLine) const {
+  const ValueRange r = model_.range(axis);
+  const int most = room(length, labelLine, axis == Axis::Left ? kLeftSeparation : kRightSeparation);
+  return model_.isFitted(axis) ? axes::fittedScale(r.minimum, r.maximum, most)
+                               : axes::fixedScale(r.minimum, r.maximum, most);
 }
 
 void LiveChart::drawBackground(QPainter& painter, const Layout& l) const {

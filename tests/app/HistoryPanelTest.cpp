@@ -9,6 +9,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,25 @@ TEST_F(HistoryPanelTest, UpdateChartShowsTheUsersSessionsAndTheTotalsOfAll) {
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditAktAvg").text(), QStringLiteral("1.90"));
   EXPECT_EQ(h.window->console().count(), consoleBefore + 5) << "every line to the console";
   EXPECT_TRUE(h.reports.isEmpty());
+}
+
+TEST_F(HistoryPanelTest, TheValueAxesFitTheSessionsWithRoundEndsAndSteps) {
+  writeHistory(3, 2);
+  click("ButtonOpenAktHist");
+  // 30 minutes and a force average of 2.50: round ends at or just above the highest point.
+  const struct {
+    QValueAxis* axis;
+    double maximum;
+    int ticks;
+    const char* format;
+  } cases[] = {{page().AxisDuration, 30, 7, "%.0f"}, {page().AxisActivity, 2.5, 6, "%.1f"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.axis->objectName().toStdString());
+    EXPECT_EQ(c.axis->min(), 0.0);
+    EXPECT_DOUBLE_EQ(c.axis->max(), c.maximum);
+    EXPECT_EQ(c.axis->tickCount(), c.ticks);
+    EXPECT_EQ(c.axis->labelFormat(), QString::fromLatin1(c.format));
+  }
 }
 
 TEST_F(HistoryPanelTest, FortyFiveSessionsMakeThreePagesOfTwenty) {

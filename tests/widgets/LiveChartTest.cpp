@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -239,6 +240,114 @@ TEST(LiveChartTest, DraggingBackToTheLeftUndoesTheZoomAndAClickDoesNotZoom) {
   EXPECT_FALSE(c.model().isZoomed());
 }
 
+// The labels of an axis are the round multiples of its step from its first label on, in the
+// program's number style.
+void expectRoundLabels(const LiveChart& c, LiveChart::Edge edge, int decimals) {
+  const livegraph::AxisTicks t = c.ticks(edge);
+  const QStringList texts = c.labels(edge);
+  ASSERT_EQ(texts.size(), t.count);
+  ASSERT_GE(t.count, 2);
+  const double mantissa = t.step / std::pow(10.0, std::floor(std::log10(t.step) + 1e-9));
+  EXPECT_TRUE(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+              std::abs(mantissa - 5) < 1e-9)
+      << t.step;
+  EXPECT_NEAR(std::remainder(t.first, t.step), 0.0, t.step * 1e-9);
+  for (int i = 0; i < t.count; ++i) {
+    QString want = QString::number(t.value(i), 'f', decimals);
+    if (want.toDouble() == 0.0) want.remove(QChar('-'));
+    EXPECT_EQ(texts[i], want) << i;
+  }
+}
+
+TEST(LiveChartTest, AnAutomaticRangeIsWidenedToRoundEndsWithRoundSteps) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAutomatic(Axis::Left, true);
+  for (int i = 0; i < 501; ++i) plotAndStep(c, 30 + 26.3 * std::sin(i * 0.05), 0, 0, 0, 0);
+  c.setSeriesVisible(kForce2, false);
+  const livegraph::PlotMapping m = c.mapping();
+  EXPECT_EQ(m.left, (ValueRange{0, 60})) << "3.7..56.3 fitted to round ends";
+  const livegraph::AxisTicks t = c.ticks(LiveChart::Edge::Left);
+  EXPECT_TRUE(t.step == 5 || t.step == 10 || t.step == 20) << t.step;
+  EXPECT_EQ(t.first, 0);
+  EXPECT_EQ(c.labels(LiveChart::Edge::Left).first(), "0");
+  EXPECT_EQ(c.labels(LiveChart::Edge::Left).last(), "60");
+  expectRoundLabels(c, LiveChart::Edge::Left, 0);
+}
+
+TEST(LiveChartTest, FixedRangesKeepTheirEndsAndGetRoundLabelsWithoutSeparators) {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAxisMaximum(Axis::Left, 777);
+  c.setAxisMinimum(Axis::Left, -13);
+  EXPECT_EQ(c.mapping().left, (ValueRange{-13, 777}));
+  EXPECT_EQ(c.mapping().right, (ValueRange{0, 65535})) << "the settings' default";
+  EXPECT_EQ(c.mapping().bottom, (ValueRange{0, 500}));
+  expectRoundLabels(c, LiveChart::Edge::Left, 0);
+  expectRoundLabels(c, LiveChart::Edge::Right, 0);
+  expectRoundLabels(c, LiveChart::Edge::Bottom, 0);
+  EXPECT_GT(c.ticks(LiveChart::Edge::Left).first, -13);
+  EXPECT_TRUE(c.labels(LiveChart::Edge::Right).contains("65000"))
+      << c.labels(LiveChart::Edge::Right).join(' ').toStdString();
+  EXPECT_TRUE(c.labels(LiveChart::Edge::Bottom).contains("500"));
+  QLocale::setDefault(before);
+}
+
+TEST(LiveChartTest, AutomaticAxesFitNegativeSmallAndFlatSeries) {
+  struct Case {
+    const char* what;
+    double lowest, highest;
+    int decimals;
+  };
+  for (const Case& k : {Case{"negative", -250, -31, 0}, Case{"across zero", -65, 65000, 0},
+                        Case{"very small", 1.00012, 1.00047, 5}, Case{"flat zero", 0, 0, 1}}) {
+    SCOPED_TRACE(k.what);
+    LiveChart c;
+    c.resize(800, 500);
+    c.createPoints();
+    c.setAutomatic(Axis::Left, true);
+    for (int i = 0; i < 501; ++i) {
+      const double v = k.lowest + (k.highest - k.lowest) * (i % 100) / 99.0;
+      plotAndStep(c, v, v, 0, 0, 0);
+    }
+    // A flat line gets a unit around it; the ends are round and less than a step beyond.
+    const double low = k.lowest == k.highest ? k.lowest - 1 : k.lowest;
+    const double high = k.lowest == k.highest ? k.highest + 1 : k.highest;
+    const ValueRange r = c.mapping().left;
+    const livegraph::AxisTicks t = c.ticks(LiveChart::Edge::Left);
+    EXPECT_LE(r.minimum, low);
+    EXPECT_GT(r.minimum, low - t.step);
+    EXPECT_GE(r.maximum, high);
+    EXPECT_LT(r.maximum, high + t.step);
+    EXPECT_NEAR(t.first, r.minimum, t.step * 1e-9) << "both ends are labelled";
+    EXPECT_NEAR(t.value(t.count - 1), r.maximum, t.step * 1e-9);
+    expectRoundLabels(c, LiveChart::Edge::Left, k.decimals);
+    QStringList texts = c.labels(LiveChart::Edge::Left);
+    EXPECT_EQ(texts.removeDuplicates(), 0) << "every label tells its value";
+  }
+}
+
+TEST(LiveChartTest, ZoomKeepsTheBandsEndsAndLabelsThemWithRoundSteps) {
+  LiveChart c;
+  c.resize(800, 500);
+  c.createPoints();
+  c.setAxisMaximum(Axis::Left, 100);
+  const livegraph::PlotMapping m = c.mapping();
+  const QPointF from = m.toPixel(101.3, Axis::Left, 61.7);
+  const QPointF to = m.toPixel(140.9, Axis::Left, 23.2);
+  send(c, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  send(c, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(c.model().isZoomed());
+  EXPECT_EQ(c.mapping().left, c.model().range(Axis::Left)) << "the band's ends, not rounded";
+  EXPECT_EQ(c.mapping().bottom, c.model().bottomRange());
+  expectRoundLabels(c, LiveChart::Edge::Left, 0);
+  expectRoundLabels(c, LiveChart::Edge::Bottom, 0);
+}
+
 class LiveChartPaintTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -294,6 +403,21 @@ TEST_F(LiveChartPaintTest, ARangeChangeRepaintsTheWholeChartOnce) {
   settle();
   ASSERT_EQ(chart.painted.size(), 1u);
   EXPECT_EQ(chart.painted[0].boundingRect(), chart.rect());
+}
+
+TEST_F(LiveChartPaintTest, ASampleWithinTheRoundEndsOfAnAutomaticRangeRepaintsOnlyItsStrip) {
+  chart.setAutomatic(Axis::Left, true);
+  plotAndStep(chart, 523, 0, 0, 0, 0);
+  settle();
+  const ValueRange shown = chart.mapping().left;
+  ASSERT_GT(shown.maximum, 523);
+  chart.painted.clear();
+  for (int i = 0; i < 200; ++i) chart.advanceSlot();
+  chart.plotSample((523 + shown.maximum) / 2, 0, 0, 0, 0);
+  settle();
+  ASSERT_EQ(chart.painted.size(), 1u);
+  EXPECT_LE(chart.painted[0].boundingRect().width(), 20) << "the fitted range moved, the axis not";
+  EXPECT_EQ(chart.mapping().left, shown);
 }
 
 TEST_F(LiveChartPaintTest, StripPaintingMatchesAFullRender) {
