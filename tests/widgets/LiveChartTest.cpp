@@ -348,8 +348,9 @@ MarkPixels markPixelsAt(const QImage& img, const livegraph::PlotMapping& m,
   return found;
 }
 
-// The tallest crest of an automatic axis lies on the plot's top edge, with less room above it than
-// a mark takes: its mark is drawn as whole as any other, next to its point, at any height.
+// A crest on the plot's top edge (the tallest of an automatic axis, or one at a fixed maximum) has
+// less room above it than a mark takes: its mark is drawn as whole as any other, next to its
+// point, at any height of the chart.
 TEST(LiveChartTest, EveryBreathMarkIsWholeAndAtItsPointEvenAtTheTopOfTheChart) {
   for (int height : {150, 220, 500}) {
     SCOPED_TRACE(height);
@@ -358,8 +359,9 @@ TEST(LiveChartTest, EveryBreathMarkIsWholeAndAtItsPointEvenAtTheTopOfTheChart) {
     c.resize(800, height);
     c.createPoints();
     c.setSeriesVisible(kForce2, false);
-    c.setAutomatic(Axis::Left, true);
-    // Breaths 80 samples long, crests at 20 + 80 k; the fourth is the tallest.
+    c.setAxisMaximum(Axis::Left, 590);
+    c.setAxisMinimum(Axis::Left, 410);
+    // Breaths 80 samples long, crests at 20 + 80 k; the fourth is the tallest, at the maximum.
     for (int i = 0; i < 501; ++i) {
       const double depth = (i >= 240 && i < 320) ? 90.0 : 60.0;
       plotAndStep(c, 500 + depth * std::sin(2 * M_PI * i / 80.0), 0, 0, 0, 0);
