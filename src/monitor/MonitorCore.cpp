@@ -1,5 +1,7 @@
 #include "monitor/MonitorCore.h"
 
+#include <algorithm>
+
 #include "link/SerialReceiver.h"
 #include "measure/MeasurementDecoder.h"
 
@@ -64,12 +66,16 @@ void MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot) 
   if (out.zeroed) breath_.restartSignal();
   const BreathUpdate update = breath_.addSample(m.Force1Grams, stopwatch_.Tick());
 
-  plottedSlots_[slotNext_] = static_cast<std::int16_t>(plottedSlot);
-  slotNext_ = (slotNext_ + 1) % kSlotMemory;
-  if (update.breath && update.peakSamplesAgo < kSlotMemory) {
-    const std::size_t at = (slotNext_ + kSlotMemory - 1 - update.peakSamplesAgo) % kSlotMemory;
-    const int slot = plottedSlots_[at];
-    if (slot >= 0) {
+  ++notifications_;
+  if (plottedSlot >= 0 && plottedSlot <= livegraph::kLastPoint) {
+    slotShows_[static_cast<std::size_t>(plottedSlot)] = notifications_;
+  }
+  // A search of the sweep once a breath: a held breath peaked many seconds before it is seen.
+  if (update.breath && update.peakSamplesAgo < notifications_) {
+    const std::uint64_t peak = notifications_ - update.peakSamplesAgo;
+    const auto shown = std::find(slotShows_.begin(), slotShows_.end(), peak);
+    if (shown != slotShows_.end()) {
+      const int slot = static_cast<int>(shown - slotShows_.begin());
       graph_.markBreath(slot);
       display_.breathMarked(slot);
     }

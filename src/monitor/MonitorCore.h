@@ -128,11 +128,11 @@ class MonitorCore final : private MeasurementSink {
   ActivityHooks hooks_;
   ActivityMonitor activity_;
   BreathDetector breath_;
-  // Where each of the detector's latest samples was plotted (-1: not plotted), newest last, so
-  // that a breath confirmed later finds the slot of its peak.
-  static constexpr std::size_t kSlotMemory = 256;
-  std::array<std::int16_t, kSlotMemory> plottedSlots_{};
-  std::size_t slotNext_ = 0;
+  // The notifications numbered as they come (from 1), and the one each slot of the sweep shows,
+  // so that a breath confirmed later (a held one when it is breathed out) finds the slot of its
+  // peak for as long as the sweep shows it, and none once the slot has been written again.
+  std::uint64_t notifications_ = 0;
+  std::array<std::uint64_t, livegraph::kPointCount> slotShows_{};
   KeySinkHook keySink_;
   SensorUpdateSink* scratch_ = nullptr;
   KeyTriggers keys_;

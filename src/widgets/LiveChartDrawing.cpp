@@ -352,7 +352,9 @@ void LiveChart::drawSeries(QPainter& painter, const PlotMapping& m, double fromX
   painter.restore();
 }
 
-// A small triangle above Force 1 where a breath peaked, pointing down at the point.
+// A small triangle above Force 1 where a breath peaked, pointing down at the point. The highest
+// crest of an automatic axis lies on the plot's top edge, and the margin above it is narrower than
+// a mark: there the mark goes below the point, pointing up, rather than off the chart's top.
 void LiveChart::drawBreathMarks(QPainter& painter, const PlotMapping& m, int first,
                                 int last) const {
   if (!model_.isSeriesVisible(livegraph::kForce1)) return;
@@ -360,13 +362,16 @@ void LiveChart::drawBreathMarks(QPainter& painter, const PlotMapping& m, int fir
   const auto& p = model_.points(livegraph::kForce1);
   painter.setPen(Qt::NoPen);
   painter.setBrush(kBreathMarkColour);
+  const double reach = kBreathMarkGap + 2 * kBreathMarkHalf;
   for (int i = first; i <= last; ++i) {
     if (!model_.breathMarked(i)) continue;
     const double x = m.xToPixel(i);
-    const double y = m.yToPixel(style.axis, p[static_cast<std::size_t>(i)]) - kBreathMarkGap;
-    const QPointF triangle[] = {{x - kBreathMarkHalf, y - 2 * kBreathMarkHalf},
-                                {x + kBreathMarkHalf, y - 2 * kBreathMarkHalf},
-                                {x, y}};
+    const double point = m.yToPixel(style.axis, p[static_cast<std::size_t>(i)]);
+    // The chart's top edge is at 0, on the screen as on a printed or exported picture.
+    const double side = point - reach >= 0.0 ? -1.0 : 1.0;
+    const double tip = point + side * kBreathMarkGap;
+    const double base = point + side * reach;
+    const QPointF triangle[] = {{x - kBreathMarkHalf, base}, {x + kBreathMarkHalf, base}, {x, tip}};
     painter.drawPolygon(triangle, 3);
   }
 }

@@ -99,26 +99,14 @@ class Recorder {
   std::uint32_t lastSecond_ = 0;
 };
 
-// The simulated dongle on the test's clock, its bytes read the way the program reads them: the
-// framer, the dispatcher, the decoder and the calibration; every decoded notification's force 1
-// goes to the detector with the clock's time when its last byte arrived.
-class WiredBelt final : private MeasurementSink {
+// The simulated dongle on the test's clock, its bytes handed on millisecond by millisecond as they
+// arrive, to whatever reads them the way the program does.
+class SimWire {
  public:
-  WiredBelt(const SimOptions& options, BreathDetector& detector, Recording& out)
-      : dongle_(options),
-        ticks_(kStartTick),
-        detector_(detector),
-        recorder_(detector, out),
-        dispatcher_(link_, scanList_, console_, scanView_, *this),
-        framer_(ticks_, console_, dispatcher_) {
-    dongle_.advanceTo(ticks_.tick());
-    dongle_.receive(simtest::connectCommand(dongle_.beltDeviceId(0)));
-    run(400);
-    dongle_.receive(simtest::hex(simtest::kSet1));
-    run(300);
-    dongle_.receive(simtest::hex(simtest::kSet2));
-    recorder_.startAt(ticks_.tick());
-  }
+  explicit SimWire(const SimOptions& options) : dongle_(options), ticks_(kStartTick) {}
+  SimWire(const SimWire&) = delete;
+  SimWire& operator=(const SimWire&) = delete;
+  virtual ~SimWire() = default;
 
   void run(std::uint32_t ms) {
     for (std::uint32_t i = 0; i < ms; ++i) {
@@ -126,24 +114,64 @@ class WiredBelt final : private MeasurementSink {
       dongle_.advanceTo(ticks_.tick());
       const auto* bytes = reinterpret_cast<const std::uint8_t*>(dongle_.outputData());
       const auto size = dongle_.outputSize();
-      for (qint64 b = 0; b < size; ++b) framer_.FeedRxByte(bytes[b]);
+      arrived(bytes, static_cast<std::size_t>(size));
       dongle_.consumeOutput(size);
-      recorder_.truth(dongle_.belts()[0], ticks_.tick());
+      stepped();
     }
   }
   const SimDongle& dongle() const { return dongle_; }
+  ManualTickSource& ticks() { return ticks_; }
+  const ManualTickSource& ticks() const { return ticks_; }
+
+ protected:
+  // Connects the first belt and starts its notifications, 0.7 s of the wire; called by the reader
+  // once it can take the bytes.
+  void connect() {
+    dongle_.advanceTo(ticks_.tick());
+    dongle_.receive(simtest::connectCommand(dongle_.beltDeviceId(0)));
+    run(400);
+    dongle_.receive(simtest::hex(simtest::kSet1));
+    run(300);
+    dongle_.receive(simtest::hex(simtest::kSet2));
+  }
+  // This millisecond's bytes.
+  virtual void arrived(const std::uint8_t* bytes, std::size_t size) = 0;
+  // After them: the belt's truth may have moved on.
+  virtual void stepped() {}
 
  private:
+  SimDongle dongle_;
+  ManualTickSource ticks_;
+};
+
+// The simulated belt read the way the program reads it: the framer, the dispatcher, the decoder
+// and the calibration; every decoded notification's force 1 goes to the detector with the clock's
+// time when its last byte arrived.
+class WiredBelt final : public SimWire, private MeasurementSink {
+ public:
+  WiredBelt(const SimOptions& options, BreathDetector& detector, Recording& out)
+      : SimWire(options),
+        detector_(detector),
+        recorder_(detector, out),
+        dispatcher_(link_, scanList_, console_, scanView_, *this),
+        framer_(ticks(), console_, dispatcher_) {
+    connect();
+    recorder_.startAt(ticks().tick());
+  }
+
+ private:
+  void arrived(const std::uint8_t* bytes, std::size_t size) override {
+    for (std::size_t b = 0; b < size; ++b) framer_.FeedRxByte(bytes[b]);
+  }
+  void stepped() override { recorder_.truth(dongle().belts()[0], ticks().tick()); }
   void handleMeasurementNotification(const BgapiPacket& packet) override {
     const NotificationOutcome o = kelvaro::handleMeasurementNotification(
         packet.payload.data(), packet.length, state_, calibration_, {}, console_);
     if (!o.decoded) return;
     if (o.zeroed) detector_.restartSignal();
-    recorder_.notification(state_.Force1Grams, ticks_.tick());
+    recorder_.notification(state_.Force1Grams, ticks().tick());
   }
 
-  SimDongle dongle_;
-  ManualTickSource ticks_;
   BreathDetector& detector_;
   Recorder recorder_;
   ConsoleLog console_;

@@ -333,5 +333,109 @@ TEST(MonitorCoreBreathingTest, BreathsAreCountedMarkedAndTheirAbsenceAlarms) {
   EXPECT_EQ(display.last.breaths, 0u);
 }
 
+// A core breathing at 15 a minute (4 s a breath, 60 g deep), that notes the slot each sample went
+// to, for the tests of where breaths are marked.
+class BreathMarksTest : public ::testing::Test {
+ protected:
+  BreathMarksTest() : core(ticks, pump, port, scanView, display) { core.graph().createPoints(); }
+  // One notification of force 1 (raw), 50 ms after the last; returns the slot it was plotted at.
+  int feed(int raw1) {
+    const int slot = core.graph().graphSlot();
+    const QByteArray bytes = notification(value(raw1, 500));
+    core.feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+              static_cast<std::size_t>(bytes.size()));
+    ticks.advance(50);
+    return slot;
+  }
+  // Whole breaths from breathed out, half way in; the slot of the last crest.
+  int breathe(int breaths) {
+    int crest = -1;
+    for (int i = 0; i < 80 * breaths; ++i) {
+      const int slot =
+          feed(1500 + static_cast<int>(std::lround(60.0 * std::sin(2 * M_PI * i / 80.0))));
+      if (i % 80 == 20) crest = slot;
+    }
+    return crest;
+  }
+  // Breathing in from half way and holding it at the top for `ms`; the slot where the top began.
+  int breatheInAndHold(int ms) {
+    int top = -1;
+    for (int i = 0; i <= 20; ++i) {
+      top = feed(1500 + static_cast<int>(std::lround(60.0 * std::sin(2 * M_PI * i / 80.0))));
+    }
+    for (int i = 0; i < ms / 50; ++i) feed(1560);
+    return top;
+  }
+  // Breathing out from the top, to half way.
+  void breatheOut() {
+    for (int i = 20; i < 40; ++i) {
+      feed(1500 + static_cast<int>(std::lround(60.0 * std::sin(2 * M_PI * i / 80.0))));
+    }
+  }
+  int marksBetween(int from, int to) const {
+    int n = 0;
+    for (int slot = std::max(from, 0); slot <= std::min(to, livegraph::kLastPoint); ++slot) {
+      n += core.graph().breathMarked(slot);
+    }
+    return n;
+  }
+
+  ManualTickSource ticks{1000};
+  NoEventLoop pump;
+  FakeSerialTransport port;
+  NullScanView scanView;
+  BreathDisplay display;
+  MonitorCore core;
+};
+
+// The last breath before the chest rests breathed out is marked at its crest like any other.
+TEST_F(BreathMarksTest, TheLastBreathBeforeAnApneaIsMarkedAtItsCrest) {
+  breathe(10);
+  const int crest = breathe(1);
+  for (int i = 0; i < 280; ++i) feed(1440);
+  ASSERT_TRUE(display.last.apnea);
+  EXPECT_EQ(marksBetween(crest - 20, crest + 20), 1) << "crest at slot " << crest;
+  EXPECT_TRUE(core.graph().breathMarked(display.marked.back()));
+  EXPECT_LE(std::abs(display.marked.back() - crest), 3) << "crest at slot " << crest;
+}
+
+// A breath held after breathing in for 15 s (300 notifications, more than a sweep's half) and
+// counted when it is breathed out gets its mark at its top, where the sweep still shows it.
+TEST_F(BreathMarksTest, ABreathHeldLongerThanHalfTheSweepIsMarkedAtItsTop) {
+  breathe(10);
+  const std::uint64_t before = display.last.breaths;
+  const std::size_t marked = display.marked.size();
+  const int top = breatheInAndHold(15000);
+  EXPECT_EQ(display.last.breaths, before) << "not counted while held";
+  EXPECT_EQ(display.marked.size(), marked);
+  breatheOut();
+  breathe(1);
+  ASSERT_GE(display.last.breaths, before + 1);
+  ASSERT_GE(display.marked.size(), marked + 1);
+  const int held = display.marked[marked];
+  EXPECT_LE(std::abs(held - top), 20) << "top at slot " << top;
+  EXPECT_TRUE(core.graph().breathMarked(held));
+}
+
+// Held for longer than the sweep: the top's slot has been written again by the time the breath is
+// counted, so the breath is counted without a mark rather than marked on what replaced its top.
+TEST_F(BreathMarksTest, ABreathHeldLongerThanTheSweepLeavesNoMarkOnWhatReplacedIt) {
+  core.breathing().setApneaLimitSeconds(60);
+  breathe(10);
+  const std::uint64_t before = display.last.breaths;
+  const std::size_t marked = display.marked.size();
+  breatheInAndHold(30000);
+  const int from = core.graph().graphSlot();
+  breatheOut();
+  breathe(1);
+  ASSERT_GE(display.last.breaths, before + 1) << "the held breath is counted";
+  // The marks since: only the breath after it, whose crest came after `from`.
+  for (std::size_t i = marked; i < display.marked.size(); ++i) {
+    const int slot = display.marked[i];
+    EXPECT_LT((slot - from + livegraph::kPointCount) % livegraph::kPointCount, 100) << slot;
+  }
+  EXPECT_EQ(display.marked.size() - marked, display.last.breaths - before - 1);
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -449,5 +449,65 @@ TEST_F(LiveChartPaintTest, StripPaintingMatchesAFullRender) {
   EXPECT_EQ(differing, 0);
 }
 
+// Pixels of the breath marks' colour near a slot's column, and how far the farthest lies from
+// the point vertically.
+struct MarkPixels {
+  int count = 0;
+  double farthest = 0.0;
+};
+MarkPixels markPixelsAt(const QImage& img, const livegraph::PlotMapping& m,
+                        const livegraph::LiveGraphModel& model, int slot) {
+  const QPointF at = m.toPixel(slot, Axis::Left, model.value(kForce1, slot));
+  MarkPixels found;
+  for (int y = 0; y < img.height(); ++y) {
+    for (int x = static_cast<int>(at.x()) - 5; x <= static_cast<int>(at.x()) + 5; ++x) {
+      const QColor c = img.pixelColor(x, y);
+      if (std::abs(c.red() - 0x1F) + std::abs(c.green() - 0x4E) + std::abs(c.blue() - 0x9A) > 60) {
+        continue;
+      }
+      ++found.count;
+      found.farthest = std::max(found.farthest, std::abs(y + 0.5 - at.y()));
+    }
+  }
+  return found;
+}
+
+// A crest on the plot's top edge (the tallest of an automatic axis, or one at a fixed maximum) has
+// less room above it than a mark takes: its mark is drawn as whole as any other, next to its
+// point, at any height of the chart.
+TEST(LiveChartTest, EveryBreathMarkIsWholeAndAtItsPointEvenAtTheTopOfTheChart) {
+  for (int height : {150, 220, 500}) {
+    SCOPED_TRACE(height);
+    livegraph::LiveGraphModel model;
+    LiveChart c(model);
+    c.resize(800, height);
+    c.createPoints();
+    c.setSeriesVisible(kForce2, false);
+    c.setAxisMaximum(Axis::Left, 590);
+    c.setAxisMinimum(Axis::Left, 410);
+    // Breaths 80 samples long, crests at 20 + 80 k; the fourth is the tallest, at the maximum.
+    for (int i = 0; i < 501; ++i) {
+      const double depth = (i >= 240 && i < 320) ? 90.0 : 60.0;
+      plotAndStep(c, 500 + depth * std::sin(2 * M_PI * i / 80.0), 0, 0, 0, 0);
+    }
+    std::vector<int> crests;
+    for (int slot = 20; slot <= 500; slot += 80) {
+      model.markBreath(slot);
+      crests.push_back(slot);
+    }
+    const QImage img = renderAt(c, 1.0);
+    const livegraph::PlotMapping m = c.mapping();
+    ASSERT_NEAR(m.toPixel(260, Axis::Left, model.value(kForce1, 260)).y(), m.plot.top(), 0.5);
+    const MarkPixels usual = markPixelsAt(img, m, model, 100);
+    ASSERT_GT(usual.count, 10);
+    for (const int slot : crests) {
+      SCOPED_TRACE(slot);
+      const MarkPixels mark = markPixelsAt(img, m, model, slot);
+      EXPECT_GE(mark.count, usual.count - 2);
+      EXPECT_LE(mark.farthest, 12.0);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvaro
