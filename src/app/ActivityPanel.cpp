@@ -37,8 +37,8 @@ ActivityPanel::ActivityPanel(Parts parts, QObject* parent)
   parts_.timer2.setInterval(VolumeDucker::kRestoreDelayMs);
   connect(&parts_.timer2, &QTimer::timeout, this, [this] { ducker_.restore(); });
 
-  parts_.core.setSessionControl(this);
-  parts_.core.setActivityAlarm(this);
+  parts_.core.activity().setSessionControl(this);
+  parts_.core.activity().setAlarm(this);
 }
 
 bool ActivityPanel::sessionOpen() const { return parts_.page.ButtonStopAct->isEnabled(); }
