@@ -54,10 +54,11 @@ class OpenSession final : public ActivitySessionControl {
 
 // A Scratch link that is connected to nothing: every frame is built as for the socket, then
 // dropped.
-class NullScratchLink final : public SensorUpdateSink {
+class NullScratchLink final : public MeasurementConsumer {
  public:
-  void sendSensorUpdate(int x, int y, int z, double f1, double f2) override {
-    frame_.build(x, y, z, f1, f2);
+  void notificationDecoded(const DecodedNotification& n) override {
+    const MeasurementState& m = n.state;
+    frame_.build(m.AccelX, m.AccelY, m.AccelZ, m.Force1Grams, m.Force2Grams);
     bytes += frame_.size();
   }
   std::size_t bytes = 0;
@@ -85,10 +86,10 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   if (everyConsumer) {
     core.recorder().setFile(recordFile);
     core.recorder().ButtonStartLogClick();
-    core.setScratchSink(&scratch);
+    core.addConsumer(scratch);
     core.keys().setActive(true);
-    core.setSessionControl(&session);
-    core.setActivityAlarm(&alarm);
+    core.activity().setSessionControl(&session);
+    core.activity().setAlarm(&alarm);
     core.activity().settings().alarmLevel = 50;
     core.activity().settings().sound = true;
     core.activity().settings().mute = true;

@@ -14,7 +14,21 @@ const QString kNoValue = QStringLiteral("---");
 
 ActivityMonitor::ActivityMonitor(ActivitySessionControl& sessions, ActivityAlarm& alarm,
                                  const ActivitySettings& settings)
-    : sessions_(sessions), alarm_(alarm), settings_(settings), picture_(QStringLiteral("#0.00")) {}
+    : ActivityMonitor(settings) {
+  sessions_ = &sessions;
+  alarm_ = &alarm;
+}
+
+ActivityMonitor::ActivityMonitor(const ActivitySettings& settings)
+    : settings_(settings), picture_(QStringLiteral("#0.00")) {}
+
+void ActivityMonitor::setSessionControl(ActivitySessionControl* sessions) {
+  sessions_ = sessions != nullptr ? sessions : &noSessions_;
+}
+
+void ActivityMonitor::setAlarm(ActivityAlarm* alarm) {
+  alarm_ = alarm != nullptr ? alarm : &noAlarm_;
+}
 
 void ActivityMonitor::PrimeActivity(double force, double accelX) {
   position_ = 0;
@@ -89,25 +103,25 @@ ActivityBlock ActivityMonitor::endBlock() {
 }
 
 void ActivityMonitor::applySessionRule(ActivityBlock& block) {
-  if (!sessions_.sessionOpen()) {
+  if (!sessions_->sessionOpen()) {
     if (forceActivity_ > settings_.startThreshold) {
       if (++autoSessionCount_ > 1) {
         autoSessionCount_ = 0;
         block.sessionStarted = true;
-        sessions_.startSession();
+        sessions_->startSession();
       }
     } else {
       autoSessionCount_ = 0;
     }
   }
   // Asked again: a session the start rule has just opened is already subject to the stop rule.
-  if (sessions_.sessionOpen()) {
+  if (sessions_->sessionOpen()) {
     if (forceActivity_ >= settings_.stopThreshold) {
       autoSessionCount_ = 0;
     } else if (++autoSessionCount_ > 1) {
       autoSessionCount_ = 0;
       block.sessionStopped = true;
-      sessions_.stopSession();
+      sessions_->stopSession();
     }
   }
 }
@@ -121,11 +135,11 @@ void ActivityMonitor::raiseAlarm(ActivityBlock& block) {
   // The sound goes first, so that it starts before the volume drops.
   if (settings_.sound) {
     block.alarms.sound = true;
-    alarm_.soundAlarm();
+    alarm_->soundAlarm();
   }
   if (settings_.mute) {
     block.alarms.mute = true;
-    alarm_.muteAlarm();
+    alarm_->muteAlarm();
   }
 }
 

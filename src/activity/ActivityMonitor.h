@@ -39,6 +39,14 @@ class NullActivityAlarm final : public ActivityAlarm {
   void muteAlarm() override {}
 };
 
+// No session control: no session is ever open, and none is started.
+class NullActivitySessions final : public ActivitySessionControl {
+ public:
+  bool sessionOpen() const override { return false; }
+  void startSession() override {}
+  void stopSession() override {}
+};
+
 // What the monitor reads from the "Activity Monitor" page and the settings file. The window keeps
 // it current; it is read at every block end.
 struct ActivitySettings {
@@ -98,6 +106,15 @@ class ActivityMonitor {
   // clears the texts) but must not feed samples from inside a call.
   ActivityMonitor(ActivitySessionControl& sessions, ActivityAlarm& alarm,
                   const ActivitySettings& settings = {});
+  // Without a session control and an alarm until they are attached.
+  explicit ActivityMonitor(const ActivitySettings& settings = {});
+
+  // Where the automatic session rule and the alarm go from now on; null: nowhere (no session is
+  // open, no alarm sounds). They must outlive the monitor or be set back to null.
+  void setSessionControl(ActivitySessionControl* sessions);
+  void setAlarm(ActivityAlarm* alarm);
+  // The alarm's outputs, for whoever else raises the same alarm (an apnea).
+  ActivityAlarm& alarm() { return *alarm_; }
   ActivityMonitor(const ActivityMonitor&) = delete;
   ActivityMonitor& operator=(const ActivityMonitor&) = delete;
 
@@ -129,8 +146,10 @@ class ActivityMonitor {
   void applySessionRule(ActivityBlock& block);
   void raiseAlarm(ActivityBlock& block);
 
-  ActivitySessionControl& sessions_;
-  ActivityAlarm& alarm_;
+  NullActivitySessions noSessions_;
+  NullActivityAlarm noAlarm_;
+  ActivitySessionControl* sessions_ = &noSessions_;
+  ActivityAlarm* alarm_ = &noAlarm_;
   ActivitySettings settings_;
   fmt::Picture picture_;
 

@@ -37,11 +37,12 @@ ActivityPanel::ActivityPanel(Parts parts, QObject* parent)
   parts_.timer2.setInterval(VolumeDucker::kRestoreDelayMs);
   connect(&parts_.timer2, &QTimer::timeout, this, [this] { ducker_.restore(); });
 
-  parts_.core.setSessionControl(this);
-  parts_.core.setActivityAlarm(this);
+  setSessionButtons(false);
+  parts_.core.activity().setSessionControl(this);
+  parts_.core.activity().setAlarm(this);
 }
 
-bool ActivityPanel::sessionOpen() const { return parts_.page.ButtonStopAct->isEnabled(); }
+bool ActivityPanel::sessionOpen() const { return sessionOpen_; }
 
 void ActivityPanel::startSession() {
   const QDateTime now = parts_.clock.now();
@@ -99,6 +100,7 @@ void ActivityPanel::finish() {
 }
 
 void ActivityPanel::setSessionButtons(bool open) {
+  sessionOpen_ = open;
   parts_.page.ButtonStopAct->setEnabled(open);
   parts_.page.ButtonStartAct->setEnabled(!open);
 }

@@ -25,7 +25,8 @@ class UsersPanel;
 
 // The activity monitoring in the window: the session buttons (also pressed by the automatic
 // rule), the alarm's sound and lowered volume, and each block's values on both pages and on the
-// activity chart. A session is open while "Session Stop" is enabled.
+// activity chart. The panel holds whether a session is open; "Session Stop" is enabled and
+// "Session Start" disabled exactly while it is.
 class ActivityPanel final : public QObject, public ActivitySessionControl, public ActivityAlarm {
   Q_OBJECT
 
@@ -69,6 +70,7 @@ class ActivityPanel final : public QObject, public ActivitySessionControl, publi
   Parts parts_;
   VolumeDucker ducker_;
   QDateTime sessionStart_;
+  bool sessionOpen_ = false;
 };
 
 }  // namespace kelvaro

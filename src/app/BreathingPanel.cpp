@@ -21,7 +21,10 @@ BreathingPanel::BreathingPanel(MonitorCore& core, ui::LiveGraphPage& graph,
   core.breathing().setApneaLimitSeconds(activity.SpinEditApnea->value());
   connect(activity.SpinEditApnea, qOverload<int>(&QSpinBox::valueChanged), this,
           [this](int seconds) { core_.breathing().setApneaLimitSeconds(seconds); });
+  core.addConsumer(*this);
 }
+
+BreathingPanel::~BreathingPanel() { core_.removeConsumer(*this); }
 
 QLabel* BreathingPanel::makeBanner() {
   auto* banner = new QLabel;
@@ -49,13 +52,13 @@ QString BreathingPanel::bannerText(std::uint32_t msSinceBreath) {
   return QStringLiteral("No breath for %1 s").arg(msSinceBreath / 1000);
 }
 
-void BreathingPanel::show(const BreathUpdate& update) {
-  showRate(update.ratePerMinute);
-  showBanner(update.apnea, update.msSinceBreath);
+void BreathingPanel::notificationDecoded(const DecodedNotification& notification) {
+  showRate(notification.breath.ratePerMinute);
+  showBanner(notification.breath.apnea, notification.breath.msSinceBreath);
 }
 
-void BreathingPanel::noBelt() {
-  core_.breathing().reset();
+void BreathingPanel::linkChanged(const LinkChange& change) {
+  if (change.event != LinkEvent::Lost && change.event != LinkEvent::Disconnected) return;
   showRate(std::nullopt);
   showBanner(false, 0);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "breathing/BreathDetector.h"
+#include "monitor/MeasurementConsumer.h"
 
 class QLabel;
 
@@ -21,18 +22,20 @@ class LiveGraphPage;
 // The breathing in the window: the rate on "Live Graph" and "Activity Monitor", the apnea limit
 // field (SpinEditApnea, 5..60 s) and the banner above the pages that says how long no breath has
 // come ("No breath for 12 s") until breathing resumes. The apnea's sound and lowered volume are
-// the activity alarm's, as ticked on "Activity Monitor"; the core raises them.
-class BreathingPanel final : public QObject {
+// the activity alarm's, as ticked on "Activity Monitor"; the core raises them. A consumer of the
+// core's road: it registers itself and must not outlive the core.
+class BreathingPanel final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
  public:
   BreathingPanel(MonitorCore& core, ui::LiveGraphPage& graph, ui::ActivityMonitorPage& activity,
                  QLabel& banner, QObject* parent = nullptr);
+  ~BreathingPanel() override;
 
   // After every decoded notification; only what changed is shown again.
-  void show(const BreathUpdate& update);
-  // No belt connected: the detector starts afresh, the rate is unknown, no banner.
-  void noBelt();
+  void notificationDecoded(const DecodedNotification& notification) override;
+  // A lost or ended link: the rate is unknown, no banner (the core's detector starts afresh).
+  void linkChanged(const LinkChange& change) override;
 
   // The banner, hidden: white on red, large, across the window.
   static QLabel* makeBanner();

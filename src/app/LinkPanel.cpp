@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QStatusBar>
 
-#include "app/BreathingPanel.h"
 #include "app/LiveGraphPage.h"
 #include "app/MainWindow.h"
 #include "link/ConnectionProcedure.h"
@@ -17,22 +16,22 @@
 namespace kelvaro {
 
 LinkPanel::LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& connection,
-                     const TickSource& ticks, QObject* parent)
+                     QObject* parent)
     : QObject(parent),
       form_(form),
       core_(core),
       connection_(connection),
-      guard_(ticks, core.console(), *this),
       keeper_(*form.environment().port, core.commands(), core.link(), core.console(),
               DongleKeeper::Hooks{[this] { return donglePort(); },
                                   [this](const QString& name) { return openDongle(name); },
-                                  [this](bool) { showStatus(); }, [this] { guard_.retrySoon(); }}) {
+                                  [this](bool) { showStatus(); },
+                                  [this] { core_.linkGuard().retrySoon(); }}) {
   statusLabel_ = new QLabel(&form);
   statusLabel_->setObjectName(QStringLiteral("LabelLink"));
   form.statusBar()->addPermanentWidget(statusLabel_);
   statusLabel_->hide();
-  core.dispatcher().setDisconnectedHandler(
-      [this](std::uint16_t reason) { guard_.disconnectedEvent(reason); });
+  core.setReconnect([this](const QString& deviceId) { return reconnect(deviceId); });
+  core.addConsumer(*this);
   connect(form.environment().port, &SerialTransport::connectionLost, this,
           [this](const QString& reason) {
             // A reset takes the port away on purpose and brings it back itself.
@@ -40,12 +39,12 @@ LinkPanel::LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& conne
               keeper_.lost(reason);
             }
           });
-  timer_.setInterval(kTickMs);
-  connect(&timer_, &QTimer::timeout, this, [this] { guard_.tick(); });
-  timer_.start();
 }
 
-LinkPanel::~LinkPanel() { core_.dispatcher().setDisconnectedHandler(nullptr); }
+LinkPanel::~LinkPanel() {
+  core_.removeConsumer(*this);
+  core_.setReconnect(nullptr);
+}
 
 QString LinkPanel::lostText(const QString& deviceId) {
   return QStringLiteral("Belt %1 out of reach \u2014 reconnecting\u2026").arg(deviceId);
@@ -82,23 +81,9 @@ bool LinkPanel::openDongle(const QString& name) {
   return selection != nullptr && form_.environment().port->open(name, selection->config().settings);
 }
 
-void LinkPanel::connected(const QString& deviceId) {
-  guard_.connected(deviceId);
-  showLost(QString());
+void LinkPanel::linkChanged(const LinkChange& change) {
+  showLost(change.event == LinkEvent::Lost ? lostText(change.deviceId) : QString());
 }
-
-void LinkPanel::userDisconnected() {
-  guard_.userDisconnected();
-  showLost(QString());
-}
-
-void LinkPanel::linkLost(const QString& deviceId, const QString& /*reason*/) {
-  core_.graph().breakLine();
-  form_.breathingPanel()->noBelt();
-  showLost(lostText(deviceId));
-}
-
-void LinkPanel::linkBack(const QString& /*deviceId*/) { showLost(QString()); }
 
 bool LinkPanel::reconnect(const QString& deviceId) {
   // Without the dongle no attempt can get anywhere; it is waited for first.

@@ -2,10 +2,9 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include "link/DongleKeeper.h"
-#include "link/LinkGuard.h"
+#include "monitor/MeasurementConsumer.h"
 
 class QLabel;
 
@@ -13,43 +12,35 @@ namespace kelvaro {
 
 class ConnectionProcedure;
 class MonitorCore;
-class TickSource;
 class TForm1;
 
-// A lost link in the window: the guard that notices it and has it mended, and what the person
-// sees meanwhile: a console line with the reason, "Belt <id> out of reach — reconnecting…" in
-// the status bar and above the live chart, a break in the chart's line where the data stopped,
-// and the breathing read-outs cleared (a silence is no apnea). The attempts are the connection
+// A lost link in the window. The core's link guard notices it and has it mended through the
+// connection procedure; this panel shows what the person sees meanwhile:  "Belt <id> out of reach —
+// reconnecting…" in the status bar and above the live chart, a break in the chart's line where the
+// data stopped, (the guard's console line gives the reason). The attempts are the connection
 // procedure's "Connect Last" path to the same belt; "Disconnect" ends them. A dongle pulled out
 // after the start-up is waited for ("Dongle gone" in the status bar), opened again when it is
 // back, and the belt then connected again.
-class LinkPanel final : public QObject, public LinkGuardActions {
+class LinkPanel final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
  public:
-  static constexpr int kTickMs = 250;
-
+  // Registers with the core, which must outlive it.
   LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& connection,
-            const TickSource& ticks, QObject* parent = nullptr);
+            QObject* parent = nullptr);
   ~LinkPanel() override;
 
-  LinkGuard& guard() { return guard_; }
   // Brings the dongle back when it goes away after the start-up.
   DongleKeeper& keeper() { return keeper_; }
   static inline const QString kDongleGoneText =
       QStringLiteral("Dongle gone \u2014 waiting for it to come back\u2026");
-  // A connect of the user's made the connection to deviceId: it is watched from now on.
-  void connected(const QString& deviceId);
-  // The user's Disconnect: nothing is watched or tried any more.
-  void userDisconnected();
   // "Belt 000780008D83 out of reach — reconnecting…"
   static QString lostText(const QString& deviceId);
 
-  void linkLost(const QString& deviceId, const QString& reason) override;
-  void linkBack(const QString& deviceId) override;
-  bool reconnect(const QString& deviceId) override;
+  void linkChanged(const LinkChange& change) override;
 
  private:
+  bool reconnect(const QString& deviceId);
   void showLost(const QString& text);
   void showStatus();
   // The port to try for the dongle: in automatic mode the one with its USB identity, if any;
@@ -60,10 +51,8 @@ class LinkPanel final : public QObject, public LinkGuardActions {
   TForm1& form_;
   MonitorCore& core_;
   ConnectionProcedure& connection_;
-  LinkGuard guard_;
   DongleKeeper keeper_;
   QString lostText_;
-  QTimer timer_;
   QLabel* statusLabel_ = nullptr;
 };
 

@@ -81,20 +81,19 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       },
       core_->waiter(), core_->stopwatch(), core_->console(),
       core_->measurement().NotificationCount);
-  link_ = new LinkPanel(*this, *core_, *connection_, *env_.ticks, this);
+  link_ = new LinkPanel(*this, *core_, *connection_, this);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);
   if (env_.keys) {
     env_.keys->setConsoleSink([this](const QString& line) { console().append(line); });
   }
   keySink_ = std::make_unique<KeyInjectorSink>(env_.keys ? *env_.keys : noKeys_);
-  core_->setKeySink(keySink_.get());
+  core_->keys().setSink(keySink_.get());
   keys_ = new KeysPanel(
       *TabSheet1, *TabSheetSpecSetting, *TabSheetGraf->Shape1, *PageControl1, console(),
       [this](const KeysPanel::Values& values) { keysChanged(values); }, this);
   scratch_ = std::make_unique<ScratchPanel>(*TabSheetSpecSetting, console(), *env_.ticks,
                                             *env_.pump, env_.scratchPort);
-  core_->setScratchSink(&scratch_->client());
   recorderPanel_ = new RecorderPanel(
       *TabSheetGraf, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
   history_ = new HistoryPanel(
@@ -109,6 +108,8 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
        env_.clock ? *env_.clock : systemClock_, env_.homeDir},
       this);
   breathing_ = new BreathingPanel(*core_, *TabSheetGraf, *TabSheet5, *LabelApneaBanner, this);
+  // The Scratch link is the road's last consumer.
+  core_->addConsumer(scratch_->client());
   aboutBox_ = new ui::TAboutBox(this);
 
   Timer2.setInterval(2000);
@@ -124,11 +125,13 @@ TForm1::~TForm1() {
   recorderPanel_ = nullptr;
   delete link_;
   link_ = nullptr;
+  delete breathing_;
+  breathing_ = nullptr;
   core_->recorder().finish();
-  core_->setScratchSink(nullptr);
+  core_->removeConsumer(scratch_->client());
   scratch_.reset();
   core_->keys().releaseAll();
-  core_->setKeySink(nullptr);
+  core_->keys().setSink(nullptr);
   if (env_.keys) env_.keys->setConsoleSink(nullptr);
   Timer3.stop();
   Timer2.stop();
@@ -424,7 +427,7 @@ void TForm1::FormShow() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   connection_->abandon();
-  link_->userDisconnected();
+  core_->linkDisconnected();
   scratch_->client().closeQuietly();
   // A recording ends with the window: every row on the disk, the file closed.
   core_->recorder().finish();

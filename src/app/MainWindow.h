@@ -116,8 +116,6 @@ class TForm1 : public QMainWindow {
   MeasurementState& measurement() { return core_->measurement(); }
   Calibration& calibration() { return core_->calibration(); }
   CommandSender& commands() { return core_->commands(); }
-  RxFramer& framer() { return core_->framer(); }
-  ConnectionProcedure& connection() { return *connection_; }
   bool autoComPort() const { return autoComPort_; }
   const PortSelection* portSelection() const { return portSelection_.get(); }
   const MonitorEnvironment& environment() const { return env_; }

@@ -2,8 +2,6 @@
 
 #include <QProgressBar>
 
-#include "app/BreathingPanel.h"
-#include "app/LinkPanel.h"
 #include "base/TickSource.h"
 #include "measure/MeasurementDecoder.h"
 #include "widgets/ReadoutLabel.h"
@@ -47,12 +45,6 @@ void WindowReadouts::showReadings(const NotificationOutcome& out, const Measurem
   }
 }
 
-void WindowReadouts::breathing(const BreathUpdate& update) {
-  form_.breathingPanel()->show(update);
-  // Every decoded notification passes here: the link is alive.
-  form_.linkPanel()->guard().notification();
-}
-
 void WindowReadouts::showDisplays() {
   auto& specPage = *form_.TabSheetSpecSetting;
   auto& graph = *form_.TabSheetGraf;
@@ -73,13 +65,9 @@ void WindowReadouts::showDisplays() {
 }
 
 void WindowConnectionPanel::connectionMade(const QString& deviceId) {
-  form_.linkPanel()->connected(deviceId);
+  form_.core().linkConnected(deviceId);
 }
 
-void WindowConnectionPanel::connectionEnded() {
-  form_.linkPanel()->userDisconnected();
-  // No belt: nothing of its breathing stays shown.
-  form_.breathingPanel()->noBelt();
-}
+void WindowConnectionPanel::connectionEnded() { form_.core().linkDisconnected(); }
 
 }  // namespace kelvaro

@@ -74,7 +74,6 @@ class WindowReadouts final : public MonitorDisplay {
   void samplePlotted(int slot) override { form_.Chart1->samplePlotted(slot); }
   void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
   void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
-  void breathing(const BreathUpdate& update) override;
   void breathMarked(int slot) override { form_.Chart1->samplePlotted(slot); }
 
  private:

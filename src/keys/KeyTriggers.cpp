@@ -56,7 +56,11 @@ int keyCodeForSelection(int index) {
   return kKeySelectionCodes[static_cast<std::size_t>(index)];
 }
 
-KeyTriggers::KeyTriggers(KeySink& sink, const KeyActivationValues& values) : sink_(sink) {
+KeyTriggers::KeyTriggers(KeySink& sink, const KeyActivationValues& values) : KeyTriggers(values) {
+  sink_ = &sink;
+}
+
+KeyTriggers::KeyTriggers(const KeyActivationValues& values) {
   triggers_[kForce].direction = KeyDirection::kAbove;
   triggers_[kXHigh].direction = KeyDirection::kAbove;
   triggers_[kXLow].direction = KeyDirection::kBelow;
@@ -67,10 +71,15 @@ KeyTriggers::KeyTriggers(KeySink& sink, const KeyActivationValues& values) : sin
   aktualizace(values);
 }
 
+void KeyTriggers::setSink(KeySink* sink) {
+  for (KeyTrigger& trigger : triggers_) trigger.release(*sink_);
+  sink_ = sink != nullptr ? sink : &nowhere_;
+}
+
 void KeyTriggers::applyValue(Index index, std::int32_t limit, std::uint8_t key) {
   KeyTrigger& trigger = triggers_[index];
   if (trigger.key != key) {
-    trigger.release(sink_);
+    trigger.release(*sink_);
   }
   trigger.limit = limit;
   trigger.key = key;
@@ -99,19 +108,19 @@ KeyIndicator KeyTriggers::update(double force1Grams, int accelX, int accelY, int
   if (!active_) {
     return indicator;
   }
-  triggers_[kForce].evaluate(force1Grams, sink_);
-  triggers_[kXHigh].evaluate(accelX, sink_);
-  triggers_[kXLow].evaluate(accelX, sink_);
-  triggers_[kYHigh].evaluate(accelY, sink_);
-  triggers_[kYLow].evaluate(accelY, sink_);
-  triggers_[kZHigh].evaluate(accelZ, sink_);
-  triggers_[kZLow].evaluate(accelZ, sink_);
+  triggers_[kForce].evaluate(force1Grams, *sink_);
+  triggers_[kXHigh].evaluate(accelX, *sink_);
+  triggers_[kXLow].evaluate(accelX, *sink_);
+  triggers_[kYHigh].evaluate(accelY, *sink_);
+  triggers_[kYLow].evaluate(accelY, *sink_);
+  triggers_[kZHigh].evaluate(accelZ, *sink_);
+  triggers_[kZLow].evaluate(accelZ, *sink_);
   return indicator;
 }
 
 void KeyTriggers::releaseAll() {
   for (KeyTrigger& trigger : triggers_) {
-    trigger.release(sink_);
+    trigger.release(*sink_);
   }
 }
 

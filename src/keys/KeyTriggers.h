@@ -86,7 +86,7 @@ int keySelectionIndexFromStored(int storedIndex);
 int keyCodeForSelection(int index);
 
 // The seven key triggers of the key activation and their working values. Holds no widget and
-// allocates nothing per notification; the sink must outlive it.
+// allocates nothing per notification; the sink must outlive it (or be set back to null).
 class KeyTriggers {
  public:
   // The triggers in their evaluation order.
@@ -102,6 +102,12 @@ class KeyTriggers {
   };
 
   explicit KeyTriggers(KeySink& sink, const KeyActivationValues& values = {});
+  // Keys go nowhere until a sink is set.
+  explicit KeyTriggers(const KeyActivationValues& values = {});
+
+  // Where the presses and releases go from now on (nowhere while null). A key held on the old
+  // sink is released there first, so that none stays down.
+  void setSink(KeySink* sink);
 
   // Copies new working values into the triggers (the page's Aktualizace). A trigger whose key
   // code changes while it holds its key releases the old key first, so no key is left stuck; a
@@ -128,7 +134,8 @@ class KeyTriggers {
  private:
   void applyValue(Index index, std::int32_t limit, std::uint8_t key);
 
-  KeySink& sink_;
+  NullKeySink nowhere_;
+  KeySink* sink_ = &nowhere_;
   KeyActivationValues values_;
   bool active_ = false;
   std::array<KeyTrigger, kTriggerCount> triggers_{};

@@ -13,11 +13,19 @@ MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& po
       display_(display),
       stopwatch_(ticks),
       waiter_(stopwatch_, pump),
-      activity_(hooks_, hooks_),
-      keys_(keySink_),
       commands_(port, console_, link_),
       dispatcher_(link_, scanList_, console_, scanView, *this),
-      framer_(ticks, console_, dispatcher_) {}
+      framer_(ticks, console_, dispatcher_),
+      guard_(ticks, console_, *this) {
+  dispatcher_.setDisconnectedHandler([this](std::uint16_t reason) {
+    guard_.disconnectedEvent(reason);
+    watchLink();
+  });
+  linkTimer_.setInterval(kLinkCheckMs);
+  QObject::connect(&linkTimer_, &QTimer::timeout, [this] { checkLink(); });
+}
+
+MonitorCore::~MonitorCore() { dispatcher_.setDisconnectedHandler(nullptr); }
 
 void MonitorCore::receive() { ComPort1RxChar(port_, framer_); }
 
@@ -25,15 +33,51 @@ void MonitorCore::feed(const std::uint8_t* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) framer_.FeedRxByte(bytes[i]);
 }
 
-// The road of one measurement, in the one order every consumer relies on: decode, key
+void MonitorCore::addConsumer(MeasurementConsumer& consumer) {
+  if (std::find(consumers_.begin(), consumers_.end(), &consumer) == consumers_.end()) {
+    consumers_.push_back(&consumer);
+  }
+}
+
+void MonitorCore::removeConsumer(MeasurementConsumer& consumer) {
+  const auto at = std::find(consumers_.begin(), consumers_.end(), &consumer);
+  if (at == consumers_.end()) return;
+  if (dispatching_ > 0) {
+    // The road is iterating the list: the slot is emptied now and swept when it is done.
+    *at = nullptr;
+    sweep_ = true;
+  } else {
+    consumers_.erase(at);
+  }
+}
+
+// Calls every registered consumer in order. Indexing (not iterators) lets a consumer register
+// another from inside its call; one removed meanwhile is skipped.
+template <class Call>
+static void forEachConsumer(std::vector<MeasurementConsumer*>& consumers, int& dispatching,
+                            bool& sweep, Call&& call) {
+  ++dispatching;
+  for (std::size_t i = 0; i < consumers.size(); ++i) {
+    if (MeasurementConsumer* c = consumers[i]) call(*c);
+  }
+  if (--dispatching == 0 && sweep) {
+    consumers.erase(std::remove(consumers.begin(), consumers.end(), nullptr), consumers.end());
+    sweep = false;
+  }
+}
+
+// The road of one measurement, in the one order every consumer relies on: decode, read-outs, key
 // activation, then (only while the graph runs and the forces have been zeroed) plot, activity,
-// advance, record; the wrap of the write position, the breath detector and the Scratch sender for
-// every notification.
+// advance, record and the consumers of plotted samples; the wrap of the write position, the
+// breath detector and the consumers of every notification (the Scratch links among them).
 void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   const NotificationOutcome out = kelvaro::handleMeasurementNotification(
       packet.payload.data(), packet.length, measurement_, calibration_,
       NotificationSwitches{switches_.log, switches_.freeze}, console_);
   if (!out.decoded) return;
+  const std::uint32_t tick = stopwatch_.Tick();
+  // Every decoded notification is a sign of life, whatever the window does with it.
+  guard_.notification();
   const MeasurementState& m = measurement_;
   if (out.zeroed) activity_.PrimeActivity(m.Force1Grams, m.AccelX);
   display_.showReadings(out, measurement_);
@@ -50,16 +94,20 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
     }
     graph_.advanceSlot();
     recorder_.RecordSample(m);
+    const PlottedSample sample{m, plottedSlot, tick};
+    forEachConsumer(consumers_, dispatching_, sweep_,
+                    [&](MeasurementConsumer& c) { c.samplePlotted(sample); });
   }
   graph_.wrapSlot();
 
-  detectBreath(out, plottedSlot);
+  const BreathUpdate breath = detectBreath(out, plottedSlot);
 
-  if (scratch_)
-    scratch_->sendSensorUpdate(m.AccelX, m.AccelY, m.AccelZ, m.Force1Grams, m.Force2Grams);
+  const DecodedNotification decoded{m, out, breath, plottedSlot, tick};
+  forEachConsumer(consumers_, dispatching_, sweep_,
+                  [&](MeasurementConsumer& c) { c.notificationDecoded(decoded); });
 }
 
-void MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot) {
+BreathUpdate MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot) {
   const MeasurementState& m = measurement_;
   // The first notification of a connection starts afresh; a zeroing moves the force's zero.
   if (m.NotificationCount == 1) breath_.reset();
@@ -81,10 +129,59 @@ void MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot) 
     }
   }
   if (update.apneaBegan) {
-    if (activity_.settings().sound) hooks_.soundAlarm();
-    if (activity_.settings().mute) hooks_.muteAlarm();
+    if (activity_.settings().sound) activity_.alarm().soundAlarm();
+    if (activity_.settings().mute) activity_.alarm().muteAlarm();
   }
   display_.breathing(update);
+  return update;
+}
+
+void MonitorCore::linkConnected(const QString& deviceId) {
+  guard_.connected(deviceId);
+  watchLink();
+  tellLink(LinkEvent::Connected, deviceId);
+}
+
+void MonitorCore::linkDisconnected() {
+  const QString deviceId = guard_.deviceId();
+  guard_.userDisconnected();
+  watchLink();
+  // No belt: nothing of its breathing goes on.
+  breath_.reset();
+  tellLink(LinkEvent::Disconnected, deviceId);
+}
+
+void MonitorCore::checkLink() {
+  guard_.tick();
+  watchLink();
+}
+
+void MonitorCore::watchLink() {
+  const bool watched = guard_.state() != LinkGuard::State::Idle;
+  if (watched && !linkTimer_.isActive()) {
+    linkTimer_.start();
+  } else if (!watched && linkTimer_.isActive()) {
+    linkTimer_.stop();
+  }
+}
+
+void MonitorCore::linkLost(const QString& deviceId, const QString& reason) {
+  // The chart's line breaks where the data stopped; a silence is no apnea.
+  graph_.breakLine();
+  breath_.reset();
+  tellLink(LinkEvent::Lost, deviceId, reason);
+}
+
+void MonitorCore::linkBack(const QString& deviceId) { tellLink(LinkEvent::Back, deviceId); }
+
+bool MonitorCore::reconnect(const QString& deviceId) {
+  return reconnect_ ? reconnect_(deviceId) : false;
+}
+
+void MonitorCore::tellLink(LinkEvent event, const QString& deviceId, const QString& reason) {
+  const LinkChange change{event, deviceId, reason};
+  forEachConsumer(consumers_, dispatching_, sweep_,
+                  [&](MeasurementConsumer& c) { c.linkChanged(change); });
 }
 
 }  // namespace kelvaro

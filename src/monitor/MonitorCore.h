@@ -1,14 +1,19 @@
 #pragma once
 
+#include <QString>
+#include <QTimer>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "activity/ActivityMonitor.h"
 #include "base/ConsoleLog.h"
 #include "breathing/BreathDetector.h"
 #include "link/CommandSender.h"
 #include "link/Dispatcher.h"
+#include "link/LinkGuard.h"
 #include "link/LinkState.h"
 #include "link/RxFramer.h"
 #include "link/ScanList.h"
@@ -16,9 +21,9 @@
 #include "measure/LiveGraphModel.h"
 #include "measure/MeasurementState.h"
 #include "measure/Recorder.h"
+#include "monitor/MeasurementConsumer.h"
 #include "monitor/MonitorDisplay.h"
 #include "platform/AppendFile.h"
-#include "scratch/SensorUpdate.h"
 
 namespace kelvaro {
 
@@ -27,14 +32,19 @@ class TickSource;
 
 // The headless core of the monitor: the state that lives for the whole run (the framer, the link
 // flags, the scan list, the decoded measurement, the calibration, the live graph's model with its
-// write position, the stopwatch) and the road of one measurement, from the port's bytes to the
-// last consumer. It knows no widget: the window, a test, a benchmark or a replay creates it with
-// a transport, a clock and a display, and sets its switches.
-class MonitorCore final : private MeasurementSink {
+// write position, the stopwatch, the link guard) and the road of one measurement, from the port's
+// bytes to the last consumer. It knows no widget: the window, a test, a benchmark or a replay
+// creates it with a transport, a clock and a display, sets its switches and registers its
+// outputs as consumers.
+class MonitorCore final : private MeasurementSink, private LinkGuardActions {
  public:
+  // How often the link guard looks for a silence while a link is watched.
+  static constexpr int kLinkCheckMs = 250;
+
   // Everything passed in must outlive the core.
   MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& port, ScanView& scanView,
               MonitorDisplay& display);
+  ~MonitorCore() override;
   MonitorCore(const MonitorCore&) = delete;
   MonitorCore& operator=(const MonitorCore&) = delete;
 
@@ -46,20 +56,36 @@ class MonitorCore final : private MeasurementSink {
 
   MonitorSwitches& switches() { return switches_; }
 
-  // Where the activity computation's automatic session rule and alarm go; without them no
-  // session is ever open and no alarm sounds. They must outlive the core or be set back to null.
-  void setSessionControl(ActivitySessionControl* sessions) { hooks_.sessions = sessions; }
-  void setActivityAlarm(ActivityAlarm* alarm) { hooks_.alarm = alarm; }
+  // An output of the road, called after those registered before it (register in road order).
+  // It must outlive the core or be removed first; registering one twice changes nothing.
+  void addConsumer(MeasurementConsumer& consumer);
+  void removeConsumer(MeasurementConsumer& consumer);
+
+  // The link to the belt. A connection of the user's was made: it is watched from now on (a
+  // silence of LinkGuard::kSilenceMs or the dongle's disconnected event is a lost link, mended
+  // through `reconnect`).
+  void linkConnected(const QString& deviceId);
+  // The user's Disconnect: nothing is watched or mended any more.
+  void linkDisconnected();
+  // Notices a silence and starts a reconnect when one is due; the core's own timer calls it
+  // every kLinkCheckMs while a link is watched, a test or a benchmark may call it directly.
+  void checkLink();
+  // One attempt to connect to the belt again (true: connected); it may pump the event loop.
+  // Without it a lost link stays lost.
+  void setReconnect(std::function<bool(const QString& deviceId)> reconnect) {
+    reconnect_ = std::move(reconnect);
+  }
+  LinkGuard& linkGuard() { return guard_; }
+  const LinkGuard& linkGuard() const { return guard_; }
+
+  // The activity computation; its session control and alarm are attached to it.
   ActivityMonitor& activity() { return activity_; }
   // The breath detector; reset by the window when no belt is connected. Its apnea sounds the
   // activity alarm's outputs, as they are ticked.
   BreathDetector& breathing() { return breath_; }
-  // Where the key triggers' presses and releases go; nowhere while null.
-  void setKeySink(KeySink* sink) { keySink_.sink = sink; }
-  // The key triggers; the window gives them their working copies and switches them on and off.
+  // The key triggers; the window gives them their sink and working copies and switches them on
+  // and off.
   KeyTriggers& keys() { return keys_; }
-  // Where every notification's values go last (the Scratch link); nowhere while null.
-  void setScratchSink(SensorUpdateSink* sink) { scratch_ = sink; }
 
   ConsoleLog& console() { return console_; }
   LinkState& link() { return link_; }
@@ -73,7 +99,6 @@ class MonitorCore final : private MeasurementSink {
   const livegraph::LiveGraphModel& graph() const { return graph_; }
   CommandSender& commands() { return commands_; }
   Dispatcher& dispatcher() { return dispatcher_; }
-  RxFramer& framer() { return framer_; }
   tTimer& stopwatch() { return stopwatch_; }
   Waiter& waiter() { return waiter_; }
 
@@ -81,36 +106,13 @@ class MonitorCore final : private MeasurementSink {
   void handleMeasurementNotification(const BgapiPacket& packet) override;
   // The breathing step: the detector fed with every decoded notification, a peak marked where it
   // was plotted, an apnea's alarm.
-  void detectBreath(const NotificationOutcome& out, int plottedSlot);
+  BreathUpdate detectBreath(const NotificationOutcome& out, int plottedSlot);
 
-  struct KeySinkHook final : KeySink {
-    KeySink* sink = nullptr;
-    void keyDown(int key) override {
-      if (sink) sink->keyDown(key);
-    }
-    void keyUp(int key) override {
-      if (sink) sink->keyUp(key);
-    }
-  };
-
-  // The activity computation's way out, to whatever the window (or nobody) has attached.
-  struct ActivityHooks final : ActivitySessionControl, ActivityAlarm {
-    ActivitySessionControl* sessions = nullptr;
-    ActivityAlarm* alarm = nullptr;
-    bool sessionOpen() const override { return sessions != nullptr && sessions->sessionOpen(); }
-    void startSession() override {
-      if (sessions) sessions->startSession();
-    }
-    void stopSession() override {
-      if (sessions) sessions->stopSession();
-    }
-    void soundAlarm() override {
-      if (alarm) alarm->soundAlarm();
-    }
-    void muteAlarm() override {
-      if (alarm) alarm->muteAlarm();
-    }
-  };
+  void linkLost(const QString& deviceId, const QString& reason) override;
+  void linkBack(const QString& deviceId) override;
+  bool reconnect(const QString& deviceId) override;
+  void tellLink(LinkEvent event, const QString& deviceId, const QString& reason = QString());
+  void watchLink();
 
   SerialTransport& port_;
   MonitorDisplay& display_;
@@ -125,7 +127,6 @@ class MonitorCore final : private MeasurementSink {
   livegraph::LiveGraphModel graph_;
   PosixAppendFile recordFile_;
   Recorder recorder_{recordFile_};
-  ActivityHooks hooks_;
   ActivityMonitor activity_;
   BreathDetector breath_;
   // The notifications numbered as they come (from 1), and the one each slot of the sweep shows,
@@ -133,12 +134,17 @@ class MonitorCore final : private MeasurementSink {
   // peak for as long as the sweep shows it, and none once the slot has been written again.
   std::uint64_t notifications_ = 0;
   std::array<std::uint64_t, livegraph::kPointCount> slotShows_{};
-  KeySinkHook keySink_;
-  SensorUpdateSink* scratch_ = nullptr;
   KeyTriggers keys_;
   CommandSender commands_;
   Dispatcher dispatcher_;
   RxFramer framer_;
+  LinkGuard guard_;
+  QTimer linkTimer_;
+  std::function<bool(const QString&)> reconnect_;
+  // In registration order; a slot emptied while the road runs is swept afterwards.
+  std::vector<MeasurementConsumer*> consumers_;
+  int dispatching_ = 0;
+  bool sweep_ = false;
 };
 
 }  // namespace kelvaro

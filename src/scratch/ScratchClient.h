@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdint>
 
+#include "monitor/MeasurementConsumer.h"
 #include "scratch/SensorUpdate.h"
 
 class QTcpSocket;
@@ -26,7 +27,8 @@ class TickSource;
 //   - a peer that closes or resets the connection is noticed, and the client is disconnected;
 //   - the link test waits for the answer while the event loop turns.
 // What the peer sends is kept (up to kMaxUnreadBytes, the rest is discarded) for the link test.
-class ScratchClient final : public QObject, public SensorUpdateSink {
+// Registered last with the core, it sends every decoded notification's values.
+class ScratchClient final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
  public:
@@ -51,8 +53,12 @@ class ScratchClient final : public QObject, public SensorUpdateSink {
   void disconnectFromPeer();
   // "Test spoj": an empty frame, then up to kTestWaitMs for an answer.
   void testLink();
-  // The road's last step: one frame when connected, nothing otherwise.
-  void sendSensorUpdate(int accelX, int accelY, int accelZ, double force1, double force2) override;
+  // One frame when connected, nothing otherwise.
+  void sendSensorUpdate(int accelX, int accelY, int accelZ, double force1, double force2);
+  void notificationDecoded(const DecodedNotification& n) override {
+    sendSensorUpdate(n.state.AccelX, n.state.AccelY, n.state.AccelZ, n.state.Force1Grams,
+                     n.state.Force2Grams);
+  }
   // At program exit: the connection closes without console lines.
   void closeQuietly();
 

@@ -11,15 +11,6 @@
 
 namespace kelvaro {
 
-// Where the road of one measurement hands every notification's values to Scratch.
-class SensorUpdateSink {
- public:
-  virtual ~SensorUpdateSink() = default;
-  // The raw accelerations and the calibrated forces of one notification (or of a test).
-  virtual void sendSensorUpdate(int accelX, int accelY, int accelZ, double force1,
-                                double force2) = 0;
-};
-
 // One "sensor-update" message of Scratch's remote-sensor protocol on the TCP stream: a 4-byte
 // big-endian length, then the message text (8-bit, no terminator):
 //

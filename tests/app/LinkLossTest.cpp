@@ -63,7 +63,7 @@ class LinkLossTest : public ::testing::Test {
     if (!previous.isEmpty()) QDir::setCurrent(previous);
   }
   // The clock moves ms on in 10 ms steps; the dongle's bytes arrive (unless deaf) and the guard
-  // looks at the link as the window's timer has it do.
+  // looks at the link as the core's timer has it do.
   void step(std::uint32_t ms) {
     for (std::uint32_t t = 0; t < ms; t += 10) {
       h.ticks.advance(10);
@@ -72,8 +72,8 @@ class LinkLossTest : public ::testing::Test {
       const QByteArray out = dongle->takeOutput();
       if (!out.isEmpty() && !deaf) h.port.inject(out);
       QCoreApplication::processEvents();
-      if (w && w->linkPanel() && h.ticks.tick() % LinkPanel::kTickMs == 0) {
-        w->linkPanel()->guard().tick();
+      if (w && h.ticks.tick() % MonitorCore::kLinkCheckMs == 0) {
+        w->core().checkLink();
       }
       if (w && h.ticks.tick() % 1000 == 0) h.tickTimer3();
     }
@@ -83,7 +83,7 @@ class LinkLossTest : public ::testing::Test {
     return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count("\r\n")) : -1;
   }
   QLabel& lostLabel() const { return find<QLabel>(*w, "LabelLinkLost"); }
-  LinkGuard::State state() const { return w->linkPanel()->guard().state(); }
+  LinkGuard::State state() const { return w->core().linkGuard().state(); }
   // Steps until the condition holds, at most ms; the time it took.
   std::uint32_t until(const std::function<bool()>& condition, std::uint32_t ms) {
     const std::uint32_t begin = h.ticks.tick();

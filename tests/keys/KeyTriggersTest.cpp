@@ -235,6 +235,29 @@ TEST(KeyTriggers, TriggersRunInTheirOrderWithinOneNotification) {
   EXPECT_EQ(sink.take(), (Events{"up 39", "up 4", "down 1", "up 5", "down 2", "up 6", "down 3"}));
 }
 
+TEST(KeyTriggers, AnotherSinkReleasesWhatTheOldOneHeldAndNullSendsNothing) {
+  RecordingKeySink first;
+  RecordingKeySink second;
+  KeyTriggers triggers;
+  triggers.setActive(true);
+  triggers.update(250.0, 600, 0, 0);
+  triggers.setSink(&first);
+  EXPECT_TRUE(first.take().empty());
+  triggers.update(250.0, 600, 0, 0);
+  EXPECT_EQ(first.take(), (Events{"down 39", "down 4"})) << "pressed again where keys now go";
+  triggers.setSink(&second);
+  EXPECT_EQ(first.take(), (Events{"up 39", "up 4"})) << "no key stays down on the old sink";
+  triggers.update(250.0, 600, 0, 0);
+  EXPECT_EQ(second.take(), (Events{"down 39", "down 4"}));
+
+  triggers.setSink(nullptr);
+  EXPECT_EQ(second.take(), (Events{"up 39", "up 4"}));
+  triggers.update(0.0, 0, 0, 0);
+  triggers.update(250.0, 600, 0, 0);
+  EXPECT_TRUE(first.take().empty());
+  EXPECT_TRUE(second.take().empty());
+}
+
 TEST(KeyTriggers, NewKeyWhileHeldReleasesTheOldKeyThenPressesTheNewOne) {
   RecordingKeySink sink;
   KeyTriggers triggers(sink);

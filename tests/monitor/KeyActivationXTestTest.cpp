@@ -35,7 +35,7 @@ class KeyActivationXTest : public testing::XTestWindowTest {
     ASSERT_EQ(injector_->name(), QStringLiteral("xtest")) << line.toStdString();
     sink_ = std::make_unique<KeyInjectorSink>(*injector_);
     core_ = std::make_unique<MonitorCore>(ticks_, pump_, port_, scanView_, display_);
-    core_->setKeySink(sink_.get());
+    core_->keys().setSink(sink_.get());
     KeyActivationValues values;
     values.forceThreshold = 10;  // grams: the calm breath's peaks are well above it
     values.forceKey = 0x27;      // "Arrow Right "

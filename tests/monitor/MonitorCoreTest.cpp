@@ -203,15 +203,18 @@ TEST_F(MonitorCoreTest, ReceiveReadsThePort) {
   EXPECT_EQ(core.graph().graphSlot(), 1);
 }
 
-// The Scratch sink sits at the end of the road and sees every decoded notification: the first
-// eleven and frozen ones too, after the plot and the advance of the write position.
-class RecordingScratch final : public SensorUpdateSink {
+// A consumer of every notification, registered as the Scratch link is, sits at the end of the
+// road and sees every decoded notification: the first eleven and frozen ones too, after the plot
+// and the advance of the write position.
+class RecordingScratch final : public MeasurementConsumer {
  public:
   RecordingScratch(const MonitorCore& core, std::vector<std::string>& calls)
       : core_(core), calls_(calls) {}
-  void sendSensorUpdate(int x, int y, int z, double f1, double f2) override {
-    calls_.push_back("scratch " + std::to_string(x) + " " + std::to_string(y) + " " +
-                     std::to_string(z) + " " + std::to_string(f1) + " " + std::to_string(f2) +
+  void notificationDecoded(const DecodedNotification& n) override {
+    const MeasurementState& m = n.state;
+    calls_.push_back("scratch " + std::to_string(m.AccelX) + " " + std::to_string(m.AccelY) + " " +
+                     std::to_string(m.AccelZ) + " " + std::to_string(m.Force1Grams) + " " +
+                     std::to_string(m.Force2Grams) +
                      " slot=" + std::to_string(core_.graph().graphSlot()));
   }
 
@@ -222,7 +225,7 @@ class RecordingScratch final : public SensorUpdateSink {
 
 TEST_F(MonitorCoreTest, EveryDecodedNotificationGoesToScratchLast) {
   RecordingScratch scratch(core, display.calls);
-  core.setScratchSink(&scratch);
+  core.addConsumer(scratch);
   const std::string values = "scratch 16 -16 256 ";
   for (int i = 1; i <= 11; ++i) receive(notification(value(1250, 500)));
   ASSERT_EQ(display.calls.size(), 22u) << "the first eleven: shown and sent";
@@ -245,7 +248,7 @@ TEST_F(MonitorCoreTest, EveryDecodedNotificationGoesToScratchLast) {
   receive(notification(value().left(15)));
   EXPECT_TRUE(display.calls.empty()) << "nothing decoded, nothing sent";
 
-  core.setScratchSink(nullptr);
+  core.removeConsumer(scratch);
   receive(notification(value(1350, 500)));
   EXPECT_EQ(display.calls.size(), 1u);
 }
@@ -283,7 +286,7 @@ TEST(MonitorCoreBreathingTest, BreathsAreCountedMarkedAndTheirAbsenceAlarms) {
   MonitorCore core(ticks, pump, port, scanView, display);
   core.graph().createPoints();
   CountingAlarm alarm;
-  core.setActivityAlarm(&alarm);
+  core.activity().setAlarm(&alarm);
   core.activity().settings().sound = true;
   core.activity().settings().mute = false;
   core.activity().settings().alarmLevel = -1;  // the activity itself never alarms here

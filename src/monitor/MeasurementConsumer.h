@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "breathing/BreathDetector.h"
+#include "measure/MeasurementDecoder.h"
+#include "measure/MeasurementState.h"
+
+namespace kelvaro {
+
+// One plotted sample: the values the live graph took at `slot`, as the recorder wrote them.
+struct PlottedSample {
+  const MeasurementState& state;
+  int slot;
+  std::uint32_t tick;  // the core's millisecond clock when it was decoded
+};
+
+// One decoded notification after every step of the core: decoded, shown, keys, plotted (or
+// not), wrapped, its breath detected.
+struct DecodedNotification {
+  const MeasurementState& state;
+  const NotificationOutcome& outcome;
+  const BreathUpdate& breath;
+  int plottedSlot;  // -1: not plotted (graph frozen, or still zeroing)
+  std::uint32_t tick;
+};
+
+// What happened to the link to a belt. Connected: a connection was made (by the user or by a
+// reconnect); Lost: it went silent or the dongle reported it gone, and is being mended; Back: it
+// streams again; Disconnected: the user ended it, nothing is mended.
+enum class LinkEvent { Connected, Lost, Back, Disconnected };
+
+struct LinkChange {
+  LinkEvent event;
+  const QString& deviceId;
+  const QString& reason;  // Lost: in words, e.g. "supervision time-out (0x0208)"; else empty
+};
+
+// An output of the road of one measurement: a recorder, a link to another program, a view. It is
+// registered with the core in road order and called on the core's thread, in registration order,
+// at its two places on the road and for every change of the link. A consumer must not block and
+// should allocate nothing per call.
+class MeasurementConsumer {
+ public:
+  virtual ~MeasurementConsumer() = default;
+  // Only while the graph runs and the forces have been zeroed, after the graph, the activity
+  // computation and the measurement recorder took the sample.
+  virtual void samplePlotted(const PlottedSample& /*sample*/) {}
+  // Every decoded notification, last on the road.
+  virtual void notificationDecoded(const DecodedNotification& /*notification*/) {}
+  virtual void linkChanged(const LinkChange& /*change*/) {}
+};
+
+}  // namespace kelvaro
