@@ -1,3 +1,5 @@
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -498,12 +500,17 @@ TEST(LiveChartTest, EveryBreathMarkIsWholeAndAtItsPointEvenAtTheTopOfTheChart) {
     const QImage img = renderAt(c, 1.0);
     const livegraph::PlotMapping m = c.mapping();
     ASSERT_NEAR(m.toPixel(260, Axis::Left, model.value(kForce1, 260)).y(), m.plot.top(), 0.5);
-    const MarkPixels usual = markPixelsAt(img, m, model, 100);
-    ASSERT_GT(usual.count, 10);
+    // A usual mark: the smallest of the crests below the top edge (antialiasing makes their
+    // pixel counts differ by the fraction of a pixel their columns fall on).
+    int usual = std::numeric_limits<int>::max();
+    for (const int slot : crests) {
+      if (slot != 260) usual = std::min(usual, markPixelsAt(img, m, model, slot).count);
+    }
+    ASSERT_GT(usual, 10);
     for (const int slot : crests) {
       SCOPED_TRACE(slot);
       const MarkPixels mark = markPixelsAt(img, m, model, slot);
-      EXPECT_GE(mark.count, usual.count - 2);
+      EXPECT_GE(mark.count, usual - 2);
       EXPECT_LE(mark.farthest, 12.0);
     }
   }
