@@ -11,10 +11,13 @@ namespace kelvaro {
 
 namespace {
 
+using namespace bgapi;
+
 // The message-type bytes this dongle sends: bit 7 tells event from response, the technology
 // bits are 0 for Bluetooth LE and the high length bits are 0 because no message reaches 256 bytes.
-constexpr std::uint8_t kResponseType = 0x00;
-constexpr std::uint8_t kEventType = 0x80;
+static_assert((kResponse & kLengthHighBits) == 0 && (kEvent & kLengthHighBits) == 0);
+// Every payload length a header taken here can announce fits the receive buffer.
+static_assert(kPayloadCapacity >= 0xFF);
 
 // Payload lengths a message can have; min > max marks a class/id pair that does not exist.
 struct LengthRange {
@@ -45,41 +48,41 @@ constexpr MessageTable noMessages() {
 // does with it, a real event passes here, so the generic trace still shows unknown ones.
 constexpr MessageTable kEvents = [] {
   MessageTable t = noMessages();
-  t[0][0] = exactly(12);         // system boot
-  t[0][1] = fixedThenArray(0);   // system debug
-  t[0][2] = exactly(2);          // endpoint watermark rx
-  t[0][3] = exactly(2);          // endpoint watermark tx
-  t[0][4] = exactly(4);          // script failure
-  t[0][5] = exactly(0);          // no license key
-  t[0][6] = exactly(2);          // protocol error
-  t[0][7] = exactly(1);          // usb enumerated
-  t[1][0] = fixedThenArray(2);   // persistent store key
-  t[2][0] = fixedThenArray(6);   // local attribute value written
-  t[2][1] = exactly(6);          // user read request
-  t[2][2] = exactly(3);          // attribute status
-  t[3][0] = exactly(16);         // connection status
-  t[3][1] = exactly(6);          // version indication
-  t[3][2] = fixedThenArray(1);   // feature indication
-  t[3][3] = fixedThenArray(1);   // raw rx
-  t[3][4] = exactly(3);          // disconnected
-  t[4][0] = exactly(3);          // indicated
-  t[4][1] = exactly(5);          // procedure completed
-  t[4][2] = fixedThenArray(5);   // group found
-  t[4][3] = fixedThenArray(6);   // attribute found
-  t[4][4] = fixedThenArray(3);   // find information found
-  t[4][5] = fixedThenArray(4);   // attribute value (the belt's notifications)
-  t[4][6] = fixedThenArray(1);   // read multiple response
-  t[5][0] = fixedThenArray(2);   // smp data
-  t[5][1] = exactly(3);          // bonding fail
-  t[5][2] = exactly(5);          // passkey display
-  t[5][3] = exactly(1);          // passkey request
-  t[5][4] = exactly(4);          // bond status
-  t[6][0] = fixedThenArray(10);  // scan response
-  t[6][1] = exactly(2);          // mode changed
-  t[7][0] = exactly(7);          // io port status
-  t[7][1] = exactly(1);          // soft timer
-  t[7][2] = exactly(3);          // adc result
-  t[7][3] = kAnyLength;          // later firmware's hardware events: layout not relied on
+  t[kClassSystem][kEvtBoot] = exactly(12);
+  t[0][1] = fixedThenArray(0);  // system debug
+  t[0][2] = exactly(2);         // endpoint watermark rx
+  t[0][3] = exactly(2);         // endpoint watermark tx
+  t[0][4] = exactly(4);         // script failure
+  t[0][5] = exactly(0);         // no license key
+  t[kClassSystem][kEvtProtocolError] = exactly(2);
+  t[0][7] = exactly(1);         // usb enumerated
+  t[1][0] = fixedThenArray(2);  // persistent store key
+  t[2][0] = fixedThenArray(6);  // local attribute value written
+  t[2][1] = exactly(6);         // user read request
+  t[2][2] = exactly(3);         // attribute status
+  t[kClassConnection][kEvtConnectionStatus] = exactly(16);
+  t[3][1] = exactly(6);         // version indication
+  t[3][2] = fixedThenArray(1);  // feature indication
+  t[3][3] = fixedThenArray(1);  // raw rx
+  t[kClassConnection][kEvtDisconnected] = exactly(3);
+  t[4][0] = exactly(3);  // indicated
+  t[kClassAttributeClient][kEvtProcedureCompleted] = exactly(5);
+  t[4][2] = fixedThenArray(5);                                       // group found
+  t[4][3] = fixedThenArray(6);                                       // attribute found
+  t[4][4] = fixedThenArray(3);                                       // find information found
+  t[kClassAttributeClient][kEvtAttributeValue] = fixedThenArray(4);  // the belt's notifications
+  t[4][6] = fixedThenArray(1);                                       // read multiple response
+  t[5][0] = fixedThenArray(2);                                       // smp data
+  t[5][1] = exactly(3);                                              // bonding fail
+  t[5][2] = exactly(5);                                              // passkey display
+  t[5][3] = exactly(1);                                              // passkey request
+  t[5][4] = exactly(4);                                              // bond status
+  t[kClassGap][kEvtScanResponse] = fixedThenArray(10);
+  t[6][1] = exactly(2);  // mode changed
+  t[7][0] = exactly(7);  // io port status
+  t[7][1] = exactly(1);  // soft timer
+  t[7][2] = exactly(3);  // adc result
+  t[7][3] = kAnyLength;  // later firmware's hardware events: layout not relied on
   t[7][4] = kAnyLength;
   t[9][0] = exactly(4);  // firmware-update boot
   return t;
@@ -89,12 +92,12 @@ constexpr MessageTable kEvents = [] {
 // program's seven (system reset has no response) and the hello of a liveness check.
 constexpr MessageTable kResponses = [] {
   MessageTable t = noMessages();
-  t[0][1] = exactly(0);  // hello
-  t[3][0] = exactly(3);  // disconnect: connection, result
-  t[4][5] = exactly(3);  // attribute write: connection, result
-  t[6][2] = exactly(2);  // discover: result
-  t[6][3] = exactly(3);  // connect direct: result, connection
-  t[6][4] = exactly(2);  // end procedure: result
+  t[kClassSystem][kHello] = exactly(0);
+  t[kClassConnection][kDisconnect] = exactly(3);           // connection, result
+  t[kClassAttributeClient][kAttributeWrite] = exactly(3);  // connection, result
+  t[kClassGap][kDiscover] = exactly(2);                    // result
+  t[kClassGap][kConnectDirect] = exactly(3);               // result, connection
+  t[kClassGap][kEndProcedure] = exactly(2);                // result
   return t;
 }();
 
@@ -148,7 +151,7 @@ void RxFramer::takeHeaderByte(std::uint8_t b) {
     const std::uint8_t x = waiting[next++];
     switch (RxState) {
       case rxstate::kMessageType:
-        if (x != kResponseType && x != kEventType) {
+        if (x != kResponse && x != kEvent) {
           ++droppedBytes_;
           ++droppedSinceDispatch_;
           break;

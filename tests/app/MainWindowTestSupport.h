@@ -184,7 +184,7 @@ class WindowHarness {
   void startAnswered() {
     ASSERT_TRUE(start());
     port.inject(kDiscoverAnswer);
-    ASSERT_EQ(window->link().DiscoverAnswered, 1);
+    ASSERT_EQ(window->link().DiscoverAnswered, LinkAnswer::Good);
   }
   // A tick of the dongle watchdog, as Timer3 gives it every second.
   void tickTimer3() { QMetaObject::invokeMethod(&window->Timer3, "timeout"); }

@@ -592,7 +592,7 @@ TEST_F(ConnectionProcedureTest, DisconnectGoesBackZeroesTheCountAndScansAgain) {
   EXPECT_EQ(notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
-  EXPECT_EQ(link.DiscoverAnswered, 0);
+  EXPECT_EQ(link.DiscoverAnswered, LinkAnswer::None);
 
   // The first device heard enables the connect buttons again.
   view.selected.clear();
