@@ -12,6 +12,7 @@
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
 #include "link/ScanList.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
@@ -403,11 +404,8 @@ TEST_F(DispatcherTest, GenericTraceOfLongestPacket) {
 }
 
 TEST_F(DispatcherTest, AttributeValueEventGoesToMeasurementsWithoutTrace) {
-  const Bytes value{0x00, 0x00, 0x7F, 0x01, 0xE8, 0x03, 0xF4, 0x01,
-                    0x10, 0x00, 0xF0, 0xFF, 0x00, 0x01, 0x7A, 0x0F};
-  Bytes payload{0x00, 0x25, 0x00, 0x01, 0x10};
-  payload.insert(payload.end(), value.begin(), value.end());
-  feed(kEvent, 4, 5, payload);
+  const testing::SensorValue value = testing::sensorValue({});
+  feed(kEvent, 4, 5, testing::attributeValuePayload(value.data(), value.size(), 0, 0x0025));
   feed(0xC0, 4, 5, {0x00, 0x25, 0x00, 0x01, 0x02, 0xAA, 0xBB});  // short values: the sink decides
   feed(kEvent, 4, 5, {});
   EXPECT_EQ(console_.count(), 0);
