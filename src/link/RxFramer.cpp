@@ -45,48 +45,61 @@ constexpr MessageTable noMessages() {
 }
 
 // Every event of the dongle's Bluetooth LE stack with its payload length. Whatever the program
-// does with it, a real event passes here, so the generic trace still shows unknown ones.
+// does with it, a real event passes here, so the generic trace still shows unknown ones. A
+// catalogue of the whole stack, by number: most of these events are named nowhere else.
 constexpr MessageTable kEvents = [] {
   MessageTable t = noMessages();
-  t[kClassSystem][kEvtBoot] = exactly(12);
-  t[0][1] = fixedThenArray(0);  // system debug
-  t[0][2] = exactly(2);         // endpoint watermark rx
-  t[0][3] = exactly(2);         // endpoint watermark tx
-  t[0][4] = exactly(4);         // script failure
-  t[0][5] = exactly(0);         // no license key
-  t[kClassSystem][kEvtProtocolError] = exactly(2);
-  t[0][7] = exactly(1);         // usb enumerated
-  t[1][0] = fixedThenArray(2);  // persistent store key
-  t[2][0] = fixedThenArray(6);  // local attribute value written
-  t[2][1] = exactly(6);         // user read request
-  t[2][2] = exactly(3);         // attribute status
-  t[kClassConnection][kEvtConnectionStatus] = exactly(16);
-  t[3][1] = exactly(6);         // version indication
-  t[3][2] = fixedThenArray(1);  // feature indication
-  t[3][3] = fixedThenArray(1);  // raw rx
-  t[kClassConnection][kEvtDisconnected] = exactly(3);
-  t[4][0] = exactly(3);  // indicated
-  t[kClassAttributeClient][kEvtProcedureCompleted] = exactly(5);
-  t[4][2] = fixedThenArray(5);                                       // group found
-  t[4][3] = fixedThenArray(6);                                       // attribute found
-  t[4][4] = fixedThenArray(3);                                       // find information found
-  t[kClassAttributeClient][kEvtAttributeValue] = fixedThenArray(4);  // the belt's notifications
-  t[4][6] = fixedThenArray(1);                                       // read multiple response
-  t[5][0] = fixedThenArray(2);                                       // smp data
-  t[5][1] = exactly(3);                                              // bonding fail
-  t[5][2] = exactly(5);                                              // passkey display
-  t[5][3] = exactly(1);                                              // passkey request
-  t[5][4] = exactly(4);                                              // bond status
-  t[kClassGap][kEvtScanResponse] = fixedThenArray(10);
-  t[6][1] = exactly(2);  // mode changed
-  t[7][0] = exactly(7);  // io port status
-  t[7][1] = exactly(1);  // soft timer
-  t[7][2] = exactly(3);  // adc result
-  t[7][3] = kAnyLength;  // later firmware's hardware events: layout not relied on
+  t[0][0] = exactly(12);         // system boot
+  t[0][1] = fixedThenArray(0);   // system debug
+  t[0][2] = exactly(2);          // endpoint watermark rx
+  t[0][3] = exactly(2);          // endpoint watermark tx
+  t[0][4] = exactly(4);          // script failure
+  t[0][5] = exactly(0);          // no license key
+  t[0][6] = exactly(2);          // protocol error
+  t[0][7] = exactly(1);          // usb enumerated
+  t[1][0] = fixedThenArray(2);   // persistent store key
+  t[2][0] = fixedThenArray(6);   // local attribute value written
+  t[2][1] = exactly(6);          // user read request
+  t[2][2] = exactly(3);          // attribute status
+  t[3][0] = exactly(16);         // connection status
+  t[3][1] = exactly(6);          // version indication
+  t[3][2] = fixedThenArray(1);   // feature indication
+  t[3][3] = fixedThenArray(1);   // raw rx
+  t[3][4] = exactly(3);          // disconnected
+  t[4][0] = exactly(3);          // indicated
+  t[4][1] = exactly(5);          // procedure completed
+  t[4][2] = fixedThenArray(5);   // group found
+  t[4][3] = fixedThenArray(6);   // attribute found
+  t[4][4] = fixedThenArray(3);   // find information found
+  t[4][5] = fixedThenArray(4);   // attribute value (the belt's notifications)
+  t[4][6] = fixedThenArray(1);   // read multiple response
+  t[5][0] = fixedThenArray(2);   // smp data
+  t[5][1] = exactly(3);          // bonding fail
+  t[5][2] = exactly(5);          // passkey display
+  t[5][3] = exactly(1);          // passkey request
+  t[5][4] = exactly(4);          // bond status
+  t[6][0] = fixedThenArray(10);  // scan response
+  t[6][1] = exactly(2);          // mode changed
+  t[7][0] = exactly(7);          // io port status
+  t[7][1] = exactly(1);          // soft timer
+  t[7][2] = exactly(3);          // adc result
+  t[7][3] = kAnyLength;          // later firmware's hardware events: layout not relied on
   t[7][4] = kAnyLength;
   t[9][0] = exactly(4);  // firmware-update boot
   return t;
 }();
+
+constexpr bool listed(const MessageTable& table, std::uint8_t classId, std::uint8_t id) {
+  return table[classId][id].min <= table[classId][id].max;
+}
+// The events named in BgapiProtocol.h are in the catalogue at their numbers.
+static_assert(listed(kEvents, kClassSystem, kEvtBoot) &&
+              listed(kEvents, kClassSystem, kEvtProtocolError) &&
+              listed(kEvents, kClassConnection, kEvtConnectionStatus) &&
+              listed(kEvents, kClassConnection, kEvtDisconnected) &&
+              listed(kEvents, kClassAttributeClient, kEvtProcedureCompleted) &&
+              listed(kEvents, kClassAttributeClient, kEvtAttributeValue) &&
+              listed(kEvents, kClassGap, kEvtScanResponse));
 
 // A response answers a command, and these are the only commands anyone sends this dongle: the
 // program's seven (system reset has no response) and the hello of a liveness check.

@@ -19,8 +19,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t kEvent = 0x80;
-constexpr std::uint8_t kResponse = 0x00;
+using bgapi::kEvent;
+using bgapi::kResponse;
 
 struct RecordingScanView : ScanView {
   QString deviceIdText;
