@@ -9,6 +9,7 @@
 #include "base/TickSource.h"
 #include "link/BgapiPacket.h"
 #include "link/RxFramer.h"
+#include "support/NotificationPackets.h"
 
 namespace {
 
@@ -27,13 +28,14 @@ std::vector<std::uint8_t> notificationStream(int count) {
   std::vector<std::uint8_t> bytes;
   std::uint32_t state = 12345;
   for (int i = 0; i < count; ++i) {
-    const std::uint8_t header[] = {0x80, 0x15, 0x04, 0x05, 0x00, 0x1B, 0x00, 0x01, 0x10};
-    bytes.insert(bytes.end(), std::begin(header), std::end(header));
-    bytes.push_back(i % 4 == 3 ? 0x00 : 0x80);
-    for (int v = 1; v < 16; ++v) {
+    kelvaro::testing::SensorValue value{};
+    value[0] = i % 4 == 3 ? 0x00 : 0x80;
+    for (std::size_t v = 1; v < value.size(); ++v) {
       state = state * 1103515245u + 12345u;
-      bytes.push_back(static_cast<std::uint8_t>(state >> 16));
+      value[v] = static_cast<std::uint8_t>(state >> 16);
     }
+    const std::vector<std::uint8_t> packet = kelvaro::testing::notificationPacket(value);
+    bytes.insert(bytes.end(), packet.begin(), packet.end());
   }
   return bytes;
 }

@@ -18,6 +18,7 @@
 #include "sim/BeltModel.h"
 #include "sim/Scenario.h"
 #include "support/AllocationCount.h"
+#include "support/NotificationPackets.h"
 
 namespace {
 
@@ -36,9 +37,9 @@ std::vector<std::uint8_t> recordedStream() {
   BeltModel::Value value{};
   for (int i = 0; i < kRecorded; ++i) {
     belt.nextValue(timeline, value);
-    const std::uint8_t header[] = {0x80, 0x15, 0x04, 0x05, 0x00, 0x19, 0x00, 0x01, 0x10};
-    stream.insert(stream.end(), std::begin(header), std::end(header));
-    stream.insert(stream.end(), value.begin(), value.end());
+    const std::vector<std::uint8_t> packet =
+        kelvaro::testing::notificationPacket(value.data(), value.size());
+    stream.insert(stream.end(), packet.begin(), packet.end());
   }
   return stream;
 }

@@ -19,7 +19,10 @@ class CheckingSink : public kelvaro::PacketSink {
   void dispatchPacket(const kelvaro::BgapiPacket& packet) override {
     if (framer == nullptr) std::abort();
     if (framer->rxState() != kelvaro::rxstate::kDispatching) std::abort();
-    if (packet.messageType != 0x00 && packet.messageType != 0x80) std::abort();
+    if (packet.messageType != kelvaro::bgapi::kResponse &&
+        packet.messageType != kelvaro::bgapi::kEvent) {
+      std::abort();
+    }
     if (framer->payloadIndex() != packet.length) std::abort();
     unsigned sum = 0;
     for (std::size_t i = 0; i < packet.length; ++i) sum += packet.payload[i];

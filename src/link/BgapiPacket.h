@@ -4,18 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/BgapiProtocol.h"
+
 namespace kelvaro {
 
-// BGAPI message layout: a 4-byte header, then the payload (multi-byte numbers little-endian).
 namespace bgapi {
-constexpr std::size_t kHeaderSize = 4;
-constexpr std::size_t kPayloadCapacity = 1025;  // only 255 are ever used: the length is one byte
-constexpr std::uint8_t kEventBit = 0x80;
-
-constexpr std::uint8_t kClassSystem = 0;
-constexpr std::uint8_t kClassConnection = 3;
-constexpr std::uint8_t kClassAttributeClient = 4;
-constexpr std::uint8_t kClassGap = 6;
+// The receive buffer's payload. The framer takes only the message types without high length bits
+// (kResponse, kEvent; see RxFramer.cpp), so a header it accepts announces at most the length
+// byte's 255.
+constexpr std::size_t kPayloadCapacity = 255;
 }  // namespace bgapi
 
 // The receive buffer: one packet assembled in place over the previous one. Bytes past the

@@ -2,41 +2,13 @@
 
 #include <QByteArray>
 #include <algorithm>
-#include <optional>
 
 #include "base/ConsoleLog.h"
+#include "link/DeviceAddress.h"
 #include "link/LinkState.h"
 #include "platform/SerialTransport.h"
 
 namespace kelvaro {
-
-namespace {
-
-constexpr int kDeviceIdDigits = 12;
-
-std::optional<std::uint8_t> hexDigit(QChar c) {
-  const char16_t u = c.unicode();
-  if (u >= u'0' && u <= u'9') return static_cast<std::uint8_t>(u - u'0');
-  if (u >= u'A' && u <= u'F') return static_cast<std::uint8_t>(u - u'A' + 10);
-  if (u >= u'a' && u <= u'f') return static_cast<std::uint8_t>(u - u'a' + 10);
-  return std::nullopt;
-}
-
-// The address in wire order (least significant byte first) from the first 12 characters of a
-// DeviceId, which are most significant byte first; nothing for a shorter or non-hexadecimal text.
-std::optional<std::array<std::uint8_t, bgapicmd::kAddressSize>> parseDeviceId(const QString& id) {
-  if (id.size() < kDeviceIdDigits) return std::nullopt;
-  std::array<std::uint8_t, bgapicmd::kAddressSize> address{};
-  for (std::size_t i = 0; i < address.size(); ++i) {
-    const auto high = hexDigit(id[static_cast<qsizetype>(2 * i)]);
-    const auto low = hexDigit(id[static_cast<qsizetype>(2 * i + 1)]);
-    if (!high || !low) return std::nullopt;
-    address[address.size() - 1 - i] = static_cast<std::uint8_t>(*high << 4 | *low);
-  }
-  return address;
-}
-
-}  // namespace
 
 CommandSender::CommandSender(SerialTransport& port, ConsoleLog& console, LinkState& link)
     : port_(port), console_(console), link_(link) {}
@@ -48,7 +20,7 @@ void CommandSender::send(const std::array<std::uint8_t, N>& bytes, const char* t
 }
 
 void CommandSender::sendDiscover() {
-  link_.DiscoverAnswered = 0;
+  link_.DiscoverAnswered = LinkAnswer::None;
   send(bgapicmd::kGapDiscover, "Write1");
 }
 

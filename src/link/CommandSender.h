@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "link/BgapiProtocol.h"
+
 namespace kelvaro {
 
 class ConsoleLog;
@@ -14,27 +16,42 @@ struct LinkState;
 // multi-byte numbers little-endian). Connection 0 is always named: the handle the dongle reports
 // is not used.
 namespace bgapicmd {
-// GAP discover, mode 1 (generic discovery).
-constexpr std::array<std::uint8_t, 5> kGapDiscover{0x00, 0x01, 0x06, 0x02, 0x01};
+// A command packet: the header (its length byte counted here), then the payload.
+template <std::size_t N>
+constexpr std::array<std::uint8_t, bgapi::kHeaderSize + N> command(
+    std::uint8_t classId, std::uint8_t id, const std::uint8_t (&payload)[N]) {
+  static_assert(N <= 0xFF, "a command's payload length fits the length byte");
+  std::array<std::uint8_t, bgapi::kHeaderSize + N> packet{
+      bgapi::kCommand, static_cast<std::uint8_t>(N), classId, id};
+  for (std::size_t i = 0; i < N; ++i) packet[bgapi::kHeaderSize + i] = payload[i];
+  return packet;
+}
+constexpr std::array<std::uint8_t, bgapi::kHeaderSize> command(std::uint8_t classId,
+                                                               std::uint8_t id) {
+  return {bgapi::kCommand, 0x00, classId, id};
+}
+
+// GAP discover, generic discovery.
+constexpr auto kGapDiscover =
+    command(bgapi::kClassGap, bgapi::kDiscover, {bgapi::kDiscoverGeneric});
 // Attribute write on connection 0, handle 28 (1C 00), one value byte 80.
-constexpr std::array<std::uint8_t, 9> kWriteHandle28{0x00, 0x05, 0x04, 0x05, 0x00,
-                                                     0x1C, 0x00, 0x01, 0x80};
+constexpr auto kWriteHandle28 =
+    command(bgapi::kClassAttributeClient, bgapi::kAttributeWrite, {0x00, 0x1C, 0x00, 0x01, 0x80});
 // Attribute write on connection 0, handle 26 (1A 00), value 01 00: notifications on.
-constexpr std::array<std::uint8_t, 10> kEnableNotifications{0x00, 0x06, 0x04, 0x05, 0x00,
-                                                            0x1A, 0x00, 0x02, 0x01, 0x00};
+constexpr auto kEnableNotifications = command(bgapi::kClassAttributeClient, bgapi::kAttributeWrite,
+                                              {0x00, 0x1A, 0x00, 0x02, 0x01, 0x00});
 // GAP connect direct: address (6 bytes, least significant first, filled in), public address
 // type, connection interval 60..76 (75..95 ms), supervision time-out 100 (1 s), slave latency 0.
-constexpr std::array<std::uint8_t, 19> kConnectDirect{0x00, 0x0F, 0x06, 0x03, 0x00, 0x00, 0x00,
-                                                      0x00, 0x00, 0x00, 0x00, 0x3C, 0x00, 0x4C,
-                                                      0x00, 0x64, 0x00, 0x00, 0x00};
-constexpr std::size_t kConnectDirectAddressOffset = 4;
-constexpr std::size_t kAddressSize = 6;
-// System reset, boot mode 0 (normal start, not the firmware-update loader).
-constexpr std::array<std::uint8_t, 5> kSystemReset{0x00, 0x01, 0x00, 0x00, 0x00};
+constexpr auto kConnectDirect = command(
+    bgapi::kClassGap, bgapi::kConnectDirect,
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3C, 0x00, 0x4C, 0x00, 0x64, 0x00, 0x00, 0x00});
+constexpr std::size_t kConnectDirectAddressOffset = bgapi::kHeaderSize;
+// System reset to normal start (not the firmware-update loader).
+constexpr auto kSystemReset = command(bgapi::kClassSystem, bgapi::kReset, {bgapi::kBootNormal});
 // Connection disconnect, connection 0.
-constexpr std::array<std::uint8_t, 5> kDisconnect{0x00, 0x01, 0x03, 0x00, 0x00};
+constexpr auto kDisconnect = command(bgapi::kClassConnection, bgapi::kDisconnect, {0x00});
 // GAP end procedure (stops discovery).
-constexpr std::array<std::uint8_t, 4> kGapEndProcedure{0x00, 0x00, 0x06, 0x04};
+constexpr auto kGapEndProcedure = command(bgapi::kClassGap, bgapi::kEndProcedure);
 }  // namespace bgapicmd
 
 // Writes one command packet per call, in a single write, then appends its trace line. A failing

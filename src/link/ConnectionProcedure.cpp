@@ -6,6 +6,7 @@
 #include "base/ConsoleLog.h"
 #include "base/Errors.h"
 #include "link/CommandSender.h"
+#include "link/DeviceAddress.h"
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
 #include "link/ScanList.h"
@@ -18,7 +19,6 @@ namespace {
 
 using Button = ConnectionView::Button;
 
-constexpr int kDeviceIdDigits = 12;
 // Long waits are cut into slices this short so that a closing window does not have to wait for
 // the end of a 5-second dongle restart.
 constexpr std::uint32_t kSliceMs = 10;
@@ -36,16 +36,8 @@ class ScopeExit {
   F f_;
 };
 
-bool isHexDigit(QChar c) {
-  const char16_t u = c.unicode();
-  return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
-}
-
 // The connect command takes the first 12 characters as the address; anything else sends nothing.
-bool isDeviceIdText(const QString& text) {
-  if (text.size() < kDeviceIdDigits) return false;
-  return std::all_of(text.cbegin(), text.cbegin() + kDeviceIdDigits, isHexDigit);
-}
+bool isDeviceIdText(const QString& text) { return parseDeviceId(text).has_value(); }
 
 }  // namespace
 
@@ -100,22 +92,24 @@ void ConnectionProcedure::pause(std::uint32_t ms) {
 }
 
 template <typename Send>
-ConnectionProcedure::Outcome ConnectionProcedure::phase(std::int32_t& flag, Send send,
+ConnectionProcedure::Outcome ConnectionProcedure::phase(LinkAnswer& flag, Send send,
                                                         const QString& activity, const char* okLine,
                                                         const char* errorLine,
                                                         const char* timeoutLine) {
   setBusyText(activity);
-  flag = 0;
+  flag = LinkAnswer::None;
   send();
-  for (int waits = 0; flag == 0 && waits < kMaxPolls && !stopping(); ++waits) {
+  for (int waits = 0; flag == LinkAnswer::None && waits < kMaxPolls && !stopping(); ++waits) {
     waiter_.WaitMs(kPollMs);
   }
   // A closing window or the user's Disconnect is not a failure of the dongle: no trace for it,
   // even when the answer came in the same pass.
   if (stopping()) return Outcome::Stopped;
-  const char* line = flag == 1 ? okLine : flag == 0 ? timeoutLine : errorLine;
+  const char* line = flag == LinkAnswer::Good   ? okLine
+                     : flag == LinkAnswer::None ? timeoutLine
+                                                : errorLine;
   console_.append(QString::fromLatin1(line));
-  return flag == 1 ? Outcome::Connected : Outcome::Failed;
+  return flag == LinkAnswer::Good ? Outcome::Connected : Outcome::Failed;
 }
 
 ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& deviceId) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "link/LinkState.h"
+
 namespace kelvaro {
 
 class CommandSender;
@@ -13,7 +15,6 @@ class ScanView;
 class SerialTransport;
 class Waiter;
 class tTimer;
-struct LinkState;
 
 // What the connection procedure changes in the window and reads from it. The window implements
 // it; tests record the calls.
@@ -158,7 +159,7 @@ class ConnectionProcedure {
   Outcome connect(const QString& deviceId);
   Outcome connectPhases(const QString& deviceId);
   template <typename Send>
-  Outcome phase(std::int32_t& flag, Send send, const QString& activity, const char* okLine,
+  Outcome phase(LinkAnswer& flag, Send send, const QString& activity, const char* okLine,
                 const char* errorLine, const char* timeoutLine);
   void disconnect();
   // Ends what a failed connect or a lost link may have left in the dongle (a connection still

@@ -11,26 +11,18 @@
 namespace kelvaro {
 namespace {
 
-// Events and responses handled here, with the number of payload bytes each branch reads.
-constexpr std::uint8_t kEvtConnectionStatus = 0;  // class 3
+using namespace bgapi;
+
+// The number of payload bytes each branch below reads.
 constexpr int kConnectionStatusMin = 2;
-constexpr std::uint8_t kEvtDisconnected = 4;  // class 3
 constexpr int kDisconnectedMin = 3;
-constexpr std::uint8_t kEvtProcedureCompleted = 1;  // class 4
 constexpr int kProcedureCompletedMin = 4;
-constexpr std::uint8_t kEvtScanResponse = 0;  // class 6
 constexpr int kScanResponseMin = 8;
-constexpr std::uint8_t kEvtAttributeValue = 5;  // class 4; any length, the sink checks it
-constexpr std::uint8_t kRspConnectDirect = 3;   // class 6
 constexpr int kConnectDirectMin = 3;
-constexpr std::uint8_t kRspEndProcedure = 4;  // class 6
 constexpr int kEndProcedureMin = 2;
-constexpr std::uint8_t kRspDiscover = 2;  // class 6
 constexpr int kDiscoverMin = 2;
-constexpr std::uint8_t kRspAttributeWrite = 5;  // class 4
 constexpr int kAttributeWriteMin = 3;
 
-constexpr std::uint8_t kFlagsConnectedAndCompleted = 0x05;
 constexpr std::uint8_t kSet1AttributeHandle = 28;
 constexpr std::uint8_t kSet2AttributeHandle = 26;
 constexpr int kScanAddressOffset = 2;
@@ -41,7 +33,7 @@ bool matches(const BgapiPacket& p, std::uint8_t classId, std::uint8_t id, int mi
 
 QString hex(std::uint8_t byte) { return fmt::hexByte(byte); }
 
-std::int32_t goodOrBad(bool good) { return good ? 1 : 2; }
+LinkAnswer goodOrBad(bool good) { return good ? LinkAnswer::Good : LinkAnswer::Bad; }
 
 QString genericTrace(const BgapiPacket& p) {
   QString line = QStringLiteral("HD=") + hex(p.messageType) + QStringLiteral(" CID=") +
@@ -73,18 +65,18 @@ void Dispatcher::dispatchPacket(const BgapiPacket& packet) {
 
 bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
   const auto& b = p.payload;
-  if (matches(p, bgapi::kClassConnection, kEvtConnectionStatus, kConnectionStatusMin)) {
+  if (matches(p, kClassConnection, kEvtConnectionStatus, kConnectionStatusMin)) {
     console_.append(QStringLiteral("E30 Conn status  Handle=") + hex(b[0]) +
                     QStringLiteral(" Flags=") + hex(b[1]));
     link_.ConnectionStatus = goodOrBad(b[1] == kFlagsConnectedAndCompleted);
     return true;
   }
-  if (matches(p, bgapi::kClassConnection, kEvtDisconnected, kDisconnectedMin)) {
+  if (matches(p, kClassConnection, kEvtDisconnected, kDisconnectedMin)) {
     // Traced like any other event; whoever watches the link hears of it as well.
     if (disconnected_) disconnected_(static_cast<std::uint16_t>(b[1] | (b[2] << 8)));
     return false;
   }
-  if (matches(p, bgapi::kClassAttributeClient, kEvtProcedureCompleted, kProcedureCompletedMin)) {
+  if (matches(p, kClassAttributeClient, kEvtProcedureCompleted, kProcedureCompletedMin)) {
     console_.append(QStringLiteral("E41 Proc completed  Handle=") + hex(b[0]) +
                     QStringLiteral(" Res=") + hex(b[1]) + hex(b[2]) +
                     QStringLiteral(" Char Handle=") + hex(b[3]));
@@ -95,11 +87,12 @@ bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
     }
     return true;
   }
-  if (matches(p, bgapi::kClassGap, kEvtScanResponse, kScanResponseMin)) {
+  if (matches(p, kClassGap, kEvtScanResponse, kScanResponseMin)) {
     scanResponse(p);
     return true;
   }
-  if (matches(p, bgapi::kClassAttributeClient, kEvtAttributeValue, 0)) {
+  // Any length: the sink checks it.
+  if (matches(p, kClassAttributeClient, kEvtAttributeValue, 0)) {
     // Notifications arrive every 50 ms: no trace and no formatting here.
     measurements_.handleMeasurementNotification(p);
     return true;
@@ -109,22 +102,22 @@ bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
 
 bool Dispatcher::dispatchResponse(const BgapiPacket& p) {
   const auto& b = p.payload;
-  if (matches(p, bgapi::kClassGap, kRspConnectDirect, kConnectDirectMin)) {
+  if (matches(p, kClassGap, kConnectDirect, kConnectDirectMin)) {
     console_.append(QStringLiteral("63 RepConnDir=") + hex(b[0]) + hex(b[1]) +
                     QStringLiteral("  ") + hex(b[2]));
     link_.ConnectResult = goodOrBad(b[0] == 0 && b[1] == 0);
     return true;
   }
-  if (matches(p, bgapi::kClassGap, kRspEndProcedure, kEndProcedureMin)) {
+  if (matches(p, kClassGap, kEndProcedure, kEndProcedureMin)) {
     console_.append(QStringLiteral("64 StopGAP=") + hex(b[0]) + hex(b[1]));
     return true;
   }
-  if (matches(p, bgapi::kClassGap, kRspDiscover, kDiscoverMin)) {
+  if (matches(p, kClassGap, kDiscover, kDiscoverMin)) {
     console_.append(QStringLiteral("62 RepDisc=") + hex(b[0]) + hex(b[1]));
-    link_.DiscoverAnswered = 1;
+    link_.DiscoverAnswered = LinkAnswer::Good;
     return true;
   }
-  if (matches(p, bgapi::kClassAttributeClient, kRspAttributeWrite, kAttributeWriteMin)) {
+  if (matches(p, kClassAttributeClient, kAttributeWrite, kAttributeWriteMin)) {
     console_.append(QStringLiteral("45 repwrite L=") + QString::number(p.length) +
                     QLatin1Char(' ') + hex(b[0]) + hex(b[1]) + QStringLiteral("  ") + hex(b[2]));
     return true;

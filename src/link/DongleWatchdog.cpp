@@ -14,7 +14,7 @@ DongleWatchdog::DongleWatchdog(QTimer& timer3, const LinkState& link,
 
 void DongleWatchdog::Timer3Timer() {
   if (keeper_ && keeper_->tick()) return;
-  if (link_.DiscoverAnswered != 0) {
+  if (link_.DiscoverAnswered != LinkAnswer::None) {
     startedUp_ = true;
     return;
   }

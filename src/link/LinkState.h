@@ -4,14 +4,21 @@
 
 namespace kelvaro {
 
-// Answers of the dongle, set by the dispatcher and cleared by whoever waits for them.
-// Result flags: 0 no answer yet, 1 good, 2 bad.
+// What the dongle has answered to a command (or said in the event that follows it).
+enum class LinkAnswer : std::int32_t {
+  None,  // no answer yet
+  Good,
+  Bad,
+};
+
+// Answers of the dongle, set by the dispatcher and cleared by whoever waits for them. The
+// discover's result is not looked at: DiscoverAnswered is only ever None or Good.
 struct LinkState {
-  std::int32_t ConnectResult = 0;
-  std::int32_t ConnectionStatus = 0;
-  std::int32_t Set1Result = 0;
-  std::int32_t Set2Result = 0;
-  std::int32_t DiscoverAnswered = 0;
+  LinkAnswer ConnectResult = LinkAnswer::None;
+  LinkAnswer ConnectionStatus = LinkAnswer::None;
+  LinkAnswer Set1Result = LinkAnswer::None;
+  LinkAnswer Set2Result = LinkAnswer::None;
+  LinkAnswer DiscoverAnswered = LinkAnswer::None;
 };
 
 }  // namespace kelvaro

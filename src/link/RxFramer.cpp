@@ -11,10 +11,13 @@ namespace kelvaro {
 
 namespace {
 
+using namespace bgapi;
+
 // The message-type bytes this dongle sends: bit 7 tells event from response, the technology
 // bits are 0 for Bluetooth LE and the high length bits are 0 because no message reaches 256 bytes.
-constexpr std::uint8_t kResponseType = 0x00;
-constexpr std::uint8_t kEventType = 0x80;
+static_assert((kResponse & kLengthHighBits) == 0 && (kEvent & kLengthHighBits) == 0);
+// Every payload length a header taken here can announce fits the receive buffer.
+static_assert(kPayloadCapacity >= 0xFF);
 
 // Payload lengths a message can have; min > max marks a class/id pair that does not exist.
 struct LengthRange {
@@ -42,7 +45,8 @@ constexpr MessageTable noMessages() {
 }
 
 // Every event of the dongle's Bluetooth LE stack with its payload length. Whatever the program
-// does with it, a real event passes here, so the generic trace still shows unknown ones.
+// does with it, a real event passes here, so the generic trace still shows unknown ones. A
+// catalogue of the whole stack, by number: most of these events are named nowhere else.
 constexpr MessageTable kEvents = [] {
   MessageTable t = noMessages();
   t[0][0] = exactly(12);         // system boot
@@ -85,16 +89,28 @@ constexpr MessageTable kEvents = [] {
   return t;
 }();
 
+constexpr bool listed(const MessageTable& table, std::uint8_t classId, std::uint8_t id) {
+  return table[classId][id].min <= table[classId][id].max;
+}
+// The events named in BgapiProtocol.h are in the catalogue at their numbers.
+static_assert(listed(kEvents, kClassSystem, kEvtBoot) &&
+              listed(kEvents, kClassSystem, kEvtProtocolError) &&
+              listed(kEvents, kClassConnection, kEvtConnectionStatus) &&
+              listed(kEvents, kClassConnection, kEvtDisconnected) &&
+              listed(kEvents, kClassAttributeClient, kEvtProcedureCompleted) &&
+              listed(kEvents, kClassAttributeClient, kEvtAttributeValue) &&
+              listed(kEvents, kClassGap, kEvtScanResponse));
+
 // A response answers a command, and these are the only commands anyone sends this dongle: the
 // program's seven (system reset has no response) and the hello of a liveness check.
 constexpr MessageTable kResponses = [] {
   MessageTable t = noMessages();
-  t[0][1] = exactly(0);  // hello
-  t[3][0] = exactly(3);  // disconnect: connection, result
-  t[4][5] = exactly(3);  // attribute write: connection, result
-  t[6][2] = exactly(2);  // discover: result
-  t[6][3] = exactly(3);  // connect direct: result, connection
-  t[6][4] = exactly(2);  // end procedure: result
+  t[kClassSystem][kHello] = exactly(0);
+  t[kClassConnection][kDisconnect] = exactly(3);           // connection, result
+  t[kClassAttributeClient][kAttributeWrite] = exactly(3);  // connection, result
+  t[kClassGap][kDiscover] = exactly(2);                    // result
+  t[kClassGap][kConnectDirect] = exactly(3);               // result, connection
+  t[kClassGap][kEndProcedure] = exactly(2);                // result
   return t;
 }();
 
@@ -148,7 +164,7 @@ void RxFramer::takeHeaderByte(std::uint8_t b) {
     const std::uint8_t x = waiting[next++];
     switch (RxState) {
       case rxstate::kMessageType:
-        if (x != kResponseType && x != kEventType) {
+        if (x != kResponse && x != kEvent) {
           ++droppedBytes_;
           ++droppedSinceDispatch_;
           break;

@@ -1,15 +1,6 @@
 #include "link/ScanList.h"
 
-#include "base/Formats.h"
-
 namespace kelvaro {
-
-QString DeviceId(const DeviceAddress& address) {
-  QString text;
-  text.reserve(2 * static_cast<int>(address.size()));
-  for (auto it = address.rbegin(); it != address.rend(); ++it) text += fmt::hexByte(*it);
-  return text;
-}
 
 int ScanList::find(const DeviceAddress& address) const {
   for (int i = 0; i < count_; ++i) {

@@ -1,18 +1,11 @@
 #pragma once
 
-#include <QString>
 #include <array>
 #include <cstdint>
 
+#include "link/DeviceAddress.h"
+
 namespace kelvaro {
-
-// A Bluetooth device address in the byte order of the scan-response payload: least significant
-// byte first.
-using DeviceAddress = std::array<std::uint8_t, 6>;
-
-// The text form of an address that the user selects and the settings remember: 12 upper-case
-// hexadecimal digits, most significant byte first, no separators.
-QString DeviceId(const DeviceAddress& address);
 
 // The devices heard during discovery, in the order they were first heard. A fixed array, so that
 // scanning allocates nothing; entries are never removed one by one, only all at once.

@@ -7,7 +7,7 @@
 
 namespace kelvaro {
 
-using namespace simbgapi;
+using namespace bgapi;
 using namespace simdongle;
 
 namespace {
@@ -77,7 +77,7 @@ SimDongle::SimDongle(const SimOptions& options)
 }
 
 QString SimDongle::beltDeviceId(int index) const {
-  return hexAddress(belts_.at(std::size_t(index)).address());
+  return DeviceId(belts_.at(std::size_t(index)).address());
 }
 
 bool SimDongle::streaming() const {
@@ -90,8 +90,10 @@ void SimDongle::receive(const char* data, std::size_t size) {
   if (!present()) return;  // nobody there to hear it
   for (std::size_t i = 0; i < size; ++i) {
     rx_[rxCount_++] = static_cast<std::uint8_t>(data[i]);
-    if (rxCount_ == 4) rxExpected_ = 4 + (std::size_t(rx_[0] & 0x07) << 8 | rx_[1]);
-    if (rxCount_ >= 4 && rxCount_ == rxExpected_) {
+    if (rxCount_ == kHeaderSize) {
+      rxExpected_ = kHeaderSize + (std::size_t(rx_[0] & kLengthHighBits) << 8 | rx_[1]);
+    }
+    if (rxCount_ >= kHeaderSize && rxCount_ == rxExpected_) {
       completeCommand();
       rxCount_ = 0;
     }
@@ -235,7 +237,7 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
     }
     result(classId, id, code, "disconnect");
     send(Packet(kCommand, kClassConnection, kDisconnect).u8(p[0]).u16(code));
-  } else if (classId == kClassAttClient && id == kAttributeWrite) {
+  } else if (classId == kClassAttributeClient && id == kAttributeWrite) {
     if (n < 4 || !fits(4 + std::size_t(p[3]))) {
       if (n < 4) protocolError(kInvalidParameter);
       return;
@@ -254,7 +256,7 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
                      std::uint64_t(random_.between(0, connInterval_ / 2)) * kMs);
     }
     result(classId, id, code, "attribute write");
-    send(Packet(kCommand, kClassAttClient, kAttributeWrite).u8(p[0]).u16(code));
+    send(Packet(kCommand, kClassAttributeClient, kAttributeWrite).u8(p[0]).u16(code));
   } else {
     trace(QStringLiteral("%1/%2 not recognised").arg(classId).arg(id));
     protocolError(kCommandNotRecognized);

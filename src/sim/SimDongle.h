@@ -8,49 +8,12 @@
 #include <functional>
 #include <vector>
 
+#include "link/BgapiProtocol.h"
 #include "sim/BeltModel.h"
 #include "sim/SimOptions.h"
 #include "sim/SimRandom.h"
 
 namespace kelvaro {
-
-// BGAPI numbers the simulated dongle speaks. Kept apart from the program's own constants: this
-// is the other end of the wire, written from the protocol, not from the program.
-namespace simbgapi {
-constexpr std::uint8_t kCommand = 0x00;  // also the message type of responses
-constexpr std::uint8_t kEvent = 0x80;
-
-constexpr std::uint8_t kClassSystem = 0;
-constexpr std::uint8_t kClassConnection = 3;
-constexpr std::uint8_t kClassAttClient = 4;
-constexpr std::uint8_t kClassGap = 6;
-
-// system
-constexpr std::uint8_t kReset = 0, kHello = 1, kAddressGet = 2, kGetInfo = 8;
-constexpr std::uint8_t kEvtBoot = 0, kEvtProtocolError = 6;
-// connection
-constexpr std::uint8_t kDisconnect = 0;
-constexpr std::uint8_t kEvtStatus = 0, kEvtDisconnected = 4;
-// attribute client
-constexpr std::uint8_t kAttributeWrite = 5;
-constexpr std::uint8_t kEvtProcedureCompleted = 1, kEvtAttributeValue = 5;
-constexpr std::uint8_t kValueTypeNotify = 1;
-// GAP
-constexpr std::uint8_t kDiscover = 2, kConnectDirect = 3, kEndProcedure = 4;
-constexpr std::uint8_t kEvtScanResponse = 0;
-
-// Results
-constexpr std::uint16_t kInvalidParameter = 0x0180;
-constexpr std::uint16_t kWrongState = 0x0181;
-constexpr std::uint16_t kCommandNotRecognized = 0x0184;
-constexpr std::uint16_t kTimeout = 0x0185;
-constexpr std::uint16_t kNotConnected = 0x0186;
-// Disconnect reasons
-constexpr std::uint16_t kSupervisionTimeout = 0x0208;
-constexpr std::uint16_t kLocalHostTerminated = 0x0216;
-
-constexpr std::uint8_t kConnectedAndCompleted = 0x05;  // connection status flags
-}  // namespace simbgapi
 
 // A BLED112-class dongle with the belts and other advertisers around it, as pure logic: bytes
 // from the host go in with receive(), time moves only through advanceTo(), and the bytes that
@@ -192,7 +155,7 @@ class SimDongle {
   QByteArray output_;
 
   // Receiving commands.
-  std::array<std::uint8_t, 4 + 2047> rx_{};
+  std::array<std::uint8_t, bgapi::kHeaderSize + bgapi::kMaxAnnouncedPayload> rx_{};
   std::size_t rxCount_ = 0;
   std::size_t rxExpected_ = 0;
   Deadline rxTimeout_;

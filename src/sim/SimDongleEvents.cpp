@@ -8,7 +8,7 @@
 
 namespace kelvaro {
 
-using namespace simbgapi;
+using namespace bgapi;
 using namespace simdongle;
 
 namespace {
@@ -324,13 +324,13 @@ void SimDongle::emitScanResponse(Advertiser& a) {
 
 void SimDongle::establishLink() {
   link_ = Link::Connected;
-  trace(QStringLiteral("connected to %1").arg(hexAddress(peer_)));
+  trace(QStringLiteral("connected to %1").arg(DeviceId(peer_)));
   if (options_.faults.linkLossAfterMs) {
     linkLoss_.set(nowNs_ + options_.faults.linkLossAfterMs * kMs);
   }
-  send(Packet(kEvent, kClassConnection, kEvtStatus)
+  send(Packet(kEvent, kClassConnection, kEvtConnectionStatus)
            .u8(0)
-           .u8(kConnectedAndCompleted)
+           .u8(kFlagsConnectedAndCompleted)
            .bytes(peer_.data(), 6)
            .u8(peerType_)
            .u16(connInterval_)
@@ -347,7 +347,7 @@ void SimDongle::completeProcedure() {
   trace(QStringLiteral("write to 0x%1 completed -> %2")
             .arg(procedureHandle_, 4, 16, QLatin1Char('0'))
             .arg(code, 4, 16, QLatin1Char('0')));
-  send(Packet(kEvent, kClassAttClient, kEvtProcedureCompleted)
+  send(Packet(kEvent, kClassAttributeClient, kEvtProcedureCompleted)
            .u8(0)
            .u16(code)
            .u16(procedureHandle_));
@@ -370,7 +370,7 @@ void SimDongle::sendNotification() {
   }
   belts_[std::size_t(peerBelt_)].nextValue(options_.timeline, value_);
   ++counters_.notifications;
-  send(Packet(kEvent, kClassAttClient, kEvtAttributeValue)
+  send(Packet(kEvent, kClassAttributeClient, kEvtAttributeValue)
            .u8(0)
            .u16(BeltModel::kMeasurementHandle)
            .u8(kValueTypeNotify)

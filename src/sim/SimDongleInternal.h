@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "link/DeviceAddress.h"
 #include "sim/SimDongle.h"
 
 namespace kelvaro::simdongle {
@@ -17,12 +18,6 @@ constexpr std::size_t kTransmitBuffer = 4096;  // the dongle's own buffer toward
 
 // Firmware 1.3.2 build 122, link layer 3, protocol 1, hardware 1: a typical BLED112.
 constexpr std::array<std::uint8_t, 12> kVersionInfo{1, 0, 3, 0, 2, 0, 122, 0, 3, 0, 1, 1};
-
-inline QString hexAddress(const BeltModel::Address& a) {
-  QString text;
-  for (int i = 5; i >= 0; --i) text += QStringLiteral("%1").arg(a[i], 2, 16, QLatin1Char('0'));
-  return text.toUpper();
-}
 
 }  // namespace kelvaro::simdongle
 
@@ -51,14 +46,14 @@ class SimDongle::Packet {
   }
   // Finished packet: the length byte is filled in here.
   const std::uint8_t* data() {
-    bytes_[1] = static_cast<std::uint8_t>(size_ - 4);
+    bytes_[1] = static_cast<std::uint8_t>(size_ - bgapi::kHeaderSize);
     return bytes_.data();
   }
   std::size_t size() const { return size_; }
 
  private:
-  std::array<std::uint8_t, 4 + 255> bytes_{};
-  std::size_t size_ = 4;
+  std::array<std::uint8_t, bgapi::kHeaderSize + 0xFF> bytes_{};
+  std::size_t size_ = bgapi::kHeaderSize;
 };
 
 }  // namespace kelvaro

@@ -122,7 +122,7 @@ TEST_F(ActivitySessionTest, ClosingTheWindowStopsAnOpenSessionFirst) {
 TEST_F(ActivitySessionTest, TheWatchdogsEndOfTheRunStopsAnOpenSessionFirst) {
   start().click();
   h.clock.advanceSecs(120);
-  h.window->link().DiscoverAnswered = 0;
+  h.window->link().DiscoverAnswered = LinkAnswer::None;
   h.tickTimer3();
   EXPECT_EQ(h.exitCodes, QList<int>{3});
   EXPECT_EQ(

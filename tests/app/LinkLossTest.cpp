@@ -50,7 +50,7 @@ class LinkLossTest : public ::testing::Test {
     ASSERT_TRUE(w->FormCreate());
     w->core().graph().createPoints();  // as the window's first showing does
     step(1000);                        // the answer to the discover, and the belt heard
-    ASSERT_EQ(w->link().DiscoverAnswered, 1);
+    ASSERT_EQ(w->link().DiscoverAnswered, LinkAnswer::Good);
     ASSERT_TRUE(find<QPushButton>(*w, "ButtonLastIDt2").isEnabled());
     belt = dongle->beltDeviceId(0);
     find<QLineEdit>(*w, "EditLastID").setText(belt);

@@ -60,7 +60,7 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(*grid, belt) >= 0; }, 10000))
       << w.console().lines().join('\n').toStdString();
-  EXPECT_EQ(w.link().DiscoverAnswered, 1);
+  EXPECT_EQ(w.link().DiscoverAnswered, LinkAnswer::Good);
   grid->setCurrentCell(rowOf(*grid, belt), 2);
 
   // A failed connect would wait on its warning box; close any and fail instead.

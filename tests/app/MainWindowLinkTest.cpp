@@ -93,7 +93,7 @@ TEST_P(MainWindowPortSelectionTest, EndsTheRunOrOpensThePortAndDiscovers) {
   EXPECT_EQ(h.port.lastSettings.baudRate, 115200);
   EXPECT_EQ(h.port.writes, QList<QByteArray>{kDiscoverCommand});
   EXPECT_EQ(h.window->console().last(), QStringLiteral("Write1"));
-  EXPECT_EQ(h.window->link().DiscoverAnswered, 0);
+  EXPECT_EQ(h.window->link().DiscoverAnswered, LinkAnswer::None);
   EXPECT_EQ(h.grid()->rowCount(), 0);
   EXPECT_EQ(h.window->PageControl1->currentWidget(), h.window->TabSheetConnect);
   EXPECT_TRUE(h.tabShown(h.window->TabSheetConnect));
@@ -280,7 +280,7 @@ TEST(MainWindowWatchdogTest, ADiscoverThatCannotBeWrittenLeavesTheWatchdogToEndT
 
   // The error ends the start-up; the program's error report shows it.
   EXPECT_THROW(h.window->FormCreate(), Error);
-  EXPECT_EQ(h.window->link().DiscoverAnswered, 0);
+  EXPECT_EQ(h.window->link().DiscoverAnswered, LinkAnswer::None);
   h.tickTimer3();
 
   EXPECT_EQ(h.exitCodes, QList<int>{3});
@@ -375,8 +375,8 @@ struct DispatchCase {
   const char* name;
   const char* packet;
   const char* line;
-  std::int32_t LinkState::*flag;  // nullptr: none changes
-  std::int32_t value;
+  LinkAnswer LinkState::*flag;  // nullptr: none changes
+  LinkAnswer value;
 };
 
 void PrintTo(const DispatchCase& c, std::ostream* os) { *os << c.name; }
@@ -402,13 +402,15 @@ TEST_P(MainWindowDispatchTest, TracesThePacketAndSetsItsFlag) {
 }
 
 const DispatchCase kDispatchCases[] = {
-    {"DiscoverAnswer", "00 02 06 02 00 00", "62 RepDisc=0000", &LinkState::DiscoverAnswered, 1},
+    {"DiscoverAnswer", "00 02 06 02 00 00", "62 RepDisc=0000", &LinkState::DiscoverAnswered,
+     LinkAnswer::Good},
     {"LinkUp", "80 10 03 00 00 05 2C 1B 0A 80 07 00 00 3C 00 64 00 00 00 FF",
-     "E30 Conn status  Handle=00 Flags=05", &LinkState::ConnectionStatus, 1},
+     "E30 Conn status  Handle=00 Flags=05", &LinkState::ConnectionStatus, LinkAnswer::Good},
     {"ConnectRefused", "00 03 06 03 81 01 00", "63 RepConnDir=8101  00", &LinkState::ConnectResult,
-     2},
-    {"Disconnected", "80 03 03 04 00 13 02", "HD=80 CID=3 CMD=4 L=3  00 13 02", nullptr, 0},
-    {"HelloAnswer", "00 00 00 01", "HD=00 CID=0 CMD=1 L=0 ", nullptr, 0},
+     LinkAnswer::Bad},
+    {"Disconnected", "80 03 03 04 00 13 02", "HD=80 CID=3 CMD=4 L=3  00 13 02", nullptr,
+     LinkAnswer::None},
+    {"HelloAnswer", "00 00 00 01", "HD=00 CID=0 CMD=1 L=0 ", nullptr, LinkAnswer::None},
 };
 
 INSTANTIATE_TEST_SUITE_P(Packets, MainWindowDispatchTest, ::testing::ValuesIn(kDispatchCases),

@@ -35,6 +35,7 @@
 #include "platform/PortCatalog.h"
 #include "platform/SoundPlayer.h"
 #include "support/FakeSerialTransport.h"
+#include "support/NotificationPackets.h"
 #include "support/RecordingKeyInjector.h"
 
 namespace kelvaro::testing {
@@ -101,9 +102,7 @@ inline QByteArray scanResponse(std::uint8_t rssi, const char* deviceId) {
 }
 
 // An attribute-value event (4/5) carrying a 16-byte sensor value.
-inline QByteArray notification(const QByteArray& value) {
-  return bytes("80 15 04 05 00 19 00 01 10") + value;
-}
+inline QByteArray notification(const QByteArray& value) { return notificationBytes(value); }
 
 // The alarm sounds asked for.
 class RecordingSoundPlayer final : public SoundPlayer {
@@ -184,7 +183,7 @@ class WindowHarness {
   void startAnswered() {
     ASSERT_TRUE(start());
     port.inject(kDiscoverAnswer);
-    ASSERT_EQ(window->link().DiscoverAnswered, 1);
+    ASSERT_EQ(window->link().DiscoverAnswered, LinkAnswer::Good);
   }
   // A tick of the dongle watchdog, as Timer3 gives it every second.
   void tickTimer3() { QMetaObject::invokeMethod(&window->Timer3, "timeout"); }

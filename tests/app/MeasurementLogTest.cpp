@@ -175,7 +175,7 @@ TEST_F(MeasurementLogTest, TheFileIsClosedOnEveryWayOut) {
       w->close();
     } else {
       // The dongle stops answering: the watchdog ends the run.
-      w->link().DiscoverAnswered = 0;
+      w->link().DiscoverAnswered = LinkAnswer::None;
       h.tickTimer3();
       EXPECT_EQ(h.exitCodes, QList<int>{3});
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "base/ConsoleLog.h"
 #include "base/Errors.h"
@@ -79,17 +80,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST_F(CommandSenderTest, DiscoverClearsDiscoverAnsweredBeforeWriting) {
-  link.DiscoverAnswered = 1;
-  int answeredAtWrite = -1;
+  link.DiscoverAnswered = LinkAnswer::Good;
+  std::optional<LinkAnswer> answeredAtWrite;
   port.onWrite = [&](const QByteArray&) { answeredAtWrite = link.DiscoverAnswered; };
   sender.sendDiscover();
-  EXPECT_EQ(answeredAtWrite, 0);
+  EXPECT_EQ(answeredAtWrite, LinkAnswer::None);
 
   // A failing write still leaves the flag cleared, so a watchdog sees no answer.
-  link.DiscoverAnswered = 1;
+  link.DiscoverAnswered = LinkAnswer::Good;
   port.failWrites = true;
   EXPECT_THROW(sender.sendDiscover(), Error);
-  EXPECT_EQ(link.DiscoverAnswered, 0);
+  EXPECT_EQ(link.DiscoverAnswered, LinkAnswer::None);
 }
 
 TEST_F(CommandSenderTest, ClosedPortThrows) {

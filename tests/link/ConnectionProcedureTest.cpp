@@ -26,6 +26,7 @@
 #include "link/SerialReceiver.h"
 #include "link/Stopwatch.h"
 #include "support/FakeSerialTransport.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
@@ -479,7 +480,8 @@ TEST_F(ConnectionProcedureTest, ConnectSelectedSwitchesToTheLiveGraphAndRemember
   pump.onWake = [this, sent = false]() mutable {
     if (!sent && view.calls.contains(QStringLiteral("page Live Graph"))) {
       sent = true;
-      pump.deliverAt(clock.tick() + 50, hex("80 15 04 05 00 0E00 01 10") + QByteArray(16, '\x11'));
+      pump.deliverAt(clock.tick() + 50,
+                     testing::notificationBytes(QByteArray(16, '\x11'), 0, 0x000E));
     }
   };
 
@@ -592,7 +594,7 @@ TEST_F(ConnectionProcedureTest, DisconnectGoesBackZeroesTheCountAndScansAgain) {
   EXPECT_EQ(notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
-  EXPECT_EQ(link.DiscoverAnswered, 0);
+  EXPECT_EQ(link.DiscoverAnswered, LinkAnswer::None);
 
   // The first device heard enables the connect buttons again.
   view.selected.clear();

@@ -12,14 +12,15 @@
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
 #include "link/ScanList.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t kEvent = 0x80;
-constexpr std::uint8_t kResponse = 0x00;
+using bgapi::kEvent;
+using bgapi::kResponse;
 
 struct RecordingScanView : ScanView {
   QString deviceIdText;
@@ -56,6 +57,11 @@ struct RecordingMeasurementSink : MeasurementSink {
     lengths.push_back(packet.length);
   }
 };
+
+// Shorthand for the tables of flags below.
+constexpr LinkAnswer N = LinkAnswer::None;
+constexpr LinkAnswer G = LinkAnswer::Good;
+constexpr LinkAnswer B = LinkAnswer::Bad;
 
 bool operator==(const LinkState& a, const LinkState& b) {
   return a.ConnectResult == b.ConnectResult && a.ConnectionStatus == b.ConnectionStatus &&
@@ -97,12 +103,6 @@ class DispatcherTest : public ::testing::Test {
   RecordingMeasurementSink measurements_;
   Dispatcher dispatcher_{link_, scanList_, console_, view_, measurements_};
 };
-
-TEST(DeviceIdText, IsUpperCaseHexMostSignificantByteFirst) {
-  EXPECT_EQ(DeviceId({0x2C, 0x1B, 0x0A, 0x80, 0x07, 0x00}), "0007800A1B2C");
-  EXPECT_EQ(DeviceId({0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa}), "AABBCCDDEEFF");
-  EXPECT_EQ(DeviceId({0, 0, 0, 0, 0, 0}), "000000000000");
-}
 
 TEST(ScanListStore, FindsOnlyOnAllSixBytes) {
   ScanList list;
@@ -217,7 +217,7 @@ struct FlagCase {
 
 TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
   const LinkState none;
-  const LinkState all2{2, 2, 2, 2, 0};
+  const LinkState allBad{B, B, B, B, N};
   const FlagCase cases[] = {
       {"status flags 07",
        kEvent,
@@ -225,7 +225,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        0,
        {0x00, 0x07, 0x2C, 0x1B, 0x0A, 0x80, 0x07, 0x00, 0x00},
        none,
-       {0, 2, 0, 0, 0},
+       {N, B, N, N, N},
        "E30 Conn status  Handle=00 Flags=07"},
       {"status flags 05",
        kEvent,
@@ -233,7 +233,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        0,
        {0x00, 0x05, 0x2C, 0x1B, 0x0A, 0x80, 0x07, 0x00, 0x00},
        none,
-       {0, 1, 0, 0, 0},
+       {N, G, N, N, N},
        "E30 Conn status  Handle=00 Flags=05"},
       {"completed handle 1C",
        kEvent,
@@ -241,7 +241,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        1,
        {0x00, 0x00, 0x00, 0x1C, 0x00},
        none,
-       {0, 0, 1, 2, 0},
+       {N, N, G, B, N},
        "E41 Proc completed  Handle=00 Res=0000 Char Handle=1C"},
       {"completed handle 1A",
        kEvent,
@@ -249,7 +249,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        1,
        {0x00, 0x00, 0x00, 0x1A, 0x00},
        none,
-       {0, 0, 2, 1, 0},
+       {N, N, B, G, N},
        "E41 Proc completed  Handle=00 Res=0000 Char Handle=1A"},
       {"completed handle 11C compares low byte",
        kEvent,
@@ -257,7 +257,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        1,
        {0x00, 0x00, 0x00, 0x1C, 0x01},
        none,
-       {0, 0, 1, 2, 0},
+       {N, N, G, B, N},
        "E41 Proc completed  Handle=00 Res=0000 Char Handle=1C"},
       {"completed other handle",
        kEvent,
@@ -265,7 +265,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        1,
        {0x01, 0x00, 0x00, 0x30, 0x00},
        none,
-       {0, 0, 2, 2, 0},
+       {N, N, B, B, N},
        "E41 Proc completed  Handle=01 Res=0000 Char Handle=30"},
       {"completed with error",
        kEvent,
@@ -280,8 +280,8 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        4,
        1,
        {0x00, 0x00, 0x01, 0x1A, 0x00},
-       all2,
-       all2,
+       allBad,
+       allBad,
        "E41 Proc completed  Handle=00 Res=0001 Char Handle=1A"},
       {"connect accepted",
        kResponse,
@@ -289,7 +289,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        3,
        {0x00, 0x00, 0x00},
        none,
-       {1, 0, 0, 0, 0},
+       {G, N, N, N, N},
        "63 RepConnDir=0000  00"},
       {"connect refused",
        kResponse,
@@ -297,7 +297,7 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        3,
        {0x81, 0x01, 0x00},
        none,
-       {2, 0, 0, 0, 0},
+       {B, N, N, N, N},
        "63 RepConnDir=8101  00"},
       {"connect high result byte",
        kResponse,
@@ -305,16 +305,16 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        3,
        {0x00, 0x02, 0x05},
        none,
-       {2, 0, 0, 0, 0},
+       {B, N, N, N, N},
        "63 RepConnDir=0002  05"},
-      {"discover ok", kResponse, 6, 2, {0x00, 0x00}, none, {0, 0, 0, 0, 1}, "62 RepDisc=0000"},
+      {"discover ok", kResponse, 6, 2, {0x00, 0x00}, none, {N, N, N, N, G}, "62 RepDisc=0000"},
       {"discover failed still answered",
        kResponse,
        6,
        2,
        {0x81, 0x01},
        none,
-       {0, 0, 0, 0, 1},
+       {N, N, N, N, G},
        "62 RepDisc=8101"},
       {"response type bits beside bit 7 ignored",
        0x08,
@@ -322,9 +322,9 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        2,
        {0x00, 0x00},
        none,
-       {0, 0, 0, 0, 1},
+       {N, N, N, N, G},
        "62 RepDisc=0000"},
-      {"end procedure", kResponse, 6, 4, {0x81, 0x01}, all2, all2, "64 StopGAP=8101"},
+      {"end procedure", kResponse, 6, 4, {0x81, 0x01}, allBad, allBad, "64 StopGAP=8101"},
       {"attribute write",
        kResponse,
        4,
@@ -346,8 +346,8 @@ TEST_F(DispatcherTest, AnswersSetLinkFlagsAndTrace) {
        3,
        4,
        {0x00, 0x13, 0x02},
-       all2,
-       all2,
+       allBad,
+       allBad,
        "HD=80 CID=3 CMD=4 L=3  00 13 02"},
       {"hello response", kResponse, 0, 1, {}, none, none, "HD=00 CID=0 CMD=1 L=0 "},
       {"status as a response is not the event",
@@ -404,11 +404,8 @@ TEST_F(DispatcherTest, GenericTraceOfLongestPacket) {
 }
 
 TEST_F(DispatcherTest, AttributeValueEventGoesToMeasurementsWithoutTrace) {
-  const Bytes value{0x00, 0x00, 0x7F, 0x01, 0xE8, 0x03, 0xF4, 0x01,
-                    0x10, 0x00, 0xF0, 0xFF, 0x00, 0x01, 0x7A, 0x0F};
-  Bytes payload{0x00, 0x25, 0x00, 0x01, 0x10};
-  payload.insert(payload.end(), value.begin(), value.end());
-  feed(kEvent, 4, 5, payload);
+  const testing::SensorValue value = testing::sensorValue({});
+  feed(kEvent, 4, 5, testing::attributeValuePayload(value.data(), value.size(), 0, 0x0025));
   feed(0xC0, 4, 5, {0x00, 0x25, 0x00, 0x01, 0x02, 0xAA, 0xBB});  // short values: the sink decides
   feed(kEvent, 4, 5, {});
   EXPECT_EQ(console_.count(), 0);

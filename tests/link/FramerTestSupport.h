@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/BgapiPacket.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro::testing {
 
@@ -56,19 +57,11 @@ inline std::vector<std::uint8_t> hexBytes(const char* hex) {
   return {raw.begin(), raw.end()};
 }
 
-// One belt notification as the dongle delivers it: attribute-value event (class 4, id 5),
-// connection 0, attribute handle 0x001B, type 1 (notify), 16 value bytes.
-inline std::vector<std::uint8_t> notificationPacket(const std::array<std::uint8_t, 16>& value) {
-  std::vector<std::uint8_t> bytes{0x80, 0x15, 0x04, 0x05, 0x00, 0x1B, 0x00, 0x01, 0x10};
-  bytes.insert(bytes.end(), value.begin(), value.end());
-  return bytes;
-}
-
 // Plausible sensor values for notification i: a sample counter, the auxiliary selector
 // alternating battery and temperature, breathing on force 1 (an 80-sample cycle at 20 Hz), a
 // quieter force 2, accelerations around 0 and 1 g with noise and motion bursts. Counters and
 // near-zero accelerations put many 0x00 and 0x80 bytes into the values.
-inline std::array<std::uint8_t, 16> beltValue(int i, std::mt19937& rng) {
+inline SensorValue beltValue(int i, std::mt19937& rng) {
   auto noise = [&rng](int amplitude) {
     return static_cast<int>(rng() % static_cast<unsigned>(2 * amplitude + 1)) - amplitude;
   };
@@ -81,23 +74,18 @@ inline std::array<std::uint8_t, 16> beltValue(int i, std::mt19937& rng) {
   const int az = 1000 + noise(burst ? 1800 : 50);
   const bool battery = i % 2 == 0;
   const int aux = battery ? 4100 - i / 20 : 3100 + noise(40);
-  const int tag = i & 0xFF;
-  std::array<std::uint8_t, 16> v{};
-  auto put16 = [&v](int offset, int x) {
-    v[offset] = static_cast<std::uint8_t>(x & 0xFF);
-    v[offset + 1] = static_cast<std::uint8_t>((x >> 8) & 0xFF);
-  };
-  v[0] = i % 4 == 3 ? 0x00 : 0x80;             // a status byte: sensor ready
-  v[1] = static_cast<std::uint8_t>(i & 0xFF);  // sequence number
-  v[2] = static_cast<std::uint8_t>(tag);
-  v[3] = battery ? 1 : 2;
-  put16(4, force1);
-  put16(6, force2);
-  put16(8, ax);
-  put16(10, ay);
-  put16(12, az);
-  put16(14, aux);
-  return v;
+  RawValues r;
+  r.status = i % 4 == 3 ? 0x00 : 0x80;  // sensor ready
+  r.sequence = static_cast<std::uint8_t>(i & 0xFF);
+  r.tag = static_cast<std::uint8_t>(i & 0xFF);
+  r.selector = battery ? 1 : 2;
+  r.force1 = static_cast<std::uint16_t>(force1);
+  r.force2 = static_cast<std::uint16_t>(force2);
+  r.ax = static_cast<std::int16_t>(ax);
+  r.ay = static_cast<std::int16_t>(ay);
+  r.az = static_cast<std::int16_t>(az);
+  r.aux = static_cast<std::uint16_t>(aux);
+  return sensorValue(r);
 }
 
 // count notification packets, concatenated, with their packets.

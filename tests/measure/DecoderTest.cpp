@@ -10,11 +10,13 @@
 #include "measure/CalibrationFields.h"
 #include "measure/MeasurementDecoder.h"
 #include "measure/MeasurementState.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
 
-using Value = std::array<std::uint8_t, measurement::kValueSize>;
+using Value = testing::SensorValue;
+static_assert(std::tuple_size_v<Value> == measurement::kValueSize);
 
 struct Reading {
   std::uint8_t tag = 0x7F;
@@ -27,24 +29,19 @@ struct Reading {
   std::uint16_t aux = 0;
 };
 
-void putU16(Value& v, std::size_t at, std::uint16_t x) {
-  v[at] = static_cast<std::uint8_t>(x & 0xFF);
-  v[at + 1] = static_cast<std::uint8_t>(x >> 8);
-}
-
 Value encode(const Reading& r) {
-  Value v{};
-  v[0] = 0xAA;
-  v[1] = 0x55;
-  v[2] = r.tag;
-  v[3] = r.selector;
-  putU16(v, 4, r.raw1);
-  putU16(v, 6, r.raw2);
-  putU16(v, 8, static_cast<std::uint16_t>(r.ax));
-  putU16(v, 10, static_cast<std::uint16_t>(r.ay));
-  putU16(v, 12, static_cast<std::uint16_t>(r.az));
-  putU16(v, 14, r.aux);
-  return v;
+  testing::RawValues raw;
+  raw.status = 0xAA;
+  raw.sequence = 0x55;
+  raw.tag = r.tag;
+  raw.selector = r.selector;
+  raw.force1 = r.raw1;
+  raw.force2 = r.raw2;
+  raw.ax = r.ax;
+  raw.ay = r.ay;
+  raw.az = r.az;
+  raw.aux = r.aux;
+  return testing::sensorValue(raw);
 }
 
 class DecoderTest : public ::testing::Test {
@@ -361,10 +358,9 @@ TEST_F(DecoderTest, LongerValuesDecodeTheirFirstSixteenBytes) {
 }
 
 TEST_F(DecoderTest, EventPayloadCarriesTheValueAfterItsLength) {
-  // connection, attribute handle (2), value type, length, value
-  std::vector<std::uint8_t> payload = {0x00, 0x0E, 0x00, 0x01, 16};
   const Value v = encode(Reading{0x42, 1, 1100, 900, 3, -3, 300, 4000});
-  payload.insert(payload.end(), v.begin(), v.end());
+  const std::vector<std::uint8_t> payload =
+      testing::attributeValuePayload(v.data(), v.size(), 0, 0x000E);
   const NotificationOutcome out = handleMeasurementNotification(
       payload.data(), payload.size(), state_, calibration_, {true, false}, console_);
   EXPECT_TRUE(out.decoded);

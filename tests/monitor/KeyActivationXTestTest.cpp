@@ -16,6 +16,7 @@
 #include "platform/SerialTransport.h"
 #include "sim/BeltModel.h"
 #include "sim/Scenario.h"
+#include "support/NotificationPackets.h"
 #include "support/PrivateXServer.h"
 
 #include <X11/keysym.h>
@@ -53,8 +54,7 @@ class KeyActivationXTest : public testing::XTestWindowTest {
   void nextNotification() {
     BeltModel::Value value{};
     belt_.nextValue(timeline_, value);
-    std::vector<std::uint8_t> bytes = {0x80, 0x15, 0x04, 0x05, 0x00, 0x19, 0x00, 0x01, 0x10};
-    bytes.insert(bytes.end(), value.begin(), value.end());
+    const std::vector<std::uint8_t> bytes = testing::notificationPacket(value.data(), value.size());
     core_->feed(bytes.data(), bytes.size());
   }
   // Feeds notifications until the key is held (or released); false after a minute of belt time.

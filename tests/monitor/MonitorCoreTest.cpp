@@ -15,6 +15,7 @@
 #include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "support/FakeSerialTransport.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
@@ -43,23 +44,15 @@ class RecordingDisplay final : public MonitorDisplay {
   const MonitorCore*& core_;
 };
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
-
 // Raw forces 1000 and 500 (1250 and 500 with forces()), accelerations 16, -16, 256, battery.
 QByteArray value(int raw1 = 1000, int raw2 = 500) {
-  QByteArray v = hex("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
-  v[4] = char(raw1 & 0xFF);
-  v[5] = char(raw1 >> 8);
-  v[6] = char(raw2 & 0xFF);
-  v[7] = char(raw2 >> 8);
-  return v;
+  testing::RawValues raw;
+  raw.force1 = static_cast<std::uint16_t>(raw1);
+  raw.force2 = static_cast<std::uint16_t>(raw2);
+  const testing::SensorValue v = testing::sensorValue(raw);
+  return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
-QByteArray notification(const QByteArray& v) {
-  QByteArray packet = hex("80 00 04 05 00 19 00 01");
-  packet[1] = char(5 + v.size());
-  packet.append(char(v.size()));
-  return packet + v;
-}
+QByteArray notification(const QByteArray& v) { return testing::notificationBytes(v); }
 
 class MonitorCoreTest : public ::testing::Test {
  protected:
