@@ -13,6 +13,7 @@
 #include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "support/FakeSerialTransport.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
@@ -21,13 +22,11 @@ using testing::FakeSerialTransport;
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
 
-// An attribute-value event carrying the belt's 16 bytes, force 1 raw as given.
+// An attribute-value event of the belt at rest, force 1 raw as given.
 QByteArray notification(int raw1) {
-  QByteArray v = hex("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
-  v[4] = char(raw1 & 0xFF);
-  v[5] = char(raw1 >> 8);
-  QByteArray packet = hex("80 15 04 05 00 19 00 01 10");
-  return packet + v;
+  testing::RawValues raw;
+  raw.force1 = static_cast<std::uint16_t>(raw1);
+  return testing::notificationBytes(raw);
 }
 
 // The dongle's "connection disconnected" event, connection 0, with its reason.

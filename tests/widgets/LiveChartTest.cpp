@@ -1,5 +1,3 @@
-#include <limits>
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +12,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "base/Errors.h"
