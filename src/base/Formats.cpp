@@ -339,8 +339,40 @@ QString formatGeneral(double value) {
   return toQString(out);
 }
 
+// Most values lie nowhere near a rounding half: their digits then come from one multiplication,
+// which is what a recorded row at the belt's rate needs. Near a half, or for very large values,
+// the exact decimal digits decide (false: not written).
+static bool appendFixedQuick(std::string& out, double value, int decimals) {
+  static constexpr double kScale[] = {1.0, 10.0, 100.0, 1000.0};
+  if (decimals < 0 || decimals > 3) return false;
+  const double scaled = std::fabs(value) * kScale[decimals];
+  // Below 1e12 the product's error stays under 3e-4, well inside the margin around a half.
+  if (!(scaled < 1e12)) return false;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-3) return false;
+  std::uint64_t rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  if (value < 0 && rounded != 0) out += '-';
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + rounded % 10);
+    rounded /= 10;
+  } while (rounded != 0);
+  while (n <= decimals) digits[n++] = '0';
+  for (int i = n - 1; i >= 0; --i) {
+    out += digits[i];
+    if (i == decimals && decimals > 0) out += '.';
+  }
+  return true;
+}
+
 void appendFixed(std::string& out, double value, int width, int decimals) {
   const std::size_t start = out.size();
+  if (appendFixedQuick(out, value, decimals)) {
+    padLeft(out, start, width);
+    return;
+  }
   if (!appendNonFinite(out, value)) {
     decimals = std::max(decimals, 0);
     Decimal d = toDecimal(std::fabs(value));

@@ -40,6 +40,10 @@ class LinkGuard {
   // "Disconnect": nothing is watched or tried any more; an attempt under way ends with it.
   void userDisconnected();
   void notification();
+  // The same, with the tick the caller has read already (the road reads it once).
+  void notificationAt(std::uint32_t tick) {
+    if (state_ == State::Connected) lastHeard_ = tick;
+  }
   // The dongle's disconnected event, with its reason code.
   void disconnectedEvent(std::uint16_t reason);
   // Notices a silence, and starts an attempt when one is due.

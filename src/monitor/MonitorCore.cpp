@@ -56,6 +56,7 @@ void MonitorCore::removeConsumer(MeasurementConsumer& consumer) {
 template <class Call>
 static void forEachConsumer(std::vector<MeasurementConsumer*>& consumers, int& dispatching,
                             bool& sweep, Call&& call) {
+  if (consumers.empty()) return;
   ++dispatching;
   for (std::size_t i = 0; i < consumers.size(); ++i) {
     if (MeasurementConsumer* c = consumers[i]) call(*c);
@@ -77,7 +78,7 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   if (!out.decoded) return;
   const std::uint32_t tick = stopwatch_.Tick();
   // Every decoded notification is a sign of life, whatever the window does with it.
-  guard_.notification();
+  guard_.notificationAt(tick);
   const MeasurementState& m = measurement_;
   if (out.zeroed) activity_.PrimeActivity(m.Force1Grams, m.AccelX);
   display_.showReadings(out, measurement_);
@@ -100,19 +101,20 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
   }
   graph_.wrapSlot();
 
-  const BreathUpdate breath = detectBreath(out, plottedSlot);
+  const BreathUpdate breath = detectBreath(out, plottedSlot, tick);
 
   const DecodedNotification decoded{m, out, breath, plottedSlot, tick};
   forEachConsumer(consumers_, dispatching_, sweep_,
                   [&](MeasurementConsumer& c) { c.notificationDecoded(decoded); });
 }
 
-BreathUpdate MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot) {
+BreathUpdate MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot,
+                                       std::uint32_t tick) {
   const MeasurementState& m = measurement_;
   // The first notification of a connection starts afresh; a zeroing moves the force's zero.
   if (m.NotificationCount == 1) breath_.reset();
   if (out.zeroed) breath_.restartSignal();
-  const BreathUpdate update = breath_.addSample(m.Force1Grams, stopwatch_.Tick());
+  const BreathUpdate update = breath_.addSample(m.Force1Grams, tick);
 
   ++notifications_;
   if (plottedSlot >= 0 && plottedSlot <= livegraph::kLastPoint) {

@@ -106,7 +106,7 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   void handleMeasurementNotification(const BgapiPacket& packet) override;
   // The breathing step: the detector fed with every decoded notification, a peak marked where it
   // was plotted, an apnea's alarm.
-  BreathUpdate detectBreath(const NotificationOutcome& out, int plottedSlot);
+  BreathUpdate detectBreath(const NotificationOutcome& out, int plottedSlot, std::uint32_t tick);
 
   void linkLost(const QString& deviceId, const QString& reason) override;
   void linkBack(const QString& deviceId) override;

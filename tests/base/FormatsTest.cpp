@@ -3,8 +3,11 @@
 #include <QLocale>
 #include <clocale>
 #include <cmath>
+#include <iomanip>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +166,38 @@ TEST(FormatFixedTest, PadsLikePrintf) {
     EXPECT_EQ(formatFixed(c.value, c.width, c.decimals), QLatin1String(c.expected))
         << c.value << " %" << c.width << "." << c.decimals << "f";
   }
+}
+
+// The row formatter's quick digits agree with the picture formats' exact rounding on values of
+// every kind a recording meets: calibrated forces, hundredths of a degree, values just beside a
+// rounding half and on it, large and negative ones.
+TEST(FormatFixedTest, AgreesWithThePictureFormatsOnManyValues) {
+  const QString pictures[] = {QStringLiteral("0"), QStringLiteral("0.0"), QStringLiteral("0.00"),
+                              QStringLiteral("0.000")};
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> raw(0, 65535);
+  std::uniform_real_distribution<double> slope(0.01, 2.0);
+  std::vector<double> values;
+  for (int i = 0; i < 10000; ++i) values.push_back((raw(random) - raw(random)) * slope(random));
+  for (int k = -5000; k <= 5000; ++k) {
+    values.push_back(k / 100.0);
+    values.push_back(k / 1000.0 + 0.0005);
+    values.push_back(std::nextafter(k / 20.0, 1e9));
+    values.push_back(std::nextafter(k / 20.0, -1e9));
+  }
+  values.insert(values.end(), {0.0, -0.0, 1e11 + 0.25, -1e11 - 0.75, 4e12 + 0.5, 1e300});
+  int differing = 0;
+  for (const double v : values) {
+    for (int decimals = 0; decimals <= 3; ++decimals) {
+      const QString quick = formatFixed(v, 0, decimals);
+      const QString exact = formatFloat(pictures[decimals], v);
+      if (quick != exact && ++differing < 10) {
+        ADD_FAILURE() << std::setprecision(17) << v << " with " << decimals
+                      << " decimals: " << quick.toStdString() << " vs " << exact.toStdString();
+      }
+    }
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(FormatIntTest, PadsLikePrintf) {
