@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "sim/Scenario.h"
+
 namespace kelvaro {
 namespace {
 
@@ -24,6 +26,11 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     } else if (arg.startsWith(QLatin1String("--simulate="))) {
       result.simulate = true;
       result.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
+      // Refused here in the simulator's own words: a timeline the simulated dongle cannot play
+      // would leave it silent and bring up the dongle-not-found dialog instead.
+      if (!result.scenario.isEmpty() && !ScenarioTimeline::parse(result.scenario, &result.error)) {
+        return result;
+      }
     } else if (arg == QLatin1String("--home")) {
       if (i + 1 >= arguments.size()) {
         result.error = QStringLiteral("--home needs a folder");

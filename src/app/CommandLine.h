@@ -8,8 +8,11 @@ namespace kelvaro {
 
 // What the user asked for on the command line.
 struct CommandLine {
+  // The exit code of a command line that could not be understood.
+  static constexpr int kUsageExitCode = 1;
+
   bool simulate = false;
-  QString scenario;              // empty: the simulator's default timeline
+  QString scenario;              // empty: the simulator's default timeline; else a valid one
   QString home;                  // empty: beside the executable, or the per-user folder
   QString connect;               // a belt to connect to once the scan hears it ("last": EditLastID)
   QString keyInjector;           // "uinput", "xtest" or "none"; empty: the first that works

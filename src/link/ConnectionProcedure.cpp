@@ -120,6 +120,8 @@ ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& d
     console_.append(QStringLiteral("Connect Faze1 ERR"));
     return Outcome::Failed;
   }
+  // Until phase 2 has seen the link, the dongle is still making the connection.
+  linkPending_ = true;
   // The Set1 write of phase 2 goes out while the link is still being set up; phase 2 waits only
   // for the link, and phase 3 writes it again.
   Outcome outcome = phase(
@@ -132,6 +134,7 @@ ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& d
       QStringLiteral("Waiting for the link to %1").arg(deviceId), "**** Connect faze2 OK",
       "Connect ERR", "Connect Timeout");
   if (outcome != Outcome::Connected) return outcome;
+  linkPending_ = false;
   outcome = phase(
       link_.Set1Result, [&] { commands_.sendSet1(); }, QStringLiteral("Setting up the belt"),
       "**** Set1 OK", "Set1 ERR", "Set1 Timeout");
@@ -144,6 +147,7 @@ ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& d
 ConnectionProcedure::Outcome ConnectionProcedure::connect(const QString& deviceId) {
   if (leftovers_) endLeftovers();
   if (stopping()) return Outcome::Stopped;
+  linkPending_ = false;
   const Outcome outcome = connectPhases(deviceId);
   // Whatever the phases got the dongle into is ended before the next connect.
   if (outcome == Outcome::Failed && isDeviceIdText(deviceId)) leftovers_ = true;
@@ -154,7 +158,7 @@ ConnectionProcedure::Outcome ConnectionProcedure::connect(const QString& deviceI
       view_.setButtonEnabled(Button::ButtonConnect, true);
       view_.setButtonEnabled(Button::ButtonLastIDt2, true);
     });
-    disconnect();
+    disconnect(linkPending_);
   }
   return outcome;
 }
@@ -314,10 +318,10 @@ void ConnectionProcedure::Button20Click() {
     case Activity::Resetting:
       break;
   }
-  disconnect();
+  disconnect(false);
 }
 
-void ConnectionProcedure::disconnect() {
+void ConnectionProcedure::disconnect(bool endConnecting) {
   view_.connectionEnded();
   view_.showConnectionPage();
   view_.setButtonEnabled(Button::ButtonConnect, false);
@@ -329,6 +333,9 @@ void ConnectionProcedure::disconnect() {
     emptyScanList();
   };
   try {
+    // A dongle still making the connection rejects the disconnect and goes on connecting, so
+    // its procedure is ended first; a connection made meanwhile is then ended by the disconnect.
+    if (endConnecting) commands_.sendEndProcedure();
     commands_.sendDisconnect();
   } catch (...) {
     forget();

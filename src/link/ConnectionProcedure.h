@@ -70,8 +70,9 @@ class ConnectionView {
 // runs, a further connect or reset is refused and the view is told why (a second procedure would
 // clear the flags the first one is polling, or close the port under it). "Disconnect" and the
 // low-level single-command buttons are never refused: a Disconnect during a connect's phases
-// stops them at their next poll, without another command, and then disconnects, leaving both
-// connect buttons usable; a Disconnect while a made connection settles, or during a reset, runs
+// stops them at their next poll, without another command of the connect, and then disconnects
+// (before the link is up, after ending the dongle's connect procedure), leaving both connect
+// buttons usable; a Disconnect while a made connection settles, or during a reset, runs
 // at once (the settling wait then ends at its next slice; the reset goes on). A failing serial
 // write ends the action with the buttons it disabled enabled again and propagates kelvaro::Error
 // to the window's error report.
@@ -161,7 +162,9 @@ class ConnectionProcedure {
   template <typename Send>
   Outcome phase(LinkAnswer& flag, Send send, const QString& activity, const char* okLine,
                 const char* errorLine, const char* timeoutLine);
-  void disconnect();
+  // endConnecting: the dongle may still be making a connection (a connect stopped in phase 1
+  // or 2).
+  void disconnect(bool endConnecting);
   // Ends what a failed connect or a lost link may have left in the dongle (a connection still
   // being made, or made, on handle 0), so that the next connect can succeed.
   void endLeftovers();
@@ -188,6 +191,8 @@ class ConnectionProcedure {
   bool abandoned_ = false;
   // A connect failed after it was sent: the dongle may still be connecting or connected.
   bool leftovers_ = false;
+  // The running connect has sent connect direct and not yet seen the link come up.
+  bool linkPending_ = false;
 };
 
 }  // namespace kelvaro

@@ -219,7 +219,12 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
       }
       // Only a belt in range answers; any other address leaves the dongle initiating until the
       // host ends the procedure.
-      if (peerBelt_ >= 0) status_.set(nowNs_ + (kConnectMs + random_.between(-30, 30)) * kMs);
+      if (peerBelt_ >= 0) {
+        const std::uint32_t late = options_.faults.lateStatusMs;
+        const auto ms =
+            late ? std::uint64_t{late} : std::uint64_t(kConnectMs + random_.between(-30, 30));
+        status_.set(nowNs_ + ms * kMs);
+      }
     }
     result(classId, id, code, "connect direct");
     send(Packet(kCommand, kClassGap, kConnectDirect).u16(code).u8(0));

@@ -88,7 +88,7 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
         QStringLiteral("--drop-every"), QStringLiteral("--garble-every"),
         QStringLiteral("--no-answer"),  QStringLiteral("--delay"),
         QStringLiteral("--link-loss"),  QStringLiteral("--unplug"),
-        QStringLiteral("--replug")};
+        QStringLiteral("--replug"),     QStringLiteral("--late-status")};
     if (!withValue.contains(name)) return fail(QStringLiteral("unknown option: %1").arg(name));
     if (!hasValue) {
       if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(name));
@@ -144,6 +144,10 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       const auto n = parseNumber(ms, 600000);
       if (!n || *n == 0) return bad(QStringLiteral("MS or CLASS/ID:MS, 1 to 600000 ms"));
       o.faults.delayMs = static_cast<std::uint32_t>(*n);
+    } else if (name == QLatin1String("--late-status")) {
+      const auto n = parseNumber(value, 600000);
+      if (!n || *n == 0) return bad(QStringLiteral("1 to 600000 ms"));
+      o.faults.lateStatusMs = static_cast<std::uint32_t>(*n);
     } else {
       const auto ms = parseSeconds(value);
       if (!ms) return bad(QStringLiteral("seconds above 0"));
@@ -193,6 +197,8 @@ QString SimCommandLine::helpText() {
       "                        (for example 6/3 for connect direct, 6/2 for discover)\n"
       "  --delay MS            handle every command MS milliseconds late\n"
       "  --delay C/I:MS        handle only that command late\n"
+      "  --late-status MS      the connection to a belt is made (connection-status event) MS\n"
+      "                        milliseconds after connect direct instead of about 200\n"
       "  --link-loss SECONDS   the belt's link drops SECONDS after each connection (disconnected\n"
       "                        event, reason 0x0208 supervision timeout)\n"
       "  --unplug SECONDS      the dongle is pulled out SECONDS after start: the device goes\n"

@@ -31,6 +31,9 @@ struct SimFaults {
   std::uint32_t linkLossAfterMs = 0;       // the belt's link drops this long after each connection
   std::uint32_t unplugAfterMs = 0;         // the dongle is pulled out this long after start
   std::uint32_t replugAfterMs = 0;         // ... and comes back this long after that
+  // The connection to a belt is made (the connection-status event) this long after connect
+  // direct, instead of about SimDongle::kConnectMs.
+  std::uint32_t lateStatusMs = 0;
 };
 
 // Everything that makes one simulated world: the belts, their signals, the rate and the faults.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
+#include "sim/Scenario.h"
+#include "sim/SimOptions.h"
 
 namespace kelvaro {
 namespace {
@@ -41,6 +43,50 @@ TEST(CommandLine, ParsesOptions) {
     EXPECT_EQ(parsed.showHelp, c.help);
     EXPECT_EQ(!parsed.error.isEmpty(), c.error);
   }
+}
+
+// The monitor and kelvaro-belt-sim take the same timelines and refuse the same ones, in the same
+// words, before any window or simulated dongle is made.
+TEST(CommandLine, TheSimulatedScenarioIsCheckedAsTheSimulatorChecksIt) {
+  const struct {
+    const char* scenario;
+    const char* error;  // empty: accepted
+  } cases[] = {
+      {"breathing:60,apnea:20", ""},
+      {"hold", ""},
+      {"Moving:5, off", ""},
+      {"bogus:10", "unknown scenario \"bogus\" (breathing, shallow, apnea, hold, moving, off)"},
+      {"breathing:60,bogus",
+       "unknown scenario \"bogus\" (breathing, shallow, apnea, hold, moving, off)"},
+      {"apnea:0", "bad duration in \"apnea:0\": whole seconds, 1 to 604800"},
+      {"apnea:20:5", "bad scenario step \"apnea:20:5\""},
+      {" ", "empty scenario"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    const QString scenario = QString::fromLatin1(c.scenario);
+    const auto parsed = CommandLine::parse(
+        {QStringLiteral("k"), QStringLiteral("--simulate=") + scenario, QStringLiteral("--help")});
+    EXPECT_EQ(parsed.error, QString::fromLatin1(c.error));
+    // A refused command line stops at the scenario: nothing after it is taken.
+    EXPECT_EQ(parsed.showHelp, parsed.error.isEmpty());
+    const auto simulator = SimCommandLine::parse(
+        {QStringLiteral("kelvaro-belt-sim"), QStringLiteral("--scenario"), scenario});
+    EXPECT_EQ(simulator.error.isEmpty(), parsed.error.isEmpty());
+    if (!parsed.error.isEmpty()) {
+      EXPECT_EQ(simulator.error, QStringLiteral("--scenario: ") + parsed.error);
+    } else {
+      EXPECT_TRUE(parsed.simulate);
+      EXPECT_EQ(parsed.scenario, scenario);
+    }
+  }
+  // What a script sees of a refused command line, the program's own run aside.
+  EXPECT_EQ(CommandLine::kUsageExitCode, 1);
+  // "--simulate=" with nothing after it plays the simulator's default timeline, as before.
+  const auto bare = CommandLine::parse({QStringLiteral("k"), QStringLiteral("--simulate=")});
+  EXPECT_TRUE(bare.error.isEmpty());
+  EXPECT_TRUE(bare.simulate);
+  EXPECT_TRUE(bare.scenario.isEmpty());
 }
 
 TEST(CommandLine, TheKeyInjectorIsOneOfThree) {

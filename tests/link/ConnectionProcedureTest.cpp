@@ -801,13 +801,15 @@ struct StopCase {
   std::uint32_t disconnectAt;  // ms after the click
   QString busyAtDisconnect;    // the phase then under way, by its busy text
   QList<QByteArray> sentBefore;
+  // The dongle is still making the connection: its procedure is ended before the disconnect.
+  bool connecting;
   QStringList lines;
 };
 
 TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce) {
   const QString w4 = QStringLiteral("Write4"), w2 = QStringLiteral("Write2"),
                 w3 = QStringLiteral("Write3"), w6 = QStringLiteral("Write6"),
-                w1 = QStringLiteral("Write1");
+                w7 = QStringLiteral("Write7"), w1 = QStringLiteral("Write1");
   const QString ok1 = QStringLiteral("**** Connect send OK"),
                 ok2 = QStringLiteral("**** Connect faze2 OK"), ok3 = QStringLiteral("**** Set1 OK");
   const auto select = &ConnectionProcedure::ButtonConnectClick;
@@ -818,20 +820,23 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
        200,
        QStringLiteral("Connecting to ") + kBelt,
        {kConnectBelt},
-       {w4, w6, w1}},
+       true,
+       {w4, w7, w6, w1}},
       {"phase 2, the link not yet up",
        select,
        [](DongleScript&) {},
        100,
        QStringLiteral("Waiting for the link to ") + kBelt,
        {kConnectBelt, kWrite28},
-       {w4, ok1, w2, w6, w1}},
+       true,
+       {w4, ok1, w2, w7, w6, w1}},
       {"phase 3, attribute 28 not yet written",
        select,
        [](DongleScript& s) { s.noCompletion.insert(0x1C); },
        1000,
        QStringLiteral("Setting up the belt"),
        {kConnectBelt, kWrite28, kWrite28},
+       false,
        {w4, ok1, w2, ok2, w2, w6, w1}},
       {"phase 4, notifications not yet on",
        select,
@@ -839,6 +844,7 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
        1000,
        QStringLiteral("Switching notifications on"),
        {kConnectBelt, kWrite28, kWrite28, kWrite26},
+       false,
        {w4, ok1, w2, ok2, w2, ok3, w3, w6, w1}},
       {"Connect Last in phase 2",
        &ConnectionProcedure::ButtonLastIDt2Click,
@@ -846,13 +852,15 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
        100,
        QStringLiteral("Waiting for the link to ") + kBelt,
        {kConnectBelt, kWrite28},
-       {w4, ok1, w2, w6, w1}},
+       true,
+       {w4, ok1, w2, w7, w6, w1}},
       {"BLE Connect in phase 3",
        &ConnectionProcedure::ButtonAutoConnClick,
        [](DongleScript& s) { s.noCompletion.insert(0x1C); },
        1000,
        QStringLiteral("Setting up the belt"),
        {kConnectBelt, kWrite28, kWrite28},
+       false,
        {w4, ok1, w2, ok2, w2, w6, w1}},
   };
   for (const StopCase& c : cases) {
@@ -879,7 +887,9 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
     ASSERT_TRUE(clickedAt.has_value());
     EXPECT_EQ(busyWhenClicked, c.busyAtDisconnect);
     // Nothing of the connect after the Disconnect; the disconnect and the new scan instead.
-    EXPECT_EQ(h.port.writes, c.sentBefore + (QList<QByteArray>{kDisconnect, kDiscover}));
+    QList<QByteArray> stop{kDisconnect, kDiscover};
+    if (c.connecting) stop.prepend(kEndProcedure);
+    EXPECT_EQ(h.port.writes, c.sentBefore + stop);
     // The stopped phase leaves no trace line: the dongle did not fail.
     EXPECT_LINES(h.procedureLines(), c.lines);
     EXPECT_LE(h.tickOf(w6) - *clickedAt, 10u);

@@ -1,9 +1,12 @@
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -37,7 +40,11 @@ class SimPump final : public EventPump {
     const std::uint32_t next = std::max<std::uint32_t>(1, port_.dongle().msUntilNextActivity());
     clock_.advance(std::min(maxMs, next));
     port_.pump();
+    if (onWake) onWake();
   }
+
+  // Runs after every sleep, as a click handled inside a wait would.
+  std::function<void()> onWake;
 
  private:
   ManualTickSource& clock_;
@@ -98,9 +105,10 @@ class Decoder final : public MeasurementSink {
   ConsoleLog& console_;
 };
 
-class ConnectionProcedureSimTest : public ::testing::Test {
- protected:
-  ConnectionProcedureSimTest() {
+// The monitor's link on the simulated dongle, driven on the simulator's clock.
+class SimRig {
+ public:
+  explicit SimRig(const SimOptions& options) : port{clock, options} {
     port.setAutoPump(false);
     QObject::connect(&port, &SerialTransport::readyRead, [this] { ComPort1RxChar(port, framer); });
     EXPECT_TRUE(port.open(QStringLiteral("SIM"), SerialSettings{}));
@@ -122,7 +130,7 @@ class ConnectionProcedureSimTest : public ::testing::Test {
 
   ManualTickSource clock{20000};
   tTimer stopwatch{clock};
-  SimSerialTransport port{clock, options()};
+  SimSerialTransport port;
   SimPump pump{clock, port};
   Waiter waiter{stopwatch, pump};
   ConsoleLog console;
@@ -146,6 +154,11 @@ class ConnectionProcedureSimTest : public ::testing::Test {
       stopwatch,
       console,
       measurement.NotificationCount};
+};
+
+class ConnectionProcedureSimTest : public ::testing::Test, public SimRig {
+ protected:
+  ConnectionProcedureSimTest() : SimRig(options()) {}
 };
 
 TEST_F(ConnectionProcedureSimTest, ConnectDisconnectAndConnectAgainZeroesTheForcesEachTime) {
@@ -211,6 +224,94 @@ TEST_F(ConnectionProcedureSimTest, AnAddressNoBeltAnswersTimesOutInPhaseOne) {
   EXPECT_EQ(count(QStringLiteral("Connect Timeout")), 1);
   EXPECT_EQ(window.warnings, QStringList{ConnectionProcedure::kConnectFailedText});
   EXPECT_EQ(window.page, QStringLiteral("Connection"));
+}
+
+struct DisconnectCase {
+  const char* what;
+  std::function<void(SimOptions&)> faults;
+  // Disconnect is clicked this long after this console line first appears; with no line, once
+  // the connect has returned.
+  QString after;
+  std::uint32_t delayMs;
+  QString notReached;    // the console line of the phase the Disconnect stopped
+  QStringList commands;  // what the dongle did with each command, in order, from the connect on
+};
+
+// A connection made after the user's Disconnect would be left open with nobody watching it: the
+// dongle refuses a disconnect while it is still connecting, so that is ended first.
+TEST(ConnectionProcedureSimDisconnect, LeavesNoConnectionInTheDongle) {
+  const QString connectOk = QStringLiteral("6/3 connect direct -> 0000");
+  const QString endOk = QStringLiteral("6/4 end procedure -> 0000");
+  const QString disconnectRefused = QStringLiteral("3/0 disconnect -> 0186");
+  const QString disconnectOk = QStringLiteral("3/0 disconnect -> 0000");
+  const QString writeRefused = QStringLiteral("4/5 attribute write -> 0186");
+  const QString writeOk = QStringLiteral("4/5 attribute write -> 0000");
+  const QString discoverOk = QStringLiteral("6/2 discover -> 0000");
+  const std::vector<DisconnectCase> cases = {
+      {"phase 1, the dongle answering late",
+       [](SimOptions& o) { o.faults.delayMs = 500; },
+       QStringLiteral("Write4"),
+       100,
+       QStringLiteral("**** Connect send OK"),
+       {connectOk, endOk, disconnectRefused, discoverOk}},
+      {"phase 2, the connection made late",
+       [](SimOptions& o) { o.faults.lateStatusMs = 1500; },
+       QStringLiteral("**** Connect send OK"),
+       300,
+       QStringLiteral("**** Connect faze2 OK"),
+       {connectOk, writeRefused, endOk, disconnectRefused, discoverOk}},
+      {"phase 3, the connection made",
+       [](SimOptions&) {},
+       QStringLiteral("**** Connect faze2 OK"),
+       0,
+       QStringLiteral("**** Set1 OK"),
+       {connectOk, writeRefused, writeOk, disconnectOk, discoverOk}},
+      {"after the connect",
+       [](SimOptions&) {},
+       QString(),
+       0,
+       QString(),
+       {connectOk, writeRefused, writeOk, writeOk, disconnectOk, discoverOk}},
+  };
+  const QRegularExpression command(QStringLiteral("^\\d+/\\d+ "));
+  for (const DisconnectCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimOptions options = SimRig::options();
+    c.faults(options);
+    SimRig rig(options);
+    rig.scanForTheBelt();
+    QStringList commands;
+    rig.port.dongle().setTrace([&](const QString& line) {
+      if (command.match(line).hasMatch()) commands.append(line);
+    });
+    std::optional<std::uint32_t> seenAt;
+    bool clicked = false;
+    rig.pump.onWake = [&] {
+      if (clicked || c.after.isEmpty() || !rig.console.lines().contains(c.after)) return;
+      if (!seenAt) seenAt = rig.clock.tick();
+      if (rig.clock.tick() - *seenAt < c.delayMs) return;
+      clicked = true;
+      rig.procedure.Button20Click();
+    };
+
+    rig.procedure.ButtonConnectClick();
+    if (c.after.isEmpty()) {
+      ASSERT_EQ(rig.port.dongle().link(), SimDongle::Link::Connected);
+      rig.procedure.Button20Click();
+    } else {
+      ASSERT_TRUE(clicked);
+      EXPECT_EQ(rig.count(c.notReached), 0);
+    }
+    // Long enough for anything the dongle still had under way.
+    rig.waiter.WaitMs(3000);
+
+    EXPECT_EQ(commands.join('\n').toStdString(), c.commands.join('\n').toStdString());
+    EXPECT_EQ(rig.port.dongle().link(), SimDongle::Link::Idle);
+    EXPECT_TRUE(rig.port.dongle().scanning());
+    EXPECT_EQ(rig.window.page, QStringLiteral("Connection"));
+    EXPECT_TRUE(rig.window.warnings.isEmpty());
+    EXPECT_FALSE(rig.procedure.busy());
+  }
 }
 
 }  // namespace

@@ -112,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "00 03 03 00 00 00 00"},
         AnswerCase{"disconnect when not connected", Before::Idle, simtest::kDisconnect,
                    "00 03 03 00 00 86 01"},
+        AnswerCase{"disconnect while the link is coming up", Before::Connecting,
+                   simtest::kDisconnect, "00 03 03 00 00 86 01"},
         AnswerCase{"unknown command", Before::Idle, "00 00 07 09", "80 02 00 06 84 01"},
         AnswerCase{"discover without its mode", Before::Idle, "00 00 06 02", "80 02 00 06 80 01"},
         AnswerCase{"write whose value is shorter than announced", Before::Connected,
@@ -191,6 +193,23 @@ TEST(SimDongle, ConnectionStatusFollowsAboutTwoHundredMillisecondsLater) {
   EXPECT_EQ(status.bytes().toHex(' '),
             (hex("80 10 03 00 00 05") + address + hex("00 3C 00 64 00 00 00 FF")).toHex(' '));
   EXPECT_EQ(bench.dongle.link(), SimDongle::Link::Connected);
+}
+
+// A disconnect is refused while the link comes up; only ending the procedure stops it.
+TEST(SimDongle, EndProcedureCallsOffAConnectToABeltInRange) {
+  for (const bool endIt : {false, true}) {
+    SCOPED_TRACE(endIt ? "disconnect, end procedure" : "disconnect only");
+    Bench bench(quietWorld());
+    bench.send(simtest::connectCommand(bench.dongle.beltDeviceId(0)));
+    bench.run(50);
+    bench.send(hex(simtest::kDisconnect));
+    if (endIt) bench.send(hex(simtest::kEndProcedure));
+    bench.run(1000);
+    bool status = false;
+    for (const Frame& f : bench.take()) status = status || f.is(true, 3, 0);
+    EXPECT_EQ(status, !endIt);
+    EXPECT_EQ(bench.dongle.link(), endIt ? SimDongle::Link::Idle : SimDongle::Link::Connected);
+  }
 }
 
 TEST(SimDongle, ConnectToAnAddressNobodyHasNeverCompletes) {

@@ -82,6 +82,24 @@ TEST(SimFaults, CommandWithoutAnswerIsLostEntirely) {
   EXPECT_EQ(frames[0].bytes().toHex(' '), hex("00 00 00 01").toHex(' '));
 }
 
+TEST(SimFaults, LateStatusMakesTheConnectionThatLate) {
+  SimOptions options = world();
+  options.faults.lateStatusMs = 1500;
+  Bench bench(options);
+  bench.send(simtest::connectCommand(bench.dongle.beltDeviceId(0)));
+  int statusAt = -1;
+  for (int ms = 1; ms <= 3000 && statusAt < 0; ++ms) {
+    bench.run(1, 1);
+    for (const Frame& f : bench.take()) {
+      if (f.is(true, 3, 0)) statusAt = ms;
+    }
+  }
+  // The event's 27 bytes take about 2.3 ms on the wire.
+  EXPECT_GE(statusAt, 1500);
+  EXPECT_LE(statusAt, 1504);
+  EXPECT_EQ(bench.dongle.link(), SimDongle::Link::Connected);
+}
+
 struct DelayCase {
   const char* fault;    // as on the command line
   const char* command;  // sent at time 0

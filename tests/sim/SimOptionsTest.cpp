@@ -115,6 +115,7 @@ TEST(SimCommandLine, EveryOptionReachesItsField) {
                                      "10",
                                      "--replug",
                                      "1",
+                                     "--late-status=900",
                                      "-v"});
   ASSERT_TRUE(line.error.isEmpty()) << line.error.toStdString();
   const SimOptions& o = line.options;
@@ -136,6 +137,7 @@ TEST(SimCommandLine, EveryOptionReachesItsField) {
   EXPECT_EQ(o.faults.linkLossAfterMs, 2500u);
   EXPECT_EQ(o.faults.unplugAfterMs, 10000u);
   EXPECT_EQ(o.faults.replugAfterMs, 1000u);
+  EXPECT_EQ(o.faults.lateStatusMs, 900u);
   EXPECT_TRUE(line.verbose);
 }
 
@@ -166,7 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--drop-every", "1"}, std::vector<const char*>{"--no-answer", "6"},
         std::vector<const char*>{"--no-answer", "6/300"}, std::vector<const char*>{"--delay", "0"},
         std::vector<const char*>{"--delay", "6/2:"}, std::vector<const char*>{"--link-loss", "0"},
-        std::vector<const char*>{"--replug", "2"}, std::vector<const char*>{"--link="}));
+        std::vector<const char*>{"--replug", "2"}, std::vector<const char*>{"--link="},
+        std::vector<const char*>{"--late-status", "0"},
+        std::vector<const char*>{"--late-status", "soon"}));
 
 TEST(SimCommandLine, HelpAndTheUnknownScenarioErrorNameEveryScenario) {
   const QString help = SimCommandLine::helpText();
@@ -185,9 +189,10 @@ TEST(SimCommandLine, HelpAndTheUnknownScenarioErrorNameEveryScenario) {
 TEST(SimCommandLine, HelpNamesEveryOption) {
   EXPECT_TRUE(parse({"--help"}).showHelp);
   const QString help = SimCommandLine::helpText();
-  for (const char* option : {"--scenario", "--rate", "--belts", "--others", "--seed", "--link ",
-                             "--drop-every", "--garble-every", "--no-answer", "--delay",
-                             "--link-loss", "--unplug", "--replug", "--verbose", "--help"}) {
+  for (const char* option :
+       {"--scenario", "--rate", "--belts", "--others", "--seed", "--link ", "--drop-every",
+        "--garble-every", "--no-answer", "--delay", "--link-loss", "--unplug", "--replug",
+        "--late-status", "--verbose", "--help"}) {
     EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
   }
 }

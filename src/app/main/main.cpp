@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   if (!options.error.isEmpty()) {
     std::fprintf(stderr, "kelvaro-monitor: %s\n%s", qPrintable(options.error),
                  qPrintable(kelvaro::CommandLine::helpText()));
-    return 1;
+    return kelvaro::CommandLine::kUsageExitCode;
   }
   if (options.showHelp) {
     std::printf("%s", qPrintable(kelvaro::CommandLine::helpText()));
