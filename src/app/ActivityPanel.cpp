@@ -48,7 +48,7 @@ void ActivityPanel::startSession() {
   const QDateTime now = parts_.clock.now();
   parts_.page.restartActivityChart(now);
   // The next notification zeroes the forces again and primes the activity computation.
-  parts_.core.measurement().NotificationCount = measurement::kSessionStartCount;
+  parts_.core.restartZeroing();
   parts_.core.activity().clearTexts();
   const ActivityTexts& texts = parts_.core.activity().texts();
   parts_.page.LabelAkt10->setText(texts.forceActivity);

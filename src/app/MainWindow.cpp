@@ -79,8 +79,7 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
         const auto& config = portSelection_->config();
         return env_.port->open(config.port, config.settings);
       },
-      core_->waiter(), core_->stopwatch(), core_->console(),
-      core_->measurement().NotificationCount);
+      core_->waiter(), core_->stopwatch(), core_->console());
   link_ = new LinkPanel(*this, *core_, *connection_, this);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
   users_ = new ui::UsersPanel(*TabSheetConnect, this);

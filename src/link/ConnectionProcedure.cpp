@@ -45,8 +45,7 @@ ConnectionProcedure::ConnectionProcedure(CommandSender& commands, LinkState& lin
                                          ScanList& scanList, ScanView& scanView,
                                          ConnectionView& view, SerialTransport& port,
                                          std::function<bool()> reopenPort, Waiter& waiter,
-                                         const tTimer& stopwatch, ConsoleLog& console,
-                                         std::uint32_t& notificationCount)
+                                         const tTimer& stopwatch, ConsoleLog& console)
     : commands_(commands),
       link_(link),
       scanList_(scanList),
@@ -56,8 +55,7 @@ ConnectionProcedure::ConnectionProcedure(CommandSender& commands, LinkState& lin
       reopenPort_(std::move(reopenPort)),
       waiter_(waiter),
       stopwatch_(stopwatch),
-      console_(console),
-      notificationCount_(notificationCount) {}
+      console_(console) {}
 
 bool ConnectionProcedure::mayStart() {
   if (abandoned_) return false;
@@ -326,22 +324,18 @@ void ConnectionProcedure::disconnect(bool endConnecting) {
   view_.showConnectionPage();
   view_.setButtonEnabled(Button::ButtonConnect, false);
   view_.setButtonEnabled(Button::ButtonLastIDt2, false);
-  // The old connection's count and list are forgotten even when the disconnect cannot be
-  // written, so that the next connection zeroes the forces again at its tenth notification.
-  const auto forget = [this] {
-    notificationCount_ = 0;
-    emptyScanList();
-  };
+  // The old connection's list is forgotten even when the disconnect cannot be written (its
+  // count went with connectionEnded, so that the next connection zeroes the forces again).
   try {
     // A dongle still making the connection rejects the disconnect and goes on connecting, so
     // its procedure is ended first; a connection made meanwhile is then ended by the disconnect.
     if (endConnecting) commands_.sendEndProcedure();
     commands_.sendDisconnect();
   } catch (...) {
-    forget();
+    emptyScanList();
     throw;
   }
-  forget();
+  emptyScanList();
   // The first device heard enables the connect buttons again.
   commands_.sendDiscover();
 }

@@ -59,7 +59,8 @@ class ConnectionView {
   virtual void showRefusal(const QString& /*text*/) {}
   // A connect the user asked for has made the connection to deviceId.
   virtual void connectionMade(const QString& /*deviceId*/) {}
-  // The user's Disconnect (or a connect called off) has ended the connection.
+  // The user's Disconnect (or a connect called off) has ended the connection: the belt is gone,
+  // and the next connection starts afresh (its tenth notification zeroes the forces again).
   virtual void connectionEnded() {}
 };
 
@@ -93,13 +94,12 @@ class ConnectionProcedure {
       QStringLiteral("Busy resetting the dongle: wait until it is back");
 
   // reopenPort opens the dongle's port again with the name and settings it had; it returns false
-  // when the port does not open (then the transport's errorString() says why). notificationCount
-  // is MeasurementState::NotificationCount, which "Disconnect" zeroes. Everything passed in must
-  // outlive this object.
+  // when the port does not open (then the transport's errorString() says why). Everything passed
+  // in must outlive this object.
   ConnectionProcedure(CommandSender& commands, LinkState& link, ScanList& scanList,
                       ScanView& scanView, ConnectionView& view, SerialTransport& port,
                       std::function<bool()> reopenPort, Waiter& waiter, const tTimer& stopwatch,
-                      ConsoleLog& console, std::uint32_t& notificationCount);
+                      ConsoleLog& console);
 
   // The four phases for the device whose DeviceId is given; true when all four succeeded. False
   // at once, without a refusal shown, while another procedure runs; false after a Disconnect
@@ -183,7 +183,6 @@ class ConnectionProcedure {
   Waiter& waiter_;
   const tTimer& stopwatch_;
   ConsoleLog& console_;
-  std::uint32_t& notificationCount_;
 
   Activity activity_ = Activity::None;
   // A Disconnect came while the running connect was in its phases or settling.

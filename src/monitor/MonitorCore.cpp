@@ -148,9 +148,14 @@ void MonitorCore::linkDisconnected() {
   const QString deviceId = guard_.deviceId();
   guard_.userDisconnected();
   watchLink();
+  measurement_.NotificationCount = 0;
   // No belt: nothing of its breathing goes on.
   breath_.reset();
   tellLink(LinkEvent::Disconnected, deviceId);
+}
+
+void MonitorCore::restartZeroing() {
+  measurement_.NotificationCount = measurement::kSessionStartCount;
 }
 
 void MonitorCore::checkLink() {

@@ -65,8 +65,12 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   // silence of LinkGuard::kSilenceMs or the dongle's disconnected event is a lost link, mended
   // through `reconnect`).
   void linkConnected(const QString& deviceId);
-  // The user's Disconnect: nothing is watched or mended any more.
+  // The user's Disconnect: nothing is watched or mended any more, and the belt is gone: the next
+  // connection starts its count afresh, so that its tenth notification zeroes the forces again.
   void linkDisconnected();
+  // A session start: the next notification zeroes the forces again and primes the activity
+  // computation.
+  void restartZeroing();
   // Notices a silence and starts a reconnect when one is due; the core's own timer calls it
   // every kLinkCheckMs while a link is watched, a test or a benchmark may call it directly.
   void checkLink();

@@ -98,8 +98,13 @@ class RecordingView final : public ConnectionView, public ScanView {
   void connectionMade(const QString& deviceId) override {
     links << QStringLiteral("made ") + deviceId;
   }
-  void connectionEnded() override { links << QStringLiteral("ended"); }
+  // As the window's core does: the belt is gone, the next connection starts its count afresh.
+  void connectionEnded() override {
+    links << QStringLiteral("ended");
+    notificationCount = 0;
+  }
   QStringList links;
+  std::uint32_t notificationCount = 57;
   void showWarning(const QString& text) override {
     warnings.append(text);
     warningAt = clock_.tick();
@@ -322,7 +327,6 @@ struct Harness {
   Dispatcher dispatcher{link, scanList, console, view, measurements};
   RxFramer framer{clock, console, dispatcher};
   CommandSender commands{port, console, link};
-  std::uint32_t notificationCount = 57;
   bool reopens = true;
   std::vector<std::uint32_t> reopenTicks;
   ConnectionProcedure procedure{commands,
@@ -338,8 +342,7 @@ struct Harness {
                                 },
                                 waiter,
                                 stopwatch,
-                                console,
-                                notificationCount};
+                                console};
   DongleScript script;
   std::uint32_t linkAt = 0;
   bool linkUp = false;
@@ -591,7 +594,7 @@ TEST_F(ConnectionProcedureTest, DisconnectGoesBackZeroesTheCountAndScansAgain) {
                             QStringLiteral("ButtonLastIDt2 off")}));
   EXPECT_EQ(port.writes, (QList<QByteArray>{kDisconnect, kDiscover}));
   EXPECT_LINES(procedureLines(), (QStringList{QStringLiteral("Write6"), QStringLiteral("Write1")}));
-  EXPECT_EQ(notificationCount, 0u);
+  EXPECT_EQ(view.notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
   EXPECT_EQ(link.DiscoverAnswered, LinkAnswer::None);
@@ -609,7 +612,7 @@ TEST_F(ConnectionProcedureTest, DisconnectForgetsTheOldConnectionEvenWhenTheWrit
 
   EXPECT_THROW(procedure.Button20Click(), Error);
 
-  EXPECT_EQ(notificationCount, 0u);
+  EXPECT_EQ(view.notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
   EXPECT_TRUE(port.writes.isEmpty());
@@ -782,7 +785,7 @@ TEST(ConnectionProcedureReentry, ConnectsAndResetsDuringAConnectAreRefusedAndSai
     EXPECT_EQ(h.port.writes, (QList<QByteArray>{kConnectBelt, kWrite28, kWrite28, kWrite26}));
     EXPECT_TRUE(h.view.calls.contains(QStringLiteral("ClearLiveGraph")));
     EXPECT_FALSE(h.view.calls.contains(QStringLiteral("page Connection")));
-    EXPECT_EQ(h.notificationCount, 57u);
+    EXPECT_EQ(h.view.notificationCount, 57u);
     EXPECT_EQ(h.scanList.ScanCount(), 1);
     EXPECT_TRUE(h.view.warnings.isEmpty());
     EXPECT_LINES(h.view.refusals, QStringList(2, ConnectionProcedure::kBusyConnectingText));
@@ -899,7 +902,7 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
     EXPECT_FALSE(h.view.calls.contains(QStringLiteral("ClearLiveGraph")));
     EXPECT_TRUE(h.view.warnings.isEmpty());
     EXPECT_TRUE(h.view.refusals.isEmpty());
-    EXPECT_EQ(h.notificationCount, 0u);
+    EXPECT_EQ(h.view.notificationCount, 0u);
     EXPECT_EQ(h.scanList.ScanCount(), 0);
     EXPECT_EQ(h.view.rowCount, 1);
     // The buttons the connect or the disconnect disabled are usable again.
@@ -957,7 +960,7 @@ TEST(ConnectionProcedureDisconnect, WhileTheLinkSettlesGoesBackAtOnceAndStaysThe
         QStringLiteral("ButtonLastIDt2 off"), QStringLiteral("ClearLiveGraph"),
     };
     EXPECT_LINES(h.view.calls, expected);
-    EXPECT_EQ(h.notificationCount, 0u);
+    EXPECT_EQ(h.view.notificationCount, 0u);
     EXPECT_EQ(h.scanList.ScanCount(), 0);
     EXPECT_EQ(h.view.rowCount, 1);
     EXPECT_TRUE(h.view.warnings.isEmpty());
@@ -1006,7 +1009,7 @@ TEST(ConnectionProcedureDisconnect, BleDisconnectDuringAConnectIsSentAndTheConne
     // Only the command: the connect ends as it would have.
     EXPECT_TRUE(h.view.calls.contains(QStringLiteral("ClearLiveGraph")));
     EXPECT_FALSE(h.view.calls.contains(QStringLiteral("page Connection")));
-    EXPECT_EQ(h.notificationCount, 57u);
+    EXPECT_EQ(h.view.notificationCount, 57u);
   }
 }
 
@@ -1028,7 +1031,7 @@ TEST_F(ConnectionProcedureTest, DisconnectDuringAConnectionResetRunsAtOnceAndThe
   EXPECT_EQ(elapsed(), 6000u);
   EXPECT_EQ(procedureLines().filter(QStringLiteral("*** Hotovo ***")).size(), 1);
   EXPECT_TRUE(view.calls.contains(QStringLiteral("page Connection")));
-  EXPECT_EQ(notificationCount, 0u);
+  EXPECT_EQ(view.notificationCount, 0u);
   EXPECT_TRUE(view.refusals.isEmpty());
   // The reset ends as always, with its buttons enabled.
   for (const Button b :

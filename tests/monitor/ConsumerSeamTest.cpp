@@ -220,5 +220,24 @@ TEST_F(ConsumerSeamTest, NothingIsWatchedBeforeAConnectionOrAfterTheUsersDisconn
                                                    "watcher link disconnected 000780008D83"}));
 }
 
+TEST_F(ConsumerSeamTest, ANewConnectionAndASessionStartZeroTheForcesAgain) {
+  for (int i = 0; i < 30; ++i) receive(notification(1250));
+  ASSERT_DOUBLE_EQ(core.measurement().Force1Grams, 0.0) << "zeroed at the tenth";
+  receive(notification(1450));
+  ASSERT_DOUBLE_EQ(core.measurement().Force1Grams, 100.0);
+
+  core.restartZeroing();
+  receive(notification(1450));
+  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 0.0) << "the next one zeroes";
+
+  core.linkConnected(QStringLiteral("000780008D83"));
+  core.linkDisconnected();
+  EXPECT_EQ(core.measurement().NotificationCount, 0u);
+  for (int i = 0; i < 9; ++i) receive(notification(1650));
+  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 100.0) << "the old zero until the tenth";
+  receive(notification(1650));
+  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 0.0);
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -70,6 +70,11 @@ class SimWindow final : public ConnectionView, public ScanView {
   void setBusy(const QString&) override {}
   void resetGraphSlot() override {}
   void ClearLiveGraph() override {}
+  // As the window's core does: the belt is gone, the next connection counts afresh.
+  void connectionEnded() override {
+    if (measurement) measurement->NotificationCount = 0;
+  }
+  MeasurementState* measurement = nullptr;
 
   void setDeviceIdText(const QString& deviceId) override { editMac = deviceId; }
   void setRowCount(int count) override {
@@ -110,6 +115,7 @@ class SimRig {
  public:
   explicit SimRig(const SimOptions& options) : port{clock, options} {
     port.setAutoPump(false);
+    window.measurement = &measurement;
     QObject::connect(&port, &SerialTransport::readyRead, [this] { ComPort1RxChar(port, framer); });
     EXPECT_TRUE(port.open(QStringLiteral("SIM"), SerialSettings{}));
   }
@@ -152,8 +158,7 @@ class SimRig {
       [this] { return port.open(QStringLiteral("SIM"), SerialSettings{}); },
       waiter,
       stopwatch,
-      console,
-      measurement.NotificationCount};
+      console};
 };
 
 class ConnectionProcedureSimTest : public ::testing::Test, public SimRig {
