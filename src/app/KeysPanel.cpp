@@ -99,12 +99,8 @@ void KeysPanel::RadioGroup1Click(int index) {
   const int key = keyCodeForSelection(index);
   if (key < 0) return;
   keys_.SpinEditKeyF1->setValue(key);
-  // The visible tabs only: hidden pages do not count.
-  int visibleIndex = -1;
-  for (int i = 0; i <= pages_.currentIndex(); ++i) {
-    if (pages_.isTabVisible(i)) ++visibleIndex;
-  }
-  if (visibleIndex == kKeyPageTab) {
+  // A hidden page has no tab, so the index counts the shown tabs only.
+  if (pages_.currentIndex() == kKeyPageTab) {
     keys_.CheckBoxKeyActive->setChecked(false);
     keys_.SpinEditFoc->setFocus();
   }

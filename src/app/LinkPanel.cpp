@@ -5,6 +5,7 @@
 
 #include "app/LiveGraphPage.h"
 #include "app/MainWindow.h"
+#include "app/WindowViews.h"
 #include "link/ConnectionProcedure.h"
 #include "link/DonglePort.h"
 #include "link/DongleWatchdog.h"
@@ -62,6 +63,8 @@ void LinkPanel::showStatus() {
   const QString text = keeper_.gone() ? kDongleGoneText : lostText_;
   statusLabel_->setText(text);
   statusLabel_->setVisible(!text.isEmpty());
+  // The last readings stay on screen; they must not pass for current ones.
+  if (!text.isEmpty()) form_.readouts().showNotCurrent(text);
 }
 
 QString LinkPanel::donglePort() const {

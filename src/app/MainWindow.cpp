@@ -166,13 +166,16 @@ void TForm1::buildPages() {
   TabSheet1 = new ui::GamingKeysPage;
   TabSheet5 = new ui::ActivityMonitorPage;
   AktHist = new ui::ActivityHistoryPage;
-  const std::pair<QWidget*, const char*> pages[] = {
-      {TabSheetConnect, "Connection"},      {TabSheetSetting, "Settings"},
-      {TabSheetGraf, "Live Graph"},         {TabSheetSpecSetting, "Spec. Setting"},
-      {TabSheet1, "Gaming Key Activation"}, {TabSheet5, "Activity Monitor"},
-      {AktHist, "Activity History"},
-  };
-  for (const auto& [page, caption] : pages) PageControl1->addTab(page, QString::fromUtf8(caption));
+  pages_ = {{
+      {TabSheetConnect, QStringLiteral("Connection")},
+      {TabSheetSetting, QStringLiteral("Settings")},
+      {TabSheetGraf, QStringLiteral("Live Graph")},
+      {TabSheetSpecSetting, QStringLiteral("Spec. Setting")},
+      {TabSheet1, QStringLiteral("Gaming Key Activation")},
+      {TabSheet5, QStringLiteral("Activity Monitor")},
+      {AktHist, QStringLiteral("Activity History")},
+  }};
+  for (const auto& [page, caption] : pages_) PageControl1->addTab(page, caption);
   PageControl1->setCurrentWidget(TabSheetConnect);
   showPage(TabSheetGraf, false);
   showPage(TabSheetSpecSetting, false);
@@ -235,9 +238,25 @@ void TForm1::showKeyIndicator(KeyIndicator indicator) {
 }
 
 void TForm1::showPage(QWidget* page, bool visible) {
+  // A hidden page leaves the tab widget: a tab only set invisible stays in the accessibility
+  // tree, where a screen reader would still land on it. It stays a child of the window.
   const int index = PageControl1->indexOf(page);
-  if (index >= 0) PageControl1->setTabVisible(index, visible);
+  if (!visible) {
+    if (index >= 0) PageControl1->removeTab(index);
+    return;
+  }
+  if (index >= 0) return;
+  int at = 0;
+  for (const auto& [other, caption] : pages_) {
+    if (other == page) {
+      PageControl1->insertTab(at, page, caption);
+      return;
+    }
+    if (PageControl1->indexOf(other) >= 0) ++at;
+  }
 }
+
+bool TForm1::pageShown(QWidget* page) const { return PageControl1->indexOf(page) >= 0; }
 
 void TForm1::setBusy(const QString& phase) {
   busyLabel_->setText(phase);

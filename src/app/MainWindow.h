@@ -2,10 +2,12 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "app/KeysPanel.h"
 #include "base/ConsoleOutput.h"
@@ -129,7 +131,9 @@ class TForm1 : public QMainWindow {
   // as the scan has heard it; gives up with a console line after `patienceMs`.
   void connectWhenHeard(const QString& deviceId, int patienceMs = 15000);
 
+  // Shows or hides a page; a shown page takes its place in the pages' fixed order.
   void showPage(QWidget* page, bool visible);
+  bool pageShown(QWidget* page) const;
   void reportError(const QString& text);
   // Runs an action; an error it raises ends it and goes to the error report. Every slot that can
   // fail goes through here, so that no exception travels through Qt's signal code.
@@ -149,6 +153,7 @@ class TForm1 : public QMainWindow {
   void showKeyIndicator(KeyIndicator indicator);
   BreathingPanel* breathingPanel() const { return breathing_; }
   LinkPanel* linkPanel() const { return link_; }
+  WindowReadouts& readouts() { return *readouts_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -169,6 +174,8 @@ class TForm1 : public QMainWindow {
   void wireLiveGraph();
 
   MonitorEnvironment env_;
+  // Every page of PageControl1 with its caption, in tab order, shown or not.
+  std::array<std::pair<QWidget*, QString>, 7> pages_{};
   // What the environment may leave out.
   NullSoundPlayer silence_;
   NullKeyInjector noKeys_;

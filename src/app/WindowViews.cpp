@@ -14,6 +14,15 @@ void setTextIfChanged(QLineEdit* edit, const QString& text) {
   if (edit->text() != text) edit->setText(text);
 }
 
+// The battery gauge's own text: its value in percent.
+const QString kGaugeFormat = QStringLiteral("%p%");
+
+// A bar whose value is not current is greyed, and says why to assistive tools.
+void setCurrent(QProgressBar* bar, bool current, const QString& why = QString()) {
+  bar->setEnabled(current);
+  bar->setAccessibleDescription(current ? QString() : why);
+}
+
 }  // namespace
 
 WindowReadouts::WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs)
@@ -50,18 +59,41 @@ void WindowReadouts::showDisplays() {
   auto& graph = *form_.TabSheetGraf;
   if (pending_.battery) {
     setTextIfChanged(specPage.EditNap, batteryReadout(pending_.batteryReading));
+    if (batteryNotCurrent_) {
+      batteryNotCurrent_ = false;
+      setCurrent(graph.Gauge1, true);
+      graph.Gauge1->setFormat(kGaugeFormat);
+    }
     graph.Gauge1->setValue(pending_.batteryGauge);
   }
   if (pending_.temperature) {
     setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
   }
   if (pending_.forces) {
+    if (forceBarNotCurrent_) {
+      forceBarNotCurrent_ = false;
+      setCurrent(form_.TabSheet1->ProgressBar1, true);
+    }
     form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
     graph.LabelF1->setReading(forceReadout(pending_.force1Grams));
     graph.LabelF2->setReading(forceReadout(pending_.force2Grams));
   }
   pending_.battery = pending_.temperature = pending_.forces = false;
   lastShown_ = ticks_.tick();
+}
+
+void WindowReadouts::showNotCurrent(const QString& why) {
+  // A reading still waiting for its frame is from before the loss.
+  displayTimer_.stop();
+  pending_ = Pending{};
+  auto& graph = *form_.TabSheetGraf;
+  graph.LabelF1->setReading(kNotCurrentText);
+  graph.LabelF2->setReading(kNotCurrentText);
+  forceBarNotCurrent_ = true;
+  setCurrent(form_.TabSheet1->ProgressBar1, false, why);
+  batteryNotCurrent_ = true;
+  setCurrent(graph.Gauge1, false, why);
+  graph.Gauge1->setFormat(kNotCurrentText);
 }
 
 void WindowConnectionPanel::connectionMade(const QString& deviceId) {

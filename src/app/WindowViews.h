@@ -76,6 +76,13 @@ class WindowReadouts final : public MonitorDisplay {
   void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
   void breathMarked(int slot) override { form_.Chart1->samplePlotted(slot); }
 
+  // What a read-out shows while no reading of the belt is current.
+  static inline const QString kNotCurrentText = QStringLiteral("---");
+  // The belt is out of reach, `why` in the words of the band that says so: the forces show
+  // "---"; the force bar and the battery gauge are greyed, the gauge's value "---", both
+  // described by `why` for assistive tools. Each comes back with its next reading.
+  void showNotCurrent(const QString& why);
+
  private:
   void showDisplays();
 
@@ -97,6 +104,8 @@ class WindowReadouts final : public MonitorDisplay {
   Pending pending_;
   QTimer displayTimer_;
   std::uint32_t lastShown_ = 0;
+  bool forceBarNotCurrent_ = false;
+  bool batteryNotCurrent_ = false;
 };
 
 // What the connection procedure changes in the window: buttons, the texts of the last and the

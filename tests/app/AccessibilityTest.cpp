@@ -6,9 +6,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -126,6 +130,60 @@ TEST(AccessibilityTest, InputsAreNamedAndLabelledByTheLabelBesideThem) {
     auto& label = find<QLabel>(w, c.label);
     EXPECT_TRUE(labelledBy(&input, &label));
     EXPECT_FALSE(accessibleName(&input).isEmpty());
+  }
+}
+
+// A hidden page is not offered at all: its tab is not among the page tabs and nothing on it can
+// be reached in the window's tree; the shown ones keep their order and captions.
+TEST(AccessibilityTest, OnlyTheShownPagesAreOfferedAsTabs) {
+  const struct {
+    const char* name;
+    const char* darev;  // nullptr: none
+    bool confirm;       // "Confirm Changes" on "Settings"
+    QStringList tabs;
+    const char* current;
+  } cases[] = {
+      {"AtStart",
+       nullptr,
+       false,
+       {"Connection", "Settings", "Gaming Key Activation", "Activity Monitor", "Activity History"},
+       "Connection"},
+      {"WithSpecSet",
+       "[GLOBAL]\nSpecSet=1\n",
+       false,
+       {"Connection", "Settings", "Spec. Setting", "Gaming Key Activation", "Activity Monitor",
+        "Activity History"},
+       "Connection"},
+      {"AfterConfirmChanges",
+       nullptr,
+       true,
+       {"Connection", "Settings", "Live Graph", "Gaming Key Activation", "Activity Monitor",
+        "Activity History"},
+       "Live Graph"},
+      {"AfterConfirmChangesWithSpecSet",
+       "[GLOBAL]\nSpecSet=1\n",
+       true,
+       {"Connection", "Settings", "Live Graph", "Spec. Setting", "Gaming Key Activation",
+        "Activity Monitor", "Activity History"},
+       "Live Graph"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowHarness h;
+    if (c.darev) h.writeDarev(c.darev);
+    h.startAnswered();
+    TForm1& w = *h.window;
+    if (c.confirm) find<QPushButton>(w, "Button18").click();
+    QString current;
+    EXPECT_EQ(accessibleTabs(w.PageControl1->tabBar(), &current), c.tabs);
+    EXPECT_EQ(current, QString::fromLatin1(c.current));
+    const std::pair<QWidget*, const char*> pages[] = {{w.TabSheetConnect, "Connection"},
+                                                      {w.TabSheetGraf, "Live Graph"},
+                                                      {w.TabSheetSpecSetting, "Spec. Setting"}};
+    for (const auto& [page, caption] : pages) {
+      EXPECT_EQ(inAccessibleTree(&w, page), c.tabs.contains(QString::fromLatin1(caption)))
+          << caption;
+    }
   }
 }
 

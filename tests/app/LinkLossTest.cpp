@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -16,11 +17,17 @@
 #include "app/LinkPanel.h"
 #include "sim/SimDongle.h"
 #include "sim/SimOptions.h"
+#include "support/AccessibleChecks.h"
 
 namespace kelvaro {
 namespace {
 
+using testing::accessibleDescription;
+using testing::accessibleName;
+using testing::accessibleState;
+using testing::accessibleTabs;
 using testing::find;
+using testing::inAccessibleTree;
 using testing::WindowHarness;
 
 // The simulated dongle moves with the clock, in the procedure's waits as in the test's own.
@@ -211,6 +218,103 @@ TEST_F(LinkLossTest, ADonglePulledOutIsWaitedForAndTheBeltConnectedAgain) {
   EXPECT_FALSE(find<QLabel>(*w, "LabelLink").isVisible());
   EXPECT_TRUE(h.exitCodes.isEmpty());
 }
+
+// While the belt streams only the pages shown are offered to assistive technology: "Connection"
+// and "Spec. Setting" are hidden, and so out of the tree; "Disconnect" brings "Connection" back.
+TEST_F(LinkLossTest, WhileTheBeltStreamsOnlyTheShownPagesAreOfferedAsTabs) {
+  SimOptions options;
+  options.otherAdvertisers = 0;
+  start(options);
+  step(1000);
+  ASSERT_GT(w->measurement().NotificationCount, 10u);
+  QString current;
+  EXPECT_EQ(accessibleTabs(w->PageControl1->tabBar(), &current),
+            (QStringList{"Settings", "Live Graph", "Gaming Key Activation", "Activity Monitor",
+                         "Activity History"}));
+  EXPECT_EQ(current, QStringLiteral("Live Graph"));
+  EXPECT_FALSE(inAccessibleTree(w, w->TabSheetConnect));
+  EXPECT_FALSE(inAccessibleTree(w, w->TabSheetSpecSetting));
+  EXPECT_TRUE(inAccessibleTree(w, w->TabSheetGraf));
+
+  find<QPushButton>(*w, "Button20").click();
+  EXPECT_EQ(accessibleTabs(w->PageControl1->tabBar(), &current),
+            (QStringList{"Connection", "Settings", "Gaming Key Activation", "Activity Monitor",
+                         "Activity History"}));
+  EXPECT_EQ(current, QStringLiteral("Connection"));
+  EXPECT_FALSE(inAccessibleTree(w, w->TabSheetGraf));
+}
+
+// The read-outs while the belt cannot be reached: the forces say "---", the force bar and the
+// battery gauge are greyed (the gauge's value "---") and described by the status bar's words;
+// the first notifications after the loss show current values again.
+class ReadoutsOutOfReachTest : public LinkLossTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ReadoutsOutOfReachTest, ShowNotCurrentUntilNotificationsComeAgain) {
+  const bool unplug = GetParam();  // the dongle pulled out, else the belt's link dropped
+  SimOptions options;
+  options.otherAdvertisers = 0;
+  if (!unplug) options.faults.linkLossAfterMs = 4000;
+  start(options);
+  auto& f1 = find<QLabel>(*w, "LabelF1");
+  auto& f2 = find<QLabel>(*w, "LabelF2");
+  auto& gauge = find<QProgressBar>(*w, "Gauge1");
+  auto& forceBar = find<QProgressBar>(*w, "ProgressBar1");
+  const auto expectCurrent = [&] {
+    for (QLabel* force : {&f1, &f2}) {
+      EXPECT_NE(force->text(), QStringLiteral("---"));
+      EXPECT_EQ(accessibleName(force), force->text());
+    }
+    for (QProgressBar* bar : {&gauge, &forceBar}) {
+      SCOPED_TRACE(bar->objectName().toStdString());
+      EXPECT_TRUE(bar->isEnabled());
+      EXPECT_FALSE(accessibleState(bar).disabled);
+      EXPECT_EQ(accessibleDescription(bar), QString());
+    }
+    EXPECT_TRUE(gauge.text().endsWith(u'%')) << gauge.text().toStdString();
+  };
+  step(2000);
+  expectCurrent();
+
+  if (unplug) {
+    deaf = true;
+    h.port.failOpen = true;
+    h.port.loseConnection(QStringLiteral("/dev/ttyACM0: No such device"));
+    step(10);
+  } else {
+    ASSERT_LT(until([&] { return !lostLabel().isHidden(); }, 5000), 5000u);
+  }
+  const QString why = unplug ? LinkPanel::kDongleGoneText : LinkPanel::lostText(belt);
+  ASSERT_EQ(find<QLabel>(*w, "LabelLink").text(), why);
+  for (QLabel* force : {&f1, &f2}) {
+    EXPECT_EQ(force->text(), QStringLiteral("---"));
+    EXPECT_EQ(accessibleName(force), QStringLiteral("---"));
+  }
+  EXPECT_EQ(accessibleDescription(&f1), QStringLiteral("Force 1"));
+  EXPECT_EQ(accessibleDescription(&f2), QStringLiteral("Force 2"));
+  for (QProgressBar* bar : {&gauge, &forceBar}) {
+    SCOPED_TRACE(bar->objectName().toStdString());
+    EXPECT_FALSE(bar->isEnabled());
+    EXPECT_TRUE(accessibleState(bar).disabled);
+    EXPECT_EQ(accessibleDescription(bar), why);
+  }
+  EXPECT_EQ(gauge.text(), QStringLiteral("---"));
+  if (!unplug) {
+    EXPECT_EQ(find<QLabel>(*w, "LabelRate").text(), QStringLiteral("---"));
+  }
+
+  if (unplug) {
+    deaf = false;
+    h.port.failOpen = false;
+  }
+  ASSERT_LT(until([&] { return state() == LinkGuard::State::Connected; }, 20000), 20000u);
+  step(500);
+  expectCurrent();
+}
+
+INSTANTIATE_TEST_SUITE_P(LinkLossTest, ReadoutsOutOfReachTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "DonglePulledOut" : "LinkDropped";
+                         });
 
 // Before the first discover was answered the watchdog ends the run, as it always did.
 TEST_F(LinkLossTest, ADongleThatNeverAnsweredStillEndsTheRun) {

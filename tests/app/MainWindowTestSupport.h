@@ -189,9 +189,7 @@ class WindowHarness {
   void tickTimer3() { QMetaObject::invokeMethod(&window->Timer3, "timeout"); }
 
   QTableWidget* grid() const { return window->TabSheetConnect->StringGridScan; }
-  bool tabShown(QWidget* page) const {
-    return window->PageControl1->isTabVisible(window->PageControl1->indexOf(page));
-  }
+  bool tabShown(QWidget* page) const { return window->pageShown(page); }
 
   QTemporaryDir home;
   ManualTickSource ticks{100000};
