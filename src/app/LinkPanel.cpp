@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QStatusBar>
+#include <algorithm>
+#include <optional>
 
 #include "app/BreathingPanel.h"
 #include "app/LiveGraphPage.h"
@@ -26,13 +28,19 @@ LinkPanel::LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& conne
       keeper_(*form.environment().port, core.commands(), core.link(), core.console(),
               DongleKeeper::Hooks{[this] { return donglePort(); },
                                   [this](const QString& name) { return openDongle(name); },
-                                  [this](bool) { showStatus(); }, [this] { guard_.retrySoon(); }}) {
+                                  [this](bool) { showStatus(); },
+                                  [this] {
+                                    guard_.retrySoon();
+                                    scheduleGuard();
+                                  }}) {
   statusLabel_ = new QLabel(&form);
   statusLabel_->setObjectName(QStringLiteral("LabelLink"));
   form.statusBar()->addPermanentWidget(statusLabel_);
   statusLabel_->hide();
-  core.dispatcher().setDisconnectedHandler(
-      [this](std::uint16_t reason) { guard_.disconnectedEvent(reason); });
+  core.dispatcher().setDisconnectedHandler([this](std::uint16_t reason) {
+    guard_.disconnectedEvent(reason);
+    scheduleGuard();
+  });
   connect(form.environment().port, &SerialTransport::connectionLost, this,
           [this](const QString& reason) {
             // A reset takes the port away on purpose and brings it back itself.
@@ -40,9 +48,11 @@ LinkPanel::LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& conne
               keeper_.lost(reason);
             }
           });
-  timer_.setInterval(kTickMs);
-  connect(&timer_, &QTimer::timeout, this, [this] { guard_.tick(); });
-  timer_.start();
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    guard_.tick();
+    scheduleGuard();
+  });
 }
 
 LinkPanel::~LinkPanel() { core_.dispatcher().setDisconnectedHandler(nullptr); }
@@ -65,6 +75,17 @@ void LinkPanel::showStatus() {
   statusLabel_->setVisible(!text.isEmpty());
 }
 
+void LinkPanel::scheduleGuard() {
+  // Notifications move the end of a silence on without touching the timer: a look that comes
+  // before it only sets the timer again.
+  const std::optional<std::uint32_t> due = guard_.msUntilDue();
+  if (!due) {
+    timer_.stop();
+    return;
+  }
+  timer_.start(static_cast<int>(std::max<std::uint32_t>(*due, kTickMs)));
+}
+
 QString LinkPanel::donglePort() const {
   const PortSelection* selection = form_.portSelection();
   if (selection == nullptr) return QString();
@@ -84,11 +105,13 @@ bool LinkPanel::openDongle(const QString& name) {
 
 void LinkPanel::connected(const QString& deviceId) {
   guard_.connected(deviceId);
+  scheduleGuard();
   showLost(QString());
 }
 
 void LinkPanel::userDisconnected() {
   guard_.userDisconnected();
+  scheduleGuard();
   showLost(QString());
 }
 

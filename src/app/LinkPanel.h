@@ -27,6 +27,7 @@ class LinkPanel final : public QObject, public LinkGuardActions {
   Q_OBJECT
 
  public:
+  // The guard is looked at no more often than this, and only when it has something to notice.
   static constexpr int kTickMs = 250;
 
   LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& connection,
@@ -34,6 +35,8 @@ class LinkPanel final : public QObject, public LinkGuardActions {
   ~LinkPanel() override;
 
   LinkGuard& guard() { return guard_; }
+  // The timer that has the guard look at the link.
+  QTimer& guardTimer() { return timer_; }
   // Brings the dongle back when it goes away after the start-up.
   DongleKeeper& keeper() { return keeper_; }
   static inline const QString kDongleGoneText =
@@ -51,6 +54,8 @@ class LinkPanel final : public QObject, public LinkGuardActions {
 
  private:
   void showLost(const QString& text);
+  // Sets the guard's timer for its next due time (or stops it when nothing is watched).
+  void scheduleGuard();
   void showStatus();
   // The port to try for the dongle: in automatic mode the one with its USB identity, if any;
   // otherwise the configured one.
