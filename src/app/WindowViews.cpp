@@ -16,6 +16,16 @@ void setTextIfChanged(QLineEdit* edit, const QString& text) {
   if (edit->text() != text) edit->setText(text);
 }
 
+// A new value makes QProgressBar paint itself and hand the window to the screen there and then;
+// with updates held back for the call, the bar is painted in the window's next pass instead,
+// together with the chart and the labels of the same notification.
+void setBarValue(QProgressBar* bar, int value) {
+  if (bar->value() == value) return;
+  bar->setUpdatesEnabled(false);
+  bar->setValue(value);
+  bar->setUpdatesEnabled(true);
+}
+
 }  // namespace
 
 WindowReadouts::WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs)
@@ -58,13 +68,13 @@ void WindowReadouts::showDisplays() {
   auto& graph = *form_.TabSheetGraf;
   if (pending_.battery) {
     setTextIfChanged(specPage.EditNap, batteryReadout(pending_.batteryReading));
-    graph.Gauge1->setValue(pending_.batteryGauge);
+    setBarValue(graph.Gauge1, pending_.batteryGauge);
   }
   if (pending_.temperature) {
     setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
   }
   if (pending_.forces) {
-    form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
+    setBarValue(form_.TabSheet1->ProgressBar1, pending_.forceBar);
     graph.LabelF1->setReading(forceReadout(pending_.force1Grams));
     graph.LabelF2->setReading(forceReadout(pending_.force2Grams));
   }
