@@ -18,6 +18,8 @@ range=""            # MIN:MAX of the force axis; empty: the program's default (0
 shots=""
 check=0
 record=0
+a11y=0
+syscalls=0
 
 usage() {
   cat <<EOF
@@ -36,6 +38,10 @@ Runs kelvaro-monitor under Xvfb against kelvaro-belt-sim and reports its load pe
                      the chart (default: the program's own, 0 to 65535, where it is a flat line)
   --record           record the measurements to a CSV file throughout ("Start Log" pressed over
                      AT-SPI once the belt streams; needs dbus-run-session and python3-pyatspi)
+  --a11y             run with the accessibility bridge on (an AT-SPI bus of its own, as for
+                     --record; needs dbus-run-session and python3-pyatspi)
+  --syscalls         count the monitor's system calls over the window (strace -c -f; the CPU
+                     figure then includes strace's own cost)
   --shots DIR        save a screenshot of the screen after each window as DIR/monitor-RATE.png
   --check            exit with status 3 when a goal is missed (goals: at flood no backlog and at
                      most 8 % of one core, at 20 a second or less at most 2 %, memory flat)
@@ -55,6 +61,8 @@ while [[ $# -gt 0 ]]; do
     --shots) shots="$2"; shift 2 ;;
     --check) check=1; shift ;;
     --record) record=1; shift ;;
+    --a11y) a11y=1; shift ;;
+    --syscalls) syscalls=1; shift ;;
     -h|--help) usage; exit 0 ;;
     *) echo "monitor_load.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
@@ -64,9 +72,12 @@ done
 # own, with the accessibility bus up before the program starts.
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
-((record)) && kelvaro_a11y_session "$0" "${all_args[@]}"
+((record || a11y)) && kelvaro_a11y_session "$0" "${all_args[@]}"
 kelvaro_tools monitor_load.sh "$build"
 command -v python3 >/dev/null || { echo "monitor_load.sh: python3 is missing" >&2; exit 2; }
+if ((syscalls)); then
+  command -v strace >/dev/null || { echo "monitor_load.sh: --syscalls needs strace" >&2; exit 2; }
+fi
 if [[ -n "$shots" ]]; then
   command -v import >/dev/null || { echo "monitor_load.sh: --shots needs import (imagemagick)" >&2; exit 2; }
   mkdir -p "$shots"
@@ -79,10 +90,12 @@ sim_pid=""
 monitor_pid=""
 tail_pid=""
 xvfb_run_pid=""
+strace_pid=""
 stats_fd=""
 
 stop_case() {
   # Only what this script started, by its id; the monitor first, so that it closes the port.
+  stop_strace
   stop_monitor "$monitor_pid"
   if [[ -n "$xvfb_run_pid" ]]; then wait "$xvfb_run_pid" 2>/dev/null || true; fi
   if [[ -n "$tail_pid" ]]; then
@@ -154,6 +167,14 @@ delivered() {
 # Rows in the case's recording so far (0 without one).
 recorded_rows() {
   if [[ -f "$work/File Name.csv" ]]; then grep -c $'\r$' "$work/File Name.csv" || true; else echo 0; fi
+}
+
+# Detaches strace, which then writes its counts.
+stop_strace() {
+  [[ -n "$strace_pid" ]] || return 0
+  kill -INT "$strace_pid" 2>/dev/null || true
+  wait "$strace_pid" 2>/dev/null || true
+  strace_pid=""
 }
 
 report_header_done=0
@@ -229,6 +250,10 @@ run_case() {
   queue0=$(pty_queue "$link")
   local rows0
   rows0=$(recorded_rows)
+  if ((syscalls)); then
+    strace -c -f -q -p "$monitor_pid" -o "$work/strace.txt" &
+    strace_pid=$!
+  fi
 
   # The window: a fixed time at a set rate, a fixed number of notifications at flood.
   local close_at
@@ -247,6 +272,7 @@ run_case() {
     fi
   done
   ((closed)) || return 1
+  stop_strace
   local wall1=$EPOCHREALTIME cpu1 rss1 xcpu1 scpu1 machine1 load1 queue1
   cpu1=$(cpu_ticks "$monitor_pid")
   machine1=$(machine_ticks)
@@ -306,6 +332,20 @@ run_case() {
     awk -v r0="$rows0" -v r1="$rows1" -v w0="$wall0" -v w1="$wall1" \
       'BEGIN { printf "       recorded: %d rows in the window, %.1f a second\n", r1 - r0, (r1 - r0) / (w1 - w0) }'
     ((rows1 > rows0)) || verdict=1
+  fi
+  if ((syscalls)) && [[ -s "$work/strace.txt" ]]; then
+    awk -v w="$(awk -v w0="$wall0" -v w1="$wall1" 'BEGIN { print w1 - w0 }')" '
+      $1 ~ /^[0-9.]+$/ && NF >= 5 && $NF != "total" { calls[$NF] = $4 }
+      END {
+        n = 0
+        for (c in calls) order[++n] = c
+        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++)
+          if (calls[order[j]] > calls[order[i]]) { t = order[i]; order[i] = order[j]; order[j] = t }
+        line = ""
+        for (i = 1; i <= n && i <= 10; i++)
+          line = line sprintf(" %s %.0f", order[i], calls[order[i]] * 10 / w)
+        printf "       system calls per 10 s:%s\n", line
+      }' "$work/strace.txt"
   fi
   report_header_done=1
   stop_case

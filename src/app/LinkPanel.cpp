@@ -26,7 +26,7 @@ LinkPanel::LinkPanel(TForm1& form, MonitorCore& core, ConnectionProcedure& conne
               DongleKeeper::Hooks{[this] { return donglePort(); },
                                   [this](const QString& name) { return openDongle(name); },
                                   [this](bool) { showStatus(); },
-                                  [this] { core_.linkGuard().retrySoon(); }}) {
+                                  [this] { core_.retryLinkSoon(); }}) {
   statusLabel_ = new QLabel(&form);
   statusLabel_->setObjectName(QStringLiteral("LabelLink"));
   form.statusBar()->addPermanentWidget(statusLabel_);

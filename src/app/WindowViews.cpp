@@ -23,6 +23,16 @@ void setCurrent(QProgressBar* bar, bool current, const QString& why = QString())
   bar->setAccessibleDescription(current ? QString() : why);
 }
 
+// A new value makes QProgressBar paint itself and hand the window to the screen there and then;
+// with updates held back for the call, the bar is painted in the window's next pass instead,
+// together with the chart and the labels of the same notification.
+void setBarValue(QProgressBar* bar, int value) {
+  if (bar->value() == value) return;
+  bar->setUpdatesEnabled(false);
+  bar->setValue(value);
+  bar->setUpdatesEnabled(true);
+}
+
 }  // namespace
 
 WindowReadouts::WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs)
@@ -64,7 +74,7 @@ void WindowReadouts::showDisplays() {
       setCurrent(graph.Gauge1, true);
       graph.Gauge1->setFormat(kGaugeFormat);
     }
-    graph.Gauge1->setValue(pending_.batteryGauge);
+    setBarValue(graph.Gauge1, pending_.batteryGauge);
   }
   if (pending_.temperature) {
     setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
@@ -74,7 +84,7 @@ void WindowReadouts::showDisplays() {
       forceBarNotCurrent_ = false;
       setCurrent(form_.TabSheet1->ProgressBar1, true);
     }
-    form_.TabSheet1->ProgressBar1->setValue(pending_.forceBar);
+    setBarValue(form_.TabSheet1->ProgressBar1, pending_.forceBar);
     graph.LabelF1->setReading(forceReadout(pending_.force1Grams));
     graph.LabelF2->setReading(forceReadout(pending_.force2Grams));
   }

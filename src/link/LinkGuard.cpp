@@ -89,6 +89,18 @@ std::uint32_t LinkGuard::nextAttemptInMs() const {
   return left > 0 ? static_cast<std::uint32_t>(left) : 0;
 }
 
+std::optional<std::uint32_t> LinkGuard::msUntilDue() const {
+  std::int32_t left = 0;
+  if (state_ == State::Connected) {
+    left = static_cast<std::int32_t>(kSilenceMs) - since(lastHeard_, ticks_.tick());
+  } else if (state_ == State::Lost) {
+    left = -since(nextAttemptAt_, ticks_.tick());
+  } else {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(std::max(left, 0));
+}
+
 void LinkGuard::lose(const QString& reason) {
   state_ = State::Lost;
   lostAt_ = ticks_.tick();

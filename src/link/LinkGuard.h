@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace kelvaro {
 
@@ -57,6 +58,10 @@ class LinkGuard {
   int attempts() const { return attempts_; }
   // Milliseconds until the next attempt (0 when one is due or none is waiting).
   std::uint32_t nextAttemptInMs() const;
+  // Milliseconds until tick() has something to notice (0 when it has now): the end of the
+  // silence that loses a connected link, or the next attempt for a lost one; none while idle or
+  // during an attempt. The window looks at the guard then rather than a few times a second.
+  std::optional<std::uint32_t> msUntilDue() const;
 
   // The reason of a disconnected event in words, e.g. "supervision time-out (0x0208)".
   static QString reasonText(std::uint16_t reason);

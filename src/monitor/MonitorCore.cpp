@@ -1,6 +1,7 @@
 #include "monitor/MonitorCore.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "link/SerialReceiver.h"
 #include "measure/MeasurementDecoder.h"
@@ -21,7 +22,7 @@ MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& po
     guard_.disconnectedEvent(reason);
     watchLink();
   });
-  linkTimer_.setInterval(kLinkCheckMs);
+  linkTimer_.setSingleShot(true);
   QObject::connect(&linkTimer_, &QTimer::timeout, [this] { checkLink(); });
 }
 
@@ -163,13 +164,20 @@ void MonitorCore::checkLink() {
   watchLink();
 }
 
+void MonitorCore::retryLinkSoon() {
+  guard_.retrySoon();
+  watchLink();
+}
+
 void MonitorCore::watchLink() {
-  const bool watched = guard_.state() != LinkGuard::State::Idle;
-  if (watched && !linkTimer_.isActive()) {
-    linkTimer_.start();
-  } else if (!watched && linkTimer_.isActive()) {
+  // Notifications move the end of a silence on without touching the timer: a look that comes
+  // before it only sets the timer again.
+  const std::optional<std::uint32_t> due = guard_.msUntilDue();
+  if (!due) {
     linkTimer_.stop();
+    return;
   }
+  linkTimer_.start(static_cast<int>(std::max<std::uint32_t>(*due, kLinkCheckMs)));
 }
 
 void MonitorCore::linkLost(const QString& deviceId, const QString& reason) {

@@ -38,7 +38,8 @@ class TickSource;
 // outputs as consumers.
 class MonitorCore final : private MeasurementSink, private LinkGuardActions {
  public:
-  // How often the link guard looks for a silence while a link is watched.
+  // The link guard is looked at when it has something to notice (the end of a silence, an
+  // attempt due), never sooner than this, and not at all while no link is watched.
   static constexpr int kLinkCheckMs = 250;
 
   // Everything passed in must outlive the core.
@@ -71,9 +72,13 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   // A session start: the next notification zeroes the forces again and primes the activity
   // computation.
   void restartZeroing();
-  // Notices a silence and starts a reconnect when one is due; the core's own timer calls it
-  // every kLinkCheckMs while a link is watched, a test or a benchmark may call it directly.
+  // Notices a silence and starts a reconnect when one is due; the core's own timer calls it when
+  // the guard is due, a test or a benchmark may call it directly.
   void checkLink();
+  // What stood in the way of a reconnect is gone (the dongle is back): the next attempt soon.
+  void retryLinkSoon();
+  // The timer that has the guard look at the link.
+  QTimer& linkCheckTimer() { return linkTimer_; }
   // One attempt to connect to the belt again (true: connected); it may pump the event loop.
   // Without it a lost link stays lost.
   void setReconnect(std::function<bool(const QString& deviceId)> reconnect) {

@@ -28,9 +28,6 @@ namespace {
 
 // One screen frame: repaints requested within it are handed to Qt together.
 constexpr int kFrameMilliseconds = 16;
-// The frame clock stops after this many empty frames, so that a slow stream of samples (20 a
-// second) repaints each one at once, in the same pass as the read-outs of its notification.
-constexpr int kIdleFrames = 1;
 // Strips closer than this are repainted as one.
 constexpr int kMergeGap = 24;
 // A drag shorter than this in either direction is a click, not a zoom.
@@ -58,7 +55,7 @@ void LiveChart::setUp() {
   setMouseTracking(true);
   setCursor(Qt::CrossCursor);
   setMinimumSize(200, 150);
-  frameTimer_.setInterval(kFrameMilliseconds);
+  frameTimer_.setSingleShot(true);
   connect(&frameTimer_, &QTimer::timeout, this, &LiveChart::frameTick);
   changeEvent(nullptr);
 }
@@ -197,23 +194,23 @@ void LiveChart::markDirty(int left, int right) {
 }
 
 void LiveChart::startFrame() {
-  idleFrames_ = 0;
   if (frameTimer_.isActive()) return;
-  // The first change after a quiet frame is shown at once, together with whatever else the
-  // window updates for the same notification; changes that follow within the frame wait for it.
-  flushRepaint();
-  frameTimer_.start();
-}
-
-void LiveChart::frameTick() {
-  if (fullDirty_ || spanCount_ > 0) {
+  // A change a frame or more after the last repaint is shown at once, together with whatever
+  // else the window updates for the same notification (at 20 samples a second, each one);
+  // changes that follow within the frame wait for its end.
+  const auto since = static_cast<std::int32_t>(clock_->tick() - lastFlush_);
+  if (!flushed_ || since < 0 || since >= kFrameMilliseconds) {
     flushRepaint();
-  } else if (++idleFrames_ >= kIdleFrames) {
-    frameTimer_.stop();
+  } else {
+    frameTimer_.start(kFrameMilliseconds - since);
   }
 }
 
+void LiveChart::frameTick() { flushRepaint(); }
+
 void LiveChart::flushRepaint() {
+  frameTimer_.stop();
+  if (!fullDirty_ && spanCount_ == 0) return;
   if (fullDirty_) {
     update();
   } else {
@@ -224,6 +221,8 @@ void LiveChart::flushRepaint() {
   }
   fullDirty_ = false;
   spanCount_ = 0;
+  flushed_ = true;
+  lastFlush_ = clock_->tick();
 }
 
 void LiveChart::render(QPainter& painter, const QSize& size) const {

@@ -11,10 +11,12 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "base/AxisScale.h"
+#include "base/TickSource.h"
 #include "measure/LiveGraphModel.h"
 
 class QPainter;
@@ -24,9 +26,11 @@ namespace kelvaro {
 // The live chart Chart1: a sweep display of LiveGraphModel. The axes, grid, labels and legend
 // are drawn once into a cached picture; a plotted sample repaints only the narrow strip of pixels
 // around the point it changed, and the strips of one screen frame are merged into one repaint,
-// so that plotting hundreds of samples a second costs little. A change of a range, of the shown
-// series or of the size repaints the whole chart once. render() draws the same picture onto any
-// painter, for printing and export.
+// so that plotting hundreds of samples a second costs little. A change a frame or more after the
+// last repaint is handed to Qt at once; the frame timer runs only while a repaint waits for the
+// frame to end, so that a slow stream of samples wakes the program for nothing else. A change of a
+// range, of the shown series or of the size repaints the whole chart once. render() draws the same
+// picture onto any painter, for printing and export.
 //
 // Mouse: a press of any button starts a cursor measurement (pressed()); movement without the
 // left button held reports the position and the distance from the press (moved()). Dragging
@@ -83,6 +87,10 @@ class LiveChart : public QWidget {
 
   // Hands the repaints collected for the current frame to Qt now instead of at the frame tick.
   void flushRepaint();
+  // Whether a repaint waits for the end of the frame (the frame timer is running).
+  bool repaintWaiting() const { return frameTimer_.isActive(); }
+  // The clock that frames are measured with (a steady clock unless set); must outlive the chart.
+  void setFrameClock(const TickSource& clock) { clock_ = &clock; }
 
  signals:
   // Texts for Edit7 and Edit8 after a press.
@@ -176,7 +184,10 @@ class LiveChart : public QWidget {
   int spanCount_ = 0;
   bool fullDirty_ = false;
   QTimer frameTimer_;
-  int idleFrames_ = 0;
+  SteadyTickSource steadyClock_;
+  const TickSource* clock_ = &steadyClock_;
+  bool flushed_ = false;
+  std::uint32_t lastFlush_ = 0;
 
   bool banding_ = false;
   QPointF bandStart_;

@@ -1,8 +1,10 @@
 // The link guard: a lost link noticed by the dongle's event or by silence, attempts on the
 // back-off schedule, and the user's Disconnect ending it all.
 #include <QStringList>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -125,6 +127,58 @@ TEST_F(LinkGuardTest, DisconnectStopsTheAttemptsAtOnce) {
     EXPECT_EQ(actions.attemptsAt.size(), 1u);
     EXPECT_EQ(guard.nextAttemptInMs(), 0u);
   }
+}
+
+TEST_F(LinkGuardTest, TheDueTimeIsTheEndOfTheSilenceOrTheNextAttempt) {
+  EXPECT_EQ(guard.msUntilDue(), std::nullopt) << "nothing watched";
+  guard.connected(kBelt);
+  EXPECT_EQ(guard.msUntilDue(), LinkGuard::kSilenceMs);
+  clock.advance(1000);
+  guard.notification();
+  EXPECT_EQ(guard.msUntilDue(), LinkGuard::kSilenceMs) << "a notification moves it on";
+  clock.advance(2999);
+  EXPECT_EQ(guard.msUntilDue(), 1u);
+  clock.advance(1);
+  EXPECT_EQ(guard.msUntilDue(), 0u);
+  guard.tick();
+  ASSERT_EQ(guard.state(), LinkGuard::State::Lost);
+  EXPECT_EQ(guard.msUntilDue(), LinkGuard::kBackOffMs[0]);
+  clock.advance(1400);
+  EXPECT_EQ(guard.msUntilDue(), 0u) << "overdue";
+
+  std::optional<std::uint32_t> duringAttempt = 0;
+  actions.during = [&] { duringAttempt = guard.msUntilDue(); };
+  guard.tick();
+  EXPECT_EQ(duringAttempt, std::nullopt);
+  EXPECT_EQ(guard.msUntilDue(), LinkGuard::kBackOffMs[1]);
+  guard.userDisconnected();
+  EXPECT_EQ(guard.msUntilDue(), std::nullopt);
+}
+
+// Looked at only when due (never sooner than every 250 ms), the guard notices the silence and
+// makes its attempts at the times it does when ticked a few times a second.
+TEST_F(LinkGuardTest, LookingOnlyWhenDueKeepsTheTimes) {
+  actions.succeedFrom = 4;
+  guard.connected(kBelt);
+  const std::uint32_t lastHeard = clock.tick();
+  int looks = 0;
+  while (guard.state() != LinkGuard::State::Connected || actions.attemptsAt.empty()) {
+    ASSERT_LT(looks, 100);
+    const std::optional<std::uint32_t> due = guard.msUntilDue();
+    ASSERT_TRUE(due.has_value());
+    clock.advance(std::max<std::uint32_t>(*due, 250));
+    guard.tick();
+    ++looks;
+  }
+  EXPECT_EQ(console.lines().filter(QStringLiteral("Link lost")),
+            QStringList{QStringLiteral("Link lost: no notification for 3 s")});
+  ASSERT_EQ(actions.attemptsAt.size(), 4u);
+  const std::uint32_t lost = lastHeard + LinkGuard::kSilenceMs;
+  EXPECT_EQ(actions.attemptsAt[0], lost + 1000);
+  EXPECT_EQ(actions.attemptsAt[1], actions.attemptsAt[0] + actions.attemptMs + 2000);
+  EXPECT_EQ(actions.attemptsAt[2], actions.attemptsAt[1] + actions.attemptMs + 4000);
+  EXPECT_EQ(actions.attemptsAt[3], actions.attemptsAt[2] + actions.attemptMs + 8000);
+  EXPECT_EQ(looks, 5) << "the silence and the four attempts";
 }
 
 TEST_F(LinkGuardTest, ReasonsInWords) {

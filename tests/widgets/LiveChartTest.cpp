@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/TickSource.h"
 #include "widgets/LiveChart.h"
 
 namespace kelvaro {
@@ -513,6 +514,58 @@ TEST(LiveChartTest, EveryBreathMarkIsWholeAndAtItsPointEvenAtTheTopOfTheChart) {
       EXPECT_LE(mark.farthest, 12.0);
     }
   }
+}
+
+// The frame timer runs only while a repaint waits for the end of its frame: a change a frame or
+// more after the last repaint goes to Qt at once, so a slow stream never starts the timer.
+TEST(LiveChartFrameTest, TheFrameTimerRunsOnlyWhileARepaintWaits) {
+  ManualTickSource clock(5000);
+  LiveChart chart;
+  chart.setFrameClock(clock);
+  chart.resize(1050, 600);
+  chart.createPoints();
+  EXPECT_FALSE(chart.repaintWaiting()) << "the first repaint goes at once";
+
+  clock.advance(5);
+  plotAndStep(chart, 100, 0, 0, 0, 0);
+  EXPECT_TRUE(chart.repaintWaiting()) << "5 ms into the frame";
+  clock.advance(10);
+  plotAndStep(chart, 200, 0, 0, 0, 0);
+  EXPECT_TRUE(chart.repaintWaiting());
+  chart.flushRepaint();
+  EXPECT_FALSE(chart.repaintWaiting()) << "nothing waits once it is handed over";
+
+  for (int i = 0; i < 40; ++i) {
+    clock.advance(50);  // 20 samples a second
+    plotAndStep(chart, 300 + i, 0, 0, 0, 0);
+    ASSERT_FALSE(chart.repaintWaiting()) << "sample " << i;
+  }
+  clock.advance(16);
+  plotAndStep(chart, 400, 0, 0, 0, 0);
+  EXPECT_FALSE(chart.repaintWaiting()) << "a whole frame after the last repaint";
+  clock.advance(15);
+  chart.setSeriesVisible(kAccelX, false);
+  EXPECT_TRUE(chart.repaintWaiting()) << "a full repaint waits for the frame too";
+}
+
+// A repaint that waits is painted when its frame ends, and a flush with nothing waiting does not
+// hold back the next change.
+TEST_F(LiveChartPaintTest, AWaitingRepaintIsPaintedAtTheEndOfItsFrame) {
+  ManualTickSource clock(5000);
+  chart.setFrameClock(clock);
+  plotAndStep(chart, 300, 0, 0, 0, 0);
+  EXPECT_FALSE(chart.repaintWaiting());
+  plotAndStep(chart, 310, 0, 0, 0, 0);
+  ASSERT_TRUE(chart.repaintWaiting());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !chart.repaintWaiting(); }, 5000));
+  QApplication::processEvents();
+  ASSERT_FALSE(chart.painted.empty());
+  EXPECT_GE(chart.painted.back().boundingRect().right(), chart.mapping().xToPixel(2));
+
+  clock.advance(16);
+  chart.flushRepaint();
+  plotAndStep(chart, 320, 0, 0, 0, 0);
+  EXPECT_FALSE(chart.repaintWaiting());
 }
 
 }  // namespace
