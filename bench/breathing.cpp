@@ -34,7 +34,7 @@ std::vector<double> recordedForce() {
   for (int i = 0; i < kRecorded; ++i) {
     belt.nextValue(timeline, value);
     handleMeasurementValue(value.data(), value.size(), state, calibration, {}, console);
-    force.push_back(state.Force1Grams);
+    force.push_back(state.force1Grams);
   }
   return force;
 }

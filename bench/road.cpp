@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "link/Dispatcher.h"
-#include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"
 #include "platform/SerialTransport.h"
@@ -59,7 +59,7 @@ class NullScratchLink final : public MeasurementConsumer {
  public:
   void notificationDecoded(const DecodedNotification& n) override {
     const MeasurementState& m = n.state;
-    frame_.build(m.AccelX, m.AccelY, m.AccelZ, m.Force1Grams, m.Force2Grams);
+    frame_.build(m.accelX, m.accelY, m.accelZ, m.force1Grams, m.force2Grams);
     bytes += frame_.size();
   }
   std::size_t bytes = 0;
@@ -79,14 +79,14 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   NullMonitorDisplay display;
   MonitorCore core(ticks, pump, port, scanView, display);
   core.graph().createPoints();
-  core.measurement().NotificationCount = 100;  // past the zeroing: every notification is plotted
+  core.measurement().notificationCount = 100;  // past the zeroing: every notification is plotted
   OpenSession session;
   NullActivityAlarm alarm;
   NullScratchLink scratch;
   NullAppendFile recordFile;
   if (everyConsumer) {
     core.recorder().setFile(recordFile);
-    core.recorder().ButtonStartLogClick();
+    core.recorder().startLogClicked();
     core.addConsumer(scratch);
     core.keys().setActive(true);
     core.activity().setSessionControl(&session);

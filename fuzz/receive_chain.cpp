@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "link/Dispatcher.h"
-#include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "platform/SerialTransport.h"
 

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "base/ConsoleLog.h"
+#include "base/EventPump.h"
 #include "base/TickSource.h"
-#include "link/Stopwatch.h"
 #include "scratch/ScratchClient.h"
 #include "scratch/SensorUpdate.h"
 

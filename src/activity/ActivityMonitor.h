@@ -16,9 +16,9 @@ class ActivitySessionControl {
   virtual ~ActivitySessionControl() = default;
   // True while a session runs, that is "Session Stop" enabled and "Session Start" disabled.
   virtual bool sessionOpen() const = 0;
-  // Exactly what a press of "Session Start" does (ButtonStartActClick).
+  // Exactly what a press of "Session Start" does (sessionStartClicked).
   virtual void startSession() = 0;
-  // Exactly what a press of "Session Stop" does (ButtonStopActClick).
+  // Exactly what a press of "Session Stop" does (sessionStopClicked).
   virtual void stopSession() = 0;
 };
 

@@ -18,27 +18,27 @@
 #include <QVBoxLayout>
 #include <iostream>
 
-#include "app/AboutDialog.h"
-#include "app/ActivityHistoryPage.h"
-#include "app/ActivityMonitorPage.h"
-#include "app/ActivityPanel.h"
-#include "app/BreathingPanel.h"
-#include "app/ChartOutputPanel.h"
-#include "app/ComSetupDialog.h"
-#include "app/ConnectionPage.h"
-#include "app/DongleNotFoundDialog.h"
-#include "app/ErrorReportingApplication.h"
-#include "app/GamingKeysPage.h"
-#include "app/HistoryPanel.h"
-#include "app/KeysPanel.h"
-#include "app/LinkPanel.h"
-#include "app/LiveGraphPage.h"
-#include "app/RecorderPanel.h"
-#include "app/ScratchPanel.h"
-#include "app/SettingsPage.h"
-#include "app/SpecSettingPage.h"
-#include "app/UsersPanel.h"
 #include "app/WindowViews.h"
+#include "app/dialogs/AboutDialog.h"
+#include "app/dialogs/ComSetupDialog.h"
+#include "app/dialogs/DongleNotFoundDialog.h"
+#include "app/pages/ActivityHistoryPage.h"
+#include "app/pages/ActivityMonitorPage.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/GamingKeysPage.h"
+#include "app/pages/LiveGraphPage.h"
+#include "app/pages/SettingsPage.h"
+#include "app/pages/SpecSettingPage.h"
+#include "app/panels/ActivityPanel.h"
+#include "app/panels/BreathingPanel.h"
+#include "app/panels/ChartOutputPanel.h"
+#include "app/panels/HistoryPanel.h"
+#include "app/panels/KeysPanel.h"
+#include "app/panels/LinkPanel.h"
+#include "app/panels/RecorderPanel.h"
+#include "app/panels/ScratchPanel.h"
+#include "app/panels/UsersPanel.h"
+#include "app/shell/ErrorReportingApplication.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "base/WallClock.h"
@@ -56,7 +56,7 @@
 
 namespace kelvaro {
 
-TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
+MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
     : QMainWindow(parent), env_(std::move(environment)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("KELVARO monitor "));
@@ -81,44 +81,44 @@ TForm1::TForm1(MonitorEnvironment environment, QWidget* parent)
       },
       core_->waiter(), core_->stopwatch(), core_->console());
   link_ = new LinkPanel(*this, *core_, *connection_, this);
-  consoleView_ = std::make_unique<ui::ConsoleView>(console(), TabSheetSpecSetting->Memo3);
-  users_ = new ui::UsersPanel(*TabSheetConnect, this);
+  consoleView_ = std::make_unique<ui::ConsoleView>(console(), specSettingPage->diagnosticsConsole);
+  users_ = new ui::UsersPanel(*connectionPage, this);
   if (env_.keys) {
     env_.keys->setConsoleSink([this](const QString& line) { console().append(line); });
   }
   keySink_ = std::make_unique<KeyInjectorSink>(env_.keys ? *env_.keys : noKeys_);
   core_->keys().setSink(keySink_.get());
   keys_ = new KeysPanel(
-      *TabSheet1, *TabSheetSpecSetting, *TabSheetGraf->Shape1, *PageControl1, console(),
+      *gamingKeysPage, *specSettingPage, *liveGraphPage->keyIndicator, *pageTabs, console(),
       [this](const KeysPanel::Values& values) { keysChanged(values); }, this);
-  scratch_ = std::make_unique<ScratchPanel>(*TabSheetSpecSetting, console(), *env_.ticks,
-                                            *env_.pump, env_.scratchPort);
+  scratch_ = std::make_unique<ScratchPanel>(*specSettingPage, console(), *env_.ticks, *env_.pump,
+                                            env_.scratchPort);
   recorderPanel_ = new RecorderPanel(
-      *TabSheetGraf, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
+      *liveGraphPage, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
   history_ = new HistoryPanel(
-      *AktHist, *users_, console(), env_.homeDir,
+      *activityHistoryPage, *users_, console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
   chartOutput_ = new ChartOutputPanel(
-      *TabSheetGraf, *TabSheetSpecSetting, *Chart1,
+      *liveGraphPage, *specSettingPage, *liveChart,
       [this](const QString& text) { reportError(text); }, this);
   activity_ = new ActivityPanel(
-      {*core_, *TabSheet5, *TabSheetGraf, *TabSheetConnect, *users_, Timer2,
+      {*core_, *activityMonitorPage, *liveGraphPage, *connectionPage, *users_, volumeRestoreTimer,
        env_.volume ? *env_.volume : noVolume_, env_.sound ? *env_.sound : silence_,
        env_.clock ? *env_.clock : systemClock_, env_.homeDir},
       this);
-  breathing_ = new BreathingPanel(*core_, *TabSheetGraf, *TabSheet5, *LabelApneaBanner, this);
+  breathing_ = new BreathingPanel(*core_, *liveGraphPage, *activityMonitorPage, *apneaBanner, this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
-  aboutBox_ = new ui::TAboutBox(this);
+  aboutBox_ = new ui::AboutBox(this);
 
-  Timer2.setInterval(2000);
-  Timer3.setInterval(1000);
+  volumeRestoreTimer.setInterval(2000);
+  dongleWatchdogTimer.setInterval(1000);
   wireControls();
   // The dongle watchdog runs from the moment the window's parts exist, for the whole run.
-  Timer3.start();
+  dongleWatchdogTimer.start();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
   // The panels that reach into the core go before it.
   delete recorderPanel_;
   recorderPanel_ = nullptr;
@@ -132,53 +132,54 @@ TForm1::~TForm1() {
   core_->keys().releaseAll();
   core_->keys().setSink(nullptr);
   if (env_.keys) env_.keys->setConsoleSink(nullptr);
-  Timer3.stop();
-  Timer2.stop();
+  dongleWatchdogTimer.stop();
+  volumeRestoreTimer.stop();
   stdoutBinding_.detach();
   if (env_.port) env_.port->close();
 }
 
-void TForm1::buildPages() {
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setDocumentMode(false);
-  PageControl1->tabBar()->setExpanding(false);
-  LabelApneaBanner = BreathingPanel::makeBanner();
+void MainWindow::buildPages() {
+  pageTabs = new QTabWidget(this);
+  pageTabs->setObjectName(QStringLiteral("PageControl1"));
+  pageTabs->setDocumentMode(false);
+  pageTabs->tabBar()->setExpanding(false);
+  apneaBanner = BreathingPanel::makeBanner();
   auto* central = new QWidget(this);
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  column->addWidget(LabelApneaBanner);
-  column->addWidget(PageControl1, 1);
+  column->addWidget(apneaBanner);
+  column->addWidget(pageTabs, 1);
   setCentralWidget(central);
 
-  TabSheetConnect = new ui::ConnectionPage;
-  TabSheetSetting = new ui::SettingsPage;
-  TabSheetGraf = new ui::LiveGraphPage;
-  Chart1 = new LiveChart(core_->graph());
-  TabSheetGraf->replaceChart(Chart1);
-  Chart1->setAccessibleName(QStringLiteral("Live Graph"));
-  for (auto* readout : {TabSheetGraf->LabelF1, TabSheetGraf->LabelF2, TabSheetGraf->LabelActF10,
-                        TabSheetGraf->LabelActivityFAvg}) {
+  connectionPage = new ui::ConnectionPage;
+  settingsPage = new ui::SettingsPage;
+  liveGraphPage = new ui::LiveGraphPage;
+  liveChart = new LiveChart(core_->graph());
+  liveGraphPage->replaceChart(liveChart);
+  liveChart->setAccessibleName(QStringLiteral("Live Graph"));
+  for (auto* readout :
+       {liveGraphPage->force1Readout, liveGraphPage->force2Readout,
+        liveGraphPage->currentActivityReadout, liveGraphPage->averageActivityReadout}) {
     readout->setAnnounceInterval(env_.readoutAnnounceMs);
   }
-  TabSheetSpecSetting = new ui::SpecSettingPage;
-  TabSheet1 = new ui::GamingKeysPage;
-  TabSheet5 = new ui::ActivityMonitorPage;
-  AktHist = new ui::ActivityHistoryPage;
+  specSettingPage = new ui::SpecSettingPage;
+  gamingKeysPage = new ui::GamingKeysPage;
+  activityMonitorPage = new ui::ActivityMonitorPage;
+  activityHistoryPage = new ui::ActivityHistoryPage;
   pages_ = {{
-      {TabSheetConnect, QStringLiteral("Connection")},
-      {TabSheetSetting, QStringLiteral("Settings")},
-      {TabSheetGraf, QStringLiteral("Live Graph")},
-      {TabSheetSpecSetting, QStringLiteral("Spec. Setting")},
-      {TabSheet1, QStringLiteral("Gaming Key Activation")},
-      {TabSheet5, QStringLiteral("Activity Monitor")},
-      {AktHist, QStringLiteral("Activity History")},
+      {connectionPage, QStringLiteral("Connection")},
+      {settingsPage, QStringLiteral("Settings")},
+      {liveGraphPage, QStringLiteral("Live Graph")},
+      {specSettingPage, QStringLiteral("Spec. Setting")},
+      {gamingKeysPage, QStringLiteral("Gaming Key Activation")},
+      {activityMonitorPage, QStringLiteral("Activity Monitor")},
+      {activityHistoryPage, QStringLiteral("Activity History")},
   }};
-  for (const auto& [page, caption] : pages_) PageControl1->addTab(page, caption);
-  PageControl1->setCurrentWidget(TabSheetConnect);
-  showPage(TabSheetGraf, false);
-  showPage(TabSheetSpecSetting, false);
+  for (const auto& [page, caption] : pages_) pageTabs->addTab(page, caption);
+  pageTabs->setCurrentWidget(connectionPage);
+  showPage(liveGraphPage, false);
+  showPage(specSettingPage, false);
 
   busyLabel_ = new QLabel(this);
   busyLabel_->setObjectName(QStringLiteral("LabelBusy"));
@@ -190,20 +191,20 @@ void TForm1::buildPages() {
   setMinimumSize(760, 560);
 }
 
-void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
+void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
   if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
-    TabSheetConnect->EditLastID->setText(deviceId.toUpper());
+    connectionPage->lastBeltIdEdit->setText(deviceId.toUpper());
   }
   auto* poll = new QTimer(this);
   poll->setInterval(100);
   const std::uint32_t started = env_.ticks->tick();
   connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
-    const QString wanted = TabSheetConnect->EditLastID->text();
+    const QString wanted = connectionPage->lastBeltIdEdit->text();
     for (int i = 0; i < scanList().ScanCount(); ++i) {
       if (DeviceId(scanList().entry(i)) == wanted) {
         poll->deleteLater();
         poll->stop();
-        guarded([this] { connection_->ButtonLastIDt2Click(); });
+        guarded([this] { connection_->connectLastClicked(); });
         return;
       }
     }
@@ -217,9 +218,9 @@ void TForm1::connectWhenHeard(const QString& deviceId, int patienceMs) {
   poll->start();
 }
 
-void TForm1::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
+void MainWindow::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
 
-void TForm1::keysChanged(const KeysPanel::Values& values) {
+void MainWindow::keysChanged(const KeysPanel::Values& values) {
   KeyActivationValues working;
   working.forceThreshold = values.forceThreshold;
   working.forceKey = keyCodeFromField(values.forceKey);
@@ -229,36 +230,36 @@ void TForm1::keysChanged(const KeysPanel::Values& values) {
                 keyCodeFromField(values.highKeys[i])};
   }
   // A held key whose code changes is released; switching off releases every held key.
-  core_->keys().aktualizace(working);
+  core_->keys().applyValues(working);
   core_->keys().setActive(values.active);
 }
 
-void TForm1::showKeyIndicator(KeyIndicator indicator) {
+void MainWindow::showKeyIndicator(KeyIndicator indicator) {
   keys_->showForceAbove(indicator == KeyIndicator::kGreen);
 }
 
-void TForm1::showPage(QWidget* page, bool visible) {
+void MainWindow::showPage(QWidget* page, bool visible) {
   // A hidden page leaves the tab widget: a tab only set invisible stays in the accessibility
   // tree, where a screen reader would still land on it. It stays a child of the window.
-  const int index = PageControl1->indexOf(page);
+  const int index = pageTabs->indexOf(page);
   if (!visible) {
-    if (index >= 0) PageControl1->removeTab(index);
+    if (index >= 0) pageTabs->removeTab(index);
     return;
   }
   if (index >= 0) return;
   int at = 0;
   for (const auto& [other, caption] : pages_) {
     if (other == page) {
-      PageControl1->insertTab(at, page, caption);
+      pageTabs->insertTab(at, page, caption);
       return;
     }
-    if (PageControl1->indexOf(other) >= 0) ++at;
+    if (pageTabs->indexOf(other) >= 0) ++at;
   }
 }
 
-bool TForm1::pageShown(QWidget* page) const { return PageControl1->indexOf(page) >= 0; }
+bool MainWindow::pageShown(QWidget* page) const { return pageTabs->indexOf(page) >= 0; }
 
-void TForm1::setBusy(const QString& phase) {
+void MainWindow::setBusy(const QString& phase) {
   busyLabel_->setText(phase);
   if (phase.isEmpty()) {
     QApplication::restoreOverrideCursor();
@@ -267,7 +268,7 @@ void TForm1::setBusy(const QString& phase) {
   }
 }
 
-void TForm1::reportError(const QString& text) {
+void MainWindow::reportError(const QString& text) {
   if (env_.reportError) {
     env_.reportError(text);
   } else {
@@ -275,107 +276,108 @@ void TForm1::reportError(const QString& text) {
   }
 }
 
-QString TForm1::settingsPath() const { return env_.homeDir + QStringLiteral("/Darev.ini"); }
+QString MainWindow::settingsPath() const { return env_.homeDir + QStringLiteral("/Darev.ini"); }
 
-QString TForm1::comPortIniPath() const { return env_.homeDir + QStringLiteral("/ComPort.ini"); }
+QString MainWindow::comPortIniPath() const { return env_.homeDir + QStringLiteral("/ComPort.ini"); }
 
-void TForm1::wireControls() {
-  auto& specPage = *TabSheetSpecSetting;
-  auto& connection = *TabSheetConnect;
-  auto& graph = *TabSheetGraf;
+void MainWindow::wireControls() {
+  auto& specPage = *specSettingPage;
+  auto& connection = *connectionPage;
+  auto& graph = *liveGraphPage;
 
   connect(env_.port, &SerialTransport::readyRead, this,
-          [this] { guarded([this] { ComPort1RxCharEvent(); }); });
+          [this] { guarded([this] { receiveSerialBytes(); }); });
   connect(env_.port, &SerialTransport::connectionLost, this, [this](const QString& reason) {
     console().append(QStringLiteral("Port closed: ") + reason);
   });
-  connect(&Timer3, &QTimer::timeout, this, [this] {
-    if (watchdog_) watchdog_->Timer3Timer();
+  connect(&dongleWatchdogTimer, &QTimer::timeout, this, [this] {
+    if (watchdog_) watchdog_->tick();
   });
 
   // Connecting, disconnecting and resetting; the low-level buttons send one command each.
   auto* procedure = connection_.get();
   const std::pair<QPushButton*, void (ConnectionProcedure::*)()> actions[] = {
-      {connection.ButtonConnect, &ConnectionProcedure::ButtonConnectClick},
-      {connection.ButtonLastIDt2, &ConnectionProcedure::ButtonLastIDt2Click},
-      {connection.ButtonReset2, &ConnectionProcedure::ButtonReset2Click},
-      {specPage.ButtonAutoConn, &ConnectionProcedure::ButtonAutoConnClick},
-      {specPage.ButtonReset, &ConnectionProcedure::ButtonResetClick},
-      {graph.Button20, &ConnectionProcedure::Button20Click},
-      {specPage.ButtonBLEDis, &ConnectionProcedure::ButtonBLEDisClick},
-      {specPage.Button8, &ConnectionProcedure::Button8Click},
-      {specPage.Button10, &ConnectionProcedure::Button10Click},
-      {specPage.Button12, &ConnectionProcedure::Button12Click},
-      {specPage.Button9, &ConnectionProcedure::Button9Click},
-      {specPage.Button7, &ConnectionProcedure::Button7Click},
+      {connection.connectSelectedButton, &ConnectionProcedure::connectSelectedClicked},
+      {connection.connectLastButton, &ConnectionProcedure::connectLastClicked},
+      {connection.connectionResetButton, &ConnectionProcedure::connectionResetClicked},
+      {specPage.bleConnectButton, &ConnectionProcedure::bleConnectClicked},
+      {specPage.bleResetButton, &ConnectionProcedure::bleResetClicked},
+      {graph.disconnectButton, &ConnectionProcedure::disconnectClicked},
+      {specPage.bleDisconnectButton, &ConnectionProcedure::bleDisconnectClicked},
+      {specPage.connectDirectButton, &ConnectionProcedure::connectDirectClicked},
+      {specPage.set1Button, &ConnectionProcedure::set1Clicked},
+      {specPage.set2Button, &ConnectionProcedure::set2Clicked},
+      {specPage.startDiscoveryButton, &ConnectionProcedure::startDiscoveryClicked},
+      {specPage.stopDiscoveryButton, &ConnectionProcedure::stopDiscoveryClicked},
   };
   for (const auto& [button, handler] : actions) {
     connect(button, &QPushButton::clicked, this,
             [this, procedure, h = handler] { guarded([&] { (procedure->*h)(); }); });
   }
-  connect(specPage.Button5, &QPushButton::clicked, this, [this] { console().clear(); });
+  connect(specPage.clearConsoleButton, &QPushButton::clicked, this, [this] { console().clear(); });
 
   // Activity sessions.
-  connect(TabSheet5->ButtonStartAct, &QPushButton::clicked, this,
+  connect(activityMonitorPage->sessionStartButton, &QPushButton::clicked, this,
           [this] { guarded([this] { activity_->startSession(); }); });
-  connect(TabSheet5->ButtonStopAct, &QPushButton::clicked, this,
+  connect(activityMonitorPage->sessionStopButton, &QPushButton::clicked, this,
           [this] { guarded([this] { activity_->stopSession(); }); });
 
   // The switches the road of one measurement reads.
-  connect(specPage.CheckBoxLog, &QCheckBox::toggled, this,
+  connect(specPage.logCheck, &QCheckBox::toggled, this,
           [this](bool on) { core_->switches().log = on; });
-  connect(graph.CheckBoxFreeze, &QCheckBox::toggled, this,
+  connect(graph.graphFreezeCheck, &QCheckBox::toggled, this,
           [this](bool on) { core_->switches().freeze = on; });
 
   // About.
-  connect(connection.Button11, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
-  connect(specPage.Button1, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
+  connect(connection.connectionAboutButton, &QPushButton::clicked, this,
+          [this] { aboutBox_->exec(); });
+  connect(specPage.aboutButton, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
 
   // Calibration fields and zero buttons.
   auto zero = [this](ForceChannel channel, QSpinBox* field) {
     field->setValue(zeroForceChannel(channel, measurement(), calibration()));
   };
-  connect(specPage.ButtonZero1, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, TabSheetSpecSetting->SpinEditOfs1); });
-  connect(graph.Button19, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, TabSheetSpecSetting->SpinEditOfs1); });
-  connect(specPage.ButtonZero2, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, TabSheetSpecSetting->SpinEditOfs2); });
-  connect(graph.Button4, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, TabSheetSpecSetting->SpinEditOfs2); });
-  connect(specPage.SpinEditOfs1, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration().Ofs1 = value; });
-  connect(specPage.SpinEditOfs2, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration().Ofs2 = value; });
-  connect(specPage.NEditK1, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration().K1 = slopeFromEntry(TabSheetSpecSetting->NEditK1->value()); });
-  connect(specPage.NEditK2, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration().K2 = slopeFromEntry(TabSheetSpecSetting->NEditK2->value()); });
+  connect(specPage.zero1Button, &QPushButton::clicked, this,
+          [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
+  connect(graph.zeroForce1Button, &QPushButton::clicked, this,
+          [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
+  connect(specPage.zero2Button, &QPushButton::clicked, this,
+          [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
+  connect(graph.zeroForce2Button, &QPushButton::clicked, this,
+          [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
+  connect(specPage.offset1Spin, &QSpinBox::valueChanged, this,
+          [this](int value) { calibration().ofs1 = value; });
+  connect(specPage.offset2Spin, &QSpinBox::valueChanged, this,
+          [this](int value) { calibration().ofs2 = value; });
+  connect(specPage.slope1Edit, &QDoubleSpinBox::editingFinished, this,
+          [this] { calibration().k1 = slopeFromEntry(specSettingPage->slope1Edit->value()); });
+  connect(specPage.slope2Edit, &QDoubleSpinBox::editingFinished, this,
+          [this] { calibration().k2 = slopeFromEntry(specSettingPage->slope2Edit->value()); });
 
   // The dongle's port.
-  connect(connection.CheckBoxComAuto, &QCheckBox::toggled, this, [this](bool on) {
+  connect(connection.autoComPortCheck, &QCheckBox::toggled, this, [this](bool on) {
     autoComPort_ = on;
-    TabSheetConnect->ButtonSetCom->setVisible(!on);
+    connectionPage->setComPortButton->setVisible(!on);
   });
   auto editPort = [this] {
     guarded([this] {
       if (portSelection_) ui::EditPortSettings(this, *env_.catalog, *portSelection_);
     });
   };
-  connect(connection.ButtonSetCom, &QPushButton::clicked, this, editPort);
-  connect(specPage.Button3, &QPushButton::clicked, this, editPort);
+  connect(connection.setComPortButton, &QPushButton::clicked, this, editPort);
+  connect(specPage.comSetupButton, &QPushButton::clicked, this, editPort);
 
   wireLiveGraph();
 
   // Alarm level read-out.
-  connect(TabSheet5->TrackBarAct, &QSlider::valueChanged, this, [this](int value) {
-    TabSheet5->LabelAlarmLevel->setText(QStringLiteral("Alarm Level = %1").arg(value));
+  connect(activityMonitorPage->alarmLevelSlider, &QSlider::valueChanged, this, [this](int value) {
+    activityMonitorPage->alarmLevelLabel->setText(QStringLiteral("Alarm Level = %1").arg(value));
   });
 }
 
-void TForm1::ComPort1RxCharEvent() { core_->receive(); }
+void MainWindow::receiveSerialBytes() { core_->receive(); }
 
-void TForm1::showDongleNotFoundDialog() {
+void MainWindow::showDongleNotFoundDialog() {
   if (env_.showDongleNotFound) {
     env_.showDongleNotFound();
   } else if (portSelection_) {
@@ -383,10 +385,10 @@ void TForm1::showDongleNotFoundDialog() {
   }
 }
 
-bool TForm1::FormCreate() {
+bool MainWindow::startUp() {
   stdoutBinding_.attach(std::cout, console());
-  PageControl1->setCurrentWidget(TabSheetConnect);
-  showPage(TabSheetSpecSetting, false);
+  pageTabs->setCurrentWidget(connectionPage);
+  showPage(specSettingPage, false);
 
   settings_ = std::make_unique<SettingsFile>(settingsPath());
   readSettings();
@@ -407,43 +409,43 @@ bool TForm1::FormCreate() {
         core_->keys().releaseAll();
         core_->recorder().finish();
         guarded([this] { activity_->finish(); });
-        Timer3.stop();
+        dongleWatchdogTimer.stop();
         if (env_.endProcess) env_.endProcess(code);
       });
   portSelection_ =
       std::make_unique<PortSelection>(env_.catalog, *env_.port, console(), commands(),
                                       *dongleNotFound_, comPortIniPath(), env_.forcedPort);
-  watchdog_ = std::make_unique<DongleWatchdog>(Timer3, link(), *dongleNotFound_);
+  watchdog_ = std::make_unique<DongleWatchdog>(dongleWatchdogTimer, link(), *dongleNotFound_);
   watchdog_->setKeeper(&link_->keeper());
 
-  TabSheetConnect->CheckBoxComAuto->setChecked(autoComPort_);
-  TabSheetConnect->ButtonSetCom->setVisible(!autoComPort_);
+  connectionPage->autoComPortCheck->setChecked(autoComPort_);
+  connectionPage->setComPortButton->setVisible(!autoComPort_);
   if (!portSelection_->selectAtStart(autoComPort_) || runEnded_) return false;
 
   scanList().clear();
   scanGrid_->setRowCount(1);
-  showPage(TabSheetConnect, true);
-  showPage(TabSheetGraf, false);
+  showPage(connectionPage, true);
+  showPage(liveGraphPage, false);
   return true;
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!shownOnce_) {
     shownOnce_ = true;
-    FormShow();
+    firstShown();
   }
 }
 
-void TForm1::FormShow() {
-  Chart1->createPoints();
+void MainWindow::firstShown() {
+  liveChart->createPoints();
   guarded([this] {
-    Chart1->setAxisMaximum(livegraph::Axis::Left, TabSheetSetting->SpinEditMax->value());
-    Chart1->setAxisMinimum(livegraph::Axis::Left, TabSheetSetting->SpinEditMin->value());
+    liveChart->setAxisMaximum(livegraph::Axis::Left, settingsPage->forceAxisMaxSpin->value());
+    liveChart->setAxisMinimum(livegraph::Axis::Left, settingsPage->forceAxisMinSpin->value());
   });
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   connection_->abandon();
   core_->linkDisconnected();
   scratch_->client().closeQuietly();
@@ -454,14 +456,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
   // A session still open is stopped, so that its line is in the history.
   guarded([this] { activity_->finish(); });
   // A refused write-back is reported; the window closes all the same.
-  guarded([this] { FormClose(); });
+  guarded([this] { shutDown(); });
   event->accept();
 }
 
-void TForm1::FormClose() {
+void MainWindow::shutDown() {
   if (!settingsRead_ || runEnded_) return;
   settingsRead_ = false;
-  Timer3.stop();
+  dongleWatchdogTimer.stop();
   writeSettings();
 }
 

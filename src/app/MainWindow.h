@@ -9,7 +9,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/KeysPanel.h"
+#include "app/panels/KeysPanel.h"
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
 #include "base/WallClock.h"
@@ -54,7 +54,7 @@ class GamingKeysPage;
 class LiveGraphPage;
 class SettingsPage;
 class SpecSettingPage;
-class TAboutBox;
+class AboutBox;
 class UsersPanel;
 }  // namespace ui
 
@@ -86,29 +86,29 @@ struct MonitorEnvironment {
 
 // The main window: every page and control, the module-level state of the link and the
 // measurements, the timers, and the start-up and shut-down sequences.
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(MonitorEnvironment environment, QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(MonitorEnvironment environment, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // Start-up: settings, port selection, first discovery. False when the run ended there
   // (the dongle was missing and the environment's endProcess returned, as it does in tests).
-  bool FormCreate();
+  bool startUp();
 
-  QTabWidget* PageControl1 = nullptr;
-  QLabel* LabelApneaBanner = nullptr;  // above the pages while no breath comes
-  ui::ConnectionPage* TabSheetConnect = nullptr;
-  ui::SettingsPage* TabSheetSetting = nullptr;
-  ui::LiveGraphPage* TabSheetGraf = nullptr;
-  ui::SpecSettingPage* TabSheetSpecSetting = nullptr;
-  ui::GamingKeysPage* TabSheet1 = nullptr;
-  ui::ActivityMonitorPage* TabSheet5 = nullptr;
-  ui::ActivityHistoryPage* AktHist = nullptr;
-  LiveChart* Chart1 = nullptr;
-  QTimer Timer2;
-  QTimer Timer3;
+  QTabWidget* pageTabs = nullptr;
+  QLabel* apneaBanner = nullptr;  // above the pages while no breath comes
+  ui::ConnectionPage* connectionPage = nullptr;
+  ui::SettingsPage* settingsPage = nullptr;
+  ui::LiveGraphPage* liveGraphPage = nullptr;
+  ui::SpecSettingPage* specSettingPage = nullptr;
+  ui::GamingKeysPage* gamingKeysPage = nullptr;
+  ui::ActivityMonitorPage* activityMonitorPage = nullptr;
+  ui::ActivityHistoryPage* activityHistoryPage = nullptr;
+  LiveChart* liveChart = nullptr;
+  QTimer volumeRestoreTimer;
+  QTimer dongleWatchdogTimer;
 
   // The headless core: the run's state and the road of one measurement.
   MonitorCore& core() { return *core_; }
@@ -162,9 +162,9 @@ class TForm1 : public QMainWindow {
  private:
   void buildPages();
   void wireControls();
-  void FormShow();
-  void FormClose();
-  void ComPort1RxCharEvent();
+  void firstShown();
+  void shutDown();
+  void receiveSerialBytes();
   void showDongleNotFoundDialog();
   void readSettings();              // the read sequence, at window creation
   void writeSettings();             // the write-back sequence, at close
@@ -202,7 +202,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<DongleNotFoundExit> dongleNotFound_;
   std::unique_ptr<PortSelection> portSelection_;
   std::unique_ptr<DongleWatchdog> watchdog_;
-  ui::TAboutBox* aboutBox_ = nullptr;
+  ui::AboutBox* aboutBox_ = nullptr;
   QLabel* busyLabel_ = nullptr;
 
   bool autoComPort_ = true;

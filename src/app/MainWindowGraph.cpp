@@ -7,10 +7,10 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "app/ConnectionPage.h"
-#include "app/LiveGraphPage.h"
 #include "app/MainWindow.h"
-#include "app/SettingsPage.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/LiveGraphPage.h"
+#include "app/pages/SettingsPage.h"
 #include "base/Errors.h"
 #include "widgets/LiveChart.h"
 
@@ -26,26 +26,28 @@ struct SeriesBox {
 
 // In the order their reactions run at start-up.
 const SeriesBox kSeriesBoxes[] = {
-    {&ui::SettingsPage::CheckBoxForce1, livegraph::kForce1},
-    {&ui::SettingsPage::CheckBoxForce2, livegraph::kForce2},
-    {&ui::SettingsPage::CheckBoxAccX, livegraph::kAccelX},
-    {&ui::SettingsPage::CheckBoxAccY, livegraph::kAccelY},
-    {&ui::SettingsPage::CheckBoxAccZ, livegraph::kAccelZ},
+    {&ui::SettingsPage::force1SeriesCheck, livegraph::kForce1},
+    {&ui::SettingsPage::force2SeriesCheck, livegraph::kForce2},
+    {&ui::SettingsPage::accelXSeriesCheck, livegraph::kAccelX},
+    {&ui::SettingsPage::accelYSeriesCheck, livegraph::kAccelY},
+    {&ui::SettingsPage::accelZSeriesCheck, livegraph::kAccelZ},
 };
 
 }  // namespace
 
-void TForm1::wireLiveGraph() {
-  auto& settings = *TabSheetSetting;
-  auto& graph = *TabSheetGraf;
+void MainWindow::wireLiveGraph() {
+  auto& settings = *settingsPage;
+  auto& graph = *liveGraphPage;
 
   for (const auto& entry : kSeriesBoxes) {
     QCheckBox* box = settings.*entry.box;
     connect(box, &QCheckBox::toggled, this,
-            [this, series = entry.series](bool on) { Chart1->setSeriesVisible(series, on); });
+            [this, series = entry.series](bool on) { liveChart->setSeriesVisible(series, on); });
   }
-  connect(settings.CheckBoxAuto, &QCheckBox::toggled, this, [this] { applyAutoscale(true); });
-  connect(settings.CheckBoxAutoAcel, &QCheckBox::toggled, this, [this] { applyAutoscale(false); });
+  connect(settings.forceAutoscaleCheck, &QCheckBox::toggled, this,
+          [this] { applyAutoscale(true); });
+  connect(settings.accelAutoscaleCheck, &QCheckBox::toggled, this,
+          [this] { applyAutoscale(false); });
 
   // Every change of a range field goes to its axis at once; a refused limit leaves the axis as it
   // was and the field as typed.
@@ -53,64 +55,67 @@ void TForm1::wireLiveGraph() {
     QSpinBox* field;
     Axis axis;
     bool maximum;
-  } ranges[] = {{settings.SpinEditMax, Axis::Left, true},
-                {settings.SpinEditMin, Axis::Left, false},
-                {settings.SpinEditMaxAcel, Axis::Right, true},
-                {settings.SpinEditMinAcel, Axis::Right, false}};
+  } ranges[] = {{settings.forceAxisMaxSpin, Axis::Left, true},
+                {settings.forceAxisMinSpin, Axis::Left, false},
+                {settings.accelAxisMaxSpin, Axis::Right, true},
+                {settings.accelAxisMinSpin, Axis::Right, false}};
   for (const auto& r : ranges) {
     connect(r.field, &QSpinBox::valueChanged, this, [this, axis = r.axis, max = r.maximum](int v) {
       guarded([&] {
         if (max) {
-          Chart1->setAxisMaximum(axis, v);
+          liveChart->setAxisMaximum(axis, v);
         } else {
-          Chart1->setAxisMinimum(axis, v);
+          liveChart->setAxisMinimum(axis, v);
         }
       });
     });
   }
 
-  connect(settings.Button18, &QPushButton::clicked, this, [this] {
-    showPage(TabSheetGraf, true);
-    PageControl1->setCurrentWidget(TabSheetGraf);
+  connect(settings.confirmChangesButton, &QPushButton::clicked, this, [this] {
+    showPage(liveGraphPage, true);
+    pageTabs->setCurrentWidget(liveGraphPage);
   });
 
-  connect(Chart1, &LiveChart::pressed, this, [&graph](const QString& e7, const QString& e8) {
-    graph.Edit7->setText(e7);
-    graph.Edit8->setText(e8);
+  connect(liveChart, &LiveChart::pressed, this, [&graph](const QString& e7, const QString& e8) {
+    graph.timeDeltaEdit->setText(e7);
+    graph.forceDeltaEdit->setText(e8);
   });
-  connect(Chart1, &LiveChart::moved, this,
+  connect(liveChart, &LiveChart::moved, this,
           [&graph](const QString& x, const QString& y, const QString& e7, const QString& e8) {
-            graph.EditPosX->setText(x);
-            graph.EditPosY->setText(y);
-            graph.Edit7->setText(e7);
-            graph.Edit8->setText(e8);
+            graph.timeValueEdit->setText(x);
+            graph.forceValueEdit->setText(y);
+            graph.timeDeltaEdit->setText(e7);
+            graph.forceDeltaEdit->setText(e8);
           });
 
   // Only the user's own choice of the "Connection" tab unzooms; the program's page changes don't.
-  connect(PageControl1->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
-    if (PageControl1->widget(index) == TabSheetConnect) Chart1->unzoom();
+  connect(pageTabs->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
+    if (pageTabs->widget(index) == connectionPage) liveChart->unzoom();
   });
 }
 
-void TForm1::applyAutoscale(bool left) {
-  auto& settings = *TabSheetSetting;
+void MainWindow::applyAutoscale(bool left) {
+  auto& settings = *settingsPage;
   const Axis axis = left ? Axis::Left : Axis::Right;
-  const bool automatic = (left ? settings.CheckBoxAuto : settings.CheckBoxAutoAcel)->isChecked();
-  Chart1->setAutomatic(axis, automatic);
+  const bool automatic =
+      (left ? settings.forceAutoscaleCheck : settings.accelAutoscaleCheck)->isChecked();
+  liveChart->setAutomatic(axis, automatic);
   if (automatic) return;
   guarded([&] {
-    Chart1->setAxisMaximum(axis, (left ? settings.SpinEditMax : settings.SpinEditMaxAcel)->value());
-    Chart1->setAxisMinimum(axis, (left ? settings.SpinEditMin : settings.SpinEditMinAcel)->value());
+    liveChart->setAxisMaximum(
+        axis, (left ? settings.forceAxisMaxSpin : settings.accelAxisMaxSpin)->value());
+    liveChart->setAxisMinimum(
+        axis, (left ? settings.forceAxisMinSpin : settings.accelAxisMinSpin)->value());
   });
 }
 
-void TForm1::applyGraphCheckBoxes() {
+void MainWindow::applyGraphCheckBoxes() {
   for (const auto& entry : kSeriesBoxes) {
-    Chart1->setSeriesVisible(entry.series, (TabSheetSetting->*entry.box)->isChecked());
+    liveChart->setSeriesVisible(entry.series, (settingsPage->*entry.box)->isChecked());
   }
 }
 
-void TForm1::applyAutoscaleCheckBoxes() {
+void MainWindow::applyAutoscaleCheckBoxes() {
   applyAutoscale(true);
   applyAutoscale(false);
 }

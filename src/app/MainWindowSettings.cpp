@@ -7,14 +7,14 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "app/ActivityMonitorPage.h"
-#include "app/ActivityPanel.h"
-#include "app/ConnectionPage.h"
-#include "app/GamingKeysPage.h"
 #include "app/MainWindow.h"
-#include "app/SettingsPage.h"
-#include "app/SpecSettingPage.h"
-#include "app/UsersPanel.h"
+#include "app/pages/ActivityMonitorPage.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/GamingKeysPage.h"
+#include "app/pages/SettingsPage.h"
+#include "app/pages/SpecSettingPage.h"
+#include "app/panels/ActivityPanel.h"
+#include "app/panels/UsersPanel.h"
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
 #include "keys/KeyTriggers.h"
@@ -41,18 +41,18 @@ struct SpinKey {
 
 // The acceleration keys of section "Keys", in the order they are read and written.
 const SpinKey kAccelKeys[] = {
-    {"KODLX", &ui::SpecSettingPage::SpinEditKeyLX, 1},
-    {"KODLY", &ui::SpecSettingPage::SpinEditKeyLY, 2},
-    {"KODLZ", &ui::SpecSettingPage::SpinEditKeyLZ, 3},
-    {"KODHX", &ui::SpecSettingPage::SpinEditKeyHX, 4},
-    {"KODHY", &ui::SpecSettingPage::SpinEditKeyHY, 5},
-    {"KODHZ", &ui::SpecSettingPage::SpinEditKeyHZ, 6},
-    {"LIMLX", &ui::SpecSettingPage::SpinEditACLX, -500},
-    {"LIMLY", &ui::SpecSettingPage::SpinEditACLY, -501},
-    {"LIMLZ", &ui::SpecSettingPage::SpinEditACLZ, -502},
-    {"LIMHX", &ui::SpecSettingPage::SpinEditACHX, 500},
-    {"LIMHY", &ui::SpecSettingPage::SpinEditACHY, 501},
-    {"LIMHZ", &ui::SpecSettingPage::SpinEditACHZ, 502},
+    {"KODLX", &ui::SpecSettingPage::keyLowXSpin, 1},
+    {"KODLY", &ui::SpecSettingPage::keyLowYSpin, 2},
+    {"KODLZ", &ui::SpecSettingPage::keyLowZSpin, 3},
+    {"KODHX", &ui::SpecSettingPage::keyHighXSpin, 4},
+    {"KODHY", &ui::SpecSettingPage::keyHighYSpin, 5},
+    {"KODHZ", &ui::SpecSettingPage::keyHighZSpin, 6},
+    {"LIMLX", &ui::SpecSettingPage::accelLowXSpin, -500},
+    {"LIMLY", &ui::SpecSettingPage::accelLowYSpin, -501},
+    {"LIMLZ", &ui::SpecSettingPage::accelLowZSpin, -502},
+    {"LIMHX", &ui::SpecSettingPage::accelHighXSpin, 500},
+    {"LIMHY", &ui::SpecSettingPage::accelHighYSpin, 501},
+    {"LIMHZ", &ui::SpecSettingPage::accelHighZSpin, 502},
 };
 
 struct GraphKey {
@@ -62,59 +62,59 @@ struct GraphKey {
 };
 
 const GraphKey kGraphKeys[] = {
-    {"Force1", &ui::SettingsPage::CheckBoxForce1, true},
-    {"Force2", &ui::SettingsPage::CheckBoxForce2, false},
-    {"AccX", &ui::SettingsPage::CheckBoxAccX, false},
-    {"AccY", &ui::SettingsPage::CheckBoxAccY, false},
-    {"AccZ", &ui::SettingsPage::CheckBoxAccZ, false},
-    {"Auto", &ui::SettingsPage::CheckBoxAuto, false},
-    {"AutoAcel", &ui::SettingsPage::CheckBoxAutoAcel, false},
+    {"Force1", &ui::SettingsPage::force1SeriesCheck, true},
+    {"Force2", &ui::SettingsPage::force2SeriesCheck, false},
+    {"AccX", &ui::SettingsPage::accelXSeriesCheck, false},
+    {"AccY", &ui::SettingsPage::accelYSeriesCheck, false},
+    {"AccZ", &ui::SettingsPage::accelZSeriesCheck, false},
+    {"Auto", &ui::SettingsPage::forceAutoscaleCheck, false},
+    {"AutoAcel", &ui::SettingsPage::accelAutoscaleCheck, false},
 };
 
 QString userKey(int n) { return QStringLiteral("usr%1").arg(n); }
 
 }  // namespace
 
-void TForm1::readSettings() {
+void MainWindow::readSettings() {
   SettingsFile& file = *settings_;
-  auto& specPage = *TabSheetSpecSetting;
-  auto& graphSettings = *TabSheetSetting;
-  auto& activity = *TabSheet5;
-  auto& keys = *TabSheet1;
+  auto& specPage = *specSettingPage;
+  auto& graphSettings = *settingsPage;
+  auto& activity = *activityMonitorPage;
+  auto& keys = *gamingKeysPage;
 
   console().append(file.path());
 
-  activity.TrackBarAct->setValue(file.readInteger(kGlobal, QStringLiteral("TrackBarAct"), 10));
-  activity.LabelAlarmLevel->setText(
-      QStringLiteral("Alarm Level = %1").arg(activity.TrackBarAct->value()));
-  activity.CheckBoxSound->setChecked(file.readBool(kGlobal, QStringLiteral("CheckSound"), false));
-  activity.CheckBoxMute->setChecked(file.readBool(kGlobal, QStringLiteral("CheckMute"), false));
-  activity.SpinEditApnea->setValue(
+  activity.alarmLevelSlider->setValue(file.readInteger(kGlobal, QStringLiteral("TrackBarAct"), 10));
+  activity.alarmLevelLabel->setText(
+      QStringLiteral("Alarm Level = %1").arg(activity.alarmLevelSlider->value()));
+  activity.soundAlarmCheck->setChecked(file.readBool(kGlobal, QStringLiteral("CheckSound"), false));
+  activity.muteAlarmCheck->setChecked(file.readBool(kGlobal, QStringLiteral("CheckMute"), false));
+  activity.apneaSpin->setValue(
       file.readInteger(kBreathing, QStringLiteral("ApneaLimit"), breathing::kDefaultApneaSeconds));
 
-  specPage.EditMac->setText(
+  specPage.macEdit->setText(
       file.readString(kGlobal, QStringLiteral("MAC"), QStringLiteral("012345678901")));
-  TabSheetConnect->EditLastID->setText(specPage.EditMac->text());
+  connectionPage->lastBeltIdEdit->setText(specPage.macEdit->text());
 
-  graphSettings.SpinEditMax->setValue(file.readInteger(kGlobal, QStringLiteral("Max"), 65535));
-  graphSettings.SpinEditMin->setValue(file.readInteger(kGlobal, QStringLiteral("Min"), 0));
-  graphSettings.SpinEditMaxAcel->setValue(
+  graphSettings.forceAxisMaxSpin->setValue(file.readInteger(kGlobal, QStringLiteral("Max"), 65535));
+  graphSettings.forceAxisMinSpin->setValue(file.readInteger(kGlobal, QStringLiteral("Min"), 0));
+  graphSettings.accelAxisMaxSpin->setValue(
       file.readInteger(kGlobal, QStringLiteral("MaxAcel"), 65535));
-  graphSettings.SpinEditMinAcel->setValue(file.readInteger(kGlobal, QStringLiteral("MinAcel"), 0));
+  graphSettings.accelAxisMinSpin->setValue(file.readInteger(kGlobal, QStringLiteral("MinAcel"), 0));
 
-  specPage.EditIP->setText(
+  specPage.scratchIpEdit->setText(
       file.readString(kGlobal, QStringLiteral("IP"), QStringLiteral("192.168.1.4")));
 
-  calibration().K1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
-  calibration().K2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
-  calibration().Ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
-  calibration().Ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
+  calibration().k1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
+  calibration().k2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
+  calibration().ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
+  calibration().ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
 
   // A code past the last item selects the last one; any negative code selects nothing.
-  keys.RadioGroup1->setItemIndex(
+  keys.keySelection->setItemIndex(
       keySelectionIndexFromStored(file.readInteger(kKeys, QStringLiteral("KODF1"), 38)));
-  keys.SpinEditF1->setValue(file.readInteger(kKeys, QStringLiteral("LIMF1"), 200));
-  keys.TrackBar1->setValue(250 - keys.SpinEditF1->value());
+  keys.forceThresholdSpin->setValue(file.readInteger(kKeys, QStringLiteral("LIMF1"), 200));
+  keys.thresholdSlider->setValue(250 - keys.forceThresholdSpin->value());
 
   for (const auto& k : kAccelKeys) {
     (specPage.*k.field)
@@ -128,9 +128,9 @@ void TForm1::readSettings() {
   actStart_ = file.readReal(kGlobal, QStringLiteral("ActStart"), 4.15);
   actStop_ = file.readReal(kGlobal, QStringLiteral("ActStop"), 0.6);
   activity_->setThresholds(actStart_, actStop_);
-  activity.LabelAktStart->setText(QStringLiteral("ActStart=") +
+  activity.actStartLabel->setText(QStringLiteral("ActStart=") +
                                   fmt::formatFloat("0.00", actStart_));
-  activity.LabelAktStop->setText(QStringLiteral("ActStop=") + fmt::formatFloat("0.00", actStop_));
+  activity.actStopLabel->setText(QStringLiteral("ActStop=") + fmt::formatFloat("0.00", actStop_));
 
   autoComPort_ = file.readBool(kGlobal, QStringLiteral("AutoComPort"), true);
 
@@ -141,38 +141,38 @@ void TForm1::readSettings() {
 
   applyGraphCheckBoxes();
 
-  if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false)) showPage(TabSheetSpecSetting, true);
-  specPage.NEditK1->setValue(calibration().K1 * 1000);
-  specPage.NEditK2->setValue(calibration().K2 * 1000);
-  specPage.SpinEditOfs1->setValue(calibration().Ofs1);
-  specPage.SpinEditOfs2->setValue(calibration().Ofs2);
+  if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false)) showPage(specSettingPage, true);
+  specPage.slope1Edit->setValue(calibration().k1 * 1000);
+  specPage.slope2Edit->setValue(calibration().k2 * 1000);
+  specPage.offset1Spin->setValue(calibration().ofs1);
+  specPage.offset2Spin->setValue(calibration().ofs2);
 
   applyAutoscaleCheckBoxes();
 }
 
-void TForm1::writeSettings() {
+void MainWindow::writeSettings() {
   SettingsFile& file = *settings_;
-  auto& specPage = *TabSheetSpecSetting;
-  auto& graphSettings = *TabSheetSetting;
-  auto& activity = *TabSheet5;
-  auto& keys = *TabSheet1;
+  auto& specPage = *specSettingPage;
+  auto& graphSettings = *settingsPage;
+  auto& activity = *activityMonitorPage;
+  auto& keys = *gamingKeysPage;
 
-  file.writeInteger(kGlobal, QStringLiteral("TrackBarAct"), activity.TrackBarAct->value());
-  file.writeBool(kGlobal, QStringLiteral("CheckSound"), activity.CheckBoxSound->isChecked());
-  file.writeBool(kGlobal, QStringLiteral("CheckMute"), activity.CheckBoxMute->isChecked());
-  file.writeString(kGlobal, QStringLiteral("MAC"), specPage.EditMac->text());
-  file.writeInteger(kGlobal, QStringLiteral("Max"), graphSettings.SpinEditMax->value());
-  file.writeInteger(kGlobal, QStringLiteral("Min"), graphSettings.SpinEditMin->value());
-  file.writeInteger(kGlobal, QStringLiteral("MaxAcel"), graphSettings.SpinEditMaxAcel->value());
-  file.writeInteger(kGlobal, QStringLiteral("MinAcel"), graphSettings.SpinEditMinAcel->value());
-  file.writeString(kGlobal, QStringLiteral("IP"), specPage.EditIP->text());
-  file.writeReal(kGlobal, QStringLiteral("K1"), calibration().K1);
-  file.writeReal(kGlobal, QStringLiteral("K2"), calibration().K2);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration().Ofs1);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), calibration().Ofs2);
+  file.writeInteger(kGlobal, QStringLiteral("TrackBarAct"), activity.alarmLevelSlider->value());
+  file.writeBool(kGlobal, QStringLiteral("CheckSound"), activity.soundAlarmCheck->isChecked());
+  file.writeBool(kGlobal, QStringLiteral("CheckMute"), activity.muteAlarmCheck->isChecked());
+  file.writeString(kGlobal, QStringLiteral("MAC"), specPage.macEdit->text());
+  file.writeInteger(kGlobal, QStringLiteral("Max"), graphSettings.forceAxisMaxSpin->value());
+  file.writeInteger(kGlobal, QStringLiteral("Min"), graphSettings.forceAxisMinSpin->value());
+  file.writeInteger(kGlobal, QStringLiteral("MaxAcel"), graphSettings.accelAxisMaxSpin->value());
+  file.writeInteger(kGlobal, QStringLiteral("MinAcel"), graphSettings.accelAxisMinSpin->value());
+  file.writeString(kGlobal, QStringLiteral("IP"), specPage.scratchIpEdit->text());
+  file.writeReal(kGlobal, QStringLiteral("K1"), calibration().k1);
+  file.writeReal(kGlobal, QStringLiteral("K2"), calibration().k2);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration().ofs1);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), calibration().ofs2);
 
-  file.writeInteger(kKeys, QStringLiteral("KODF1"), keys.RadioGroup1->itemIndex());
-  file.writeInteger(kKeys, QStringLiteral("LIMF1"), keys.SpinEditF1->value());
+  file.writeInteger(kKeys, QStringLiteral("KODF1"), keys.keySelection->itemIndex());
+  file.writeInteger(kKeys, QStringLiteral("LIMF1"), keys.forceThresholdSpin->value());
   for (const auto& k : kAccelKeys) {
     file.writeInteger(kKeys, QString::fromLatin1(k.key), (specPage.*k.field)->value());
   }
@@ -185,7 +185,7 @@ void TForm1::writeSettings() {
   for (int n = 1; n <= users.size(); ++n) file.writeString(kUsers, userKey(n), users.at(n - 1));
 
   file.writeBool(kGlobal, QStringLiteral("AutoComPort"), autoComPort_);
-  file.writeInteger(kBreathing, QStringLiteral("ApneaLimit"), activity.SpinEditApnea->value());
+  file.writeInteger(kBreathing, QStringLiteral("ApneaLimit"), activity.apneaSpin->value());
 }
 
 }  // namespace kelvaro

@@ -35,7 +35,7 @@ void setBarValue(QProgressBar* bar, int value) {
 
 }  // namespace
 
-WindowReadouts::WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs)
+WindowReadouts::WindowReadouts(MainWindow& form, const TickSource& ticks, int frameMs)
     : form_(form), ticks_(ticks), frameMs_(frameMs) {
   displayTimer_.setSingleShot(true);
   QObject::connect(&displayTimer_, &QTimer::timeout, &form, [this] { showDisplays(); });
@@ -53,8 +53,8 @@ void WindowReadouts::showReadings(const NotificationOutcome& out, const Measurem
   }
   pending_.forces = true;
   pending_.forceBar = out.forceBarPosition;
-  pending_.force1Grams = state.Force1Grams;
-  pending_.force2Grams = state.Force2Grams;
+  pending_.force1Grams = state.force1Grams;
+  pending_.force2Grams = state.force2Grams;
 
   const auto elapsed = static_cast<int>(ticks_.tick() - lastShown_);
   if (frameMs_ <= 0 || elapsed >= frameMs_) {
@@ -65,28 +65,28 @@ void WindowReadouts::showReadings(const NotificationOutcome& out, const Measurem
 }
 
 void WindowReadouts::showDisplays() {
-  auto& specPage = *form_.TabSheetSpecSetting;
-  auto& graph = *form_.TabSheetGraf;
+  auto& specPage = *form_.specSettingPage;
+  auto& graph = *form_.liveGraphPage;
   if (pending_.battery) {
-    setTextIfChanged(specPage.EditNap, batteryReadout(pending_.batteryReading));
+    setTextIfChanged(specPage.batteryEdit, batteryReadout(pending_.batteryReading));
     if (batteryNotCurrent_) {
       batteryNotCurrent_ = false;
-      setCurrent(graph.Gauge1, true);
-      graph.Gauge1->setFormat(kGaugeFormat);
+      setCurrent(graph.batteryGauge, true);
+      graph.batteryGauge->setFormat(kGaugeFormat);
     }
-    setBarValue(graph.Gauge1, pending_.batteryGauge);
+    setBarValue(graph.batteryGauge, pending_.batteryGauge);
   }
   if (pending_.temperature) {
-    setTextIfChanged(specPage.EditTemp, temperatureReadout(pending_.temperatureReading));
+    setTextIfChanged(specPage.temperatureEdit, temperatureReadout(pending_.temperatureReading));
   }
   if (pending_.forces) {
     if (forceBarNotCurrent_) {
       forceBarNotCurrent_ = false;
-      setCurrent(form_.TabSheet1->ProgressBar1, true);
+      setCurrent(form_.gamingKeysPage->forceBar, true);
     }
-    setBarValue(form_.TabSheet1->ProgressBar1, pending_.forceBar);
-    graph.LabelF1->setReading(forceReadout(pending_.force1Grams));
-    graph.LabelF2->setReading(forceReadout(pending_.force2Grams));
+    setBarValue(form_.gamingKeysPage->forceBar, pending_.forceBar);
+    graph.force1Readout->setReading(forceReadout(pending_.force1Grams));
+    graph.force2Readout->setReading(forceReadout(pending_.force2Grams));
   }
   pending_.battery = pending_.temperature = pending_.forces = false;
   lastShown_ = ticks_.tick();
@@ -96,14 +96,14 @@ void WindowReadouts::showNotCurrent(const QString& why) {
   // A reading still waiting for its frame is from before the loss.
   displayTimer_.stop();
   pending_ = Pending{};
-  auto& graph = *form_.TabSheetGraf;
-  graph.LabelF1->setReading(kNotCurrentText);
-  graph.LabelF2->setReading(kNotCurrentText);
+  auto& graph = *form_.liveGraphPage;
+  graph.force1Readout->setReading(kNotCurrentText);
+  graph.force2Readout->setReading(kNotCurrentText);
   forceBarNotCurrent_ = true;
-  setCurrent(form_.TabSheet1->ProgressBar1, false, why);
+  setCurrent(form_.gamingKeysPage->forceBar, false, why);
   batteryNotCurrent_ = true;
-  setCurrent(graph.Gauge1, false, why);
-  graph.Gauge1->setFormat(kNotCurrentText);
+  setCurrent(graph.batteryGauge, false, why);
+  graph.batteryGauge->setFormat(kNotCurrentText);
 }
 
 void WindowConnectionPanel::connectionMade(const QString& deviceId) {

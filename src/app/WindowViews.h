@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/ConnectionPage.h"
-#include "app/GamingKeysPage.h"
-#include "app/LiveGraphPage.h"
 #include "app/MainWindow.h"
-#include "app/SettingsPage.h"
-#include "app/SpecSettingPage.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/GamingKeysPage.h"
+#include "app/pages/LiveGraphPage.h"
+#include "app/pages/SettingsPage.h"
+#include "app/pages/SpecSettingPage.h"
 #include "link/ConnectionProcedure.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorDisplay.h"
@@ -31,22 +31,22 @@ class TickSource;
 // connect buttons. The grid's heading row is its header, so grid row r is table row r - 1.
 class WindowScanGrid final : public ScanView {
  public:
-  explicit WindowScanGrid(TForm1& form) : form_(form) {}
+  explicit WindowScanGrid(MainWindow& form) : form_(form) {}
 
   void setDeviceIdText(const QString& deviceId) override {
-    form_.TabSheetSpecSetting->EditMac->setText(deviceId);
+    form_.specSettingPage->macEdit->setText(deviceId);
   }
   void setRowCount(int rows) override {
-    form_.TabSheetConnect->StringGridScan->setRowCount(std::max(0, rows - 1));
+    form_.connectionPage->scanGrid->setRowCount(std::max(0, rows - 1));
   }
   void setRow(int row, const QString& deviceId, const QString& signal) override {
-    auto* grid = form_.TabSheetConnect->StringGridScan;
+    auto* grid = form_.connectionPage->scanGrid;
     setCell(grid, row - 1, 2, deviceId);
     setCell(grid, row - 1, 3, signal);
   }
   void setConnectButtonsEnabled(bool enabled) override {
-    form_.TabSheetConnect->ButtonConnect->setEnabled(enabled);
-    form_.TabSheetConnect->ButtonLastIDt2->setEnabled(enabled);
+    form_.connectionPage->connectSelectedButton->setEnabled(enabled);
+    form_.connectionPage->connectLastButton->setEnabled(enabled);
   }
 
  private:
@@ -59,7 +59,7 @@ class WindowScanGrid final : public ScanView {
     }
   }
 
-  TForm1& form_;
+  MainWindow& form_;
 };
 
 // What the road of one measurement shows: the read-outs, at most once per display frame (at the
@@ -68,13 +68,13 @@ class WindowScanGrid final : public ScanView {
 class WindowReadouts final : public MonitorDisplay {
  public:
   // frameMs 0: the read-outs follow every notification.
-  WindowReadouts(TForm1& form, const TickSource& ticks, int frameMs);
+  WindowReadouts(MainWindow& form, const TickSource& ticks, int frameMs);
 
   void showReadings(const NotificationOutcome& out, const MeasurementState& state) override;
-  void samplePlotted(int slot) override { form_.Chart1->samplePlotted(slot); }
+  void samplePlotted(int slot) override { form_.liveChart->samplePlotted(slot); }
   void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
   void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
-  void breathMarked(int slot) override { form_.Chart1->samplePlotted(slot); }
+  void breathMarked(int slot) override { form_.liveChart->samplePlotted(slot); }
 
   // What a read-out shows while no reading of the belt is current.
   static inline const QString kNotCurrentText = QStringLiteral("---");
@@ -98,7 +98,7 @@ class WindowReadouts final : public MonitorDisplay {
     double force2Grams = 0.0;
   };
 
-  TForm1& form_;
+  MainWindow& form_;
   const TickSource& ticks_;
   const int frameMs_;
   Pending pending_;
@@ -115,53 +115,51 @@ class WindowConnectionPanel final : public ConnectionView {
   // Long enough to be read; the busy text it covers comes back afterwards.
   static constexpr int kRefusalShownMs = 4000;
 
-  explicit WindowConnectionPanel(TForm1& form) : form_(form) {}
+  explicit WindowConnectionPanel(MainWindow& form) : form_(form) {}
 
   void setButtonEnabled(Button button, bool enabled) override {
-    auto& c = *form_.TabSheetConnect;
-    auto& s = *form_.TabSheetSpecSetting;
+    auto& c = *form_.connectionPage;
+    auto& s = *form_.specSettingPage;
     switch (button) {
-      case Button::ButtonConnect:
-        c.ButtonConnect->setEnabled(enabled);
+      case Button::ConnectSelected:
+        c.connectSelectedButton->setEnabled(enabled);
         break;
-      case Button::ButtonLastIDt2:
-        c.ButtonLastIDt2->setEnabled(enabled);
+      case Button::ConnectLast:
+        c.connectLastButton->setEnabled(enabled);
         break;
-      case Button::ButtonReset2:
-        c.ButtonReset2->setEnabled(enabled);
+      case Button::ConnectionReset:
+        c.connectionResetButton->setEnabled(enabled);
         break;
-      case Button::ButtonReset:
-        s.ButtonReset->setEnabled(enabled);
+      case Button::BleReset:
+        s.bleResetButton->setEnabled(enabled);
         break;
-      case Button::ButtonAutoConn:
-        s.ButtonAutoConn->setEnabled(enabled);
+      case Button::BleConnect:
+        s.bleConnectButton->setEnabled(enabled);
         break;
     }
   }
   QString selectedDeviceId() const override {
-    auto* grid = form_.TabSheetConnect->StringGridScan;
+    auto* grid = form_.connectionPage->scanGrid;
     const int row = grid->currentRow() >= 0 ? grid->currentRow() : 0;
     const auto* item = grid->item(row, 2);
     return item ? item->text() : QString();
   }
-  QString EditLastIDText() const override { return form_.TabSheetConnect->EditLastID->text(); }
-  void setEditLastIDText(const QString& text) override {
-    form_.TabSheetConnect->EditLastID->setText(text);
+  QString lastBeltIdText() const override { return form_.connectionPage->lastBeltIdEdit->text(); }
+  void setLastBeltIdText(const QString& text) override {
+    form_.connectionPage->lastBeltIdEdit->setText(text);
   }
-  QString EditMacText() const override { return form_.TabSheetSpecSetting->EditMac->text(); }
-  void setEditMacText(const QString& text) override {
-    form_.TabSheetSpecSetting->EditMac->setText(text);
-  }
+  QString macText() const override { return form_.specSettingPage->macEdit->text(); }
+  void setMacText(const QString& text) override { form_.specSettingPage->macEdit->setText(text); }
   void showLiveGraphPage() override {
-    form_.showPage(form_.TabSheetSetting, true);
-    form_.showPage(form_.TabSheetGraf, true);
-    form_.PageControl1->setCurrentWidget(form_.TabSheetGraf);
-    form_.showPage(form_.TabSheetConnect, false);
+    form_.showPage(form_.settingsPage, true);
+    form_.showPage(form_.liveGraphPage, true);
+    form_.pageTabs->setCurrentWidget(form_.liveGraphPage);
+    form_.showPage(form_.connectionPage, false);
   }
   void showConnectionPage() override {
-    form_.showPage(form_.TabSheetGraf, false);
-    form_.showPage(form_.TabSheetConnect, true);
-    form_.PageControl1->setCurrentWidget(form_.TabSheetConnect);
+    form_.showPage(form_.liveGraphPage, false);
+    form_.showPage(form_.connectionPage, true);
+    form_.pageTabs->setCurrentWidget(form_.connectionPage);
   }
   void showWarning(const QString& text) override {
     QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes, &form_);
@@ -171,8 +169,8 @@ class WindowConnectionPanel final : public ConnectionView {
   void setBusy(const QString& activity) override { form_.setBusy(activity); }
   void connectionMade(const QString& deviceId) override;
   void connectionEnded() override;
-  void resetGraphSlot() override { form_.Chart1->resetSlot(); }
-  void ClearLiveGraph() override { form_.Chart1->clearLiveGraph(); }
+  void resetGraphSlot() override { form_.liveChart->resetSlot(); }
+  void clearLiveGraph() override { form_.liveChart->clearLiveGraph(); }
   // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the
   // refusal is not covered by the busy text.
   void showRefusal(const QString& text) override {
@@ -180,7 +178,7 @@ class WindowConnectionPanel final : public ConnectionView {
   }
 
  private:
-  TForm1& form_;
+  MainWindow& form_;
 };
 
 }  // namespace kelvaro

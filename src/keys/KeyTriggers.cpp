@@ -68,7 +68,7 @@ KeyTriggers::KeyTriggers(const KeyActivationValues& values) {
   triggers_[kYLow].direction = KeyDirection::kBelow;
   triggers_[kZHigh].direction = KeyDirection::kAbove;
   triggers_[kZLow].direction = KeyDirection::kBelow;
-  aktualizace(values);
+  applyValues(values);
 }
 
 void KeyTriggers::setSink(KeySink* sink) {
@@ -85,7 +85,7 @@ void KeyTriggers::applyValue(Index index, std::int32_t limit, std::uint8_t key) 
   trigger.key = key;
 }
 
-void KeyTriggers::aktualizace(const KeyActivationValues& values) {
+void KeyTriggers::applyValues(const KeyActivationValues& values) {
   values_ = values;
   applyValue(kForce, values.forceThreshold, values.forceKey);
   applyValue(kXHigh, values.x.highLimit, values.x.highKey);

@@ -109,10 +109,10 @@ class KeyTriggers {
   // sink is released there first, so that none stays down.
   void setSink(KeySink* sink);
 
-  // Copies new working values into the triggers (the page's Aktualizace). A trigger whose key
+  // Copies new working values into the triggers (the page's applyFields). A trigger whose key
   // code changes while it holds its key releases the old key first, so no key is left stuck; a
   // value still beyond its limit then presses the new key at the next notification.
-  void aktualizace(const KeyActivationValues& values);
+  void applyValues(const KeyActivationValues& values);
   const KeyActivationValues& values() const { return values_; }
 
   // "Key Activation On/Off". Switching off releases every held key (see releaseAll).

@@ -20,7 +20,7 @@ void CommandSender::send(const std::array<std::uint8_t, N>& bytes, const char* t
 }
 
 void CommandSender::sendDiscover() {
-  link_.DiscoverAnswered = LinkAnswer::None;
+  link_.discoverAnswered = LinkAnswer::None;
   send(bgapicmd::kGapDiscover, "Write1");
 }
 

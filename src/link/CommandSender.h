@@ -61,7 +61,7 @@ class CommandSender {
  public:
   CommandSender(SerialTransport& port, ConsoleLog& console, LinkState& link);
 
-  // "StartGapDiscover" (Button9Click): clears DiscoverAnswered, then writes. "Write1".
+  // "StartGapDiscover" (startDiscoveryClicked): clears discoverAnswered, then writes. "Write1".
   void sendDiscover();
   // Attribute write to handle 28. "Write2".
   void sendSet1();
@@ -74,7 +74,7 @@ class CommandSender {
   void sendReset();
   // Disconnects connection 0. "Write6".
   void sendDisconnect();
-  // Stops discovery (Button7Click). "Write7".
+  // Stops discovery (stopDiscoveryClicked). "Write7".
   void sendEndProcedure();
 
  private:

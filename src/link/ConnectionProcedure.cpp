@@ -45,7 +45,7 @@ ConnectionProcedure::ConnectionProcedure(CommandSender& commands, LinkState& lin
                                          ScanList& scanList, ScanView& scanView,
                                          ConnectionView& view, SerialTransport& port,
                                          std::function<bool()> reopenPort, Waiter& waiter,
-                                         const tTimer& stopwatch, ConsoleLog& console)
+                                         const Stopwatch& stopwatch, ConsoleLog& console)
     : commands_(commands),
       link_(link),
       scanList_(scanList),
@@ -81,11 +81,11 @@ void ConnectionProcedure::setBusyText(const QString& activity) {
 }
 
 void ConnectionProcedure::pause(std::uint32_t ms) {
-  const std::uint32_t begin = stopwatch_.Tick();
+  const std::uint32_t begin = stopwatch_.tick();
   while (!stopping()) {
-    const std::uint32_t elapsed = tTimer::Diff(begin, stopwatch_.Tick());
+    const std::uint32_t elapsed = Stopwatch::diff(begin, stopwatch_.tick());
     if (elapsed >= ms) break;
-    waiter_.WaitMs(static_cast<std::uint16_t>(std::min(ms - elapsed, kSliceMs)));
+    waiter_.waitMs(static_cast<std::uint16_t>(std::min(ms - elapsed, kSliceMs)));
   }
 }
 
@@ -98,7 +98,7 @@ ConnectionProcedure::Outcome ConnectionProcedure::phase(LinkAnswer& flag, Send s
   flag = LinkAnswer::None;
   send();
   for (int waits = 0; flag == LinkAnswer::None && waits < kMaxPolls && !stopping(); ++waits) {
-    waiter_.WaitMs(kPollMs);
+    waiter_.waitMs(kPollMs);
   }
   // A closing window or the user's Disconnect is not a failure of the dongle: no trace for it,
   // even when the answer came in the same pass.
@@ -123,22 +123,22 @@ ConnectionProcedure::Outcome ConnectionProcedure::connectPhases(const QString& d
   // The Set1 write of phase 2 goes out while the link is still being set up; phase 2 waits only
   // for the link, and phase 3 writes it again.
   Outcome outcome = phase(
-      link_.ConnectResult, [&] { commands_.sendConnectDirect(deviceId); },
+      link_.connectResult, [&] { commands_.sendConnectDirect(deviceId); },
       QStringLiteral("Connecting to %1").arg(deviceId), "**** Connect send OK", "Connect Faze1 ERR",
       "Connect Faze1 Timeout");
   if (outcome != Outcome::Connected) return outcome;
   outcome = phase(
-      link_.ConnectionStatus, [&] { commands_.sendSet1(); },
+      link_.connectionStatus, [&] { commands_.sendSet1(); },
       QStringLiteral("Waiting for the link to %1").arg(deviceId), "**** Connect faze2 OK",
       "Connect ERR", "Connect Timeout");
   if (outcome != Outcome::Connected) return outcome;
   linkPending_ = false;
   outcome = phase(
-      link_.Set1Result, [&] { commands_.sendSet1(); }, QStringLiteral("Setting up the belt"),
+      link_.set1Result, [&] { commands_.sendSet1(); }, QStringLiteral("Setting up the belt"),
       "**** Set1 OK", "Set1 ERR", "Set1 Timeout");
   if (outcome != Outcome::Connected) return outcome;
   return phase(
-      link_.Set2Result, [&] { commands_.sendSet2(); }, QStringLiteral("Switching notifications on"),
+      link_.set2Result, [&] { commands_.sendSet2(); }, QStringLiteral("Switching notifications on"),
       "**** Set2 OK", "Set2 ERR", "Set2 Timeout");
 }
 
@@ -153,8 +153,8 @@ ConnectionProcedure::Outcome ConnectionProcedure::connect(const QString& deviceI
     // The user called the connect off: both connect buttons are usable again at once ("Connect
     // Selected" does nothing until a device is heard, as after a Connection Reset).
     ScopeExit usable([this] {
-      view_.setButtonEnabled(Button::ButtonConnect, true);
-      view_.setButtonEnabled(Button::ButtonLastIDt2, true);
+      view_.setButtonEnabled(Button::ConnectSelected, true);
+      view_.setButtonEnabled(Button::ConnectLast, true);
     });
     disconnect(linkPending_);
   }
@@ -178,42 +178,42 @@ bool ConnectionProcedure::reconnect(const QString& deviceId) {
   return connect(deviceId) == Outcome::Connected;
 }
 
-bool ConnectionProcedure::Pripoj(const QString& deviceId) {
+bool ConnectionProcedure::connectToBelt(const QString& deviceId) {
   if (abandoned_ || busy()) return false;
   ScopeExit done([this] { endBusy(); });
   beginBusy(Activity::Connecting);
   return connect(deviceId) == Outcome::Connected;
 }
 
-void ConnectionProcedure::ButtonConnectClick() {
+void ConnectionProcedure::connectSelectedClicked() {
   if (!mayStart() || scanList_.ScanCount() < 1) return;
   connectClick(Target::Selected);
 }
 
-void ConnectionProcedure::ButtonLastIDt2Click() {
+void ConnectionProcedure::connectLastClicked() {
   if (!mayStart()) return;
   connectClick(Target::Last);
 }
 
 void ConnectionProcedure::connectClick(Target target) {
   const QString deviceId =
-      target == Target::Selected ? view_.selectedDeviceId() : view_.EditLastIDText();
+      target == Target::Selected ? view_.selectedDeviceId() : view_.lastBeltIdText();
   ScopeExit done([this] { endBusy(); });
   beginBusy(Activity::Connecting);
   view_.resetGraphSlot();
-  view_.setButtonEnabled(Button::ButtonConnect, false);
+  view_.setButtonEnabled(Button::ConnectSelected, false);
 
   Outcome outcome = Outcome::Failed;
   try {
     outcome = connect(deviceId);
   } catch (...) {
-    if (!abandoned_) view_.setButtonEnabled(Button::ButtonConnect, true);
+    if (!abandoned_) view_.setButtonEnabled(Button::ConnectSelected, true);
     throw;
   }
   // Stopped: the window is closing, or the Disconnect that stopped the phases has run.
   if (abandoned_ || outcome == Outcome::Stopped) return;
   if (outcome == Outcome::Failed) {
-    view_.setButtonEnabled(Button::ButtonConnect, true);
+    view_.setButtonEnabled(Button::ConnectSelected, true);
     endBusy();
     view_.showWarning(kConnectFailedText);
     return;
@@ -223,8 +223,8 @@ void ConnectionProcedure::connectClick(Target target) {
   view_.showLiveGraphPage();
   view_.connectionMade(deviceId);
   if (target == Target::Selected) {
-    view_.setEditLastIDText(deviceId);
-    view_.setEditMacText(view_.EditLastIDText());
+    view_.setLastBeltIdText(deviceId);
+    view_.setMacText(view_.lastBeltIdText());
   }
   view_.resetGraphSlot();
   // Notifications that arrive while the link settles are drawn, then wiped. A Disconnect
@@ -232,23 +232,23 @@ void ConnectionProcedure::connectClick(Target target) {
   setBusyText(QStringLiteral("Connected to %1").arg(deviceId));
   pause(kSettleMs);
   if (abandoned_) return;
-  view_.ClearLiveGraph();
+  view_.clearLiveGraph();
 }
 
-void ConnectionProcedure::ButtonAutoConnClick() {
+void ConnectionProcedure::bleConnectClicked() {
   if (!mayStart()) return;
-  view_.setButtonEnabled(Button::ButtonAutoConn, false);
+  view_.setButtonEnabled(Button::BleConnect, false);
   ScopeExit done([this] {
     endBusy();
-    if (!abandoned_) view_.setButtonEnabled(Button::ButtonAutoConn, true);
+    if (!abandoned_) view_.setButtonEnabled(Button::BleConnect, true);
   });
   beginBusy(Activity::Connecting);
-  const QString deviceId = view_.EditMacText();
+  const QString deviceId = view_.macText();
   if (connect(deviceId) == Outcome::Connected && !abandoned_) view_.connectionMade(deviceId);
 }
 
 void ConnectionProcedure::resetDongle() {
-  view_.setButtonEnabled(Button::ButtonReset, false);
+  view_.setButtonEnabled(Button::BleReset, false);
   try {
     console_.append(QStringLiteral("*** Cekejte ***"));
     setBusyText(QStringLiteral("Resetting the dongle"));
@@ -267,24 +267,24 @@ void ConnectionProcedure::resetDongle() {
     }
   } catch (...) {
     // Enabled again so that a failed reset can be tried again.
-    if (!abandoned_) view_.setButtonEnabled(Button::ButtonReset, true);
+    if (!abandoned_) view_.setButtonEnabled(Button::BleReset, true);
     throw;
   }
-  view_.setButtonEnabled(Button::ButtonReset, true);
+  view_.setButtonEnabled(Button::BleReset, true);
   console_.append(QStringLiteral("*** Hotovo ***"));
 }
 
-void ConnectionProcedure::ButtonResetClick() {
+void ConnectionProcedure::bleResetClicked() {
   if (!mayStart()) return;
   ScopeExit done([this] { endBusy(); });
   beginBusy(Activity::Resetting);
   resetDongle();
 }
 
-void ConnectionProcedure::ButtonReset2Click() {
+void ConnectionProcedure::connectionResetClicked() {
   if (!mayStart()) return;
-  static constexpr Button kButtons[] = {Button::ButtonReset2, Button::ButtonConnect,
-                                        Button::ButtonLastIDt2};
+  static constexpr Button kButtons[] = {Button::ConnectionReset, Button::ConnectSelected,
+                                        Button::ConnectLast};
   for (const Button b : kButtons) view_.setButtonEnabled(b, false);
   // Enabled again even when nothing has been heard yet ("Connect Selected" then does nothing),
   // and after a failure too, so that the user can try again.
@@ -300,7 +300,7 @@ void ConnectionProcedure::ButtonReset2Click() {
   commands_.sendDiscover();
 }
 
-void ConnectionProcedure::Button20Click() {
+void ConnectionProcedure::disconnectClicked() {
   if (abandoned_) return;
   switch (activity_) {
     case Activity::Connecting:
@@ -322,8 +322,8 @@ void ConnectionProcedure::Button20Click() {
 void ConnectionProcedure::disconnect(bool endConnecting) {
   view_.connectionEnded();
   view_.showConnectionPage();
-  view_.setButtonEnabled(Button::ButtonConnect, false);
-  view_.setButtonEnabled(Button::ButtonLastIDt2, false);
+  view_.setButtonEnabled(Button::ConnectSelected, false);
+  view_.setButtonEnabled(Button::ConnectLast, false);
   // The old connection's list is forgotten even when the disconnect cannot be written (its
   // count went with connectionEnded, so that the next connection zeroes the forces again).
   try {
@@ -345,11 +345,11 @@ void ConnectionProcedure::emptyScanList() {
   scanView_.setRowCount(1);
 }
 
-void ConnectionProcedure::ButtonBLEDisClick() { commands_.sendDisconnect(); }
-void ConnectionProcedure::Button8Click() { commands_.sendConnectDirect(view_.EditMacText()); }
-void ConnectionProcedure::Button10Click() { commands_.sendSet1(); }
-void ConnectionProcedure::Button12Click() { commands_.sendSet2(); }
-void ConnectionProcedure::Button9Click() { commands_.sendDiscover(); }
-void ConnectionProcedure::Button7Click() { commands_.sendEndProcedure(); }
+void ConnectionProcedure::bleDisconnectClicked() { commands_.sendDisconnect(); }
+void ConnectionProcedure::connectDirectClicked() { commands_.sendConnectDirect(view_.macText()); }
+void ConnectionProcedure::set1Clicked() { commands_.sendSet1(); }
+void ConnectionProcedure::set2Clicked() { commands_.sendSet2(); }
+void ConnectionProcedure::startDiscoveryClicked() { commands_.sendDiscover(); }
+void ConnectionProcedure::stopDiscoveryClicked() { commands_.sendEndProcedure(); }
 
 }  // namespace kelvaro

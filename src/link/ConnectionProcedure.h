@@ -14,7 +14,7 @@ class ScanList;
 class ScanView;
 class SerialTransport;
 class Waiter;
-class tTimer;
+class Stopwatch;
 
 // What the connection procedure changes in the window and reads from it. The window implements
 // it; tests record the calls.
@@ -22,11 +22,11 @@ class ConnectionView {
  public:
   // The buttons whose enabled state the procedure sets.
   enum class Button {
-    ButtonConnect,   // "Connect Selected"
-    ButtonLastIDt2,  // "Connect Last"
-    ButtonReset2,    // "Connection Reset"
-    ButtonReset,     // "BLE Reset "
-    ButtonAutoConn,  // "BLE Connect"
+    ConnectSelected,  // "Connect Selected"
+    ConnectLast,      // "Connect Last"
+    ConnectionReset,  // "Connection Reset"
+    BleReset,         // "BLE Reset "
+    BleConnect,       // "BLE Connect"
   };
 
   virtual ~ConnectionView() = default;
@@ -35,10 +35,10 @@ class ConnectionView {
   // Column 2 ("Device ID") of StringGridScan's current row; the first device row when no row is
   // current. Asked only while the grid has device rows.
   virtual QString selectedDeviceId() const = 0;
-  virtual QString EditLastIDText() const = 0;
-  virtual void setEditLastIDText(const QString& text) = 0;
-  virtual QString EditMacText() const = 0;
-  virtual void setEditMacText(const QString& text) = 0;
+  virtual QString lastBeltIdText() const = 0;
+  virtual void setLastBeltIdText(const QString& text) = 0;
+  virtual QString macText() const = 0;
+  virtual void setMacText(const QString& text) = 0;
   // Makes "Settings" and "Live Graph" visible, "Live Graph" the active page, and hides
   // "Connection".
   virtual void showLiveGraphPage() = 0;
@@ -52,7 +52,7 @@ class ConnectionView {
   virtual void setBusy(const QString& activity) = 0;
   // GraphSlot := 0, the live graph's write position.
   virtual void resetGraphSlot() = 0;
-  virtual void ClearLiveGraph() = 0;
+  virtual void clearLiveGraph() = 0;
   // A click refused because a connect or a reset is under way, with the reason
   // (ConnectionProcedure::kBusyConnectingText or kBusyResettingText), shown for a few seconds so
   // that the click does not seem lost. A view without a place for such notes may leave it out.
@@ -64,8 +64,8 @@ class ConnectionView {
   virtual void connectionEnded() {}
 };
 
-// Connects to one belt and switches its notifications on (Pripoj), and the user actions around
-// it: connect to the selected or the last device, disconnect, reset the dongle.
+// Connects to one belt and switches its notifications on (connectToBelt), and the user actions
+// around it: connect to the selected or the last device, disconnect, reset the dongle.
 //
 // The waits pump the event loop, so clicks are handled inside them. While a connect or a reset
 // runs, a further connect or reset is refused and the view is told why (a second procedure would
@@ -98,37 +98,37 @@ class ConnectionProcedure {
   // in must outlive this object.
   ConnectionProcedure(CommandSender& commands, LinkState& link, ScanList& scanList,
                       ScanView& scanView, ConnectionView& view, SerialTransport& port,
-                      std::function<bool()> reopenPort, Waiter& waiter, const tTimer& stopwatch,
+                      std::function<bool()> reopenPort, Waiter& waiter, const Stopwatch& stopwatch,
                       ConsoleLog& console);
 
   // The four phases for the device whose DeviceId is given; true when all four succeeded. False
   // at once, without a refusal shown, while another procedure runs; false after a Disconnect
   // clicked meanwhile has stopped the phases and been carried out.
-  bool Pripoj(const QString& deviceId);
+  bool connectToBelt(const QString& deviceId);
 
   // "Connect Selected", "Connect Last", "BLE Connect".
-  void ButtonConnectClick();
-  void ButtonLastIDt2Click();
-  void ButtonAutoConnClick();
+  void connectSelectedClicked();
+  void connectLastClicked();
+  void bleConnectClicked();
   // "Connection Reset": the dongle reset, then an empty scan list and a new discovery.
-  void ButtonReset2Click();
+  void connectionResetClicked();
   // "BLE Reset ": system reset, then the port closed and opened again (about 6 s).
-  void ButtonResetClick();
+  void bleResetClicked();
   // "Disconnect" on the "Live Graph" page; never refused (see the class comment for what it does
   // to a running connect).
-  void Button20Click();
+  void disconnectClicked();
   // A lost link mended: the phases for deviceId again, after what the lost or failed connection
   // left in the dongle has been ended. No page changes, no warning; false at once while another
   // procedure runs.
   bool reconnect(const QString& deviceId);
 
   // The low-level buttons: one command each, nothing else.
-  void ButtonBLEDisClick();
-  void Button8Click();
-  void Button10Click();
-  void Button12Click();
-  void Button9Click();
-  void Button7Click();
+  void bleDisconnectClicked();
+  void connectDirectClicked();
+  void set1Clicked();
+  void set2Clicked();
+  void startDiscoveryClicked();
+  void stopDiscoveryClicked();
 
   // A connect or a reset is under way.
   bool busy() const { return activity_ != Activity::None; }
@@ -181,7 +181,7 @@ class ConnectionProcedure {
   SerialTransport& port_;
   std::function<bool()> reopenPort_;
   Waiter& waiter_;
-  const tTimer& stopwatch_;
+  const Stopwatch& stopwatch_;
   ConsoleLog& console_;
 
   Activity activity_ = Activity::None;

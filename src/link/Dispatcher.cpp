@@ -68,7 +68,7 @@ bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
   if (matches(p, kClassConnection, kEvtConnectionStatus, kConnectionStatusMin)) {
     console_.append(QStringLiteral("E30 Conn status  Handle=") + hex(b[0]) +
                     QStringLiteral(" Flags=") + hex(b[1]));
-    link_.ConnectionStatus = goodOrBad(b[1] == kFlagsConnectedAndCompleted);
+    link_.connectionStatus = goodOrBad(b[1] == kFlagsConnectedAndCompleted);
     return true;
   }
   if (matches(p, kClassConnection, kEvtDisconnected, kDisconnectedMin)) {
@@ -82,8 +82,8 @@ bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
                     QStringLiteral(" Char Handle=") + hex(b[3]));
     // Only the low byte of the attribute handle is compared; a failed procedure changes nothing.
     if (b[1] == 0 && b[2] == 0) {
-      link_.Set1Result = goodOrBad(b[3] == kSet1AttributeHandle);
-      link_.Set2Result = goodOrBad(b[3] == kSet2AttributeHandle);
+      link_.set1Result = goodOrBad(b[3] == kSet1AttributeHandle);
+      link_.set2Result = goodOrBad(b[3] == kSet2AttributeHandle);
     }
     return true;
   }
@@ -105,7 +105,7 @@ bool Dispatcher::dispatchResponse(const BgapiPacket& p) {
   if (matches(p, kClassGap, kConnectDirect, kConnectDirectMin)) {
     console_.append(QStringLiteral("63 RepConnDir=") + hex(b[0]) + hex(b[1]) +
                     QStringLiteral("  ") + hex(b[2]));
-    link_.ConnectResult = goodOrBad(b[0] == 0 && b[1] == 0);
+    link_.connectResult = goodOrBad(b[0] == 0 && b[1] == 0);
     return true;
   }
   if (matches(p, kClassGap, kEndProcedure, kEndProcedureMin)) {
@@ -114,7 +114,7 @@ bool Dispatcher::dispatchResponse(const BgapiPacket& p) {
   }
   if (matches(p, kClassGap, kDiscover, kDiscoverMin)) {
     console_.append(QStringLiteral("62 RepDisc=") + hex(b[0]) + hex(b[1]));
-    link_.DiscoverAnswered = LinkAnswer::Good;
+    link_.discoverAnswered = LinkAnswer::Good;
     return true;
   }
   if (matches(p, kClassAttributeClient, kAttributeWrite, kAttributeWriteMin)) {

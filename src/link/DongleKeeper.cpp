@@ -23,7 +23,7 @@ void DongleKeeper::lost(const QString& reason) {
 
 bool DongleKeeper::tick() {
   if (!gone_) return false;
-  if (discoverSent_ && link_.DiscoverAnswered != LinkAnswer::None) {
+  if (discoverSent_ && link_.discoverAnswered != LinkAnswer::None) {
     gone_ = false;
     console_.append(QStringLiteral("Dongle back on %1").arg(port_.portName()));
     if (hooks_.showGone) hooks_.showGone(false);

@@ -12,9 +12,9 @@ DongleWatchdog::DongleWatchdog(QTimer& timer3, const LinkState& link,
                                DongleNotFoundExit& dongleNotFound)
     : timer3_(timer3), link_(link), dongleNotFound_(dongleNotFound) {}
 
-void DongleWatchdog::Timer3Timer() {
+void DongleWatchdog::tick() {
   if (keeper_ && keeper_->tick()) return;
-  if (link_.DiscoverAnswered != LinkAnswer::None) {
+  if (link_.discoverAnswered != LinkAnswer::None) {
     startedUp_ = true;
     return;
   }

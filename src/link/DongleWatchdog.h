@@ -8,9 +8,9 @@ class DongleKeeper;
 class DongleNotFoundExit;
 struct LinkState;
 
-// Every tick of Timer3 (1000 ms, for the whole run) checks that the dongle has answered the last
-// discover command; if not, the timer stops and the run ends with exit code 3. The window
-// connects the timer's timeout to Timer3Timer.
+// Every tick of dongleWatchdogTimer (1000 ms, for the whole run) checks that the dongle has
+// answered the last discover command; if not, the timer stops and the run ends with exit code 3.
+// The window connects the timer's timeout to tick.
 //
 // With a keeper, that holds for the start-up only: once a discover has been answered, a dongle
 // that stops answering is the keeper's to bring back, and the run goes on.
@@ -18,7 +18,7 @@ class DongleWatchdog {
  public:
   DongleWatchdog(QTimer& timer3, const LinkState& link, DongleNotFoundExit& dongleNotFound);
 
-  void Timer3Timer();
+  void tick();
   void setKeeper(DongleKeeper* keeper) { keeper_ = keeper; }
   // A discover has been answered: the start-up found its dongle.
   bool startedUp() const { return startedUp_; }

@@ -12,13 +12,13 @@ enum class LinkAnswer : std::int32_t {
 };
 
 // Answers of the dongle, set by the dispatcher and cleared by whoever waits for them. The
-// discover's result is not looked at: DiscoverAnswered is only ever None or Good.
+// discover's result is not looked at: discoverAnswered is only ever None or Good.
 struct LinkState {
-  LinkAnswer ConnectResult = LinkAnswer::None;
-  LinkAnswer ConnectionStatus = LinkAnswer::None;
-  LinkAnswer Set1Result = LinkAnswer::None;
-  LinkAnswer Set2Result = LinkAnswer::None;
-  LinkAnswer DiscoverAnswered = LinkAnswer::None;
+  LinkAnswer connectResult = LinkAnswer::None;
+  LinkAnswer connectionStatus = LinkAnswer::None;
+  LinkAnswer set1Result = LinkAnswer::None;
+  LinkAnswer set2Result = LinkAnswer::None;
+  LinkAnswer discoverAnswered = LinkAnswer::None;
 };
 
 }  // namespace kelvaro

@@ -131,8 +131,8 @@ RxFramer::RxFramer(TickSource& ticks, ConsoleLog& console, PacketSink& sink)
 
 void RxFramer::FeedRxByte(std::uint8_t b) {
   const std::uint32_t now = ticks_.tick();
-  const std::uint32_t elapsed = now - LastByteTick;  // unsigned: the tick wrap is harmless
-  LastByteTick = now;
+  const std::uint32_t elapsed = now - lastByteTick_;  // unsigned: the tick wrap is harmless
+  lastByteTick_ = now;
   // Fed from inside a dispatch: the buffer is being read, so the byte cannot be taken.
   if (RxState == rxstate::kDispatching) return;
 
@@ -145,9 +145,9 @@ void RxFramer::FeedRxByte(std::uint8_t b) {
   }
 
   if (RxState == rxstate::kPayload) {
-    packet_.payload[static_cast<std::size_t>(PayloadIndex)] = b;
-    ++PayloadIndex;
-    if (PayloadIndex == packet_.length) dispatch();
+    packet_.payload[static_cast<std::size_t>(payloadIndex_)] = b;
+    ++payloadIndex_;
+    if (payloadIndex_ == packet_.length) dispatch();
     return;
   }
   takeHeaderByte(b);
@@ -182,7 +182,7 @@ void RxFramer::takeHeaderByte(std::uint8_t b) {
         break;
       default:  // rxstate::kCommandId
         packet_.commandId = x;
-        PayloadIndex = 0;
+        payloadIndex_ = 0;
         if (!isPossibleHeader(packet_)) {
           // The message type was no packet start; one of the bytes after it may be.
           ++droppedBytes_;

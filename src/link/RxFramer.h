@@ -43,8 +43,8 @@ class RxFramer {
   void FeedRxByte(std::uint8_t b);
 
   std::uint8_t rxState() const { return RxState; }
-  std::int32_t payloadIndex() const { return PayloadIndex; }
-  std::uint32_t lastByteTick() const { return LastByteTick; }
+  std::int32_t payloadIndex() const { return payloadIndex_; }
+  std::uint32_t lastByteTick() const { return lastByteTick_; }
   // The receive buffer: the packet being assembled or dispatched, over older data.
   const BgapiPacket& packet() const { return packet_; }
 
@@ -62,8 +62,8 @@ class RxFramer {
   PacketSink& sink_;
 
   std::uint8_t RxState = rxstate::kMessageType;
-  std::int32_t PayloadIndex = 0;
-  std::uint32_t LastByteTick = 0;
+  std::int32_t payloadIndex_ = 0;
+  std::uint32_t lastByteTick_ = 0;
   BgapiPacket packet_;
 
   std::uint64_t droppedBytes_ = 0;

@@ -10,7 +10,7 @@
 
 namespace kelvaro {
 
-void ComPort1RxChar(SerialTransport& port, RxFramer& framer) {
+void readSerialBytes(SerialTransport& port, RxFramer& framer) {
   std::array<char, kRxChunkSize> buffer;
   std::exception_ptr firstError;
   qint64 waiting = 0;

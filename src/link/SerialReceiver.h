@@ -14,6 +14,6 @@ constexpr std::size_t kRxChunkSize = 1024;
 // buffer, and feeds them to the framer in arrival order. When a packet's consumer throws, the
 // remaining bytes are still fed (so framing stays in step) and the first error is rethrown at
 // the end.
-void ComPort1RxChar(SerialTransport& port, RxFramer& framer);
+void readSerialBytes(SerialTransport& port, RxFramer& framer);
 
 }  // namespace kelvaro

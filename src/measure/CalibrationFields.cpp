@@ -9,11 +9,11 @@ namespace kelvaro {
 std::int32_t zeroForceChannel(ForceChannel channel, const MeasurementState& state,
                               Calibration& calibration) {
   if (channel == ForceChannel::One) {
-    calibration.Ofs1 = state.RawForce1;
-    return calibration.Ofs1;
+    calibration.ofs1 = state.rawForce1;
+    return calibration.ofs1;
   }
-  calibration.Ofs2 = state.RawForce2;
-  return calibration.Ofs2;
+  calibration.ofs2 = state.rawForce2;
+  return calibration.ofs2;
 }
 
 double slopeFromEntry(double entry) { return entry / calibration::kSlopeEntryScale; }

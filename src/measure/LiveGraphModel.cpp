@@ -274,11 +274,11 @@ PressTexts LiveGraphModel::press(double x, double y) {
 MoveTexts LiveGraphModel::move(double x, double y) const {
   const double dx = x - x0_;
   MoveTexts t;
-  t.EditPosX = fmt::formatFloat(QStringLiteral("####0 "), x);
-  t.EditPosY = fmt::formatFloat(QStringLiteral("####0 g"), y);
-  t.Edit7 = fmt::formatFloat(QStringLiteral("####0 "), dx) +
-            fmt::formatFloat(QStringLiteral("(####0 ms)"), dx * kSampleMilliseconds);
-  t.Edit8 = fmt::formatFloat(QStringLiteral("####0 g"), y - y0_);
+  t.timeValue = fmt::formatFloat(QStringLiteral("####0 "), x);
+  t.forceValue = fmt::formatFloat(QStringLiteral("####0 g"), y);
+  t.timeDelta = fmt::formatFloat(QStringLiteral("####0 "), dx) +
+                fmt::formatFloat(QStringLiteral("(####0 ms)"), dx * kSampleMilliseconds);
+  t.forceDelta = fmt::formatFloat(QStringLiteral("####0 g"), y - y0_);
   return t;
 }
 

@@ -97,17 +97,17 @@ struct AxisTicks {
 AxisTicks chooseTicks(const ValueRange& range, double length, double labelExtent,
                       double separation);
 
-// Texts for the cursor measurement fields after a press: Edit7 (time) and Edit8 (force).
+// Texts for the cursor measurement fields after a press: timeDelta (time) and forceDelta (force).
 struct PressTexts {
-  QString Edit7;
-  QString Edit8;
+  QString timeDelta;
+  QString forceDelta;
 };
 // After a pointer movement: the position fields and the distances from the last press.
 struct MoveTexts {
-  QString EditPosX;
-  QString EditPosY;
-  QString Edit7;
-  QString Edit8;
+  QString timeValue;
+  QString forceValue;
+  QString timeDelta;
+  QString forceDelta;
 };
 
 class LiveGraphModel {

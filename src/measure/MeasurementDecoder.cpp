@@ -53,31 +53,31 @@ NotificationOutcome handleMeasurementValue(const std::uint8_t* value, std::size_
   if (length < measurement::kValueSize) return out;
   out.decoded = true;
 
-  state.SampleTag = value[2];
-  state.AuxSelector = value[3];
-  state.RawForce1 = readU16(value, 4);
-  state.RawForce2 = readU16(value, 6);
-  state.AccelX = readS16(value, 8);
-  state.AccelY = readS16(value, 10);
-  state.AccelZ = readS16(value, 12);
+  state.sampleTag = value[2];
+  state.auxSelector = value[3];
+  state.rawForce1 = readU16(value, 4);
+  state.rawForce2 = readU16(value, 6);
+  state.accelX = readS16(value, 8);
+  state.accelY = readS16(value, 10);
+  state.accelZ = readS16(value, 12);
   const std::int32_t aux = readU16(value, 14);
 
-  if (state.AuxSelector == measurement::kAuxBattery) {
+  if (state.auxSelector == measurement::kAuxBattery) {
     out.batteryShown = true;
     out.batteryReading = aux;
-    state.BatteryMillivolts =
+    state.batteryMillivolts =
         std::clamp(aux, measurement::kBatteryMinMillivolts, measurement::kBatteryMaxMillivolts);
-    out.batteryGauge = (state.BatteryMillivolts - measurement::kBatteryMinMillivolts) / 5;
-  } else if (state.AuxSelector == measurement::kAuxTemperature) {
+    out.batteryGauge = (state.batteryMillivolts - measurement::kBatteryMinMillivolts) / 5;
+  } else if (state.auxSelector == measurement::kAuxTemperature) {
     out.temperatureShown = true;
-    state.TemperatureCentidegrees = aux;
+    state.temperatureCentidegrees = aux;
     out.temperatureReading = aux;
   }
 
-  ++state.NotificationCount;
-  if (state.NotificationCount == measurement::kAutoZeroCount) {
-    calibration.Ofs1 = state.RawForce1;
-    calibration.Ofs2 = state.RawForce2;
+  ++state.notificationCount;
+  if (state.notificationCount == measurement::kAutoZeroCount) {
+    calibration.ofs1 = state.rawForce1;
+    calibration.ofs2 = state.rawForce2;
     out.zeroed = true;
   }
 
@@ -87,12 +87,12 @@ NotificationOutcome handleMeasurementValue(const std::uint8_t* value, std::size_
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(raw) -
                                      static_cast<std::uint32_t>(offset));
   };
-  state.Force1Grams = static_cast<double>(diff(state.RawForce1, calibration.Ofs1)) * calibration.K1;
-  state.Force2Grams = static_cast<double>(diff(state.RawForce2, calibration.Ofs2)) * calibration.K2;
+  state.force1Grams = static_cast<double>(diff(state.rawForce1, calibration.ofs1)) * calibration.k1;
+  state.force2Grams = static_cast<double>(diff(state.rawForce2, calibration.ofs2)) * calibration.k2;
 
-  out.forceBarPosition = forceBarPosition(state.Force1Grams);
+  out.forceBarPosition = forceBarPosition(state.force1Grams);
 
-  out.gated = !switches.freeze && state.NotificationCount > measurement::kLastHeldCount;
+  out.gated = !switches.freeze && state.notificationCount > measurement::kLastHeldCount;
   return out;
 }
 

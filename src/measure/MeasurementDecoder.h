@@ -53,11 +53,11 @@ struct NotificationOutcome {
   std::int32_t temperatureReading = 0;  // centidegrees, shown with temperatureReadout()
 
   // The offsets were taken from this notification's readings; the caller must call
-  // PrimeActivity(0.0, AccelX). The offset fields keep showing their old numbers.
+  // PrimeActivity(0.0, accelX). The offset fields keep showing their old numbers.
   bool zeroed = false;
 
   // ProgressBar1, already rounded and kept within 0..250; LabelF1 and LabelF2 show
-  // forceReadout() of Force1Grams and Force2Grams.
+  // forceReadout() of force1Grams and force2Grams.
   int forceBarPosition = 0;
 
   // The live graph, the activity computation, the write-position advance and the recorder run.

@@ -6,21 +6,21 @@
 namespace kelvaro {
 
 void Recorder::formatRow(std::string& out, const MeasurementState& m) {
-  fmt::appendHexByte(out, m.SampleTag);
+  fmt::appendHexByte(out, m.sampleTag);
   out += ';';
-  fmt::appendFixed(out, m.Force1Grams, 7, 1);
+  fmt::appendFixed(out, m.force1Grams, 7, 1);
   out += ';';
-  fmt::appendFixed(out, m.Force2Grams, 7, 1);
+  fmt::appendFixed(out, m.force2Grams, 7, 1);
   out += ';';
-  fmt::appendInt(out, m.AccelX, 5);
+  fmt::appendInt(out, m.accelX, 5);
   out += ';';
-  fmt::appendInt(out, m.AccelY, 5);
+  fmt::appendInt(out, m.accelY, 5);
   out += ';';
-  fmt::appendInt(out, m.AccelZ, 5);
+  fmt::appendInt(out, m.accelZ, 5);
   out += ';';
-  fmt::appendInt(out, m.BatteryMillivolts, 4);
+  fmt::appendInt(out, m.batteryMillivolts, 4);
   out += ';';
-  fmt::appendFixed(out, m.TemperatureCentidegrees / 100.0, 6, 2);
+  fmt::appendFixed(out, m.temperatureCentidegrees / 100.0, 6, 2);
   out += "\r\n";
 }
 

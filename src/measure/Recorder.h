@@ -54,8 +54,8 @@ class Recorder {
   // Where the rows go from the next start on.
   void setFile(AppendFile& file) { file_ = &file; }
 
-  void ButtonStartLogClick() { state_ = RecorderState::StartRequested; }
-  void ButtonEndLogClick() { state_ = RecorderState::StopRequested; }
+  void startLogClicked() { state_ = RecorderState::StartRequested; }
+  void endLogClicked() { state_ = RecorderState::StopRequested; }
   // Once for every plotted sample, after it was plotted and the write position advanced.
   void RecordSample(const MeasurementState& m);
   // The program ends: an open file is closed (flushed and synced) without a word.

@@ -28,7 +28,7 @@ MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& po
 
 MonitorCore::~MonitorCore() { dispatcher_.setDisconnectedHandler(nullptr); }
 
-void MonitorCore::receive() { ComPort1RxChar(port_, framer_); }
+void MonitorCore::receive() { readSerialBytes(port_, framer_); }
 
 void MonitorCore::feed(const std::uint8_t* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) framer_.FeedRxByte(bytes[i]);
@@ -77,21 +77,21 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
       packet.payload.data(), packet.length, measurement_, calibration_,
       NotificationSwitches{switches_.log, switches_.freeze}, console_);
   if (!out.decoded) return;
-  const std::uint32_t tick = stopwatch_.Tick();
+  const std::uint32_t tick = stopwatch_.tick();
   // Every decoded notification is a sign of life, whatever the window does with it.
   guard_.notificationAt(tick);
   const MeasurementState& m = measurement_;
-  if (out.zeroed) activity_.PrimeActivity(m.Force1Grams, m.AccelX);
+  if (out.zeroed) activity_.PrimeActivity(m.force1Grams, m.accelX);
   display_.showReadings(out, measurement_);
 
-  display_.keyIndicator(keys_.update(m.Force1Grams, m.AccelX, m.AccelY, m.AccelZ));
+  display_.keyIndicator(keys_.update(m.force1Grams, m.accelX, m.accelY, m.accelZ));
 
   int plottedSlot = -1;
   if (out.gated) {
     plottedSlot = graph_.graphSlot();
-    graph_.plotSample(m.Force1Grams, m.Force2Grams, m.AccelX, m.AccelY, m.AccelZ);
+    graph_.plotSample(m.force1Grams, m.force2Grams, m.accelX, m.accelY, m.accelZ);
     display_.samplePlotted(graph_.graphSlot());
-    if (const auto block = activity_.AddActivitySample(m.Force1Grams, m.AccelX)) {
+    if (const auto block = activity_.AddActivitySample(m.force1Grams, m.accelX)) {
       display_.activityBlock(*block);
     }
     graph_.advanceSlot();
@@ -113,9 +113,9 @@ BreathUpdate MonitorCore::detectBreath(const NotificationOutcome& out, int plott
                                        std::uint32_t tick) {
   const MeasurementState& m = measurement_;
   // The first notification of a connection starts afresh; a zeroing moves the force's zero.
-  if (m.NotificationCount == 1) breath_.reset();
+  if (m.notificationCount == 1) breath_.reset();
   if (out.zeroed) breath_.restartSignal();
-  const BreathUpdate update = breath_.addSample(m.Force1Grams, tick);
+  const BreathUpdate update = breath_.addSample(m.force1Grams, tick);
 
   ++notifications_;
   if (plottedSlot >= 0 && plottedSlot <= livegraph::kLastPoint) {
@@ -149,14 +149,14 @@ void MonitorCore::linkDisconnected() {
   const QString deviceId = guard_.deviceId();
   guard_.userDisconnected();
   watchLink();
-  measurement_.NotificationCount = 0;
+  measurement_.notificationCount = 0;
   // No belt: nothing of its breathing goes on.
   breath_.reset();
   tellLink(LinkEvent::Disconnected, deviceId);
 }
 
 void MonitorCore::restartZeroing() {
-  measurement_.NotificationCount = measurement::kSessionStartCount;
+  measurement_.notificationCount = measurement::kSessionStartCount;
 }
 
 void MonitorCore::checkLink() {

@@ -108,7 +108,7 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   const livegraph::LiveGraphModel& graph() const { return graph_; }
   CommandSender& commands() { return commands_; }
   Dispatcher& dispatcher() { return dispatcher_; }
-  tTimer& stopwatch() { return stopwatch_; }
+  Stopwatch& stopwatch() { return stopwatch_; }
   Waiter& waiter() { return waiter_; }
 
  private:
@@ -127,7 +127,7 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   MonitorDisplay& display_;
   MonitorSwitches switches_;
   ConsoleLog console_;
-  tTimer stopwatch_;
+  Stopwatch stopwatch_;
   Waiter waiter_;
   LinkState link_;
   ScanList scanList_;

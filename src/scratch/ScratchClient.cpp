@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "base/ConsoleLog.h"
+#include "base/EventPump.h"
 #include "base/TickSource.h"
-#include "link/Stopwatch.h"
 
 namespace kelvaro {
 

@@ -56,8 +56,8 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   // One frame when connected, nothing otherwise.
   void sendSensorUpdate(int accelX, int accelY, int accelZ, double force1, double force2);
   void notificationDecoded(const DecodedNotification& n) override {
-    sendSensorUpdate(n.state.AccelX, n.state.AccelY, n.state.AccelZ, n.state.Force1Grams,
-                     n.state.Force2Grams);
+    sendSensorUpdate(n.state.accelX, n.state.accelY, n.state.accelZ, n.state.force1Grams,
+                     n.state.force2Grams);
   }
   // At program exit: the connection closes without console lines.
   void closeQuietly();

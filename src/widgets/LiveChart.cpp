@@ -301,7 +301,7 @@ void LiveChart::mousePressEvent(QMouseEvent* event) {
   const QPointF pos = event->position();
   const livegraph::PressTexts t =
       model_.press(m.pixelToX(pos.x()), m.pixelToY(Axis::Left, pos.y()));
-  emit pressed(t.Edit7, t.Edit8);
+  emit pressed(t.timeDelta, t.forceDelta);
   if (event->button() == Qt::LeftButton) {
     banding_ = true;
     bandStart_ = bandEnd_ = pos;
@@ -320,7 +320,7 @@ void LiveChart::mouseMoveEvent(QMouseEvent* event) {
   const PlotMapping& m = layout().mapping;
   const QPointF pos = event->position();
   const livegraph::MoveTexts t = model_.move(m.pixelToX(pos.x()), m.pixelToY(Axis::Left, pos.y()));
-  emit moved(t.EditPosX, t.EditPosY, t.Edit7, t.Edit8);
+  emit moved(t.timeValue, t.forceValue, t.timeDelta, t.forceDelta);
 }
 
 void LiveChart::mouseReleaseEvent(QMouseEvent* event) {

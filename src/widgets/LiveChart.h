@@ -93,9 +93,10 @@ class LiveChart : public QWidget {
   void setFrameClock(const TickSource& clock) { clock_ = &clock; }
 
  signals:
-  // Texts for Edit7 and Edit8 after a press.
+  // Texts for timeDelta and forceDelta after a press.
   void pressed(const QString& edit7, const QString& edit8);
-  // Texts for EditPosX, EditPosY, Edit7 and Edit8 after a movement without the left button.
+  // Texts for timeValue, forceValue, timeDelta and forceDelta after a movement without the left
+  // button.
   void moved(const QString& editPosX, const QString& editPosY, const QString& edit7,
              const QString& edit8);
 

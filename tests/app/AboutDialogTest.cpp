@@ -8,22 +8,22 @@
 #include "support/AccessibleChecks.h"
 
 #include "DialogTestSupport.h"
-#include "app/AboutDialog.h"
+#include "app/dialogs/AboutDialog.h"
 
 namespace kelvaro::ui {
 namespace {
 
 TEST(AboutDialogTest, ShowsNameVersionAndPicture) {
-  TAboutBox box;
+  AboutBox box;
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
-  EXPECT_EQ(box.ProductName->text(), QStringLiteral("KELVARO monitor"));
-  EXPECT_EQ(box.Version->text(), QStringLiteral("Version 3.24   2018"));
-  EXPECT_EQ(box.OKButton->text(), QStringLiteral("OK"));
-  EXPECT_TRUE(box.OKButton->isDefault());
-  EXPECT_EQ(box.Panel1->frameShadow(), QFrame::Sunken);
-  EXPECT_NE(box.Panel1->frameShape(), QFrame::NoFrame);
-  EXPECT_FALSE(box.ProgramIcon->pixmap().isNull());
-  EXPECT_EQ(box.ProgramIcon->pixmap().deviceIndependentSize().toSize(), QSize(80, 70));
+  EXPECT_EQ(box.productNameLabel->text(), QStringLiteral("KELVARO monitor"));
+  EXPECT_EQ(box.versionLabel->text(), QStringLiteral("Version 3.24   2018"));
+  EXPECT_EQ(box.okButton->text(), QStringLiteral("OK"));
+  EXPECT_TRUE(box.okButton->isDefault());
+  EXPECT_EQ(box.framePanel->frameShadow(), QFrame::Sunken);
+  EXPECT_NE(box.framePanel->frameShape(), QFrame::NoFrame);
+  EXPECT_FALSE(box.programIcon->pixmap().isNull());
+  EXPECT_EQ(box.programIcon->pixmap().deviceIndependentSize().toSize(), QSize(80, 70));
   const struct {
     const char* name;
     const char* heard;
@@ -39,7 +39,7 @@ TEST(AboutDialogTest, ShowsNameVersionAndPicture) {
 }
 
 TEST(AboutDialogTest, HasAFixedSizeAndNoMinimiseOrMaximise) {
-  TAboutBox box;
+  AboutBox box;
   box.show();
   const QSize shown = box.size();
   EXPECT_EQ(box.minimumSize(), box.maximumSize());
@@ -52,11 +52,11 @@ TEST(AboutDialogTest, HasAFixedSizeAndNoMinimiseOrMaximise) {
 }
 
 TEST(AboutDialogTest, OkOrEnterClosesTheSameBoxEveryTime) {
-  TAboutBox box;
-  testing::onNextModal<TAboutBox>([](TAboutBox* shown) { shown->OKButton->click(); });
+  AboutBox box;
+  testing::onNextModal<AboutBox>([](AboutBox* shown) { shown->okButton->click(); });
   EXPECT_EQ(box.exec(), QDialog::Accepted);
-  testing::onNextModal<TAboutBox>([](TAboutBox* shown) {
-    EXPECT_EQ(shown->Version->text(), QStringLiteral("Version 3.24   2018"));
+  testing::onNextModal<AboutBox>([](AboutBox* shown) {
+    EXPECT_EQ(shown->versionLabel->text(), QStringLiteral("Version 3.24   2018"));
     QTest::keyClick(shown, Qt::Key_Return);
   });
   EXPECT_EQ(box.exec(), QDialog::Accepted);

@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/DongleNotFoundDialog.h"
 #include "app/MainWindowTestSupport.h"
+#include "app/dialogs/DongleNotFoundDialog.h"
 #include "support/AccessibleChecks.h"
 #include "widgets/LiveChart.h"
 
@@ -34,7 +34,7 @@ const QByteArray kTemperatureValue = bytes("01 00 7F 02 E2 04 F4 01 10 00 F0 FF 
 TEST(AccessibilityTest, ReadOutsReportWhatTheyShowAfterEveryUpdate) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
 
   h.port.inject(notification(kBatteryValue));
   h.port.inject(notification(kTemperatureValue));
@@ -76,7 +76,7 @@ TEST(AccessibilityTest, ReadOutsReportWhatTheyShowAfterEveryUpdate) {
 TEST(AccessibilityTest, TheConsolesAndTheInstructionsReportTheirText) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   auto& memo3 = find<QPlainTextEdit>(w, "Memo3");
   EXPECT_EQ(accessibleValue(&memo3), memo3.toPlainText());
   EXPECT_TRUE(accessibleValue(&memo3).endsWith(QStringLiteral("62 RepDisc=0000")));
@@ -91,21 +91,21 @@ TEST(AccessibilityTest, TheDongleNotFoundHelpIsReadWhole) {
   FixedPortCatalog catalog;
   ui::TErrorDlg dialog(catalog, nullptr);
   const QString help = ui::TErrorDlg::helpLines().join(u'\n');
-  EXPECT_EQ(accessibleName(dialog.Label1), help);
+  EXPECT_EQ(accessibleName(dialog.helpText), help);
   EXPECT_EQ(help.count(u'\n'), 18);
 }
 
 TEST(AccessibilityTest, ChartsAreNamedByTheirTitles) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
-  EXPECT_EQ(accessibleName(w.Chart1), QStringLiteral("Live Graph"));
+  MainWindow& w = *h.window;
+  EXPECT_EQ(accessibleName(w.liveChart), QStringLiteral("Live Graph"));
   auto& activity = find<QChartView>(w, "Chart2");
   EXPECT_EQ(accessibleName(&activity), activity.chart()->title());
   EXPECT_EQ(accessibleName(&activity), QStringLiteral("Activity Monitor"));
   auto& history = find<QChartView>(w, "ChartActHist");
   EXPECT_EQ(accessibleName(&history), QStringLiteral("Activity History"));
-  w.AktHist->setChartTitle(QStringLiteral("Activity History for Default User"));
+  w.activityHistoryPage->setChartTitle(QStringLiteral("Activity History for Default User"));
   EXPECT_EQ(history.chart()->title(), QStringLiteral("Activity History for Default User"));
   EXPECT_EQ(accessibleName(&history), history.chart()->title());
 }
@@ -115,7 +115,7 @@ TEST(AccessibilityTest, ChartsAreNamedByTheirTitles) {
 TEST(AccessibilityTest, InputsAreNamedAndLabelledByTheLabelBesideThem) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   const struct {
     const char* input;
     const char* label;
@@ -172,14 +172,14 @@ TEST(AccessibilityTest, OnlyTheShownPagesAreOfferedAsTabs) {
     WindowHarness h;
     if (c.darev) h.writeDarev(c.darev);
     h.startAnswered();
-    TForm1& w = *h.window;
+    MainWindow& w = *h.window;
     if (c.confirm) find<QPushButton>(w, "Button18").click();
     QString current;
-    EXPECT_EQ(accessibleTabs(w.PageControl1->tabBar(), &current), c.tabs);
+    EXPECT_EQ(accessibleTabs(w.pageTabs->tabBar(), &current), c.tabs);
     EXPECT_EQ(current, QString::fromLatin1(c.current));
-    const std::pair<QWidget*, const char*> pages[] = {{w.TabSheetConnect, "Connection"},
-                                                      {w.TabSheetGraf, "Live Graph"},
-                                                      {w.TabSheetSpecSetting, "Spec. Setting"}};
+    const std::pair<QWidget*, const char*> pages[] = {{w.connectionPage, "Connection"},
+                                                      {w.liveGraphPage, "Live Graph"},
+                                                      {w.specSettingPage, "Spec. Setting"}};
     for (const auto& [page, caption] : pages) {
       EXPECT_EQ(inAccessibleTree(&w, page), c.tabs.contains(QString::fromLatin1(caption)))
           << caption;

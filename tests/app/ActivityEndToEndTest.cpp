@@ -31,7 +31,7 @@ class ActivityEndToEndTest : public ::testing::Test {
     dongle_->advanceTo(h.ticks.tick());
     h.port.onWrite = [this](const QByteArray& bytes) { dongle_->receive(bytes); };
     // The commands of a connection, straight to the dongle; "Last ID" as a connect leaves it.
-    TForm1& w = *h.window;
+    MainWindow& w = *h.window;
     find<QLineEdit>(w, "EditLastID").setText(dongle_->beltDeviceId(0));
     w.commands().sendConnectDirect(dongle_->beltDeviceId(0));
     run(500);
@@ -61,13 +61,13 @@ class ActivityEndToEndTest : public ::testing::Test {
 };
 
 TEST_F(ActivityEndToEndTest, BreathingOpensShallowSoundsTheAlarmApneaCloses) {
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   // Calm breathing stays above this level, shallow breathing below it.
   find<QSlider>(w, "TrackBarAct").setValue(9);
   find<QCheckBox>(w, "CheckBoxSound").setChecked(true);
 
   run(35000);
-  ASSERT_GT(w.measurement().NotificationCount, 0u) << w.console().lines().join('\n').toStdString();
+  ASSERT_GT(w.measurement().notificationCount, 0u) << w.console().lines().join('\n').toStdString();
   EXPECT_TRUE(sessionOpen()) << "two lively blocks open a session";
   EXPECT_TRUE(h.sound.played.isEmpty()) << "no alarm while breathing";
   EXPECT_TRUE(historyLines().isEmpty());

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ActivityHistoryPage.h"
 #include "app/PageChecks.h"
+#include "app/pages/ActivityHistoryPage.h"
 
 namespace kelvaro::ui {
 namespace {
@@ -30,13 +30,13 @@ TEST(ActivityHistoryPage, ControlsStartAsDesigned) {
                      {"LabelAktSumTime", "Total Activity Time ", "EditAktSumTime"},
                      {"LabelPocetAkt", "Number of Sessions", "EditPocetAkt"},
                      {"LabelSessionsPerPage", "Sessions per Page", "SpinEdit2"}});
-  EXPECT_EQ(page.SpinEdit2->accessibleName(), QStringLiteral("Sessions per Page"));
+  EXPECT_EQ(page.sessionsPerPageSpin->accessibleName(), QStringLiteral("Sessions per Page"));
 
   auto* scrolling = page.findChild<QGroupBox*>(QStringLiteral("GroupScrolling"));
   ASSERT_NE(scrolling, nullptr);
   EXPECT_EQ(scrolling->title(), QStringLiteral("Chart Scrolling"));
-  EXPECT_TRUE(scrolling->isAncestorOf(page.BitBtn1));
-  EXPECT_TRUE(scrolling->isAncestorOf(page.BitBtn2));
+  EXPECT_TRUE(scrolling->isAncestorOf(page.scrollLeftButton));
+  EXPECT_TRUE(scrolling->isAncestorOf(page.scrollRightButton));
 }
 
 TEST(ActivityHistoryPage, ChartHasItsThreeEmptySeriesOnTheirAxes) {
@@ -58,11 +58,12 @@ TEST(ActivityHistoryPage, ChartHasItsThreeEmptySeriesOnTheirAxes) {
     const char* axisTitle;
     bool drawn;
   } cases[] = {
-      {page.Series4, "Series4", "Total Activity Time", QColor(0, 128, 0), Qt::AlignRight,
+      {page.totalTimeSeries, "Series4", "Total Activity Time", QColor(0, 128, 0), Qt::AlignRight,
        "Duration [minutes]", true},
-      {page.Series3, "Series3", "Average Activity Level", QColor(255, 0, 0), Qt::AlignLeft,
-       "Activity", true},
-      {page.Series5, "Series5", "", QColor(0, 255, 0), Qt::AlignLeft, "Activity", false},
+      {page.averageLevelSeries, "Series3", "Average Activity Level", QColor(255, 0, 0),
+       Qt::AlignLeft, "Activity", true},
+      {page.motionAverageSeries, "Series5", "", QColor(0, 255, 0), Qt::AlignLeft, "Activity",
+       false},
   };
   ASSERT_EQ(chart->series().size(), 3);
   for (int i = 0; i < 3; ++i) {
@@ -85,18 +86,18 @@ TEST(ActivityHistoryPage, ChartHasItsThreeEmptySeriesOnTheirAxes) {
     EXPECT_EQ(vertical.first()->titleText(), QString::fromLatin1(c.axisTitle));
     const auto horizontal = chart->axes(Qt::Horizontal, c.series);
     ASSERT_EQ(horizontal.size(), 1);
-    EXPECT_EQ(horizontal.first(), page.AxisSessions);
+    EXPECT_EQ(horizontal.first(), page.sessionsAxis);
   }
 
-  EXPECT_FALSE(page.AxisDuration->isGridLineVisible());
-  EXPECT_EQ(page.AxisActivity->minorTickCount(), 0);
-  EXPECT_EQ(page.AxisDuration->minorTickCount(), 0);
+  EXPECT_FALSE(page.durationAxis->isGridLineVisible());
+  EXPECT_EQ(page.activityAxis->minorTickCount(), 0);
+  EXPECT_EQ(page.durationAxis->minorTickCount(), 0);
   // Sequence numbers 0..19: one page of 20 sessions, labels slanted to 335 degrees.
-  EXPECT_EQ(page.AxisSessions->labelsPosition(), QCategoryAxis::AxisLabelsPositionOnValue);
-  EXPECT_EQ((page.AxisSessions->labelsAngle() + 360) % 360, 335);
-  EXPECT_DOUBLE_EQ(page.AxisSessions->min(), 0);
-  EXPECT_DOUBLE_EQ(page.AxisSessions->max(), 19);
-  EXPECT_EQ(page.AxisSessions->count(), 0);
+  EXPECT_EQ(page.sessionsAxis->labelsPosition(), QCategoryAxis::AxisLabelsPositionOnValue);
+  EXPECT_EQ((page.sessionsAxis->labelsAngle() + 360) % 360, 335);
+  EXPECT_DOUBLE_EQ(page.sessionsAxis->min(), 0);
+  EXPECT_DOUBLE_EQ(page.sessionsAxis->max(), 19);
+  EXPECT_EQ(page.sessionsAxis->count(), 0);
 }
 
 TEST(ActivityHistoryPage, KeepsTheDesignArrangement) {
@@ -124,7 +125,7 @@ TEST(ActivityHistoryPage, TabReachesEveryControl) {
   ActivityHistoryPage page;
   const QStringList expected = {"ButtonOpenAktHist", "SpinEdit2",      "BitBtn1",   "BitBtn2",
                                 "EditPocetAkt",      "EditAktSumTime", "EditAktAvg"};
-  expectTabOrder(page, page.ButtonOpenAktHist, expected);
+  expectTabOrder(page, page.updateChartButton, expected);
 }
 
 }  // namespace

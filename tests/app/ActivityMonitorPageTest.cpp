@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ActivityMonitorPage.h"
 #include "app/PageChecks.h"
+#include "app/pages/ActivityMonitorPage.h"
 
 namespace kelvaro::ui {
 namespace {
@@ -31,14 +31,16 @@ TEST(ActivityMonitorPage, ControlsStartAsDesigned) {
                      {"LabelAktPrum", "---", nullptr},
                      {"LabelAktStart", "ActStart=4.15", nullptr},
                      {"LabelAktStop", "ActStop=0.60", nullptr}});
-  EXPECT_EQ(accessibleName(page.LabelAkt10), QStringLiteral("---"));
-  EXPECT_EQ(accessibleDescription(page.LabelAkt10), QStringLiteral("Current Belt Activity"));
-  EXPECT_EQ(accessibleName(page.LabelAktPrum), QStringLiteral("---"));
-  EXPECT_EQ(accessibleDescription(page.LabelAktPrum), QStringLiteral("Avg Session Activity"));
-  page.LabelAkt10->setText(QStringLiteral("12.34"));
-  EXPECT_EQ(accessibleName(page.LabelAkt10), QStringLiteral("12.34"));
-  EXPECT_TRUE(page.LabelAktStart->isHidden());
-  EXPECT_TRUE(page.LabelAktStop->isHidden());
+  EXPECT_EQ(accessibleName(page.beltActivityReadout), QStringLiteral("---"));
+  EXPECT_EQ(accessibleDescription(page.beltActivityReadout),
+            QStringLiteral("Current Belt Activity"));
+  EXPECT_EQ(accessibleName(page.sessionActivityReadout), QStringLiteral("---"));
+  EXPECT_EQ(accessibleDescription(page.sessionActivityReadout),
+            QStringLiteral("Avg Session Activity"));
+  page.beltActivityReadout->setText(QStringLiteral("12.34"));
+  EXPECT_EQ(accessibleName(page.beltActivityReadout), QStringLiteral("12.34"));
+  EXPECT_TRUE(page.actStartLabel->isHidden());
+  EXPECT_TRUE(page.actStopLabel->isHidden());
 
   auto* level = page.findChild<QSlider*>(QStringLiteral("TrackBarAct"));
   ASSERT_NE(level, nullptr);
@@ -70,8 +72,10 @@ TEST(ActivityMonitorPage, ChartHasItsTwoEmptySeriesOnTheirAxes) {
     Qt::Alignment side;
     const char* axisTitle;
   } cases[] = {
-      {page.Series1, "Series1", "Force Activity", QColor(255, 0, 0), 3, Qt::AlignLeft, "Force"},
-      {page.Series2, "Series2", "Motion Activity", QColor(0, 128, 0), 1, Qt::AlignRight, "Acel"},
+      {page.forceActivitySeries, "Series1", "Force Activity", QColor(255, 0, 0), 3, Qt::AlignLeft,
+       "Force"},
+      {page.motionActivitySeries, "Series2", "Motion Activity", QColor(0, 128, 0), 1,
+       Qt::AlignRight, "Acel"},
   };
   ASSERT_EQ(chart->series().size(), 2);
   for (int i = 0; i < 2; ++i) {
@@ -117,10 +121,10 @@ TEST(ActivityMonitorPage, KeepsTheDesignArrangement) {
 
 TEST(ActivityMonitorPage, TabReachesEveryEnabledControl) {
   ActivityMonitorPage page;
-  page.ButtonStopAct->setEnabled(true);
+  page.sessionStopButton->setEnabled(true);
   const QStringList expected = {"ButtonStartAct", "ButtonStopAct", "TrackBarAct",
                                 "CheckBoxSound",  "CheckBoxMute",  "SpinEditApnea"};
-  expectTabOrder(page, page.ButtonStartAct, expected);
+  expectTabOrder(page, page.sessionStartButton, expected);
 }
 
 }  // namespace
@@ -140,23 +144,24 @@ TEST(ActivityMonitorPage, PointsAreAddedAndStayInViewAndASessionStartRestartsThe
   } blocks[] = {{0, 12.5, 3.0}, {10, 40.0, 7.5}, {20, 2.25, 90.0}, {300, 0.5, 1.0}};
   for (const auto& b : blocks) page.addActivityPoints(start.addSecs(b.seconds), b.force, b.motion);
 
-  ASSERT_EQ(page.Series1->count(), 4);
-  ASSERT_EQ(page.Series2->count(), 4);
-  EXPECT_EQ(page.Series1->at(1).y(), 40.0);
-  EXPECT_EQ(page.Series2->at(2).y(), 90.0);
+  ASSERT_EQ(page.forceActivitySeries->count(), 4);
+  ASSERT_EQ(page.motionActivitySeries->count(), 4);
+  EXPECT_EQ(page.forceActivitySeries->at(1).y(), 40.0);
+  EXPECT_EQ(page.motionActivitySeries->at(2).y(), 90.0);
   for (int i = 0; i < 4; ++i) {
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(page.Series1->at(i).x()));
-    EXPECT_GE(at, page.AxisTime->min());
-    EXPECT_LE(at, page.AxisTime->max());
-    EXPECT_LE(page.Series1->at(i).y(), page.AxisForce->max());
-    EXPECT_LE(page.Series2->at(i).y(), page.AxisMotion->max());
+    const QDateTime at =
+        QDateTime::fromMSecsSinceEpoch(qint64(page.forceActivitySeries->at(i).x()));
+    EXPECT_GE(at, page.timeAxis->min());
+    EXPECT_LE(at, page.timeAxis->max());
+    EXPECT_LE(page.forceActivitySeries->at(i).y(), page.forceAxis->max());
+    EXPECT_LE(page.motionActivitySeries->at(i).y(), page.motionAxis->max());
   }
 
   page.restartActivityChart(start.addSecs(600));
-  ASSERT_EQ(page.Series1->count(), 1);
-  ASSERT_EQ(page.Series2->count(), 1);
-  EXPECT_EQ(page.Series1->at(0).y(), 0.0);
-  EXPECT_EQ(page.AxisTime->min(), start.addSecs(600));
+  ASSERT_EQ(page.forceActivitySeries->count(), 1);
+  ASSERT_EQ(page.motionActivitySeries->count(), 1);
+  EXPECT_EQ(page.forceActivitySeries->at(0).y(), 0.0);
+  EXPECT_EQ(page.timeAxis->min(), start.addSecs(600));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/ActivityMonitorPage.h"
+#include "app/pages/ActivityMonitorPage.h"
 
 namespace kelvaro {
 namespace {
@@ -63,8 +63,8 @@ TEST_F(ActivitySessionTest, AManualSessionLeavesItsLineWithTheValuesAsTheyStand)
   EXPECT_FALSE(start().isEnabled());
   EXPECT_TRUE(stop().isEnabled());
   EXPECT_EQ(find<QLabel>(*h.window, "LabelAkt10").text(), QStringLiteral("---"));
-  EXPECT_EQ(h.window->TabSheet5->Series1->count(), 1);
-  EXPECT_EQ(h.window->measurement().NotificationCount, 9u);
+  EXPECT_EQ(h.window->activityMonitorPage->forceActivitySeries->count(), 1);
+  EXPECT_EQ(h.window->measurement().notificationCount, 9u);
 
   h.clock.advanceSecs(90 * 60 + 5);
   stop().click();
@@ -102,7 +102,7 @@ TEST_F(ActivitySessionTest, AQuietBlockBelowTheAlarmLevelSoundsTheAlarm) {
   blocks(1, 2);  // an activity of 1, below 5
   EXPECT_EQ(h.sound.played, QStringList{QStringLiteral("./SoundAct.wav")});
   EXPECT_EQ(find<QLabel>(*h.window, "LabelActF10").text(), QStringLiteral("1.00"));
-  EXPECT_EQ(h.window->TabSheet5->Series1->count(), 1);
+  EXPECT_EQ(h.window->activityMonitorPage->forceActivitySeries->count(), 1);
 
   find<QSlider>(*h.window, "TrackBarAct").setValue(1);  // equal to the activity: no alarm
   blocks(1, 2);
@@ -122,8 +122,8 @@ TEST_F(ActivitySessionTest, ClosingTheWindowStopsAnOpenSessionFirst) {
 TEST_F(ActivitySessionTest, TheWatchdogsEndOfTheRunStopsAnOpenSessionFirst) {
   start().click();
   h.clock.advanceSecs(120);
-  h.window->link().DiscoverAnswered = LinkAnswer::None;
-  h.tickTimer3();
+  h.window->link().discoverAnswered = LinkAnswer::None;
+  h.tickDongleWatchdog();
   EXPECT_EQ(h.exitCodes, QList<int>{3});
   EXPECT_EQ(
       history(),

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppHome.h"
-#include "app/QuitSignals.h"
+#include "app/shell/AppHome.h"
+#include "app/shell/QuitSignals.h"
 
 namespace kelvaro {
 namespace {

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/BreathingPanel.h"
+#include "app/panels/BreathingPanel.h"
 #include "widgets/LiveChart.h"
 
 namespace kelvaro {
@@ -48,7 +48,7 @@ class BreathingTest : public ::testing::Test {
   QString rateOnActivity() const { return find<QLabel>(*w, "LabelRateAct").text(); }
 
   WindowHarness h;
-  TForm1* w = nullptr;
+  MainWindow* w = nullptr;
   QLabel* banner = nullptr;
   int phase = 0;
 };
@@ -61,7 +61,7 @@ TEST_F(BreathingTest, TheRateShowsOnBothPagesAndBreathsAreMarked) {
   EXPECT_EQ(rateOnActivity(), QStringLiteral("15.0"));
   int marks = 0;
   for (int slot = 0; slot <= livegraph::kLastPoint; ++slot) {
-    marks += w->Chart1->model().breathMarked(slot);
+    marks += w->liveChart->model().breathMarked(slot);
   }
   EXPECT_GE(marks, 5) << "one a breath along the sweep";
   EXPECT_TRUE(banner->isHidden());

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "ChartLabels.h"
-#include "app/ActivityHistoryPage.h"
-#include "app/ActivityMonitorPage.h"
+#include "app/pages/ActivityHistoryPage.h"
+#include "app/pages/ActivityMonitorPage.h"
 
 namespace kelvaro::ui {
 namespace {
@@ -53,15 +53,15 @@ TEST_P(ActivityMonitorAxesTest, FitsRoundEndsAndLabelsThemPlainly) {
     QValueAxis* axis;
     double top;
     const char* labels;
-  } axes[] = {{page.AxisForce, c.forceTop, c.forceLabels},
-              {page.AxisMotion, c.motionTop, c.motionLabels}};
+  } axes[] = {{page.forceAxis, c.forceTop, c.forceLabels},
+              {page.motionAxis, c.motionTop, c.motionLabels}};
   for (const auto& a : axes) {
     SCOPED_TRACE(a.axis->objectName().toStdString());
     const QStringList want = split(a.labels);
     EXPECT_EQ(a.axis->min(), 0.0);
     EXPECT_DOUBLE_EQ(a.axis->max(), a.top);
     EXPECT_EQ(a.axis->tickCount(), want.size());
-    EXPECT_EQ(drawnLabels(*page.Chart2, *a.axis), want);
+    EXPECT_EQ(drawnLabels(*page.activityChart, *a.axis), want);
   }
 }
 
@@ -89,8 +89,8 @@ TEST(ActivityHistoryAxesTest, EmptyChartHasRoundScalesOnBothSides) {
   page.resize(1100, 760);
   page.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-  EXPECT_EQ(drawnLabels(*page.ChartActHist, *page.AxisActivity), split("0 2 4 6 8 10"));
-  EXPECT_EQ(drawnLabels(*page.ChartActHist, *page.AxisDuration), split("0 10 20 30 40 50 60"));
+  EXPECT_EQ(drawnLabels(*page.historyChart, *page.activityAxis), split("0 2 4 6 8 10"));
+  EXPECT_EQ(drawnLabels(*page.historyChart, *page.durationAxis), split("0 10 20 30 40 50 60"));
   QLocale::setDefault(QLocale::c());
 }
 

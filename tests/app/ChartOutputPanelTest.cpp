@@ -20,10 +20,10 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
-#include "app/ChartOutputPanel.h"
-#include "app/ChartPicture.h"
-#include "app/LiveGraphPage.h"
-#include "app/SpecSettingPage.h"
+#include "app/pages/LiveGraphPage.h"
+#include "app/pages/SpecSettingPage.h"
+#include "app/panels/ChartOutputPanel.h"
+#include "app/panels/ChartPicture.h"
 #include "widgets/LiveChart.h"
 
 // Failures name the strings and file lists they compare.
@@ -120,7 +120,7 @@ class ChartOutputTest : public ::testing::Test {
     panel.setAskSavePath([this, name, filter](const QString&) {
       return ChartOutputPanel::SaveChoice{path(name), filter};
     });
-    page.Button6->click();
+    page.exportPictureButton->click();
   }
 
   QTemporaryDir dir;
@@ -205,10 +205,10 @@ TEST_F(ChartOutputTest, PrintsOneLandscapePageTitledChart1AndRestoresTheOrientat
   for (const auto& c : cases) {
     SCOPED_TRACE(c.resolution);
     QFile::remove(path("print.pdf"));
-    settings.SpinEdit14->setValue(c.resolution);
+    settings.printResolutionSpin->setValue(c.resolution);
     printers.printer.setPageOrientation(c.before);
 
-    page.Button2->click();
+    page.printButton->click();
 
     EXPECT_TRUE(reports.isEmpty()) << reports.join(QLatin1Char('\n')).toStdString();
     const QByteArray pdf = contents(path("print.pdf"));
@@ -231,7 +231,7 @@ TEST_F(ChartOutputTest, PrintsOneLandscapePageTitledChart1AndRestoresTheOrientat
 
 TEST_F(ChartOutputTest, WithoutAPrinterTheMessageGoesToTheErrorReport) {
   printers.available = false;
-  page.Button2->click();
+  page.printButton->click();
   EXPECT_EQ(reports, QStringList{QStringLiteral("There is no default printer currently selected")});
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_TRUE(files().isEmpty());
@@ -242,7 +242,7 @@ TEST_F(ChartOutputTest, APrinterThatCannotStartIsReportedAndEverythingRestored) 
   printers.printer.setOutputFileName(unreachable);
   printers.printer.setPageOrientation(QPageLayout::Portrait);
 
-  page.Button2->click();
+  page.printButton->click();
 
   ASSERT_EQ(reports.size(), 1);
   EXPECT_EQ(reports.first(), QStringLiteral("Printing failed: \"%1\" could not start the job")
@@ -329,7 +329,7 @@ TEST_F(ChartOutputTest, CancelWritesNothingAndTheNextDialogStartsWhereThePicture
     folders << folder;
     return std::nullopt;
   });
-  page.Button6->click();
+  page.exportPictureButton->click();
   EXPECT_TRUE(files().isEmpty());
   EXPECT_TRUE(reports.isEmpty());
 
@@ -338,7 +338,7 @@ TEST_F(ChartOutputTest, CancelWritesNothingAndTheNextDialogStartsWhereThePicture
     folders << folder;
     return std::nullopt;
   });
-  page.Button6->click();
+  page.exportPictureButton->click();
   EXPECT_EQ(folders, (QStringList{QDir::currentPath(), QFileInfo(dir.path()).absoluteFilePath()}));
   EXPECT_EQ(files(), QStringList{QStringLiteral("first.svg")});
 }
@@ -427,7 +427,7 @@ TEST_F(ChartOutputTest, WMFSavesThroughSaveDialog1) {
     shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path("dialog"));
     shown->accept();
   });
-  page.Button6->click();
+  page.exportPictureButton->click();
   EXPECT_TRUE(reports.isEmpty());
   EXPECT_EQ(formatOfContent(contents(path("dialog.png"))), PictureFormat::Png);
 }

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/ChartOutputPanel.h"
+#include "app/panels/ChartOutputPanel.h"
 
 namespace kelvaro {
 namespace {

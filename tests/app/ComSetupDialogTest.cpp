@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
-#include "app/ComSetupDialog.h"
-#include "app/DongleNotFoundDialog.h"
+#include "app/dialogs/ComSetupDialog.h"
+#include "app/dialogs/DongleNotFoundDialog.h"
 #include "base/ConsoleLog.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
@@ -45,7 +45,7 @@ TEST(ComSetupDialogTest, ListsShowTheCurrentValuesAndThePortsPresent) {
   FixedPortCatalog catalog({present("/dev/ttyACM0"), present("/dev/ttyUSB0")});
   TComSetupFrm dialog(catalog, customConfig());
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Setup"));
-  EXPECT_EQ(dialog.GroupSettings->title(), QStringLiteral(" Settings "));
+  EXPECT_EQ(dialog.settingsGroup->title(), QStringLiteral(" Settings "));
   const struct {
     const char* name;
     const char* label;
@@ -69,25 +69,25 @@ TEST(ComSetupDialogTest, ListsShowTheCurrentValuesAndThePortsPresent) {
     }
     EXPECT_TRUE(labelled) << c.name;
   }
-  EXPECT_EQ(dialog.ButtonOK->text(), QStringLiteral("OK"));
-  EXPECT_EQ(dialog.ButtonCancel->text(), QStringLiteral("Cancel"));
-  EXPECT_TRUE(dialog.ButtonOK->isDefault());
+  EXPECT_EQ(dialog.okButton->text(), QStringLiteral("OK"));
+  EXPECT_EQ(dialog.cancelButton->text(), QStringLiteral("Cancel"));
+  EXPECT_TRUE(dialog.okButton->isDefault());
 }
 
 TEST(ComSetupDialogTest, CurrentPortIsOfferedEvenWhenAbsent) {
   FixedPortCatalog catalog({present("/dev/ttyACM0")});
   TComSetupFrm dialog(catalog, ComPortConfig{});
-  EXPECT_EQ(dialog.ComboPort->currentText(), QStringLiteral("COM3"));
-  EXPECT_EQ(dialog.ComboPort->count(), 2);
+  EXPECT_EQ(dialog.portCombo->currentText(), QStringLiteral("COM3"));
+  EXPECT_EQ(dialog.portCombo->count(), 2);
 }
 
 TEST(ComSetupDialogTest, TabReachesEveryListAndButton) {
   FixedPortCatalog catalog;
   TComSetupFrm dialog(catalog, ComPortConfig{});
-  QList<QWidget*> expected{dialog.ComboPort,     dialog.ComboBaudRate, dialog.ComboDataBits,
-                           dialog.ComboStopBits, dialog.ComboParity,   dialog.ComboFlowControl,
-                           dialog.ButtonOK,      dialog.ButtonCancel};
-  QWidget* w = dialog.ComboPort;
+  QList<QWidget*> expected{dialog.portCombo,     dialog.baudRateCombo, dialog.dataBitsCombo,
+                           dialog.stopBitsCombo, dialog.parityCombo,   dialog.flowControlCombo,
+                           dialog.okButton,      dialog.cancelButton};
+  QWidget* w = dialog.portCombo;
   for (int i = 1; i < expected.size(); ++i) {
     w = w->nextInFocusChain();
     while (!(w->focusPolicy() & Qt::TabFocus)) w = w->nextInFocusChain();
@@ -121,12 +121,12 @@ class EditPortSettingsTest : public ::testing::Test {
   }
 
   static void chooseEverything(TComSetupFrm* dialog) {
-    dialog->ComboPort->setCurrentText(QStringLiteral("/dev/ttyACM1"));
-    dialog->ComboBaudRate->setCurrentText(QStringLiteral("9600"));
-    dialog->ComboDataBits->setCurrentText(QStringLiteral("7"));
-    dialog->ComboStopBits->setCurrentText(QStringLiteral("1.5"));
-    dialog->ComboParity->setCurrentText(QStringLiteral("Even"));
-    dialog->ComboFlowControl->setCurrentText(QStringLiteral("Software"));
+    dialog->portCombo->setCurrentText(QStringLiteral("/dev/ttyACM1"));
+    dialog->baudRateCombo->setCurrentText(QStringLiteral("9600"));
+    dialog->dataBitsCombo->setCurrentText(QStringLiteral("7"));
+    dialog->stopBitsCombo->setCurrentText(QStringLiteral("1.5"));
+    dialog->parityCombo->setCurrentText(QStringLiteral("Even"));
+    dialog->flowControlCombo->setCurrentText(QStringLiteral("Software"));
   }
 
   QTemporaryDir dir_;
@@ -144,7 +144,7 @@ TEST_F(EditPortSettingsTest, OkAppliesAllSixAtOnceAndStoresThem) {
   ASSERT_EQ(port_.openCount, 1);
   kelvaro::testing::onNextModal<TComSetupFrm>([](TComSetupFrm* dialog) {
     chooseEverything(dialog);
-    dialog->ButtonOK->click();
+    dialog->okButton->click();
   });
   EditPortSettings(nullptr, catalog_, selection_);
 
@@ -165,7 +165,7 @@ TEST_F(EditPortSettingsTest, CancelChangesNothingButStillRewritesTheFile) {
   const ComPortConfig before = selection_.config();
   kelvaro::testing::onNextModal<TComSetupFrm>([](TComSetupFrm* dialog) {
     chooseEverything(dialog);
-    dialog->ButtonCancel->click();
+    dialog->cancelButton->click();
   });
   EditPortSettings(nullptr, catalog_, selection_);
 
@@ -181,7 +181,7 @@ TEST_F(EditPortSettingsTest, RefusedWriteReachesTheErrorReport) {
   QFile::remove(iniPath());
   ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("ComPort.ini")));
   kelvaro::testing::onNextModal<TComSetupFrm>(
-      [](TComSetupFrm* dialog) { dialog->ButtonCancel->click(); });
+      [](TComSetupFrm* dialog) { dialog->cancelButton->click(); });
   EXPECT_THROW(EditPortSettings(nullptr, catalog_, selection_), Error);
 }
 
@@ -189,11 +189,11 @@ TEST_F(EditPortSettingsTest, SetComPortOfTheDongleDialogStoresTheChoice) {
   port_.close();  // as after a failed start: the choice waits for the next start
   kelvaro::testing::onNextModal<TErrorDlg>([](TErrorDlg* error) {
     kelvaro::testing::onNextModal<TComSetupFrm>([](TComSetupFrm* setup) {
-      setup->ComboPort->setCurrentText(QStringLiteral("/dev/ttyACM1"));
-      setup->ButtonOK->click();
+      setup->portCombo->setCurrentText(QStringLiteral("/dev/ttyACM1"));
+      setup->okButton->click();
     });
-    error->ButtonSetCom->click();
-    error->OKBtn->click();
+    error->setComPortButton->click();
+    error->okButton->click();
   });
   showDongleNotFoundDialog(nullptr, catalog_, selection_);
   EXPECT_EQ(port_.openCount, 1) << "a closed port is not opened by the setup";

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/CommandLine.h"
+#include "app/shell/CommandLine.h"
 #include "sim/Scenario.h"
 #include "sim/SimOptions.h"
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ConnectionPage.h"
 #include "app/PageChecks.h"
+#include "app/pages/ConnectionPage.h"
 #include "widgets/RadioGroup.h"
 
 namespace kelvaro::ui {
@@ -127,14 +127,14 @@ TEST(ConnectionPage, KeepsTheDesignArrangement) {
 
 TEST(ConnectionPage, TabReachesEveryEnabledControlInReadingOrder) {
   ConnectionPage page;
-  page.ButtonConnect->setEnabled(true);
-  page.ButtonLastIDt2->setEnabled(true);
-  page.ButtonSetCom->setVisible(true);
+  page.connectSelectedButton->setEnabled(true);
+  page.connectLastButton->setEnabled(true);
+  page.setComPortButton->setVisible(true);
   const QStringList expected = {
       "StringGridScan", "ButtonConnect",   "ButtonLastIDt2", "ButtonReset2", "EditLastID",
       "Button11",       "RadioGroupUsers", "EditName",       "ButtonAdd",    "ButtonSetName",
       "ButtonRemove",   "CheckBoxComAuto", "ButtonSetCom"};
-  EXPECT_EQ(joined(tabWalk(page, page.StringGridScan)), joined(expected));
+  EXPECT_EQ(joined(tabWalk(page, page.scanGrid)), joined(expected));
   QStringList stops = tabStops(page);
   stops.sort();
   QStringList sorted = expected;

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AboutDialog.h"
-#include "app/ComSetupDialog.h"
-#include "app/DongleNotFoundDialog.h"
-#include "app/SerialPortListDialog.h"
+#include "app/dialogs/AboutDialog.h"
+#include "app/dialogs/ComSetupDialog.h"
+#include "app/dialogs/DongleNotFoundDialog.h"
+#include "app/dialogs/SerialPortListDialog.h"
 #include "platform/PortCatalog.h"
 
 namespace kelvaro::ui {
@@ -40,7 +40,7 @@ TEST(DialogScreenshots, DISABLED_WriteDialogPictures) {
   config.port = dongle.portName;
   TComSetupFrm setup(catalog, config);
   save(setup, "TComSetupFrm");
-  TAboutBox about;
+  AboutBox about;
   save(about, "TAboutBox");
   SerialPortListDialog list(catalog);
   save(list, "SerialPortListDialog");

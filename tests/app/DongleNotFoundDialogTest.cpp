@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
-#include "app/DongleNotFoundDialog.h"
-#include "app/SerialPortListDialog.h"
+#include "app/dialogs/DongleNotFoundDialog.h"
+#include "app/dialogs/SerialPortListDialog.h"
 #include "platform/PortCatalog.h"
 
 namespace kelvaro::ui {
@@ -31,7 +31,7 @@ TEST(DongleNotFoundDialogTest, HelpTextHasNineteenLinesWithOneAmpersand) {
   FixedPortCatalog catalog;
   TErrorDlg dialog(catalog, nullptr);
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Error"));
-  const QStringList lines = dialog.Label1->text().split(u'\n');
+  const QStringList lines = dialog.helpText->text().split(u'\n');
   ASSERT_EQ(lines.size(), 19);
   const struct {
     int line;
@@ -47,8 +47,8 @@ TEST(DongleNotFoundDialogTest, HelpTextHasNineteenLinesWithOneAmpersand) {
       {18, " e. Click OK and start the app again"},
   };
   for (const auto& c : cases) EXPECT_EQ(lines[c.line], QString::fromLatin1(c.text)) << c.line;
-  EXPECT_FALSE(dialog.Label1->text().contains(u'\r'));
-  EXPECT_TRUE(dialog.Label1->font().bold());
+  EXPECT_FALSE(dialog.helpText->text().contains(u'\r'));
+  EXPECT_TRUE(dialog.helpText->font().bold());
 }
 
 TEST(DongleNotFoundDialogTest, ButtonsAndHiddenTemplateButtons) {
@@ -72,8 +72,9 @@ TEST(DongleNotFoundDialogTest, ButtonsAndHiddenTemplateButtons) {
     EXPECT_EQ(!button->isHidden(), c.visible) << c.name;
     EXPECT_FALSE(button->accessibleName().isEmpty()) << c.name;
   }
-  EXPECT_EQ(dialog.ButtonSetCom->toolTip(), QStringLiteral("Close and open program after changes"));
-  EXPECT_TRUE(dialog.OKBtn->isDefault());
+  EXPECT_EQ(dialog.setComPortButton->toolTip(),
+            QStringLiteral("Close and open program after changes"));
+  EXPECT_TRUE(dialog.okButton->isDefault());
 }
 
 TEST(DongleNotFoundDialogTest, EmbeddedPictureDecodesToItsSizeAndIsShownWhole) {
@@ -86,12 +87,12 @@ TEST(DongleNotFoundDialogTest, EmbeddedPictureDecodesToItsSizeAndIsShownWhole) {
 
   FixedPortCatalog catalog;
   TErrorDlg dialog(catalog, nullptr);
-  const QSizeF shown = dialog.Image1->pixmap().deviceIndependentSize();
+  const QSizeF shown = dialog.portPicture->pixmap().deviceIndependentSize();
   ASSERT_FALSE(shown.isEmpty());
   EXPECT_NEAR(shown.width() / shown.height(),
               static_cast<double>(picture.width()) / picture.height(), 0.02);
-  EXPECT_LE(shown.width(), dialog.Image1->width());
-  EXPECT_LE(shown.height(), dialog.Image1->height());
+  EXPECT_LE(shown.width(), dialog.portPicture->width());
+  EXPECT_LE(shown.height(), dialog.portPicture->height());
 }
 
 TEST(DongleNotFoundDialogTest, DeviceManagerButtonListsThePortsWithTheDongleInBold) {
@@ -100,25 +101,25 @@ TEST(DongleNotFoundDialogTest, DeviceManagerButtonListsThePortsWithTheDongleInBo
   TErrorDlg dialog(catalog, nullptr);
   int rows = -1;
   testing::onNextModal<SerialPortListDialog>([&](SerialPortListDialog* list) {
-    rows = list->PortTable->rowCount();
-    EXPECT_EQ(list->PortTable->item(1, 0)->text(), QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(list->PortTable->item(1, 4)->text(), QStringLiteral("2458:0001"));
-    EXPECT_TRUE(list->PortTable->item(1, 0)->font().bold());
-    EXPECT_FALSE(list->PortTable->item(0, 0)->font().bold());
-    list->ButtonClose->click();
+    rows = list->portTable->rowCount();
+    EXPECT_EQ(list->portTable->item(1, 0)->text(), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(list->portTable->item(1, 4)->text(), QStringLiteral("2458:0001"));
+    EXPECT_TRUE(list->portTable->item(1, 0)->font().bold());
+    EXPECT_FALSE(list->portTable->item(0, 0)->font().bold());
+    list->closeButton->click();
   });
-  dialog.Button1->click();
+  dialog.openDeviceManagerButton->click();
   EXPECT_EQ(rows, 2);
 }
 
 TEST(DongleNotFoundDialogTest, PortListRefreshShowsAPortPluggedInSince) {
   FixedPortCatalog catalog;
   SerialPortListDialog list(catalog);
-  EXPECT_EQ(list.PortTable->rowCount(), 0);
+  EXPECT_EQ(list.portTable->rowCount(), 0);
   catalog.setPorts({port("/dev/ttyACM0", "Low Energy Dongle", 0x2458, 0x0001)});
-  list.ButtonRefresh->click();
-  ASSERT_EQ(list.PortTable->rowCount(), 1);
-  EXPECT_EQ(list.PortTable->item(0, 1)->text(), QStringLiteral("Low Energy Dongle"));
+  list.refreshButton->click();
+  ASSERT_EQ(list.portTable->rowCount(), 1);
+  EXPECT_EQ(list.portTable->item(0, 1)->text(), QStringLiteral("Low Energy Dongle"));
 }
 
 TEST(DongleNotFoundDialogTest, SetComPortRunsThePortSetupOverTheDialogAndOkCloses) {
@@ -126,8 +127,8 @@ TEST(DongleNotFoundDialogTest, SetComPortRunsThePortSetupOverTheDialogAndOkClose
   QWidget* setupParent = nullptr;
   TErrorDlg dialog(catalog, [&](QWidget* over) { setupParent = over; });
   testing::onNextModal<TErrorDlg>([](TErrorDlg* shown) {
-    shown->ButtonSetCom->click();
-    shown->OKBtn->click();
+    shown->setComPortButton->click();
+    shown->okButton->click();
   });
   EXPECT_EQ(dialog.exec(), QDialog::Accepted);
   EXPECT_EQ(setupParent, &dialog);
@@ -136,7 +137,8 @@ TEST(DongleNotFoundDialogTest, SetComPortRunsThePortSetupOverTheDialogAndOkClose
 TEST(DongleNotFoundDialogTest, TabGoesFromTheToolsToOk) {
   FixedPortCatalog catalog;
   TErrorDlg dialog(catalog, nullptr);
-  const QList<QWidget*> expected{dialog.Button1, dialog.ButtonSetCom, dialog.OKBtn, dialog.Button1};
+  const QList<QWidget*> expected{dialog.openDeviceManagerButton, dialog.setComPortButton,
+                                 dialog.okButton, dialog.openDeviceManagerButton};
   QWidget* w = expected.first();
   for (int i = 1; i < expected.size(); ++i) {
     w = w->nextInFocusChain();

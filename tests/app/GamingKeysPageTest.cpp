@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/GamingKeysPage.h"
 #include "app/PageChecks.h"
+#include "app/pages/GamingKeysPage.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
 
@@ -26,10 +26,10 @@ TEST(GamingKeysPage, ControlsStartAsDesigned) {
                      {"LabelTrackBottom", "0", nullptr},
                      {"LabelIndicator", "Key Activation Indicator", nullptr}});
   // The threshold is shown, not edited; the force key is set only by the key selection.
-  EXPECT_FALSE(page.SpinEditF1->isEnabled());
-  EXPECT_FALSE(page.SpinEditKeyF1->isEnabled());
-  EXPECT_TRUE(page.SpinEditKeyF1->isHidden());
-  EXPECT_TRUE(page.SpinEditFoc->isEnabled());
+  EXPECT_FALSE(page.forceThresholdSpin->isEnabled());
+  EXPECT_FALSE(page.forceKeySpin->isEnabled());
+  EXPECT_TRUE(page.forceKeySpin->isHidden());
+  EXPECT_TRUE(page.focusSpin->isEnabled());
 }
 
 TEST(GamingKeysPage, KeySelectionListsTheTenKeysWithNoneChosen) {
@@ -169,7 +169,7 @@ TEST(GamingKeysPage, KeepsTheDesignArrangement) {
 TEST(GamingKeysPage, TabReachesEveryEnabledControl) {
   GamingKeysPage page;
   const QStringList expected = {"CheckBoxKeyActive", "RadioGroup1", "TrackBar1", "SpinEditFoc"};
-  expectTabOrder(page, page.CheckBoxKeyActive, expected);
+  expectTabOrder(page, page.keyActivationCheck, expected);
 }
 
 }  // namespace

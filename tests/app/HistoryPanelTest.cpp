@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/ActivityHistoryPage.h"
-#include "app/HistoryPanel.h"
+#include "app/pages/ActivityHistoryPage.h"
+#include "app/panels/HistoryPanel.h"
 
 namespace kelvaro {
 namespace {
@@ -45,9 +45,9 @@ class HistoryPanelTest : public ::testing::Test {
     }
     file.write(extra);
   }
-  ui::ActivityHistoryPage& page() { return *h.window->AktHist; }
+  ui::ActivityHistoryPage& page() { return *h.window->activityHistoryPage; }
   void click(const char* name) { find<QPushButton>(*h.window, name).click(); }
-  QString title() { return page().ChartActHist->chart()->title(); }
+  QString title() { return page().historyChart->chart()->title(); }
 
   WindowHarness h;
 };
@@ -58,10 +58,10 @@ TEST_F(HistoryPanelTest, UpdateChartShowsTheUsersSessionsAndTheTotalsOfAll) {
   click("ButtonOpenAktHist");
 
   EXPECT_EQ(title(), QStringLiteral("Activity History for ---- 1"));
-  ASSERT_EQ(page().Series4->count(), 3);
-  EXPECT_EQ(page().Series4->at(0).y(), 30.0);
-  EXPECT_EQ(page().Series3->at(2).y(), 2.5);
-  EXPECT_EQ(page().AxisSessions->categoriesLabels().first(), QStringLiteral("00:00 01.11.26"));
+  ASSERT_EQ(page().totalTimeSeries->count(), 3);
+  EXPECT_EQ(page().totalTimeSeries->at(0).y(), 30.0);
+  EXPECT_EQ(page().averageLevelSeries->at(2).y(), 2.5);
+  EXPECT_EQ(page().sessionsAxis->categoriesLabels().first(), QStringLiteral("00:00 01.11.26"));
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditPocetAkt").text(), QStringLiteral("5"));
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditAktSumTime").text(), QStringLiteral("0 Day 04:30:00"));
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditAktAvg").text(), QStringLiteral("1.90"));
@@ -78,7 +78,7 @@ TEST_F(HistoryPanelTest, TheValueAxesFitTheSessionsWithRoundEndsAndSteps) {
     double maximum;
     int ticks;
     const char* format;
-  } cases[] = {{page().AxisDuration, 30, 7, "%.0f"}, {page().AxisActivity, 2.5, 6, "%.1f"}};
+  } cases[] = {{page().durationAxis, 30, 7, "%.0f"}, {page().activityAxis, 2.5, 6, "%.1f"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.axis->objectName().toStdString());
     EXPECT_EQ(c.axis->min(), 0.0);
@@ -91,9 +91,9 @@ TEST_F(HistoryPanelTest, TheValueAxesFitTheSessionsWithRoundEndsAndSteps) {
 TEST_F(HistoryPanelTest, FortyFiveSessionsMakeThreePagesOfTwenty) {
   writeHistory(45, 0);
   click("ButtonOpenAktHist");
-  ASSERT_EQ(page().Series4->count(), 45);
+  ASSERT_EQ(page().totalTimeSeries->count(), 45);
   const auto shown = [&] {
-    return std::pair<double, double>(page().AxisSessions->min(), page().AxisSessions->max());
+    return std::pair<double, double>(page().sessionsAxis->min(), page().sessionsAxis->max());
   };
   EXPECT_EQ(shown(), (std::pair<double, double>(0, 19)));
   click("BitBtn1");  // "Left" on page 1
@@ -121,7 +121,7 @@ TEST_F(HistoryPanelTest, ADamagedLineIsReportedWithItsNumberAndKeepsThePointsBef
   ASSERT_EQ(h.reports.size(), 1);
   EXPECT_TRUE(h.reports.first().contains(QStringLiteral("line 3")))
       << h.reports.first().toStdString();
-  EXPECT_EQ(page().Series4->count(), 2);
+  EXPECT_EQ(page().totalTimeSeries->count(), 2);
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditPocetAkt").text(), QString()) << "no totals";
 
   // The history still takes the next session.

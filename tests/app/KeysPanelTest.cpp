@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/GamingKeysPage.h"
-#include "app/KeysPanel.h"
+#include "app/pages/GamingKeysPage.h"
+#include "app/panels/KeysPanel.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
 
@@ -58,9 +58,9 @@ TEST(KeysPanelTest, ANewKeyAtTheFourthVisibleTabSwitchesTheActivationOff) {
     SCOPED_TRACE(specShown);
     WindowHarness h;
     h.startAnswered();
-    TForm1& w = *h.window;
-    w.showPage(w.TabSheetSpecSetting, specShown);
-    w.PageControl1->setCurrentWidget(w.TabSheet1);
+    MainWindow& w = *h.window;
+    w.showPage(w.specSettingPage, specShown);
+    w.pageTabs->setCurrentWidget(w.gamingKeysPage);
     auto& active = find<QCheckBox>(w, "CheckBoxKeyActive");
     active.setChecked(true);
     EXPECT_TRUE(w.core().keys().active());
@@ -74,9 +74,9 @@ TEST(KeysPanelTest, ANewKeyAtTheFourthVisibleTabSwitchesTheActivationOff) {
 TEST(KeysPanelTest, KeysOnTheCheckBoxLeaveConsoleLinesAndAClickSendsTheFocusToTheSink) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   w.show();
-  w.PageControl1->setCurrentWidget(w.TabSheet1);
+  w.pageTabs->setCurrentWidget(w.gamingKeysPage);
   auto& active = find<QCheckBox>(w, "CheckBoxKeyActive");
   active.setFocus();
   ASSERT_TRUE(QTest::qWaitFor([&] { return active.hasFocus(); }, 1000));
@@ -116,7 +116,7 @@ class KeyReleaseTest : public ::testing::Test {
     find<QCheckBox>(*h.window, "CheckBoxKeyActive").setChecked(true);
     h.port.inject(force(1600));
     ASSERT_EQ(h.keys.events, QStringList{"down 39"});
-    EXPECT_EQ(h.window->TabSheet1->Shape2->color(), QColor(0, 255, 0));
+    EXPECT_EQ(h.window->gamingKeysPage->keysIndicator->color(), QColor(0, 255, 0));
   }
   WindowHarness h;
 };
@@ -128,7 +128,7 @@ TEST_F(KeyReleaseTest, BreathingPressesAndReleasesOncePerCrossing) {
   h.port.inject(force(1000));
   h.port.inject(force(1000));
   EXPECT_EQ(h.keys.events, (QStringList{"down 39", "up 39"}));
-  EXPECT_EQ(h.window->TabSheet1->Shape2->color(), QColor(255, 0, 0));
+  EXPECT_EQ(h.window->gamingKeysPage->keysIndicator->color(), QColor(255, 0, 0));
 }
 
 TEST_F(KeyReleaseTest, SwitchingOffReleasesTheHeldKey) {
@@ -137,7 +137,7 @@ TEST_F(KeyReleaseTest, SwitchingOffReleasesTheHeldKey) {
   h.port.inject(force(1000));
   h.port.inject(force(1700));
   EXPECT_EQ(h.keys.events.size(), 2) << "nothing while off; the indicators still follow";
-  EXPECT_EQ(h.window->TabSheet1->Shape2->color(), QColor(0, 255, 0));
+  EXPECT_EQ(h.window->gamingKeysPage->keysIndicator->color(), QColor(0, 255, 0));
 }
 
 TEST_F(KeyReleaseTest, ANewKeyWhileHeldReleasesTheOldOne) {

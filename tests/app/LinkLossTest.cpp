@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/LinkPanel.h"
+#include "app/panels/LinkPanel.h"
 #include "sim/SimDongle.h"
 #include "sim/SimOptions.h"
 #include "support/AccessibleChecks.h"
@@ -52,17 +52,17 @@ class LinkLossTest : public ::testing::Test {
     h.port.onWrite = [this](const QByteArray& bytes) { dongle->receive(bytes); };
     MonitorEnvironment env = h.environment();
     env.pump = &pump;
-    h.window = std::make_unique<TForm1>(env);
+    h.window = std::make_unique<MainWindow>(env);
     w = h.window.get();
-    ASSERT_TRUE(w->FormCreate());
+    ASSERT_TRUE(w->startUp());
     w->core().graph().createPoints();  // as the window's first showing does
     step(1000);                        // the answer to the discover, and the belt heard
-    ASSERT_EQ(w->link().DiscoverAnswered, LinkAnswer::Good);
+    ASSERT_EQ(w->link().discoverAnswered, LinkAnswer::Good);
     ASSERT_TRUE(find<QPushButton>(*w, "ButtonLastIDt2").isEnabled());
     belt = dongle->beltDeviceId(0);
     find<QLineEdit>(*w, "EditLastID").setText(belt);
     find<QPushButton>(*w, "ButtonLastIDt2").click();
-    ASSERT_EQ(w->PageControl1->currentWidget(), w->TabSheetGraf)
+    ASSERT_EQ(w->pageTabs->currentWidget(), w->liveGraphPage)
         << w->console().lines().join('\n').toStdString();
   }
   void TearDown() override {
@@ -82,7 +82,7 @@ class LinkLossTest : public ::testing::Test {
       if (w && h.ticks.tick() % MonitorCore::kLinkCheckMs == 0) {
         w->core().checkLink();
       }
-      if (w && h.ticks.tick() % 1000 == 0) h.tickTimer3();
+      if (w && h.ticks.tick() % 1000 == 0) h.tickDongleWatchdog();
     }
   }
   int rows() const {
@@ -103,7 +103,7 @@ class LinkLossTest : public ::testing::Test {
   WindowHarness h;
   SimPump pump{[this](std::uint32_t ms) { step(ms); }};
   std::unique_ptr<SimDongle> dongle;
-  TForm1* w = nullptr;
+  MainWindow* w = nullptr;
   QString belt;
   bool deaf = false;
 };
@@ -137,7 +137,7 @@ TEST_F(LinkLossTest, ALostLinkIsShownAndMendedWithTheRecordingAndSessionGoingOn)
   EXPECT_GT(rows(), rowsAtLoss + 30) << "the recording goes on";
   // One row a plotted notification: the first eleven of the run were not plotted, and the
   // reconnect neither zeroes again nor writes a row twice.
-  EXPECT_EQ(rows(), static_cast<int>(w->measurement().NotificationCount) - 11);
+  EXPECT_EQ(rows(), static_cast<int>(w->measurement().notificationCount) - 11);
   EXPECT_TRUE(find<QPushButton>(*w, "ButtonStopAct").isEnabled()) << "the session stays open";
   int breaks = 0;
   for (int slot = 0; slot <= livegraph::kLastPoint; ++slot) {
@@ -184,7 +184,7 @@ TEST_F(LinkLossTest, DisconnectDuringTheWaitStopsTheAttempts) {
   const int connects = static_cast<int>(w->console().lines().count(QStringLiteral("Write4")));
   step(30000);
   EXPECT_EQ(w->console().lines().count(QStringLiteral("Write4")), connects) << "no attempt";
-  EXPECT_EQ(w->PageControl1->currentWidget(), w->TabSheetConnect);
+  EXPECT_EQ(w->pageTabs->currentWidget(), w->connectionPage);
 }
 
 // The dongle pulled out after the start-up: the run goes on, the status bar says so, and once
@@ -226,22 +226,22 @@ TEST_F(LinkLossTest, WhileTheBeltStreamsOnlyTheShownPagesAreOfferedAsTabs) {
   options.otherAdvertisers = 0;
   start(options);
   step(1000);
-  ASSERT_GT(w->measurement().NotificationCount, 10u);
+  ASSERT_GT(w->measurement().notificationCount, 10u);
   QString current;
-  EXPECT_EQ(accessibleTabs(w->PageControl1->tabBar(), &current),
+  EXPECT_EQ(accessibleTabs(w->pageTabs->tabBar(), &current),
             (QStringList{"Settings", "Live Graph", "Gaming Key Activation", "Activity Monitor",
                          "Activity History"}));
   EXPECT_EQ(current, QStringLiteral("Live Graph"));
-  EXPECT_FALSE(inAccessibleTree(w, w->TabSheetConnect));
-  EXPECT_FALSE(inAccessibleTree(w, w->TabSheetSpecSetting));
-  EXPECT_TRUE(inAccessibleTree(w, w->TabSheetGraf));
+  EXPECT_FALSE(inAccessibleTree(w, w->connectionPage));
+  EXPECT_FALSE(inAccessibleTree(w, w->specSettingPage));
+  EXPECT_TRUE(inAccessibleTree(w, w->liveGraphPage));
 
   find<QPushButton>(*w, "Button20").click();
-  EXPECT_EQ(accessibleTabs(w->PageControl1->tabBar(), &current),
+  EXPECT_EQ(accessibleTabs(w->pageTabs->tabBar(), &current),
             (QStringList{"Connection", "Settings", "Gaming Key Activation", "Activity Monitor",
                          "Activity History"}));
   EXPECT_EQ(current, QStringLiteral("Connection"));
-  EXPECT_FALSE(inAccessibleTree(w, w->TabSheetGraf));
+  EXPECT_FALSE(inAccessibleTree(w, w->liveGraphPage));
 }
 
 // The read-outs while the belt cannot be reached: the forces say "---", the force bar and the
@@ -320,7 +320,7 @@ INSTANTIATE_TEST_SUITE_P(LinkLossTest, ReadoutsOutOfReachTest, ::testing::Values
 TEST_F(LinkLossTest, ADongleThatNeverAnsweredStillEndsTheRun) {
   h.port.onWrite = nullptr;
   ASSERT_TRUE(h.start());
-  h.tickTimer3();
+  h.tickDongleWatchdog();
   EXPECT_EQ(h.exitCodes, QList<int>{3});
 }
 

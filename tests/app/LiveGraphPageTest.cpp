@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LiveGraphPage.h"
 #include "app/PageChecks.h"
+#include "app/pages/LiveGraphPage.h"
 #include "widgets/ShapeIndicator.h"
 
 namespace kelvaro::ui {
@@ -76,7 +76,7 @@ TEST(LiveGraphPage, ScientificToolsStartAsDesigned) {
                     {"Edit7", "Cas", true, "Time Delta"}});
   checkLabels(page, {{"LabelErr", "-", nullptr}});
   // The status is painted on its own background so that it can turn red.
-  EXPECT_TRUE(page.LabelErr->autoFillBackground());
+  EXPECT_TRUE(page.logStatusLabel->autoFillBackground());
 
   const struct {
     const char* group;
@@ -96,19 +96,19 @@ TEST(LiveGraphPage, ScientificToolsStartAsDesigned) {
 
 TEST(LiveGraphPage, SubPagesAreStandardThenScientificTools) {
   LiveGraphPage page;
-  ASSERT_EQ(page.LowerPages->count(), 2);
-  EXPECT_EQ(page.LowerPages->tabText(0), QStringLiteral("Standard"));
-  EXPECT_EQ(page.LowerPages->tabText(1), QStringLiteral("Scientific Tools"));
-  EXPECT_EQ(page.LowerPages->currentIndex(), 0);
+  ASSERT_EQ(page.lowerPages->count(), 2);
+  EXPECT_EQ(page.lowerPages->tabText(0), QStringLiteral("Standard"));
+  EXPECT_EQ(page.lowerPages->tabText(1), QStringLiteral("Scientific Tools"));
+  EXPECT_EQ(page.lowerPages->currentIndex(), 0);
   for (const char* name : {"Button2", "Button6", "Button19", "Button4", "Button20", "Gauge1",
                            "Shape1", "LabelF1", "LabelF2", "LabelActF10", "LabelActivityFAvg"}) {
-    EXPECT_TRUE(page.TabStandard->isAncestorOf(page.findChild<QWidget*>(QString::fromLatin1(name))))
+    EXPECT_TRUE(page.standardTab->isAncestorOf(page.findChild<QWidget*>(QString::fromLatin1(name))))
         << name;
   }
   for (const char* name : {"EditSoub", "ButtonStartLog", "ButtonEndLog", "LabelErr", "EditPosY",
                            "EditPosX", "Edit8", "Edit7"}) {
     EXPECT_TRUE(
-        page.TabScientificTools->isAncestorOf(page.findChild<QWidget*>(QString::fromLatin1(name))))
+        page.scientificToolsTab->isAncestorOf(page.findChild<QWidget*>(QString::fromLatin1(name))))
         << name;
   }
 }
@@ -119,16 +119,16 @@ TEST(LiveGraphPage, ChartPlaceholderFillsTheTopAndCanBeReplaced) {
   page.show();
   QPointer<QWidget> placeholder = page.findChild<QWidget*>(QStringLiteral("Chart1"));
   ASSERT_FALSE(placeholder.isNull());
-  EXPECT_EQ(placeholder, page.Chart1);
+  EXPECT_EQ(placeholder, page.liveChart);
   EXPECT_GT(placeholder->height(), page.height() / 2);
-  EXPECT_LT(placeholder->geometry().bottom(), page.LowerPages->geometry().top());
+  EXPECT_LT(placeholder->geometry().bottom(), page.lowerPages->geometry().top());
 
   auto* chart = new QWidget;
   chart->setObjectName(QStringLiteral("Chart1"));
   page.replaceChart(chart);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(placeholder.isNull());
-  EXPECT_EQ(page.Chart1, chart);
+  EXPECT_EQ(page.liveChart, chart);
   EXPECT_EQ(chart->parentWidget(), &page);
   QApplication::processEvents();
   EXPECT_GT(chart->height(), page.height() / 2);
@@ -137,18 +137,18 @@ TEST(LiveGraphPage, ChartPlaceholderFillsTheTopAndCanBeReplaced) {
 
 TEST(LiveGraphPage, TabWalksEachSubPage) {
   LiveGraphPage page;
-  page.ButtonEndLog->setEnabled(true);
+  page.endLogButton->setEnabled(true);
   const QStringList standard = {"LowerPages", "CheckBoxFreeze", "Button2", "Button6",
                                 "Button19",   "Button4",        "Button20"};
-  EXPECT_EQ(joined(tabWalk(page, page.LowerPages)), joined(standard));
+  EXPECT_EQ(joined(tabWalk(page, page.lowerPages)), joined(standard));
   QStringList stops = tabStops(page);
   EXPECT_EQ(stops.size(), standard.size());
 
-  page.LowerPages->setCurrentIndex(1);
+  page.lowerPages->setCurrentIndex(1);
   const QStringList scientific = {"LowerPages",     "CheckBoxFreeze", "EditSoub",
                                   "ButtonStartLog", "ButtonEndLog",   "EditPosY",
                                   "EditPosX",       "Edit8",          "Edit7"};
-  EXPECT_EQ(joined(tabWalk(page, page.LowerPages)), joined(scientific));
+  EXPECT_EQ(joined(tabWalk(page, page.lowerPages)), joined(scientific));
   stops = tabStops(page);
   stops.sort();
   QStringList sorted = scientific;

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/PortRouter.h"
+#include "app/shell/PortRouter.h"
 #include "sim/SimDongle.h"
 #include "sim/SimOptions.h"
 
@@ -53,14 +53,14 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
   // The simulated world of "SIM" is the default one; its belt has this address.
   const QString belt = SimDongle(SimOptions()).beltDeviceId(0);
 
-  TForm1 w(env);
-  ASSERT_TRUE(w.FormCreate());
-  auto* grid = w.TabSheetConnect->StringGridScan;
+  MainWindow w(env);
+  ASSERT_TRUE(w.startUp());
+  auto* grid = w.connectionPage->scanGrid;
   auto& labelF1 = find<QLabel>(w, "LabelF1");
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(*grid, belt) >= 0; }, 10000))
       << w.console().lines().join('\n').toStdString();
-  EXPECT_EQ(w.link().DiscoverAnswered, LinkAnswer::Good);
+  EXPECT_EQ(w.link().discoverAnswered, LinkAnswer::Good);
   grid->setCurrentCell(rowOf(*grid, belt), 2);
 
   // A failed connect would wait on its warning box; close any and fail instead.
@@ -77,29 +77,29 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
   guard.stop();
 
   ASSERT_TRUE(warnings.isEmpty()) << w.console().lines().join('\n').toStdString();
-  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetGraf);
-  EXPECT_EQ(w.PageControl1->indexOf(w.TabSheetConnect), -1);
+  EXPECT_EQ(w.pageTabs->currentWidget(), w.liveGraphPage);
+  EXPECT_EQ(w.pageTabs->indexOf(w.connectionPage), -1);
   EXPECT_EQ(find<QLineEdit>(w, "EditLastID").text(), belt);
   EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), belt);
   EXPECT_TRUE(w.console().lines().contains(QStringLiteral("**** Set2 OK")));
 
   // The belt streams: the count grows and the force read-out moves with the breathing. The waits
   // are patient because this test runs in real time beside others that load the machine.
-  const std::uint32_t countAtConnect = w.measurement().NotificationCount;
+  const std::uint32_t countAtConnect = w.measurement().notificationCount;
   QSet<QString> forceTexts;
   EXPECT_TRUE(QTest::qWaitFor(
       [&] {
         forceTexts.insert(labelF1.text());
-        return forceTexts.size() >= 3 && w.measurement().NotificationCount >= countAtConnect + 5;
+        return forceTexts.size() >= 3 && w.measurement().notificationCount >= countAtConnect + 5;
       },
       10000));
-  EXPECT_GT(w.measurement().NotificationCount, 10u);
+  EXPECT_GT(w.measurement().notificationCount, 10u);
 
   find<QPushButton>(w, "Button20").click();
 
-  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetConnect);
-  EXPECT_EQ(w.PageControl1->indexOf(w.TabSheetGraf), -1);
-  EXPECT_EQ(w.measurement().NotificationCount, 0u);
+  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
+  EXPECT_EQ(w.pageTabs->indexOf(w.liveGraphPage), -1);
+  EXPECT_EQ(w.measurement().notificationCount, 0u);
   EXPECT_EQ(grid->rowCount(), 0);
   EXPECT_EQ(w.console().last(), QStringLiteral("Write1"));
   // The new scan lists the belt again.

@@ -17,7 +17,7 @@
 
 #include "DialogTestSupport.h"
 #include "MainWindowTestSupport.h"
-#include "app/DongleNotFoundDialog.h"
+#include "app/dialogs/DongleNotFoundDialog.h"
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "link/ConnectionProcedure.h"
@@ -68,16 +68,16 @@ TEST_P(MainWindowPortSelectionTest, EndsTheRunOrOpensThePortAndDiscovers) {
 
   h.create();
   // The watchdog runs from the moment the window exists.
-  EXPECT_TRUE(h.window->Timer3.isActive());
-  EXPECT_EQ(h.window->Timer3.interval(), 1000);
-  const bool started = h.window->FormCreate();
+  EXPECT_TRUE(h.window->dongleWatchdogTimer.isActive());
+  EXPECT_EQ(h.window->dongleWatchdogTimer.interval(), 1000);
+  const bool started = h.window->startUp();
 
   if (c.exitCode != 0) {
     EXPECT_FALSE(started);
     EXPECT_EQ(h.dialogs, 1);
     EXPECT_EQ(h.exitCodes, QList<int>{c.exitCode});
     EXPECT_TRUE(h.port.writes.isEmpty());
-    EXPECT_FALSE(h.window->Timer3.isActive());
+    EXPECT_FALSE(h.window->dongleWatchdogTimer.isActive());
     EXPECT_EQ(h.port.openCount, c.exitCode == 2 ? 1 : 0);
     // Only AutoComPort is written, and closing the window after such a stop writes nothing more.
     EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
@@ -93,11 +93,11 @@ TEST_P(MainWindowPortSelectionTest, EndsTheRunOrOpensThePortAndDiscovers) {
   EXPECT_EQ(h.port.lastSettings.baudRate, 115200);
   EXPECT_EQ(h.port.writes, QList<QByteArray>{kDiscoverCommand});
   EXPECT_EQ(h.window->console().last(), QStringLiteral("Write1"));
-  EXPECT_EQ(h.window->link().DiscoverAnswered, LinkAnswer::None);
+  EXPECT_EQ(h.window->link().discoverAnswered, LinkAnswer::None);
   EXPECT_EQ(h.grid()->rowCount(), 0);
-  EXPECT_EQ(h.window->PageControl1->currentWidget(), h.window->TabSheetConnect);
-  EXPECT_TRUE(h.tabShown(h.window->TabSheetConnect));
-  EXPECT_FALSE(h.tabShown(h.window->TabSheetGraf));
+  EXPECT_EQ(h.window->pageTabs->currentWidget(), h.window->connectionPage);
+  EXPECT_TRUE(h.tabShown(h.window->connectionPage));
+  EXPECT_FALSE(h.tabShown(h.window->liveGraphPage));
 }
 
 const PortCase kPortCases[] = {
@@ -202,13 +202,13 @@ TEST(MainWindowStartTest, TheWindowsOwnDialogIsShownUntilTheUserClosesIt) {
   kelvaro::testing::onNextModal<ui::TErrorDlg>([&](ui::TErrorDlg* dialog) {
     shown = true;
     EXPECT_TRUE(h.exitCodes.isEmpty());
-    dialog->OKBtn->click();
+    dialog->okButton->click();
   });
 
   h.create();
   // Only the start-up dialog is closed here; a watchdog tick meanwhile would open a second one.
-  h.window->Timer3.setInterval(60000);
-  EXPECT_FALSE(h.window->FormCreate());
+  h.window->dongleWatchdogTimer.setInterval(60000);
+  EXPECT_FALSE(h.window->startUp());
 
   EXPECT_TRUE(shown);
   EXPECT_EQ(h.exitCodes, QList<int>{4});
@@ -220,7 +220,7 @@ TEST(MainWindowStartTest, ADialogLeftOpenPastATickOfTimer3EndsTheRunWithExitCode
   h.catalog.setPorts({});
   // The watchdog's tick arrives while the start-up dialog is still open.
   h.onDialog = [&] {
-    if (h.dialogs == 1) h.tickTimer3();
+    if (h.dialogs == 1) h.tickDongleWatchdog();
   };
 
   EXPECT_FALSE(h.start());
@@ -231,17 +231,17 @@ TEST(MainWindowStartTest, ADialogLeftOpenPastATickOfTimer3EndsTheRunWithExitCode
 }
 
 // ---------------------------------------------------------------------------------------------
-// The watchdog, Timer3.
+// The watchdog, dongleWatchdogTimer.
 
 TEST(MainWindowWatchdogTest, NoAnswerToTheDiscoverBeforeTheTickEndsTheRunWithExitCode3) {
   WindowHarness h;
   ASSERT_TRUE(h.start());
 
-  h.tickTimer3();
+  h.tickDongleWatchdog();
 
   EXPECT_EQ(h.dialogs, 1);
   EXPECT_EQ(h.exitCodes, QList<int>{3});
-  EXPECT_FALSE(h.window->Timer3.isActive());
+  EXPECT_FALSE(h.window->dongleWatchdogTimer.isActive());
   EXPECT_EQ(joined(h.darevLines().value_or(QStringList())), joined(kOnlyAutoComPortOff));
   // The stop skips the write-back.
   h.window->close();
@@ -251,7 +251,7 @@ TEST(MainWindowWatchdogTest, NoAnswerToTheDiscoverBeforeTheTickEndsTheRunWithExi
 TEST(MainWindowWatchdogTest, TheRealTimerFiresTheWatchdog) {
   WindowHarness h;
   ASSERT_TRUE(h.start());
-  h.window->Timer3.setInterval(5);
+  h.window->dongleWatchdogTimer.setInterval(5);
 
   EXPECT_TRUE(QTest::qWaitFor([&] { return !h.exitCodes.isEmpty(); }, 2000));
   EXPECT_EQ(h.exitCodes, QList<int>{3});
@@ -264,12 +264,12 @@ TEST(MainWindowWatchdogTest, AnyAnswerToTheDiscoverKeepsTheRunGoing) {
     ASSERT_TRUE(h.start());
     h.port.inject(bytes(answer));
 
-    h.tickTimer3();
-    h.tickTimer3();
+    h.tickDongleWatchdog();
+    h.tickDongleWatchdog();
 
     EXPECT_TRUE(h.exitCodes.isEmpty());
     EXPECT_EQ(h.dialogs, 0);
-    EXPECT_TRUE(h.window->Timer3.isActive());
+    EXPECT_TRUE(h.window->dongleWatchdogTimer.isActive());
   }
 }
 
@@ -279,9 +279,9 @@ TEST(MainWindowWatchdogTest, ADiscoverThatCannotBeWrittenLeavesTheWatchdogToEndT
   h.create();
 
   // The error ends the start-up; the program's error report shows it.
-  EXPECT_THROW(h.window->FormCreate(), Error);
-  EXPECT_EQ(h.window->link().DiscoverAnswered, LinkAnswer::None);
-  h.tickTimer3();
+  EXPECT_THROW(h.window->startUp(), Error);
+  EXPECT_EQ(h.window->link().discoverAnswered, LinkAnswer::None);
+  h.tickDongleWatchdog();
 
   EXPECT_EQ(h.exitCodes, QList<int>{3});
 }
@@ -291,7 +291,7 @@ TEST(MainWindowWatchdogTest, ClosingAfterAFailedStartUpStillWritesTheSettingsBac
   h.writeDarev("[GLOBAL]\nTrackBarAct=33\n");
   h.port.failWrites = true;
   h.create();
-  EXPECT_THROW(h.window->FormCreate(), Error);
+  EXPECT_THROW(h.window->startUp(), Error);
 
   h.window->close();
 
@@ -307,7 +307,7 @@ TEST(MainWindowWatchdogTest, ClosingAfterAFailedStartUpStillWritesTheSettingsBac
 TEST(MainWindowScanListTest, ScanResponsesFillTheGridEditMacAndEnableTheConnectButtons) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   auto& connect = find<QPushButton>(w, "ButtonConnect");
   auto& connectLast = find<QPushButton>(w, "ButtonLastIDt2");
   auto* grid = h.grid();
@@ -394,19 +394,19 @@ TEST_P(MainWindowDispatchTest, TracesThePacketAndSetsItsFlag) {
   EXPECT_EQ(h.window->console().last(), QString::fromLatin1(c.line));
   const LinkState& after = h.window->link();
   for (auto field :
-       {&LinkState::ConnectResult, &LinkState::ConnectionStatus, &LinkState::Set1Result,
-        &LinkState::Set2Result, &LinkState::DiscoverAnswered}) {
+       {&LinkState::connectResult, &LinkState::connectionStatus, &LinkState::set1Result,
+        &LinkState::set2Result, &LinkState::discoverAnswered}) {
     EXPECT_EQ(after.*field, field == c.flag ? c.value : before.*field);
   }
   EXPECT_EQ(h.grid()->rowCount(), 0);
 }
 
 const DispatchCase kDispatchCases[] = {
-    {"DiscoverAnswer", "00 02 06 02 00 00", "62 RepDisc=0000", &LinkState::DiscoverAnswered,
+    {"DiscoverAnswer", "00 02 06 02 00 00", "62 RepDisc=0000", &LinkState::discoverAnswered,
      LinkAnswer::Good},
     {"LinkUp", "80 10 03 00 00 05 2C 1B 0A 80 07 00 00 3C 00 64 00 00 00 FF",
-     "E30 Conn status  Handle=00 Flags=05", &LinkState::ConnectionStatus, LinkAnswer::Good},
-    {"ConnectRefused", "00 03 06 03 81 01 00", "63 RepConnDir=8101  00", &LinkState::ConnectResult,
+     "E30 Conn status  Handle=00 Flags=05", &LinkState::connectionStatus, LinkAnswer::Good},
+    {"ConnectRefused", "00 03 06 03 81 01 00", "63 RepConnDir=8101  00", &LinkState::connectResult,
      LinkAnswer::Bad},
     {"Disconnected", "80 03 03 04 00 13 02", "HD=80 CID=3 CMD=4 L=3  00 13 02", nullptr,
      LinkAnswer::None},
@@ -434,12 +434,12 @@ QByteArray valueWithForces(int raw1, int raw2) {
 TEST(MainWindowDecodingTest, ANotificationIsShownOnTheReadOuts) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   const QString temperatureBefore = find<QLineEdit>(w, "EditTemp").text();
 
   h.port.inject(notification(kValue));
 
-  EXPECT_EQ(w.measurement().NotificationCount, 1u);
+  EXPECT_EQ(w.measurement().notificationCount, 1u);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("-250"));
   EXPECT_EQ(find<QLineEdit>(w, "EditNap").text(), QStringLiteral("UN=3.962 V"));
@@ -453,7 +453,7 @@ TEST(MainWindowDecodingTest, ANotificationIsShownOnTheReadOuts) {
 TEST(MainWindowDecodingTest, LogTracesEveryNotificationAndFreezeHoldsNoReadOut) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   find<QCheckBox>(w, "CheckBoxLog").setChecked(true);
   find<QCheckBox>(w, "CheckBoxFreeze").setChecked(true);
 
@@ -469,7 +469,7 @@ TEST(MainWindowDecodingTest, LogTracesEveryNotificationAndFreezeHoldsNoReadOut) 
 TEST(MainWindowDecodingTest, TheForceBarFollowsForce1WithinItsRange) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   struct Step {
     int raw1;
     const char* label;
@@ -487,19 +487,19 @@ TEST(MainWindowDecodingTest, TheForceBarFollowsForce1WithinItsRange) {
 TEST(MainWindowDecodingTest, TheTenthNotificationZeroesTheForcesAndTheOffsetsAreStoredAtClose) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   for (int i = 0; i < 9; ++i) h.port.inject(notification(kValue));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("-250"));
 
   h.port.inject(notification(valueWithForces(1200, 800)));
 
-  EXPECT_EQ(w.measurement().NotificationCount, 10u);
-  EXPECT_EQ(w.measurement().Force1Grams, 0.0);
-  EXPECT_EQ(w.measurement().Force2Grams, 0.0);
+  EXPECT_EQ(w.measurement().notificationCount, 10u);
+  EXPECT_EQ(w.measurement().force1Grams, 0.0);
+  EXPECT_EQ(w.measurement().force2Grams, 0.0);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("000"));
-  EXPECT_EQ(w.calibration().Ofs1, 1200);
-  EXPECT_EQ(w.calibration().Ofs2, 800);
+  EXPECT_EQ(w.calibration().ofs1, 1200);
+  EXPECT_EQ(w.calibration().ofs2, 800);
   // The offset fields go on showing their old numbers.
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1000);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 1000);
@@ -516,7 +516,7 @@ TEST(MainWindowDecodingTest, TheTenthNotificationZeroesTheForcesAndTheOffsetsAre
 TEST(MainWindowDecodingTest, ZeroForceButtonsTakeTheLatestRawReading) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   h.port.inject(notification(valueWithForces(1100, 700)));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("050"));
 
@@ -525,8 +525,8 @@ TEST(MainWindowDecodingTest, ZeroForceButtonsTakeTheLatestRawReading) {
 
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1100);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 700);
-  EXPECT_EQ(w.calibration().Ofs1, 1100);
-  EXPECT_EQ(w.calibration().Ofs2, 700);
+  EXPECT_EQ(w.calibration().ofs1, 1100);
+  EXPECT_EQ(w.calibration().ofs2, 700);
   h.port.inject(notification(valueWithForces(1100, 700)));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("000"));
@@ -535,27 +535,27 @@ TEST(MainWindowDecodingTest, ZeroForceButtonsTakeTheLatestRawReading) {
 TEST(MainWindowDecodingTest, AnOffsetTypedInTheFieldIsUsedAtOnce) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
 
   find<QSpinBox>(w, "SpinEditOfs1").setValue(900);
   h.port.inject(notification(kValue));
 
-  EXPECT_EQ(w.calibration().Ofs1, 900);
+  EXPECT_EQ(w.calibration().ofs1, 900);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("050"));
 }
 
 TEST(MainWindowDecodingTest, AConfirmedSlopeEntryChangesTheSlopeAndIsStoredAtClose) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   auto& k1 = find<ui::NumberEdit>(w, "NEditK1");
 
   k1.selectAll();
   QTest::keyClicks(&k1, QStringLiteral("750"));
-  EXPECT_EQ(w.calibration().K1, 0.5) << "taken before the entry was confirmed";
+  EXPECT_EQ(w.calibration().k1, 0.5) << "taken before the entry was confirmed";
   QTest::keyClick(&k1, Qt::Key_Return);
 
-  EXPECT_EQ(w.calibration().K1, 0.75);
+  EXPECT_EQ(w.calibration().k1, 0.75);
   h.port.inject(notification(valueWithForces(1100, 500)));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("075"));
   w.close();
@@ -576,14 +576,14 @@ TEST(MainWindowDecodingTest, ReadOutsShowTheNewestValueOncePerFrame) {
   WindowHarness h;
   h.displayFrameMs = 40;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
 
   h.port.inject(notification(valueWithForces(1250, 800)));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125"));
 
   h.port.inject(notification(valueWithForces(1300, 800)));
   h.port.inject(notification(valueWithForces(1350, 800)));
-  EXPECT_EQ(w.measurement().NotificationCount, 3u);
+  EXPECT_EQ(w.measurement().notificationCount, 3u);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125")) << "held for this frame";
 
   h.ticks.advance(40);
@@ -603,7 +603,7 @@ TEST(MainWindowErrorReportTest, AFailingWriteInAConnectGoesToTheErrorReport) {
   WindowHarness h;
   h.startAnswered();
   h.port.inject(scanResponse(0xC4, "0007800A1B2C"));
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   auto& connect = find<QPushButton>(w, "ButtonConnect");
   ASSERT_TRUE(connect.isEnabled());
 
@@ -657,7 +657,7 @@ void answerConnects(WindowHarness& h, std::function<void(const QByteArray&)> als
 TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedClickIsSaid) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   // Shown, so that the status bar really shows or hides its widgets.
   w.show();
   auto& connect = find<QPushButton>(w, "ButtonConnect");
@@ -682,8 +682,8 @@ TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedC
   });
   // "Disconnect" is pressed as soon as the graph appears.
   std::optional<std::uint32_t> graphAt;
-  QObject::connect(w.PageControl1, &QTabWidget::currentChanged, &w, [&] {
-    if (graphAt || w.PageControl1->currentWidget() != w.TabSheetGraf) return;
+  QObject::connect(w.pageTabs, &QTabWidget::currentChanged, &w, [&] {
+    if (graphAt || w.pageTabs->currentWidget() != w.liveGraphPage) return;
     graphAt = h.ticks.tick();
     QMetaObject::invokeMethod(
         &disconnect, [&] { disconnect.click(); }, Qt::QueuedConnection);
@@ -699,14 +699,14 @@ TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedC
   ASSERT_TRUE(graphAt.has_value());
   // Back on "Connection" well before the 1200 ms the link was to settle.
   EXPECT_LE(h.ticks.tick() - *graphAt, 20u);
-  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetConnect);
-  EXPECT_TRUE(h.tabShown(w.TabSheetConnect));
-  EXPECT_FALSE(h.tabShown(w.TabSheetGraf));
+  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
+  EXPECT_TRUE(h.tabShown(w.connectionPage));
+  EXPECT_FALSE(h.tabShown(w.liveGraphPage));
   const QStringList lines = w.console().lines();
   EXPECT_EQ(lines.count(QStringLiteral("Write4")), 1) << "the refused click started nothing";
   EXPECT_GT(lines.indexOf(QStringLiteral("Write6")), lines.indexOf(QStringLiteral("**** Set2 OK")));
   EXPECT_EQ(lines.last(), QStringLiteral("Write1"));
-  EXPECT_EQ(w.measurement().NotificationCount, 0u);
+  EXPECT_EQ(w.measurement().notificationCount, 0u);
   EXPECT_EQ(h.grid()->rowCount(), 0);
   EXPECT_FALSE(connect.isEnabled());
   EXPECT_FALSE(connectLast.isEnabled());

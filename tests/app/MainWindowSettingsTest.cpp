@@ -51,7 +51,7 @@ const SpinDefault kAccelDefaults[] = {
 
 // What a window that found no usable setting shows.
 void expectDefaults(WindowHarness& h) {
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   EXPECT_EQ(find<QSlider>(w, "TrackBarAct").value(), 10);
   EXPECT_EQ(find<QLabel>(w, "LabelAlarmLevel").text(), QStringLiteral("Alarm Level = 10"));
   EXPECT_FALSE(find<QCheckBox>(w, "CheckBoxSound").isChecked());
@@ -63,12 +63,12 @@ void expectDefaults(WindowHarness& h) {
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditMinAcel").value(), 0);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditMaxAcel").value(), 65535);
   EXPECT_EQ(find<QLineEdit>(w, "EditIP").text(), QStringLiteral("192.168.1.4"));
-  EXPECT_EQ(w.calibration().K1, 0.5);
-  EXPECT_EQ(w.calibration().K2, 0.5);
+  EXPECT_EQ(w.calibration().k1, 0.5);
+  EXPECT_EQ(w.calibration().k2, 0.5);
   EXPECT_EQ(find<NumberEdit>(w, "NEditK1").text(), QStringLiteral("0500"));
   EXPECT_EQ(find<NumberEdit>(w, "NEditK2").text(), QStringLiteral("0500"));
-  EXPECT_EQ(w.calibration().Ofs1, 1000);
-  EXPECT_EQ(w.calibration().Ofs2, 1000);
+  EXPECT_EQ(w.calibration().ofs1, 1000);
+  EXPECT_EQ(w.calibration().ofs2, 1000);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1000);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 1000);
   // The default code 38 is past the last of the ten keys.
@@ -93,7 +93,7 @@ void expectDefaults(WindowHarness& h) {
   EXPECT_TRUE(w.autoComPort());
   EXPECT_TRUE(find<QCheckBox>(w, "CheckBoxComAuto").isChecked());
   EXPECT_TRUE(find<QPushButton>(w, "ButtonSetCom").isHidden());
-  EXPECT_FALSE(h.tabShown(w.TabSheetSpecSetting));
+  EXPECT_FALSE(h.tabShown(w.specSettingPage));
 }
 
 TEST(MainWindowSettingsTest, WithoutAFileEverySettingHasItsDefault) {
@@ -212,7 +212,7 @@ const ReadCase kReadCases[] = {
      },
      "Keys", "LIMLY", "-1234"},
     {"SpecSetShowsThePage", "[GLOBAL]\nSpecSet=1\n",
-     [](WindowHarness& h) { EXPECT_TRUE(h.tabShown(h.window->TabSheetSpecSetting)); }, "GLOBAL",
+     [](WindowHarness& h) { EXPECT_TRUE(h.tabShown(h.window->specSettingPage)); }, "GLOBAL",
      "SpecSet", "1"},
     {"NoUsers", "[users]\ncount=0\n",
      [](WindowHarness& h) {
@@ -237,16 +237,16 @@ const ReadCase kReadCases[] = {
      "GLOBAL", "MAC", "0007800A1B2C"},
     {"Calibration", "[GLOBAL]\nK1=0.75\nK2=4\nOfs1=-20\nOfs2=3000\n",
      [](WindowHarness& h) {
-       EXPECT_EQ(h.window->calibration().K1, 0.75);
+       EXPECT_EQ(h.window->calibration().k1, 0.75);
        EXPECT_EQ(control<NumberEdit>(h, "NEditK1").text(), QStringLiteral("0750"));
        EXPECT_EQ(control<NumberEdit>(h, "NEditK2").text(), QStringLiteral("4000"));
        EXPECT_EQ(control<QSpinBox>(h, "SpinEditOfs1").value(), -20);
-       EXPECT_EQ(h.window->calibration().Ofs2, 3000);
+       EXPECT_EQ(h.window->calibration().ofs2, 3000);
        EXPECT_EQ(control<QSpinBox>(h, "SpinEditOfs2").value(), 3000);
      },
      "GLOBAL", "K2", "4"},
     {"TinySlope", "[GLOBAL]\nK1=0.0000012\n",
-     [](WindowHarness& h) { EXPECT_EQ(h.window->calibration().K1, 0.0000012); }, "GLOBAL", "K1",
+     [](WindowHarness& h) { EXPECT_EQ(h.window->calibration().k1, 0.0000012); }, "GLOBAL", "K1",
      "1.2E-6"},
     {"ChartedChannels", "[SetGraf]\nForce1=0\nAccZ=1\nAuto=1\n",
      [](WindowHarness& h) {
@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, MainWindowSettingsReadTest, ::testing::ValuesIn(k
 TEST(MainWindowSettingsTest, ANewFileHasItsSectionsAndKeysInTheWriteBackOrder) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   find<QSlider>(w, "TrackBarAct").setValue(33);
   find<QCheckBox>(w, "CheckBoxMute").setChecked(true);
   find<QLineEdit>(w, "EditIP").setText(QStringLiteral("10.0.0.7"));

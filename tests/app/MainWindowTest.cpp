@@ -7,7 +7,7 @@
 
 #include "DialogTestSupport.h"
 #include "MainWindowTestSupport.h"
-#include "app/AboutDialog.h"
+#include "app/dialogs/AboutDialog.h"
 
 namespace kelvaro {
 namespace {
@@ -18,17 +18,20 @@ using testing::WindowHarness;
 TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSettingHidden) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   struct Page {
     QWidget* page;
     const char* caption;
     bool shown;
   };
   const Page pages[] = {
-      {w.TabSheetConnect, "Connection", true},      {w.TabSheetSetting, "Settings", true},
-      {w.TabSheetGraf, "Live Graph", false},        {w.TabSheetSpecSetting, "Spec. Setting", false},
-      {w.TabSheet1, "Gaming Key Activation", true}, {w.TabSheet5, "Activity Monitor", true},
-      {w.AktHist, "Activity History", true},
+      {w.connectionPage, "Connection", true},
+      {w.settingsPage, "Settings", true},
+      {w.liveGraphPage, "Live Graph", false},
+      {w.specSettingPage, "Spec. Setting", false},
+      {w.gamingKeysPage, "Gaming Key Activation", true},
+      {w.activityMonitorPage, "Activity Monitor", true},
+      {w.activityHistoryPage, "Activity History", true},
   };
   // A hidden page has no tab; it is still the window's, and comes back at its place.
   int tab = 0;
@@ -36,29 +39,28 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
     SCOPED_TRACE(p.caption);
     EXPECT_TRUE(w.isAncestorOf(p.page));
     if (!p.shown) {
-      EXPECT_EQ(w.PageControl1->indexOf(p.page), -1);
+      EXPECT_EQ(w.pageTabs->indexOf(p.page), -1);
       continue;
     }
-    ASSERT_LT(tab, w.PageControl1->count());
-    EXPECT_EQ(w.PageControl1->widget(tab), p.page);
-    EXPECT_EQ(w.PageControl1->tabText(tab), QString::fromLatin1(p.caption));
-    EXPECT_TRUE(w.PageControl1->isTabVisible(tab));
+    ASSERT_LT(tab, w.pageTabs->count());
+    EXPECT_EQ(w.pageTabs->widget(tab), p.page);
+    EXPECT_EQ(w.pageTabs->tabText(tab), QString::fromLatin1(p.caption));
+    EXPECT_TRUE(w.pageTabs->isTabVisible(tab));
     ++tab;
   }
-  EXPECT_EQ(w.PageControl1->count(), tab);
-  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetConnect);
+  EXPECT_EQ(w.pageTabs->count(), tab);
+  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
 
-  w.showPage(w.TabSheetSpecSetting, true);
-  w.showPage(w.TabSheetGraf, true);
-  w.showPage(w.TabSheetGraf, true);
-  ASSERT_EQ(w.PageControl1->count(), 7);
+  w.showPage(w.specSettingPage, true);
+  w.showPage(w.liveGraphPage, true);
+  w.showPage(w.liveGraphPage, true);
+  ASSERT_EQ(w.pageTabs->count(), 7);
   for (int i = 0; i < 7; ++i) {
     SCOPED_TRACE(pages[i].caption);
-    EXPECT_EQ(w.PageControl1->widget(i), pages[i].page);
-    EXPECT_EQ(w.PageControl1->tabText(i), QString::fromLatin1(pages[i].caption));
+    EXPECT_EQ(w.pageTabs->widget(i), pages[i].page);
+    EXPECT_EQ(w.pageTabs->tabText(i), QString::fromLatin1(pages[i].caption));
   }
-  EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheetConnect)
-      << "showing a page keeps the active one";
+  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage) << "showing a page keeps the active one";
   EXPECT_EQ(w.windowTitle(), QStringLiteral("KELVARO monitor "));
 }
 
@@ -77,18 +79,18 @@ TEST(MainWindowTest, TheFirstConsoleLineIsTheSettingsFilesPath) {
 TEST(MainWindowTest, BothAboutButtonsShowTheSameAboutBoxModally) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
-  QList<ui::TAboutBox*> shown;
-  const auto closeIt = [&shown](ui::TAboutBox* box) {
+  MainWindow& w = *h.window;
+  QList<ui::AboutBox*> shown;
+  const auto closeIt = [&shown](ui::AboutBox* box) {
     shown << box;
     EXPECT_TRUE(box->isModal());
     EXPECT_TRUE(box->isVisible());
-    box->OKButton->click();
+    box->okButton->click();
   };
 
-  kelvaro::testing::onNextModal<ui::TAboutBox>(closeIt);
+  kelvaro::testing::onNextModal<ui::AboutBox>(closeIt);
   find<QPushButton>(w, "Button11").click();
-  kelvaro::testing::onNextModal<ui::TAboutBox>(closeIt);
+  kelvaro::testing::onNextModal<ui::AboutBox>(closeIt);
   find<QPushButton>(w, "Button1").click();
 
   ASSERT_EQ(shown.size(), 2);

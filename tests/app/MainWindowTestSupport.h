@@ -19,17 +19,17 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ActivityHistoryPage.h"
-#include "app/ActivityMonitorPage.h"
-#include "app/ConnectionPage.h"
-#include "app/GamingKeysPage.h"
-#include "app/LiveGraphPage.h"
 #include "app/MainWindow.h"
-#include "app/SettingsPage.h"
-#include "app/SpecSettingPage.h"
+#include "app/pages/ActivityHistoryPage.h"
+#include "app/pages/ActivityMonitorPage.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/GamingKeysPage.h"
+#include "app/pages/LiveGraphPage.h"
+#include "app/pages/SettingsPage.h"
+#include "app/pages/SpecSettingPage.h"
+#include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "base/WallClock.h"
-#include "link/Stopwatch.h"
 #include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/PortCatalog.h"
@@ -170,25 +170,25 @@ class WindowHarness {
     return env;
   }
 
-  TForm1& create() {
-    window = std::make_unique<TForm1>(environment());
+  MainWindow& create() {
+    window = std::make_unique<MainWindow>(environment());
     return *window;
   }
   // The window created and its start-up run.
   bool start() {
     create();
-    return window->FormCreate();
+    return window->startUp();
   }
   // start() with the dongle's answer to the first discover.
   void startAnswered() {
     ASSERT_TRUE(start());
     port.inject(kDiscoverAnswer);
-    ASSERT_EQ(window->link().DiscoverAnswered, LinkAnswer::Good);
+    ASSERT_EQ(window->link().discoverAnswered, LinkAnswer::Good);
   }
-  // A tick of the dongle watchdog, as Timer3 gives it every second.
-  void tickTimer3() { QMetaObject::invokeMethod(&window->Timer3, "timeout"); }
+  // A tick of the dongle watchdog, as dongleWatchdogTimer gives it every second.
+  void tickDongleWatchdog() { QMetaObject::invokeMethod(&window->dongleWatchdogTimer, "timeout"); }
 
-  QTableWidget* grid() const { return window->TabSheetConnect->StringGridScan; }
+  QTableWidget* grid() const { return window->connectionPage->scanGrid; }
   bool tabShown(QWidget* page) const { return window->pageShown(page); }
 
   QTemporaryDir home;
@@ -215,7 +215,7 @@ class WindowHarness {
   // The window's own dongle-not-found dialog instead of the recording one.
   bool realDialog = false;
   // Last, so that the window goes before the port and the clock it uses.
-  std::unique_ptr<TForm1> window;
+  std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace kelvaro::testing

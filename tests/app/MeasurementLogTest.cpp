@@ -57,7 +57,7 @@ class MeasurementLogTest : public ::testing::Test {
   QTemporaryDir folder;
   QString previous;
   WindowHarness h;
-  TForm1* w = nullptr;
+  MainWindow* w = nullptr;
   QPushButton* start = nullptr;
   QPushButton* end = nullptr;
   QLabel* status = nullptr;
@@ -137,7 +137,7 @@ TEST_F(MeasurementLogTest, ARecordingGoesOnAcrossADisconnection) {
   start->click();
   notifications(3);
   find<QPushButton>(*w, "Button20").click();  // "Disconnect": the count starts again
-  EXPECT_EQ(w->measurement().NotificationCount, 0u);
+  EXPECT_EQ(w->measurement().notificationCount, 0u);
   notifications(11);
   EXPECT_EQ(rows(QStringLiteral("File Name.csv")), 3) << "the first eleven are not plotted";
   notifications(2);
@@ -175,8 +175,8 @@ TEST_F(MeasurementLogTest, TheFileIsClosedOnEveryWayOut) {
       w->close();
     } else {
       // The dongle stops answering: the watchdog ends the run.
-      w->link().DiscoverAnswered = LinkAnswer::None;
-      h.tickTimer3();
+      w->link().discoverAnswered = LinkAnswer::None;
+      h.tickDongleWatchdog();
       EXPECT_EQ(h.exitCodes, QList<int>{3});
     }
     EXPECT_EQ(w->core().recorder().state(), RecorderState::Idle);

@@ -1,6 +1,6 @@
 // The mute alarm on a real sound server of the test's own: a quiet block lowers the default
-// sink to a third, Timer2 puts it back about two seconds later, and alarms in a row end at the
-// volume from before the first.
+// sink to a third, volumeRestoreTimer puts it back about two seconds later, and alarms in a row end
+// at the volume from before the first.
 #include <QCheckBox>
 #include <QSlider>
 #include <QTest>
@@ -60,7 +60,7 @@ TEST_F(MuteAlarmTest, AQuietBlockLowersTheVolumeToAThirdForTwoSeconds) {
   ASSERT_EQ(sinkPercents(), percents(90));
   quietBlock();
   EXPECT_EQ(sinkPercents(), percents(30));
-  EXPECT_TRUE(h_->window->Timer2.isActive());
+  EXPECT_TRUE(h_->window->volumeRestoreTimer.isActive());
   EXPECT_TRUE(QTest::qWaitFor([] { return sinkPercents() == percents(90); }, 4000));
 }
 

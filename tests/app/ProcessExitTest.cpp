@@ -1,4 +1,4 @@
-#include "app/ProcessExit.h"
+#include "app/shell/ProcessExit.h"
 
 #include <cstdio>
 

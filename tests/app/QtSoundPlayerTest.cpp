@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QtSoundPlayer.h"
+#include "app/panels/QtSoundPlayer.h"
 
 namespace kelvaro {
 namespace {

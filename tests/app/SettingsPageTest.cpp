@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/PageChecks.h"
-#include "app/SettingsPage.h"
+#include "app/pages/SettingsPage.h"
 
 namespace kelvaro::ui {
 namespace {
@@ -41,19 +41,19 @@ TEST(SettingsPage, AxisLimitsFormRowsUnderMaximumAndMinimum) {
   page.resize(1050, 700);
   page.show();
   const auto rect = [&page](QWidget* w) { return QRect(w->mapTo(&page, QPoint(0, 0)), w->size()); };
-  const QRect max = rect(page.SpinEditMax);
-  const QRect min = rect(page.SpinEditMin);
-  const QRect maxAcel = rect(page.SpinEditMaxAcel);
-  const QRect minAcel = rect(page.SpinEditMinAcel);
+  const QRect max = rect(page.forceAxisMaxSpin);
+  const QRect min = rect(page.forceAxisMinSpin);
+  const QRect maxAcel = rect(page.accelAxisMaxSpin);
+  const QRect minAcel = rect(page.accelAxisMinSpin);
   EXPECT_EQ(max.left(), maxAcel.left());
   EXPECT_EQ(min.left(), minAcel.left());
   EXPECT_LT(max.right(), min.left());
   EXPECT_LT(max.bottom(), maxAcel.top());
-  EXPECT_EQ(max.center().y(), rect(page.LabelForceAxis).center().y());
-  EXPECT_LT(rect(page.LabelMaximum).bottom(), max.top());
-  EXPECT_GT(rect(page.Button18).top(), maxAcel.bottom());
+  EXPECT_EQ(max.center().y(), rect(page.forceAxisLabel).center().y());
+  EXPECT_LT(rect(page.maximumLabel).bottom(), max.top());
+  EXPECT_GT(rect(page.confirmChangesButton).top(), maxAcel.bottom());
   // Every control keeps its whole caption visible.
-  for (auto* box : {page.CheckBoxAccX, page.CheckBoxAutoAcel}) {
+  for (auto* box : {page.accelXSeriesCheck, page.accelAutoscaleCheck}) {
     EXPECT_GE(box->width(), box->sizeHint().width()) << box->objectName().toStdString();
   }
 }
@@ -64,7 +64,7 @@ TEST(SettingsPage, TabVisitsChannelsThenScalingThenConfirm) {
                                 "CheckBoxAccY",     "CheckBoxAccZ",    "CheckBoxAuto",
                                 "CheckBoxAutoAcel", "SpinEditMax",     "SpinEditMin",
                                 "SpinEditMaxAcel",  "SpinEditMinAcel", "Button18"};
-  EXPECT_EQ(joined(tabWalk(page, page.CheckBoxForce1)), joined(expected));
+  EXPECT_EQ(joined(tabWalk(page, page.force1SeriesCheck)), joined(expected));
   QStringList stops = tabStops(page);
   stops.sort();
   QStringList sorted = expected;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/PageChecks.h"
-#include "app/SpecSettingPage.h"
+#include "app/pages/SpecSettingPage.h"
 #include "widgets/NumberEdit.h"
 
 namespace kelvaro::ui {
@@ -67,12 +67,12 @@ TEST(SpecSettingPage, ControlsStartAsDesigned) {
                      {"LabelSensor1", "Sensor 1", "NEditK1"},
                      {"LabelSensor2", "Sensor 2", "NEditK2"}});
 
-  EXPECT_EQ(page.EditMac->maxLength(), 12);
-  EXPECT_EQ(page.EditMac->font().family(), QStringLiteral("Courier New"));
-  EXPECT_EQ(page.EditIP->maxLength(), 16);
-  EXPECT_EQ(page.SpinEdit14->toolTip(), QString::fromUtf8("Rozlišení detailů při tisku "));
-  EXPECT_EQ(page.GroupGraph->title(), QStringLiteral("Graph"));
-  EXPECT_TRUE(page.GroupGraph->isAncestorOf(page.SpinEdit14));
+  EXPECT_EQ(page.macEdit->maxLength(), 12);
+  EXPECT_EQ(page.macEdit->font().family(), QStringLiteral("Courier New"));
+  EXPECT_EQ(page.scratchIpEdit->maxLength(), 16);
+  EXPECT_EQ(page.printResolutionSpin->toolTip(), QString::fromUtf8("Rozlišení detailů při tisku "));
+  EXPECT_EQ(page.graphGroup->title(), QStringLiteral("Graph"));
+  EXPECT_TRUE(page.graphGroup->isAncestorOf(page.printResolutionSpin));
 }
 
 TEST(SpecSettingPage, SubPagesHoldTheirControls) {
@@ -115,7 +115,7 @@ TEST(SpecSettingPage, SubPagesHoldTheirControls) {
 
 TEST(SpecSettingPage, SlopeFieldsShowThousandthsAsFourDigits) {
   SpecSettingPage page;
-  for (NumberEdit* edit : {page.NEditK1, page.NEditK2}) {
+  for (NumberEdit* edit : {page.slope1Edit, page.slope2Edit}) {
     SCOPED_TRACE(edit->objectName().toStdString());
     EXPECT_EQ(edit->picture(), QStringLiteral("0000"));
     EXPECT_EQ(edit->minimum(), -1000);
@@ -123,8 +123,8 @@ TEST(SpecSettingPage, SlopeFieldsShowThousandthsAsFourDigits) {
     EXPECT_EQ(edit->text(), QStringLiteral("0500"));
     EXPECT_FALSE(edit->accessibleName().isEmpty());
   }
-  EXPECT_EQ(page.NEditK1->accessibleName(), QStringLiteral("Sensor 1 Slope (K)"));
-  EXPECT_EQ(page.SpinEditOfs2->accessibleName(), QStringLiteral("Sensor 2 Offset (Q)"));
+  EXPECT_EQ(page.slope1Edit->accessibleName(), QStringLiteral("Sensor 1 Slope (K)"));
+  EXPECT_EQ(page.offset2Spin->accessibleName(), QStringLiteral("Sensor 2 Offset (Q)"));
 }
 
 TEST(SpecSettingPage, ConsoleFillsTheBottom) {
@@ -176,7 +176,7 @@ TEST(SpecSettingPage, KeepsTheDesignArrangement) {
   EXPECT_LT(placeOf(page, "EditIP").right(), placeOf(page, "EditNap").left());
 
   // "Calibration": a grid of rows "Sensor 1", "Sensor 2" and columns slope, offset, zero.
-  page.PageControl2->setCurrentWidget(page.TabSheet2);
+  page.specPages->setCurrentWidget(page.calibrationTab);
   QApplication::processEvents();
   const QRect k1 = placeOf(page, "NEditK1");
   const QRect k2 = placeOf(page, "NEditK2");
@@ -190,7 +190,7 @@ TEST(SpecSettingPage, KeepsTheDesignArrangement) {
   EXPECT_EQ(k1.center().y(), ofs1.center().y());
 
   // "Accel Setting": rows X, Y, Z; limits LOW, HIGH, then keys LOW, HIGH.
-  page.PageControl2->setCurrentWidget(page.TabSheet6);
+  page.specPages->setCurrentWidget(page.accelSettingTab);
   QApplication::processEvents();
   const char* rows[3][4] = {{"SpinEditACLX", "SpinEditACHX", "SpinEditKeyLX", "SpinEditKeyHX"},
                             {"SpinEditACLY", "SpinEditACHY", "SpinEditKeyLY", "SpinEditKeyHY"},
@@ -232,8 +232,8 @@ TEST(SpecSettingPage, TabReachesEveryControlOfTheShownSubPage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.index);
     SpecSettingPage page;
-    page.PageControl2->setCurrentIndex(c.index);
-    EXPECT_EQ(tabWalk(page, page.PageControl2), c.order);
+    page.specPages->setCurrentIndex(c.index);
+    EXPECT_EQ(tabWalk(page, page.specPages), c.order);
     QStringList stops = tabStops(page);
     stops.sort();
     QStringList sorted = c.order;

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/ConnectionPage.h"
+#include "app/pages/ConnectionPage.h"
 #include "widgets/RadioGroup.h"
 
 namespace kelvaro {
@@ -21,7 +21,7 @@ struct Step {
   const char* name;    // typed into EditName first
 };
 
-QStringList shown(TForm1& w) { return w.TabSheetConnect->RadioGroupUsers->items(); }
+QStringList shown(MainWindow& w) { return w.connectionPage->usersRadioGroup->items(); }
 
 TEST(UsersPanelTest, TheButtonsEditTheListAndTheSelectionFollows) {
   const struct {
@@ -50,7 +50,7 @@ TEST(UsersPanelTest, TheButtonsEditTheListAndTheSelectionFollows) {
     SCOPED_TRACE(c.title);
     WindowHarness h;
     h.startAnswered();
-    TForm1& w = *h.window;
+    MainWindow& w = *h.window;
     for (const Step& s : c.steps) {
       find<QLineEdit>(w, "EditName").setText(QString::fromUtf8(s.name));
       if (QByteArray(s.button).startsWith("item")) {
@@ -60,7 +60,7 @@ TEST(UsersPanelTest, TheButtonsEditTheListAndTheSelectionFollows) {
       }
     }
     EXPECT_EQ(shown(w), c.users);
-    EXPECT_EQ(w.TabSheetConnect->RadioGroupUsers->itemIndex(), c.selected);
+    EXPECT_EQ(w.connectionPage->usersRadioGroup->itemIndex(), c.selected);
 
     // What the list holds is what is stored.
     ASSERT_TRUE(w.close());
@@ -76,7 +76,7 @@ TEST(UsersPanelTest, ACountOfZeroGivesAnEmptyListThatTheButtonsLeaveAlone) {
   WindowHarness h;
   h.writeDarev("[users]\ncount=0\n");
   h.startAnswered();
-  TForm1& w = *h.window;
+  MainWindow& w = *h.window;
   EXPECT_TRUE(shown(w).isEmpty());
   find<QLineEdit>(w, "EditName").setText(QStringLiteral("Dora"));
   find<QPushButton>(w, "ButtonSetName").click();
@@ -84,7 +84,7 @@ TEST(UsersPanelTest, ACountOfZeroGivesAnEmptyListThatTheButtonsLeaveAlone) {
   EXPECT_TRUE(shown(w).isEmpty());
   find<QPushButton>(w, "ButtonAdd").click();
   EXPECT_EQ(shown(w), QStringList{"Dora"});
-  EXPECT_EQ(w.TabSheetConnect->RadioGroupUsers->itemIndex(), 0);
+  EXPECT_EQ(w.connectionPage->usersRadioGroup->itemIndex(), 0);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/LinkPanel.h"
+#include "app/panels/LinkPanel.h"
 #include "link/LinkGuard.h"
 
 namespace kelvaro {
@@ -45,9 +45,9 @@ class PaintCounter final : public QObject {
 TEST(WindowWakeUpTest, ANewGaugeValueIsPaintedInTheWindowsNextPassNotDuringTheNotification) {
   WindowHarness h;
   h.startAnswered();
-  TForm1& w = *h.window;
-  w.showPage(w.TabSheetGraf, true);
-  w.PageControl1->setCurrentWidget(w.TabSheetGraf);
+  MainWindow& w = *h.window;
+  w.showPage(w.liveGraphPage, true);
+  w.pageTabs->setCurrentWidget(w.liveGraphPage);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   auto& gauge = find<QProgressBar>(w, "Gauge1");

@@ -169,7 +169,7 @@ class WiredBelt final : public SimWire, private MeasurementSink {
         packet.payload.data(), packet.length, state_, calibration_, {}, console_);
     if (!o.decoded) return;
     if (o.zeroed) detector_.restartSignal();
-    recorder_.notification(state_.Force1Grams, ticks().tick());
+    recorder_.notification(state_.force1Grams, ticks().tick());
   }
 
   BreathDetector& detector_;

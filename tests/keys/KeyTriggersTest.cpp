@@ -267,7 +267,7 @@ TEST(KeyTriggers, NewKeyWhileHeldReleasesTheOldKeyThenPressesTheNewOne) {
 
   KeyActivationValues values = triggers.values();
   values.forceKey = 32;
-  triggers.aktualizace(values);
+  triggers.applyValues(values);
   EXPECT_EQ(sink.take(), Events{"up 39"});
   EXPECT_FALSE(triggers.trigger(KeyTriggers::kForce).pressed);
 
@@ -290,7 +290,7 @@ TEST(KeyTriggers, RefreshWithoutAKeyChangeKeepsTheKeyHeld) {
   values.forceThreshold = 220;
   values.x.highLimit = 900;
   values.y.lowKey = 77;  // a key change of a trigger that holds nothing sends nothing
-  triggers.aktualizace(values);
+  triggers.applyValues(values);
   EXPECT_TRUE(sink.take().empty());
   EXPECT_EQ(triggers.heldCount(), 2);
 
@@ -306,7 +306,7 @@ TEST(KeyTriggers, NewAxisKeyWhileHeldReleasesTheOldAxisKey) {
   ASSERT_EQ(sink.take(), Events{"down 3"});
   KeyActivationValues values = triggers.values();
   values.z.lowKey = 90;
-  triggers.aktualizace(values);
+  triggers.applyValues(values);
   EXPECT_EQ(sink.take(), Events{"up 3"});
   triggers.update(0.0, 0, 0, -700);
   EXPECT_EQ(sink.take(), Events{"down 90"});

@@ -80,17 +80,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST_F(CommandSenderTest, DiscoverClearsDiscoverAnsweredBeforeWriting) {
-  link.DiscoverAnswered = LinkAnswer::Good;
+  link.discoverAnswered = LinkAnswer::Good;
   std::optional<LinkAnswer> answeredAtWrite;
-  port.onWrite = [&](const QByteArray&) { answeredAtWrite = link.DiscoverAnswered; };
+  port.onWrite = [&](const QByteArray&) { answeredAtWrite = link.discoverAnswered; };
   sender.sendDiscover();
   EXPECT_EQ(answeredAtWrite, LinkAnswer::None);
 
   // A failing write still leaves the flag cleared, so a watchdog sees no answer.
-  link.DiscoverAnswered = LinkAnswer::Good;
+  link.discoverAnswered = LinkAnswer::Good;
   port.failWrites = true;
   EXPECT_THROW(sender.sendDiscover(), Error);
-  EXPECT_EQ(link.DiscoverAnswered, LinkAnswer::None);
+  EXPECT_EQ(link.discoverAnswered, LinkAnswer::None);
 }
 
 TEST_F(CommandSenderTest, ClosedPortThrows) {

@@ -57,15 +57,15 @@ const QByteArray kEndProcedure = hex("00000604");
 
 const char* name(Button b) {
   switch (b) {
-    case Button::ButtonConnect:
+    case Button::ConnectSelected:
       return "ButtonConnect";
-    case Button::ButtonLastIDt2:
+    case Button::ConnectLast:
       return "ButtonLastIDt2";
-    case Button::ButtonReset2:
+    case Button::ConnectionReset:
       return "ButtonReset2";
-    case Button::ButtonReset:
+    case Button::BleReset:
       return "ButtonReset";
-    case Button::ButtonAutoConn:
+    case Button::BleConnect:
       return "ButtonAutoConn";
   }
   return "?";
@@ -82,13 +82,13 @@ class RecordingView final : public ConnectionView, public ScanView {
                                        enabled ? QStringLiteral("on") : QStringLiteral("off")));
   }
   QString selectedDeviceId() const override { return selected; }
-  QString EditLastIDText() const override { return editLastID; }
-  void setEditLastIDText(const QString& text) override {
+  QString lastBeltIdText() const override { return editLastID; }
+  void setLastBeltIdText(const QString& text) override {
     editLastID = text;
     record(QStringLiteral("EditLastID ") + text);
   }
-  QString EditMacText() const override { return editMac; }
-  void setEditMacText(const QString& text) override {
+  QString macText() const override { return editMac; }
+  void setMacText(const QString& text) override {
     editMac = text;
     record(QStringLiteral("EditMac ") + text);
   }
@@ -113,7 +113,7 @@ class RecordingView final : public ConnectionView, public ScanView {
   }
   void setBusy(const QString& activity) override { busyTexts.append(activity); }
   void resetGraphSlot() override { record(QStringLiteral("GraphSlot 0")); }
-  void ClearLiveGraph() override {
+  void clearLiveGraph() override {
     clearedAt = clock_.tick();
     record(QStringLiteral("ClearLiveGraph"));
   }
@@ -126,8 +126,8 @@ class RecordingView final : public ConnectionView, public ScanView {
     if (row == 1 && selected.isEmpty()) selected = deviceId;
   }
   void setConnectButtonsEnabled(bool enabled) override {
-    enabled_[Button::ButtonConnect] = enabled;
-    enabled_[Button::ButtonLastIDt2] = enabled;
+    enabled_[Button::ConnectSelected] = enabled;
+    enabled_[Button::ConnectLast] = enabled;
   }
 
   std::optional<bool> enabled(Button b) const {
@@ -236,7 +236,7 @@ QByteArray le16(std::uint16_t v) {
 // A window, a dongle and the link between them, on a manual clock.
 struct Harness {
   Harness() {
-    QObject::connect(&port, &SerialTransport::readyRead, [this] { ComPort1RxChar(port, framer); });
+    QObject::connect(&port, &SerialTransport::readyRead, [this] { readSerialBytes(port, framer); });
     QObject::connect(&console, &ConsoleLog::lineAppended,
                      [this](const QString&) { lineTicks.push_back(clock.tick() - kStart); });
     port.open(QStringLiteral("/dev/ttyACM0"), SerialSettings{});
@@ -315,7 +315,7 @@ struct Harness {
   }
 
   ManualTickSource clock{kStart};
-  tTimer stopwatch{clock};
+  Stopwatch stopwatch{clock};
   FakeSerialTransport port;
   ScriptedPump pump{clock, port};
   Waiter waiter{stopwatch, pump};
@@ -411,7 +411,7 @@ TEST(ConnectionProcedurePhases, EachPhaseWritesItsOwnLineAndStopsAtTheFirstFailu
     Harness h;
     c.setUp(h.script);
 
-    EXPECT_EQ(h.procedure.Pripoj(kBelt), c.connected);
+    EXPECT_EQ(h.procedure.connectToBelt(kBelt), c.connected);
 
     EXPECT_LINES(h.procedureLines(), c.lines);
     // Nothing is sent after the failing phase: one write per "Write" line.
@@ -422,7 +422,7 @@ TEST(ConnectionProcedurePhases, EachPhaseWritesItsOwnLineAndStopsAtTheFirstFailu
 }
 
 TEST_F(ConnectionProcedureTest, LinkReportedAfter200MsEndsPhaseTwoThen) {
-  ASSERT_TRUE(procedure.Pripoj(kBelt));
+  ASSERT_TRUE(procedure.connectToBelt(kBelt));
 
   // Phase 1: accepted at once, seen at the first poll.
   EXPECT_EQ(tickOf(QStringLiteral("**** Connect send OK")), 10u);
@@ -446,11 +446,11 @@ TEST_F(ConnectionProcedureTest, NoAnswerTimesOutAfter300PollsThenWarns) {
   view.onWarning = [this] {
     // The box appears after the time-out line, with "Connect Selected" already enabled.
     EXPECT_EQ(console.last(), QStringLiteral("Connect Faze1 Timeout"));
-    EXPECT_EQ(view.enabled(Button::ButtonConnect), true);
+    EXPECT_EQ(view.enabled(Button::ConnectSelected), true);
     EXPECT_TRUE(view.busyText().isEmpty());
   };
 
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
 
   EXPECT_EQ(pump.sleeps, ConnectionProcedure::kMaxPolls);
   EXPECT_EQ(tickOf(QStringLiteral("Connect Faze1 Timeout")), 3000u);
@@ -466,7 +466,7 @@ TEST_F(ConnectionProcedureTest, NoAnswerTimesOutAfter300PollsThenWarns) {
 TEST_F(ConnectionProcedureTest, ConnectSelectedWithOnlyTheHeadingRowDoesNothing) {
   view.selected = kBelt;  // a stale selection must not matter
 
-  procedure.ButtonConnectClick();
+  procedure.connectSelectedClicked();
 
   EXPECT_TRUE(port.writes.isEmpty());
   EXPECT_TRUE(view.calls.isEmpty());
@@ -488,7 +488,7 @@ TEST_F(ConnectionProcedureTest, ConnectSelectedSwitchesToTheLiveGraphAndRemember
     }
   };
 
-  procedure.ButtonConnectClick();
+  procedure.connectSelectedClicked();
 
   ASSERT_FALSE(port.writes.isEmpty());
   EXPECT_EQ(port.writes.first(), kConnectBelt);
@@ -500,7 +500,7 @@ TEST_F(ConnectionProcedureTest, ConnectSelectedSwitchesToTheLiveGraphAndRemember
   };
   EXPECT_LINES(view.calls, expected);
   // "Connect Selected" stays disabled on success; "Disconnect" and the next scan enable it.
-  EXPECT_EQ(view.enabled(Button::ButtonConnect), false);
+  EXPECT_EQ(view.enabled(Button::ConnectSelected), false);
   EXPECT_GE(view.clearedAt - kStart, tickOf(QStringLiteral("**** Set2 OK")) + 1200);
   EXPECT_LT(view.clearedAt - kStart, tickOf(QStringLiteral("**** Set2 OK")) + 1220);
   EXPECT_EQ(measurements.count, 1);
@@ -514,7 +514,7 @@ TEST_F(ConnectionProcedureTest, ConnectLastUsesEditLastIdAndLeavesBothTextsAlone
   view.editMac = kOtherBelt;
   view.editLastID = QStringLiteral("0007800a1b2c");
 
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
 
   ASSERT_FALSE(port.writes.isEmpty());
   EXPECT_EQ(port.writes.first(), kConnectBelt);
@@ -525,7 +525,7 @@ TEST_F(ConnectionProcedureTest, ConnectLastUsesEditLastIdAndLeavesBothTextsAlone
   EXPECT_TRUE(view.calls.filter(QStringLiteral("EditMac")).isEmpty());
   EXPECT_TRUE(view.calls.filter(QStringLiteral("EditLastID")).isEmpty());
   // It disables "Connect Selected", not itself.
-  EXPECT_EQ(view.enabled(Button::ButtonConnect), false);
+  EXPECT_EQ(view.enabled(Button::ConnectSelected), false);
   EXPECT_TRUE(view.calls.filter(QStringLiteral("ButtonLastIDt2")).isEmpty());
 }
 
@@ -534,12 +534,12 @@ TEST_F(ConnectionProcedureTest, RefusedConnectWarnsAndKeepsThePage) {
   script.connectResult = 0x0181;
   view.editLastID = kOtherBelt;
 
-  procedure.ButtonConnectClick();
+  procedure.connectSelectedClicked();
 
   EXPECT_LINES(procedureLines(),
                (QStringList{QStringLiteral("Write4"), QStringLiteral("Connect Faze1 ERR")}));
   EXPECT_LINES(view.warnings, QStringList{QStringLiteral("k danemu id se nleze pripojit!")});
-  EXPECT_EQ(view.enabled(Button::ButtonConnect), true);
+  EXPECT_EQ(view.enabled(Button::ConnectSelected), true);
   EXPECT_EQ(view.editLastID, kOtherBelt);
   EXPECT_FALSE(view.calls.contains(QStringLiteral("page Live Graph")));
   EXPECT_FALSE(view.calls.contains(QStringLiteral("ClearLiveGraph")));
@@ -554,14 +554,14 @@ TEST_F(ConnectionProcedureTest, ConnectLastWithATextThatIsNoDeviceIdFailsAtOnce)
     view.editLastID = QString::fromLatin1(text);
     const std::uint32_t begin = clock.tick();
 
-    procedure.ButtonLastIDt2Click();
+    procedure.connectLastClicked();
 
     EXPECT_TRUE(port.writes.isEmpty());
     EXPECT_LINES(console.lines(), (QStringList{QStringLiteral("ConnectDirect: bad device ID"),
                                                QStringLiteral("Connect Faze1 ERR")}));
     EXPECT_EQ(view.warnings.size(), 1);
     EXPECT_EQ(clock.tick(), begin);
-    EXPECT_EQ(view.enabled(Button::ButtonConnect), true);
+    EXPECT_EQ(view.enabled(Button::ConnectSelected), true);
   }
 }
 
@@ -573,7 +573,7 @@ TEST(ConnectionProcedureBleConnect, UsesEditMacAndOnlyTogglesItself) {
     h.view.editMac = kBelt;
     h.view.editLastID = kOtherBelt;
 
-    h.procedure.ButtonAutoConnClick();
+    h.procedure.bleConnectClicked();
 
     EXPECT_EQ(h.port.writes.first(), kConnectBelt);
     EXPECT_EQ(h.port.writes.size(), answered ? 4 : 1);
@@ -587,7 +587,7 @@ TEST(ConnectionProcedureBleConnect, UsesEditMacAndOnlyTogglesItself) {
 TEST_F(ConnectionProcedureTest, DisconnectGoesBackZeroesTheCountAndScansAgain) {
   hearBelt();
 
-  procedure.Button20Click();
+  procedure.disconnectClicked();
 
   EXPECT_LINES(view.calls,
                (QStringList{QStringLiteral("page Connection"), QStringLiteral("ButtonConnect off"),
@@ -597,20 +597,20 @@ TEST_F(ConnectionProcedureTest, DisconnectGoesBackZeroesTheCountAndScansAgain) {
   EXPECT_EQ(view.notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
   EXPECT_EQ(view.rowCount, 1);
-  EXPECT_EQ(link.DiscoverAnswered, LinkAnswer::None);
+  EXPECT_EQ(link.discoverAnswered, LinkAnswer::None);
 
   // The first device heard enables the connect buttons again.
   view.selected.clear();
   hearBelt();
-  EXPECT_EQ(view.enabled(Button::ButtonConnect), true);
-  EXPECT_EQ(view.enabled(Button::ButtonLastIDt2), true);
+  EXPECT_EQ(view.enabled(Button::ConnectSelected), true);
+  EXPECT_EQ(view.enabled(Button::ConnectLast), true);
 }
 
 TEST_F(ConnectionProcedureTest, DisconnectForgetsTheOldConnectionEvenWhenTheWriteFails) {
   hearBelt();
   port.failWrites = true;
 
-  EXPECT_THROW(procedure.Button20Click(), Error);
+  EXPECT_THROW(procedure.disconnectClicked(), Error);
 
   EXPECT_EQ(view.notificationCount, 0u);
   EXPECT_EQ(scanList.ScanCount(), 0);
@@ -631,7 +631,7 @@ TEST_F(ConnectionProcedureTest, ConnectionResetKeepsHandlingBytesTicksAndClicks)
   bool clicked = false;
   QString busyWhenClicked;
   pump.onWake = [&] {
-    // Timer3 ticks every second of the wait.
+    // dongleWatchdogTimer ticks every second of the wait.
     if (clock.tick() - lastTimerTick >= 1000) {
       lastTimerTick = clock.tick();
       QMetaObject::invokeMethod(
@@ -644,17 +644,17 @@ TEST_F(ConnectionProcedureTest, ConnectionResetKeepsHandlingBytesTicksAndClicks)
       QMetaObject::invokeMethod(
           QCoreApplication::instance(),
           [&] {
-            procedure.ButtonConnectClick();
-            procedure.ButtonLastIDt2Click();
-            procedure.ButtonAutoConnClick();
-            procedure.ButtonResetClick();
-            procedure.ButtonReset2Click();
+            procedure.connectSelectedClicked();
+            procedure.connectLastClicked();
+            procedure.bleConnectClicked();
+            procedure.bleResetClicked();
+            procedure.connectionResetClicked();
           },
           Qt::QueuedConnection);
     }
   };
 
-  procedure.ButtonReset2Click();
+  procedure.connectionResetClicked();
 
   EXPECT_EQ(elapsed(), 6000u);
   EXPECT_EQ(timerTicks, 6);
@@ -692,7 +692,7 @@ TEST_F(ConnectionProcedureTest, ResetThatCannotReopenThePortLeavesTheButtonsUsab
   hearBelt();
 
   try {
-    procedure.ButtonReset2Click();
+    procedure.connectionResetClicked();
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("/dev/ttyACM0"), std::string::npos) << e.what();
@@ -701,7 +701,7 @@ TEST_F(ConnectionProcedureTest, ResetThatCannotReopenThePortLeavesTheButtonsUsab
   EXPECT_EQ(port.writes, QList<QByteArray>{kReset});
   EXPECT_FALSE(procedureLines().contains(QStringLiteral("*** Hotovo ***")));
   for (const Button b :
-       {Button::ButtonReset, Button::ButtonReset2, Button::ButtonConnect, Button::ButtonLastIDt2}) {
+       {Button::BleReset, Button::ConnectionReset, Button::ConnectSelected, Button::ConnectLast}) {
     EXPECT_EQ(view.enabled(b), true) << name(b);
   }
   EXPECT_FALSE(procedure.busy());
@@ -713,9 +713,9 @@ TEST_F(ConnectionProcedureTest, ResetThatCannotReopenThePortLeavesTheButtonsUsab
   reopens = true;
   port.failOpen = false;
   port.open(QStringLiteral("/dev/ttyACM0"), {});
-  procedure.ButtonResetClick();
+  procedure.bleResetClicked();
   EXPECT_EQ(procedureLines().last(), QStringLiteral("*** Hotovo ***"));
-  EXPECT_EQ(view.enabled(Button::ButtonReset), true);
+  EXPECT_EQ(view.enabled(Button::BleReset), true);
 }
 
 TEST(ConnectionProcedureWriteFailure, EndsTheConnectWithUsableButtons) {
@@ -731,19 +731,19 @@ TEST(ConnectionProcedureWriteFailure, EndsTheConnectWithUsableButtons) {
       if (++writes == failing - 1) h.port.failWrites = true;
     };
 
-    EXPECT_THROW(h.procedure.ButtonConnectClick(), Error);
+    EXPECT_THROW(h.procedure.connectSelectedClicked(), Error);
 
     EXPECT_EQ(h.port.writes.size(), failing - 1);
-    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), true);
+    EXPECT_EQ(h.view.enabled(Button::ConnectSelected), true);
     EXPECT_TRUE(h.view.warnings.isEmpty());
     EXPECT_FALSE(h.view.calls.contains(QStringLiteral("page Live Graph")));
     EXPECT_FALSE(h.procedure.busy());
     EXPECT_TRUE(h.view.busyText().isEmpty());
 
     // Not stuck: the next click connects.
-    h.waiter.WaitMs(1000);
+    h.waiter.waitMs(1000);
     h.port.failWrites = false;
-    h.procedure.ButtonConnectClick();
+    h.procedure.connectSelectedClicked();
     EXPECT_TRUE(h.view.calls.contains(QStringLiteral("page Live Graph")));
   }
 }
@@ -757,11 +757,11 @@ struct ClickCase {
 
 TEST(ConnectionProcedureReentry, ConnectsAndResetsDuringAConnectAreRefusedAndSaidSo) {
   const ClickCase cases[] = {
-      {"Connect Selected", &ConnectionProcedure::ButtonConnectClick},
-      {"Connect Last", &ConnectionProcedure::ButtonLastIDt2Click},
-      {"BLE Connect", &ConnectionProcedure::ButtonAutoConnClick},
-      {"BLE Reset", &ConnectionProcedure::ButtonResetClick},
-      {"Connection Reset", &ConnectionProcedure::ButtonReset2Click},
+      {"Connect Selected", &ConnectionProcedure::connectSelectedClicked},
+      {"Connect Last", &ConnectionProcedure::connectLastClicked},
+      {"BLE Connect", &ConnectionProcedure::bleConnectClicked},
+      {"BLE Reset", &ConnectionProcedure::bleResetClicked},
+      {"Connection Reset", &ConnectionProcedure::connectionResetClicked},
   };
   for (const ClickCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -779,7 +779,7 @@ TEST(ConnectionProcedureReentry, ConnectsAndResetsDuringAConnectAreRefusedAndSai
       }
     };
 
-    h.procedure.ButtonConnectClick();
+    h.procedure.connectSelectedClicked();
 
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(h.port.writes, (QList<QByteArray>{kConnectBelt, kWrite28, kWrite28, kWrite26}));
@@ -815,7 +815,7 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
                 w7 = QStringLiteral("Write7"), w1 = QStringLiteral("Write1");
   const QString ok1 = QStringLiteral("**** Connect send OK"),
                 ok2 = QStringLiteral("**** Connect faze2 OK"), ok3 = QStringLiteral("**** Set1 OK");
-  const auto select = &ConnectionProcedure::ButtonConnectClick;
+  const auto select = &ConnectionProcedure::connectSelectedClicked;
   const std::vector<StopCase> cases = {
       {"phase 1, the connect not yet accepted",
        select,
@@ -850,7 +850,7 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
        false,
        {w4, ok1, w2, ok2, w2, ok3, w3, w6, w1}},
       {"Connect Last in phase 2",
-       &ConnectionProcedure::ButtonLastIDt2Click,
+       &ConnectionProcedure::connectLastClicked,
        [](DongleScript&) {},
        100,
        QStringLiteral("Waiting for the link to ") + kBelt,
@@ -858,7 +858,7 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
        true,
        {w4, ok1, w2, w7, w6, w1}},
       {"BLE Connect in phase 3",
-       &ConnectionProcedure::ButtonAutoConnClick,
+       &ConnectionProcedure::bleConnectClicked,
        [](DongleScript& s) { s.noCompletion.insert(0x1C); },
        1000,
        QStringLiteral("Setting up the belt"),
@@ -880,8 +880,8 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
         clickedAt = h.elapsed();
         busyWhenClicked = h.view.busyText();
         // Pressed twice before the procedure notices: still one disconnect.
-        post([&] { h.procedure.Button20Click(); });
-        post([&] { h.procedure.Button20Click(); });
+        post([&] { h.procedure.disconnectClicked(); });
+        post([&] { h.procedure.disconnectClicked(); });
       }
     };
 
@@ -906,10 +906,10 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
     EXPECT_EQ(h.scanList.ScanCount(), 0);
     EXPECT_EQ(h.view.rowCount, 1);
     // The buttons the connect or the disconnect disabled are usable again.
-    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), true);
-    EXPECT_EQ(h.view.enabled(Button::ButtonLastIDt2), true);
-    if (c.click == &ConnectionProcedure::ButtonAutoConnClick) {
-      EXPECT_EQ(h.view.enabled(Button::ButtonAutoConn), true);
+    EXPECT_EQ(h.view.enabled(Button::ConnectSelected), true);
+    EXPECT_EQ(h.view.enabled(Button::ConnectLast), true);
+    if (c.click == &ConnectionProcedure::bleConnectClicked) {
+      EXPECT_EQ(h.view.enabled(Button::BleConnect), true);
     }
     EXPECT_FALSE(h.procedure.busy());
     EXPECT_TRUE(h.view.busyText().isEmpty());
@@ -917,9 +917,9 @@ TEST(ConnectionProcedureDisconnect, DuringThePhasesStopsThemThenDisconnectsOnce)
     // Not stuck: once the answers to the stopped connect are over, the next connect is not
     // refused and succeeds.
     h.pump.onWake = nullptr;
-    h.waiter.WaitMs(1000);
+    h.waiter.waitMs(1000);
     h.script = DongleScript{};
-    h.procedure.ButtonLastIDt2Click();
+    h.procedure.connectLastClicked();
     EXPECT_TRUE(h.view.refusals.isEmpty());
     EXPECT_TRUE(h.view.calls.contains(QStringLiteral("page Live Graph")));
   }
@@ -939,11 +939,11 @@ TEST(ConnectionProcedureDisconnect, WhileTheLinkSettlesGoesBackAtOnceAndStaysThe
       if (!settlingFrom) settlingFrom = h.elapsed();
       if (!clickedAt && h.elapsed() >= *settlingFrom + offset) {
         clickedAt = h.elapsed();
-        post([&] { h.procedure.Button20Click(); });
+        post([&] { h.procedure.disconnectClicked(); });
       }
     };
 
-    h.procedure.ButtonConnectClick();
+    h.procedure.connectSelectedClicked();
 
     ASSERT_TRUE(clickedAt.has_value());
     EXPECT_EQ(h.port.writes, (QList<QByteArray>{kConnectBelt, kWrite28, kWrite28, kWrite26,
@@ -969,13 +969,13 @@ TEST(ConnectionProcedureDisconnect, WhileTheLinkSettlesGoesBackAtOnceAndStaysThe
     EXPECT_TRUE(h.view.busyText().isEmpty());
 
     // As after any Disconnect, the first device heard enables the connect buttons again.
-    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), false);
-    EXPECT_EQ(h.view.enabled(Button::ButtonLastIDt2), false);
+    EXPECT_EQ(h.view.enabled(Button::ConnectSelected), false);
+    EXPECT_EQ(h.view.enabled(Button::ConnectLast), false);
     h.pump.onWake = nullptr;
     h.view.selected.clear();
     h.hearBelt();
-    EXPECT_EQ(h.view.enabled(Button::ButtonConnect), true);
-    EXPECT_EQ(h.view.enabled(Button::ButtonLastIDt2), true);
+    EXPECT_EQ(h.view.enabled(Button::ConnectSelected), true);
+    EXPECT_EQ(h.view.enabled(Button::ConnectLast), true);
   }
 }
 
@@ -997,11 +997,11 @@ TEST(ConnectionProcedureDisconnect, BleDisconnectDuringAConnectIsSentAndTheConne
     h.pump.onWake = [&] {
       if (!clicked && h.elapsed() >= c.clickAt) {
         clicked = true;
-        post([&] { h.procedure.ButtonBLEDisClick(); });
+        post([&] { h.procedure.bleDisconnectClicked(); });
       }
     };
 
-    h.procedure.ButtonConnectClick();
+    h.procedure.connectSelectedClicked();
 
     ASSERT_TRUE(clicked);
     EXPECT_EQ(h.port.writes, c.writes);
@@ -1019,11 +1019,11 @@ TEST_F(ConnectionProcedureTest, DisconnectDuringAConnectionResetRunsAtOnceAndThe
   pump.onWake = [&] {
     if (!clickedAt && elapsed() >= 3000) {
       clickedAt = elapsed();
-      post([this] { procedure.Button20Click(); });
+      post([this] { procedure.disconnectClicked(); });
     }
   };
 
-  procedure.ButtonReset2Click();
+  procedure.connectionResetClicked();
 
   ASSERT_TRUE(clickedAt.has_value());
   EXPECT_EQ(tickOf(QStringLiteral("Write6")), *clickedAt);
@@ -1035,7 +1035,7 @@ TEST_F(ConnectionProcedureTest, DisconnectDuringAConnectionResetRunsAtOnceAndThe
   EXPECT_TRUE(view.refusals.isEmpty());
   // The reset ends as always, with its buttons enabled.
   for (const Button b :
-       {Button::ButtonReset, Button::ButtonReset2, Button::ButtonConnect, Button::ButtonLastIDt2}) {
+       {Button::BleReset, Button::ConnectionReset, Button::ConnectSelected, Button::ConnectLast}) {
     EXPECT_EQ(view.enabled(b), true) << name(b);
   }
   EXPECT_FALSE(procedure.busy());
@@ -1045,10 +1045,10 @@ TEST_F(ConnectionProcedureTest, PripojRefusesToRunInsideARunningProcedure) {
   view.editLastID = kBelt;
   std::optional<bool> nested;
   pump.onWake = [&] {
-    if (!nested) nested = procedure.Pripoj(kOtherBelt);
+    if (!nested) nested = procedure.connectToBelt(kOtherBelt);
   };
 
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
 
   EXPECT_EQ(nested, false);
   EXPECT_EQ(port.writes, (QList<QByteArray>{kConnectBelt, kWrite28, kWrite28, kWrite26}));
@@ -1064,18 +1064,18 @@ struct CloseCase {
 
 TEST(ConnectionProcedureClose, ClosingTheWindowDuringAWaitEndsTheProcedureQuietly) {
   const CloseCase cases[] = {
-      {"phase 1 of a silent dongle", &ConnectionProcedure::ButtonLastIDt2Click, 1000},
-      {"phase 2", &ConnectionProcedure::ButtonConnectClick, 100},
-      {"the settling of the link", &ConnectionProcedure::ButtonConnectClick, 600},
-      {"the dongle restart", &ConnectionProcedure::ButtonReset2Click, 2000},
-      {"the closed port", &ConnectionProcedure::ButtonResetClick, 5500},
+      {"phase 1 of a silent dongle", &ConnectionProcedure::connectLastClicked, 1000},
+      {"phase 2", &ConnectionProcedure::connectSelectedClicked, 100},
+      {"the settling of the link", &ConnectionProcedure::connectSelectedClicked, 600},
+      {"the dongle restart", &ConnectionProcedure::connectionResetClicked, 2000},
+      {"the closed port", &ConnectionProcedure::bleResetClicked, 5500},
   };
   for (const CloseCase& c : cases) {
     SCOPED_TRACE(c.what);
     Harness h;
     h.hearBelt();
     h.view.editLastID = kBelt;
-    h.script.silent = c.click == &ConnectionProcedure::ButtonLastIDt2Click;
+    h.script.silent = c.click == &ConnectionProcedure::connectLastClicked;
     int callsAtClose = -1;
     int writesAtClose = -1;
     int linesAtClose = -1;
@@ -1107,10 +1107,10 @@ TEST(ConnectionProcedureClose, ClosingTheWindowDuringAWaitEndsTheProcedureQuietl
 
     // Later clicks do nothing.
     h.pump.onWake = nullptr;
-    h.procedure.ButtonConnectClick();
-    h.procedure.ButtonLastIDt2Click();
-    h.procedure.Button20Click();
-    h.procedure.ButtonReset2Click();
+    h.procedure.connectSelectedClicked();
+    h.procedure.connectLastClicked();
+    h.procedure.disconnectClicked();
+    h.procedure.connectionResetClicked();
     EXPECT_EQ(h.port.writes.size(), writesAtClose);
     EXPECT_EQ(h.view.calls.size(), callsAtClose);
     EXPECT_TRUE(h.view.refusals.isEmpty());
@@ -1122,22 +1122,22 @@ TEST(ConnectionProcedureClose, ClosingTheWindowDuringAWaitEndsTheProcedureQuietl
 TEST_F(ConnectionProcedureTest, AFailedConnectIsEndedBeforeTheNextAttempt) {
   view.editLastID = kBelt;
   script.reportsLink = false;  // the link never comes: phase 2 times out
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
   ASSERT_EQ(view.warnings.size(), 1);
   EXPECT_EQ(port.writes, (QList<QByteArray>{kConnectBelt, kWrite28}));
 
   port.writes.clear();
   script.reportsLink = true;
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
   ASSERT_GE(port.writes.size(), 3);
   EXPECT_EQ(port.writes.mid(0, 3), (QList<QByteArray>{kDisconnect, kEndProcedure, kConnectBelt}));
   EXPECT_EQ(view.warnings.size(), 1) << "the second attempt connected";
   EXPECT_EQ(view.links, QStringList{QStringLiteral("made ") + kBelt});
 
   // After a success nothing is left to end.
-  procedure.Button20Click();
+  procedure.disconnectClicked();
   port.writes.clear();
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
   ASSERT_FALSE(port.writes.isEmpty());
   EXPECT_EQ(port.writes.first(), kConnectBelt);
 }
@@ -1160,12 +1160,12 @@ TEST_F(ConnectionProcedureTest, AReconnectEndsTheLeftoversAndConnectsQuietly) {
   bool inside = true;
   view.onWarning = [&] { inside = procedure.reconnect(kBelt); };
   view.editLastID = kBelt;
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
   EXPECT_FALSE(inside) << "refused while the warning of a running connect is up";
 }
 
 TEST_F(ConnectionProcedureTest, DisconnectTellsTheViewTheConnectionEnded) {
-  procedure.Button20Click();
+  procedure.disconnectClicked();
   EXPECT_EQ(view.links, QStringList{QStringLiteral("ended")});
 }
 

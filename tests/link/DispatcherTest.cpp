@@ -64,9 +64,9 @@ constexpr LinkAnswer G = LinkAnswer::Good;
 constexpr LinkAnswer B = LinkAnswer::Bad;
 
 bool operator==(const LinkState& a, const LinkState& b) {
-  return a.ConnectResult == b.ConnectResult && a.ConnectionStatus == b.ConnectionStatus &&
-         a.Set1Result == b.Set1Result && a.Set2Result == b.Set2Result &&
-         a.DiscoverAnswered == b.DiscoverAnswered;
+  return a.connectResult == b.connectResult && a.connectionStatus == b.connectionStatus &&
+         a.set1Result == b.set1Result && a.set2Result == b.set2Result &&
+         a.discoverAnswered == b.discoverAnswered;
 }
 
 class DispatcherTest : public ::testing::Test {

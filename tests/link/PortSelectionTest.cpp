@@ -102,7 +102,7 @@ TEST_F(PortSelectionTest, AutomaticModeOpensTheDongleFoundAndSendsTheDiscover) {
     FixedPortCatalog catalog({friendlyPort("USB Serial Device (COM3)"), c.dongle});
     // The file's port is overridden by the discovery, its line settings are not.
     writeComPortIni("[ComPort1]\nPort=COM9\nBaudRate=57600\n");
-    link_.DiscoverAnswered = LinkAnswer::Good;
+    link_.discoverAnswered = LinkAnswer::Good;
     port_.writes.clear();
     PortSelection selection = makeSelection(&catalog);
 
@@ -110,7 +110,7 @@ TEST_F(PortSelectionTest, AutomaticModeOpensTheDongleFoundAndSendsTheDiscover) {
     EXPECT_EQ(port_.portName(), QString::fromLatin1(c.opened)) << c.label;
     EXPECT_EQ(port_.lastSettings.baudRate, 57600) << c.label;
     EXPECT_EQ(port_.writes, QList<QByteArray>{kDiscover}) << c.label;
-    EXPECT_EQ(link_.DiscoverAnswered, LinkAnswer::None) << c.label;
+    EXPECT_EQ(link_.discoverAnswered, LinkAnswer::None) << c.label;
     EXPECT_TRUE(events_.isEmpty()) << c.label;
     port_.close();
   }
@@ -196,10 +196,10 @@ TEST_F(PortSelectionTest, ForcedPortWinsAndIsNeverStored) {
 TEST_F(PortSelectionTest, FailingDiscoverWriteLeavesTheWatchdogToEndTheRun) {
   FixedPortCatalog catalog;
   port_.failWrites = true;
-  link_.DiscoverAnswered = LinkAnswer::Good;
+  link_.discoverAnswered = LinkAnswer::Good;
   PortSelection selection = makeSelection(&catalog);
   EXPECT_THROW(selection.selectAtStart(false), Error);
-  EXPECT_EQ(link_.DiscoverAnswered, LinkAnswer::None);
+  EXPECT_EQ(link_.discoverAnswered, LinkAnswer::None);
 }
 
 TEST_F(PortSelectionTest, AppliedSettingsReopenAnOpenPortOnly) {
@@ -259,13 +259,13 @@ TEST_F(PortSelectionTest, WatchdogEndsTheRunOnlyWithoutAnAnswer) {
   timer3.start(1000);
   DongleWatchdog watchdog(timer3, link_, notFound_);
 
-  link_.DiscoverAnswered = LinkAnswer::Good;
-  watchdog.Timer3Timer();
+  link_.discoverAnswered = LinkAnswer::Good;
+  watchdog.tick();
   EXPECT_TRUE(timer3.isActive());
   EXPECT_TRUE(events_.isEmpty());
 
-  link_.DiscoverAnswered = LinkAnswer::None;
-  watchdog.Timer3Timer();
+  link_.discoverAnswered = LinkAnswer::None;
+  watchdog.tick();
   EXPECT_FALSE(timer3.isActive());
   EXPECT_EQ(events_, QStringList({QStringLiteral("dialog"), QStringLiteral("exit 3")}));
   EXPECT_EQ(autoComPortAtExit_, false);
@@ -291,12 +291,12 @@ TEST_F(PortSelectionTest, AfterTheStartUpAKeeperBringsTheDongleBack) {
                        [&](bool gone) { shown << (gone ? "gone" : "back"); }, [&] { ++backs; }});
   watchdog.setKeeper(&keeper);
   ASSERT_TRUE(port_.open(QStringLiteral("/dev/ttyACM0"), SerialSettings()));
-  link_.DiscoverAnswered = LinkAnswer::Good;
-  watchdog.Timer3Timer();
+  link_.discoverAnswered = LinkAnswer::Good;
+  watchdog.tick();
   EXPECT_TRUE(watchdog.startedUp());
 
-  link_.DiscoverAnswered = LinkAnswer::None;  // a discover went unanswered
-  watchdog.Timer3Timer();
+  link_.discoverAnswered = LinkAnswer::None;  // a discover went unanswered
+  watchdog.tick();
   EXPECT_TRUE(timer3.isActive());
   EXPECT_TRUE(events_.isEmpty()) << "no dialog, no exit";
   EXPECT_TRUE(keeper.gone());
@@ -304,17 +304,17 @@ TEST_F(PortSelectionTest, AfterTheStartUpAKeeperBringsTheDongleBack) {
   EXPECT_EQ(console_.last(),
             QStringLiteral("Dongle gone: no answer to the discover — waiting for it to come back"));
 
-  for (int i = 0; i < 3; ++i) watchdog.Timer3Timer();
+  for (int i = 0; i < 3; ++i) watchdog.tick();
   EXPECT_EQ(opens, 3);
   EXPECT_FALSE(port_.isOpen());
 
   present = true;
   port_.writes.clear();
-  watchdog.Timer3Timer();
+  watchdog.tick();
   EXPECT_TRUE(port_.isOpen());
   EXPECT_EQ(port_.writes, QList<QByteArray>{kDiscover});
-  link_.DiscoverAnswered = LinkAnswer::Good;
-  watchdog.Timer3Timer();
+  link_.discoverAnswered = LinkAnswer::Good;
+  watchdog.tick();
   EXPECT_FALSE(keeper.gone());
   EXPECT_EQ(console_.last(), QStringLiteral("Dongle back on /dev/ttyACM0"));
   EXPECT_EQ(shown, (QStringList{"gone", "back"}));

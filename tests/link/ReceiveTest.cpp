@@ -23,7 +23,7 @@ class ReceiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(port.open(QStringLiteral("SIM"), SerialSettings{}));
-    QObject::connect(&port, &SerialTransport::readyRead, [this] { ComPort1RxChar(port, framer); });
+    QObject::connect(&port, &SerialTransport::readyRead, [this] { readSerialBytes(port, framer); });
   }
 
   testing::FakeSerialTransport port;
@@ -73,7 +73,7 @@ TEST_F(ReceiveTest, FailingConsumerDoesNotStopTheRestOfTheEvent) {
 }
 
 TEST_F(ReceiveTest, NothingWaitingReadsNothing) {
-  ComPort1RxChar(port, framer);
+  readSerialBytes(port, framer);
   EXPECT_TRUE(port.readRequests.isEmpty());
   EXPECT_TRUE(sink.packets.empty());
 }

@@ -18,9 +18,9 @@ namespace {
 constexpr std::uint32_t kWrapMinus6 = 0xFFFFFFFAu;
 
 TEST(StopwatchDiff, WrapsModulo2To32) {
-  EXPECT_EQ(tTimer::Diff(kWrapMinus6, 5), 11u);
-  EXPECT_EQ(tTimer::Diff(100, 250), 150u);
-  EXPECT_EQ(tTimer::Diff(5, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(Stopwatch::diff(kWrapMinus6, 5), 11u);
+  EXPECT_EQ(Stopwatch::diff(100, 250), 150u);
+  EXPECT_EQ(Stopwatch::diff(5, 4), 0xFFFFFFFFu);
 }
 
 struct ExpiredCase {
@@ -46,11 +46,11 @@ TEST(StopwatchExpired, ComparesSignedElapsedTimeWithLimit) {
   for (const ExpiredCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.start << " -> " << c.now << " limit " << c.limit);
     ManualTickSource clock(c.start);
-    tTimer stopwatch(clock);
-    stopwatch.Start();
+    Stopwatch stopwatch(clock);
+    stopwatch.start();
     clock.set(c.now);
-    EXPECT_EQ(stopwatch.Tick(), c.now);
-    EXPECT_EQ(stopwatch.Expired(c.limit), c.expired);
+    EXPECT_EQ(stopwatch.tick(), c.now);
+    EXPECT_EQ(stopwatch.expired(c.limit), c.expired);
   }
 }
 
@@ -81,7 +81,7 @@ class FakePump : public EventPump {
 
 TEST(WaitMs, ZeroHandlesPendingEventsOnceAndReturns) {
   ManualTickSource clock(500);
-  tTimer stopwatch(clock);
+  Stopwatch stopwatch(clock);
   FakePump pump(clock, 1);
   Waiter waiter(stopwatch, pump);
   int ran = 0;
@@ -89,7 +89,7 @@ TEST(WaitMs, ZeroHandlesPendingEventsOnceAndReturns) {
   QMetaObject::invokeMethod(
       QCoreApplication::instance(), [&] { ++ran; }, Qt::QueuedConnection);
 
-  waiter.WaitMs(0);
+  waiter.waitMs(0);
 
   EXPECT_EQ(ran, 2);
   EXPECT_EQ(pump.pendingPasses, 1);
@@ -98,13 +98,13 @@ TEST(WaitMs, ZeroHandlesPendingEventsOnceAndReturns) {
 
 TEST(WaitMs, ZeroWithQtPumpRunsQueuedCall) {
   ManualTickSource clock;
-  tTimer stopwatch(clock);
+  Stopwatch stopwatch(clock);
   QtEventPump pump;
   Waiter waiter(stopwatch, pump);
   bool ran = false;
   QMetaObject::invokeMethod(
       QCoreApplication::instance(), [&] { ran = true; }, Qt::QueuedConnection);
-  waiter.WaitMs(0);
+  waiter.waitMs(0);
   EXPECT_TRUE(ran);
 }
 
@@ -113,13 +113,13 @@ TEST(WaitMs, NeverReturnsEarly) {
   for (const std::uint32_t step : {1u, 3u, 4u, 7u, 10u, 25u}) {
     SCOPED_TRACE(step);
     ManualTickSource clock(kWrapMinus6);
-    tTimer stopwatch(clock);
+    Stopwatch stopwatch(clock);
     FakePump pump(clock, step);
     Waiter waiter(stopwatch, pump);
 
-    waiter.WaitMs(10);
+    waiter.waitMs(10);
 
-    EXPECT_EQ(tTimer::Diff(kWrapMinus6, clock.tick()), 10u);
+    EXPECT_EQ(Stopwatch::diff(kWrapMinus6, clock.tick()), 10u);
     ASSERT_FALSE(pump.requests.empty());
     // The first sleep may last the whole wait, and no sleep is asked to run past the deadline.
     EXPECT_EQ(pump.requests.front(), 10u);
@@ -129,7 +129,7 @@ TEST(WaitMs, NeverReturnsEarly) {
 
 TEST(WaitMs, PacketArrivingDuringWaitIsHandledBeforeItReturns) {
   ManualTickSource clock(1000);
-  tTimer stopwatch(clock);
+  Stopwatch stopwatch(clock);
   FakePump pump(clock, 100);
   Waiter waiter(stopwatch, pump);
   testing::FakeSerialTransport transport;
@@ -148,7 +148,7 @@ TEST(WaitMs, PacketArrivingDuringWaitIsHandledBeforeItReturns) {
     }
   };
 
-  waiter.WaitMs(1200);
+  waiter.waitMs(1200);
 
   EXPECT_EQ(handledAt, 1600u);
   EXPECT_EQ(clock.tick(), 2200u);
@@ -173,7 +173,7 @@ TEST(WaitMs, NestedWaitRestartsTheSharedStopwatch) {
                  << c.outer << " interrupted at " << c.innerAt << " by " << c.inner);
     const std::uint32_t begin = 40000;
     ManualTickSource clock(begin);
-    tTimer stopwatch(clock);
+    Stopwatch stopwatch(clock);
     FakePump pump(clock, 100);
     Waiter waiter(stopwatch, pump);
     bool nested = false;
@@ -182,12 +182,12 @@ TEST(WaitMs, NestedWaitRestartsTheSharedStopwatch) {
     pump.onWake = [&] {
       if (!nested && clock.tick() - begin == c.innerAt) {
         nested = true;
-        waiter.WaitMs(c.inner);
+        waiter.waitMs(c.inner);
         innerEnd = clock.tick() - begin;
       }
     };
 
-    waiter.WaitMs(c.outer);
+    waiter.waitMs(c.outer);
 
     ASSERT_TRUE(nested);
     EXPECT_EQ(innerEnd, c.innerAt + c.inner);
@@ -205,7 +205,7 @@ double cpuSeconds() {
 TEST(WaitMs, RealPumpSleepsUntilTheDeadline) {
   using std::chrono::steady_clock;
   SteadyTickSource ticks;
-  tTimer stopwatch(ticks);
+  Stopwatch stopwatch(ticks);
   QtEventPump pump;
   Waiter waiter(stopwatch, pump);
 
@@ -214,14 +214,14 @@ TEST(WaitMs, RealPumpSleepsUntilTheDeadline) {
   };
   // The tick count is whole milliseconds, so a wait may be up to 1 ms shorter on a finer clock.
   auto begin = steady_clock::now();
-  waiter.WaitMs(20);
+  waiter.waitMs(20);
   EXPECT_GE(wall(begin), 19.0);
 
   bool timerFired = false;
   QTimer::singleShot(50, [&] { timerFired = true; });
   const double cpuBefore = cpuSeconds();
   begin = steady_clock::now();
-  waiter.WaitMs(200);
+  waiter.waitMs(200);
   const double wallMs = wall(begin);
   const double cpuMs = (cpuSeconds() - cpuBefore) * 1000.0;
   RecordProperty("wall_ms", static_cast<int>(wallMs));

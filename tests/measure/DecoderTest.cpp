@@ -62,44 +62,44 @@ class DecoderTest : public ::testing::Test {
 TEST_F(DecoderTest, DecodesReferenceValue) {
   const Value value{0x00, 0x00, 0x7F, 0x01, 0xE8, 0x03, 0xF4, 0x01,
                     0x10, 0x00, 0xF0, 0xFF, 0x00, 0x01, 0x7A, 0x0F};
-  state_.NotificationCount = 20;
+  state_.notificationCount = 20;
 
   const NotificationOutcome out = feed(value);
 
   EXPECT_TRUE(out.decoded);
-  EXPECT_EQ(state_.SampleTag, 0x7F);
-  EXPECT_EQ(state_.AuxSelector, 1);
-  EXPECT_EQ(state_.RawForce1, 1000);
-  EXPECT_EQ(state_.RawForce2, 500);
-  EXPECT_EQ(state_.AccelX, 16);
-  EXPECT_EQ(state_.AccelY, -16);
-  EXPECT_EQ(state_.AccelZ, 256);
-  EXPECT_EQ(state_.BatteryMillivolts, 3962);
-  EXPECT_EQ(state_.Force1Grams, 0.0);
-  EXPECT_EQ(state_.Force2Grams, -250.0);
-  EXPECT_EQ(state_.NotificationCount, 21u);
+  EXPECT_EQ(state_.sampleTag, 0x7F);
+  EXPECT_EQ(state_.auxSelector, 1);
+  EXPECT_EQ(state_.rawForce1, 1000);
+  EXPECT_EQ(state_.rawForce2, 500);
+  EXPECT_EQ(state_.accelX, 16);
+  EXPECT_EQ(state_.accelY, -16);
+  EXPECT_EQ(state_.accelZ, 256);
+  EXPECT_EQ(state_.batteryMillivolts, 3962);
+  EXPECT_EQ(state_.force1Grams, 0.0);
+  EXPECT_EQ(state_.force2Grams, -250.0);
+  EXPECT_EQ(state_.notificationCount, 21u);
   EXPECT_TRUE(out.batteryShown);
   EXPECT_EQ(batteryReadout(out.batteryReading), "UN=3.962 V");
   EXPECT_EQ(out.batteryGauge, 52);
   EXPECT_FALSE(out.temperatureShown);
-  EXPECT_EQ(forceReadout(state_.Force1Grams), "000");
-  EXPECT_EQ(forceReadout(state_.Force2Grams), "-250");
+  EXPECT_EQ(forceReadout(state_.force1Grams), "000");
+  EXPECT_EQ(forceReadout(state_.force2Grams), "-250");
   EXPECT_EQ(out.forceBarPosition, 0);
   EXPECT_FALSE(out.zeroed);
   EXPECT_TRUE(out.gated);
-  EXPECT_EQ(calibration_.Ofs1, 1000);
-  EXPECT_EQ(calibration_.Ofs2, 1000);
+  EXPECT_EQ(calibration_.ofs1, 1000);
+  EXPECT_EQ(calibration_.ofs2, 1000);
 }
 
 TEST_F(DecoderTest, RawForcesAreUnsignedAndAccelerationsSigned) {
   feed(Reading{0x01, 0, 0xFFFF, 0x8000, -32768, 32767, -1, 0});
-  EXPECT_EQ(state_.SampleTag, 0x01);
-  EXPECT_EQ(state_.RawForce1, 65535);
-  EXPECT_EQ(state_.RawForce2, 32768);
-  EXPECT_EQ(state_.AccelX, -32768);
-  EXPECT_EQ(state_.AccelY, 32767);
-  EXPECT_EQ(state_.AccelZ, -1);
-  EXPECT_EQ(state_.Force1Grams, (65535 - 1000) * 0.5);
+  EXPECT_EQ(state_.sampleTag, 0x01);
+  EXPECT_EQ(state_.rawForce1, 65535);
+  EXPECT_EQ(state_.rawForce2, 32768);
+  EXPECT_EQ(state_.accelX, -32768);
+  EXPECT_EQ(state_.accelY, 32767);
+  EXPECT_EQ(state_.accelZ, -1);
+  EXPECT_EQ(state_.force1Grams, (65535 - 1000) * 0.5);
 }
 
 struct BatteryCase {
@@ -123,7 +123,7 @@ TEST_F(DecoderTest, BatteryShowsReadingAndClampsStoredValueAndGauge) {
     EXPECT_TRUE(out.batteryShown);
     EXPECT_FALSE(out.temperatureShown);
     EXPECT_EQ(batteryReadout(out.batteryReading), c.text);
-    EXPECT_EQ(state_.BatteryMillivolts, c.stored);
+    EXPECT_EQ(state_.batteryMillivolts, c.stored);
     EXPECT_EQ(out.batteryGauge, c.gauge);
   }
 }
@@ -141,33 +141,33 @@ TEST_F(DecoderTest, TemperatureIsUnsignedHundredthsOfADegree) {
     EXPECT_TRUE(out.temperatureShown);
     EXPECT_FALSE(out.batteryShown);
     EXPECT_EQ(temperatureReadout(out.temperatureReading), text);
-    EXPECT_EQ(state_.TemperatureCentidegrees, centidegrees);
+    EXPECT_EQ(state_.temperatureCentidegrees, centidegrees);
   }
 }
 
 TEST_F(DecoderTest, EachAuxiliaryReadingKeepsTheOther) {
   feed(Reading{0, 1, 1000, 1000, 0, 0, 0, 4000});
   feed(Reading{0, 2, 1000, 1000, 0, 0, 0, 2100});
-  EXPECT_EQ(state_.BatteryMillivolts, 4000);
-  EXPECT_EQ(state_.TemperatureCentidegrees, 2100);
+  EXPECT_EQ(state_.batteryMillivolts, 4000);
+  EXPECT_EQ(state_.temperatureCentidegrees, 2100);
   feed(Reading{0, 1, 1000, 1000, 0, 0, 0, 3800});
-  EXPECT_EQ(state_.BatteryMillivolts, 3800);
-  EXPECT_EQ(state_.TemperatureCentidegrees, 2100);
+  EXPECT_EQ(state_.batteryMillivolts, 3800);
+  EXPECT_EQ(state_.temperatureCentidegrees, 2100);
 }
 
 TEST_F(DecoderTest, OtherSelectorsChangeNeitherBatteryNorTemperature) {
   for (std::uint8_t selector : {0, 3, 0xFF}) {
     SCOPED_TRACE(selector);
-    state_.BatteryMillivolts = 3900;
-    state_.TemperatureCentidegrees = 2400;
+    state_.batteryMillivolts = 3900;
+    state_.temperatureCentidegrees = 2400;
     const NotificationOutcome out = feed(Reading{0, selector, 1200, 1000, 0, 0, 0, 4100});
     EXPECT_TRUE(out.decoded);
     EXPECT_FALSE(out.batteryShown);
     EXPECT_FALSE(out.temperatureShown);
-    EXPECT_EQ(state_.BatteryMillivolts, 3900);
-    EXPECT_EQ(state_.TemperatureCentidegrees, 2400);
-    EXPECT_EQ(state_.AuxSelector, selector);
-    EXPECT_EQ(forceReadout(state_.Force1Grams), "100");
+    EXPECT_EQ(state_.batteryMillivolts, 3900);
+    EXPECT_EQ(state_.temperatureCentidegrees, 2400);
+    EXPECT_EQ(state_.auxSelector, selector);
+    EXPECT_EQ(forceReadout(state_.force1Grams), "100");
   }
 }
 
@@ -177,22 +177,22 @@ TEST_F(DecoderTest, TenthNotificationZeroesBothChannels) {
     const auto raw1 = static_cast<std::uint16_t>(2000 + 10 * n);
     const auto raw2 = static_cast<std::uint16_t>(800 + n);
     const NotificationOutcome out = feed(Reading{0, 0, raw1, raw2, 5, 0, 0, 0});
-    EXPECT_EQ(state_.NotificationCount, n);
+    EXPECT_EQ(state_.notificationCount, n);
     EXPECT_EQ(out.zeroed, n == 10);
     if (n < 10) {
-      EXPECT_EQ(calibration_.Ofs1, 1000);
-      EXPECT_EQ(calibration_.Ofs2, 1000);
-      EXPECT_EQ(state_.Force1Grams, (raw1 - 1000) * 0.5);
+      EXPECT_EQ(calibration_.ofs1, 1000);
+      EXPECT_EQ(calibration_.ofs2, 1000);
+      EXPECT_EQ(state_.force1Grams, (raw1 - 1000) * 0.5);
     } else {
-      EXPECT_EQ(calibration_.Ofs1, 2100);
-      EXPECT_EQ(calibration_.Ofs2, 810);
-      EXPECT_EQ(state_.Force1Grams, (raw1 - 2100) * 0.5);
-      EXPECT_EQ(state_.Force2Grams, (raw2 - 810) * 0.5);
+      EXPECT_EQ(calibration_.ofs1, 2100);
+      EXPECT_EQ(calibration_.ofs2, 810);
+      EXPECT_EQ(state_.force1Grams, (raw1 - 2100) * 0.5);
+      EXPECT_EQ(state_.force2Grams, (raw2 - 810) * 0.5);
     }
     if (n == 10) {
-      EXPECT_EQ(state_.Force1Grams, 0.0);
-      EXPECT_EQ(state_.Force2Grams, 0.0);
-      EXPECT_EQ(forceReadout(state_.Force1Grams), "000");
+      EXPECT_EQ(state_.force1Grams, 0.0);
+      EXPECT_EQ(state_.force2Grams, 0.0);
+      EXPECT_EQ(forceReadout(state_.force1Grams), "000");
       EXPECT_EQ(out.forceBarPosition, 0);
     }
   }
@@ -210,44 +210,44 @@ TEST_F(DecoderTest, OnlyNotificationsAfterTheEleventhPassTheGate) {
 
 TEST_F(DecoderTest, SessionStartPresetZeroesNextAndHoldsTwo) {
   for (int i = 0; i < 30; ++i) feed(Reading{});
-  calibration_.Ofs1 = 1000;
-  state_.NotificationCount = measurement::kSessionStartCount;
+  calibration_.ofs1 = 1000;
+  state_.notificationCount = measurement::kSessionStartCount;
 
   const NotificationOutcome first = feed(Reading{0, 0, 1500, 1700, -40, 0, 0, 0});
   EXPECT_TRUE(first.zeroed);
   EXPECT_FALSE(first.gated);
-  EXPECT_EQ(state_.AccelX, -40);  // what PrimeActivity is given along with 0.0
-  EXPECT_EQ(calibration_.Ofs1, 1500);
-  EXPECT_EQ(calibration_.Ofs2, 1700);
-  EXPECT_EQ(state_.Force1Grams, 0.0);
+  EXPECT_EQ(state_.accelX, -40);  // what PrimeActivity is given along with 0.0
+  EXPECT_EQ(calibration_.ofs1, 1500);
+  EXPECT_EQ(calibration_.ofs2, 1700);
+  EXPECT_EQ(state_.force1Grams, 0.0);
 
   const NotificationOutcome second = feed(Reading{0, 0, 1520, 1700, 0, 0, 0, 0});
   EXPECT_FALSE(second.zeroed);
   EXPECT_FALSE(second.gated);
-  EXPECT_EQ(state_.Force1Grams, 10.0);
+  EXPECT_EQ(state_.force1Grams, 10.0);
 
   const NotificationOutcome third = feed(Reading{});
   EXPECT_TRUE(third.gated);
 }
 
 TEST_F(DecoderTest, FreezeHoldsOnlyTheGatedConsumers) {
-  state_.NotificationCount = 40;
+  state_.notificationCount = 40;
   const NotificationOutcome frozen = feed(Reading{0, 1, 1100, 1000, 0, 0, 0, 4000}, {false, true});
   EXPECT_FALSE(frozen.gated);
-  EXPECT_EQ(forceReadout(state_.Force1Grams), "050");
+  EXPECT_EQ(forceReadout(state_.force1Grams), "050");
   EXPECT_EQ(frozen.forceBarPosition, 50);
   EXPECT_TRUE(frozen.batteryShown);
-  EXPECT_EQ(state_.NotificationCount, 41u);
+  EXPECT_EQ(state_.notificationCount, 41u);
 
   const NotificationOutcome thawed = feed(Reading{0, 1, 1100, 1000, 0, 0, 0, 4000}, {false, false});
   EXPECT_TRUE(thawed.gated);
 }
 
 TEST_F(DecoderTest, FreezeDoesNotStopTheAutomaticZeroing) {
-  state_.NotificationCount = 9;
+  state_.notificationCount = 9;
   const NotificationOutcome out = feed(Reading{0, 0, 1234, 999, 0, 0, 0, 0}, {false, true});
   EXPECT_TRUE(out.zeroed);
-  EXPECT_EQ(calibration_.Ofs1, 1234);
+  EXPECT_EQ(calibration_.ofs1, 1234);
 }
 
 struct LabelCase {
@@ -265,26 +265,26 @@ TEST_F(DecoderTest, ForceLabelsUseThreeDigitPicture) {
   };
   for (const LabelCase& c : cases) {
     SCOPED_TRACE(c.label);
-    state_.NotificationCount = 20;
+    state_.notificationCount = 20;
     calibration_ = Calibration{c.slope, c.slope, c.offset, c.offset};
     const NotificationOutcome out = feed(Reading{0, 0, c.raw, c.raw, 0, 0, 0, 0});
     EXPECT_TRUE(out.decoded);
-    EXPECT_EQ(forceReadout(state_.Force1Grams), c.label);
-    EXPECT_EQ(forceReadout(state_.Force2Grams), c.label);
+    EXPECT_EQ(forceReadout(state_.force1Grams), c.label);
+    EXPECT_EQ(forceReadout(state_.force2Grams), c.label);
   }
 }
 
 TEST_F(DecoderTest, ForceDifferenceIsTakenInThirtyTwoBits) {
-  state_.NotificationCount = 20;
+  state_.notificationCount = 20;
   calibration_ = Calibration{1.0, 0.25, -100000, std::numeric_limits<std::int32_t>::min()};
   feed(Reading{0, 0, 65535, 1, 0, 0, 0, 0});
-  EXPECT_EQ(state_.Force1Grams, 165535.0);
+  EXPECT_EQ(state_.force1Grams, 165535.0);
   // 1 - (-2^31) does not fit and wraps to -2^31 + 1, as 32-bit arithmetic does.
-  EXPECT_EQ(state_.Force2Grams, (-2147483648.0 + 1.0) * 0.25);
+  EXPECT_EQ(state_.force2Grams, (-2147483648.0 + 1.0) * 0.25);
 }
 
 TEST_F(DecoderTest, ForceBarRoundsHalvesToEvenThroughTheDecoder) {
-  state_.NotificationCount = 20;
+  state_.notificationCount = 20;
   EXPECT_EQ(feed(Reading{0, 0, 1005, 1000, 0, 0, 0, 0}).forceBarPosition, 2);  // 2.5
   EXPECT_EQ(feed(Reading{0, 0, 1007, 1000, 0, 0, 0, 0}).forceBarPosition, 4);  // 3.5
   EXPECT_EQ(feed(Reading{0, 0, 1600, 1000, 0, 0, 0, 0}).forceBarPosition, 250);
@@ -322,10 +322,10 @@ TEST_F(DecoderTest, TraceLineOnlyWhenLogIsOn) {
 }
 
 TEST_F(DecoderTest, ShortValuesChangeNothing) {
-  state_.NotificationCount = 9;  // a short value must not trigger the zeroing either
-  state_.RawForce1 = 1234;
-  state_.BatteryMillivolts = 4000;
-  state_.Force1Grams = 117.0;
+  state_.notificationCount = 9;  // a short value must not trigger the zeroing either
+  state_.rawForce1 = 1234;
+  state_.batteryMillivolts = 4000;
+  state_.force1Grams = 117.0;
   const Value full = encode(Reading{0x11, 1, 3000, 3000, 7, 7, 7, 3800});
   for (std::size_t length : {0, 1, 3, 4, 14, 15}) {
     SCOPED_TRACE(length);
@@ -336,12 +336,12 @@ TEST_F(DecoderTest, ShortValuesChangeNothing) {
     EXPECT_FALSE(out.batteryShown);
     EXPECT_FALSE(out.zeroed);
     EXPECT_FALSE(out.gated);
-    EXPECT_EQ(state_.NotificationCount, 9u);
-    EXPECT_EQ(state_.SampleTag, 0);
-    EXPECT_EQ(state_.RawForce1, 1234);
-    EXPECT_EQ(state_.BatteryMillivolts, 4000);
-    EXPECT_EQ(state_.Force1Grams, 117.0);
-    EXPECT_EQ(calibration_.Ofs1, 1000);
+    EXPECT_EQ(state_.notificationCount, 9u);
+    EXPECT_EQ(state_.sampleTag, 0);
+    EXPECT_EQ(state_.rawForce1, 1234);
+    EXPECT_EQ(state_.batteryMillivolts, 4000);
+    EXPECT_EQ(state_.force1Grams, 117.0);
+    EXPECT_EQ(calibration_.ofs1, 1000);
     ASSERT_EQ(console_.count(), 1);
     EXPECT_TRUE(console_.last().startsWith(QStringLiteral("E45 EvtVal=%1 = ").arg(length)));
   }
@@ -354,7 +354,7 @@ TEST_F(DecoderTest, LongerValuesDecodeTheirFirstSixteenBytes) {
   const NotificationOutcome out =
       handleMeasurementValue(longer.data(), longer.size(), state_, calibration_, {}, console_);
   EXPECT_TRUE(out.decoded);
-  EXPECT_EQ(state_.TemperatureCentidegrees, 2537);
+  EXPECT_EQ(state_.temperatureCentidegrees, 2537);
 }
 
 TEST_F(DecoderTest, EventPayloadCarriesTheValueAfterItsLength) {
@@ -364,9 +364,9 @@ TEST_F(DecoderTest, EventPayloadCarriesTheValueAfterItsLength) {
   const NotificationOutcome out = handleMeasurementNotification(
       payload.data(), payload.size(), state_, calibration_, {true, false}, console_);
   EXPECT_TRUE(out.decoded);
-  EXPECT_EQ(state_.SampleTag, 0x42);
-  EXPECT_EQ(state_.RawForce1, 1100);
-  EXPECT_EQ(state_.AccelZ, 300);
+  EXPECT_EQ(state_.sampleTag, 0x42);
+  EXPECT_EQ(state_.rawForce1, 1100);
+  EXPECT_EQ(state_.accelZ, 300);
   EXPECT_EQ(batteryReadout(out.batteryReading), "UN=4.000 V");
   EXPECT_TRUE(console_.last().startsWith("E45 EvtVal=16 = AA 55 42 01 "));
 }
@@ -390,32 +390,32 @@ TEST_F(DecoderTest, EventPayloadNeverReadsPastItsPacket) {
     EXPECT_FALSE(out.decoded);
     EXPECT_EQ(console_.last(), c.line);
   }
-  EXPECT_EQ(state_.NotificationCount, 0u);
+  EXPECT_EQ(state_.notificationCount, 0u);
 }
 
 TEST_F(DecoderTest, ZeroButtonsBeforeAnyNotificationSetOffsetsToZero) {
   EXPECT_EQ(zeroForceChannel(ForceChannel::One, state_, calibration_), 0);
-  EXPECT_EQ(calibration_.Ofs1, 0);
-  EXPECT_EQ(calibration_.Ofs2, 1000);
+  EXPECT_EQ(calibration_.ofs1, 0);
+  EXPECT_EQ(calibration_.ofs2, 1000);
   EXPECT_EQ(zeroForceChannel(ForceChannel::Two, state_, calibration_), 0);
-  EXPECT_EQ(calibration_.Ofs2, 0);
+  EXPECT_EQ(calibration_.ofs2, 0);
 }
 
 TEST_F(DecoderTest, ZeroButtonMakesTheNextUnchangedReadingZero) {
-  state_.NotificationCount = 20;
+  state_.notificationCount = 20;
   feed(Reading{0, 0, 1800, 2600, 0, 0, 0, 0});
-  EXPECT_EQ(state_.Force1Grams, 400.0);
+  EXPECT_EQ(state_.force1Grams, 400.0);
 
   EXPECT_EQ(zeroForceChannel(ForceChannel::One, state_, calibration_), 1800);
-  EXPECT_EQ(calibration_.Ofs2, 1000);
+  EXPECT_EQ(calibration_.ofs2, 1000);
   feed(Reading{0, 0, 1800, 2600, 0, 0, 0, 0});
-  EXPECT_EQ(state_.Force1Grams, 0.0);
-  EXPECT_EQ(state_.Force2Grams, 800.0);
+  EXPECT_EQ(state_.force1Grams, 0.0);
+  EXPECT_EQ(state_.force2Grams, 800.0);
 
   EXPECT_EQ(zeroForceChannel(ForceChannel::Two, state_, calibration_), 2600);
-  EXPECT_EQ(calibration_.Ofs1, 1800);
+  EXPECT_EQ(calibration_.ofs1, 1800);
   feed(Reading{0, 0, 1800, 2600, 0, 0, 0, 0});
-  EXPECT_EQ(state_.Force2Grams, 0.0);
+  EXPECT_EQ(state_.force2Grams, 0.0);
 }
 
 TEST(SlopeField, ShowsSlopeTimesThousandWithFourDigits) {

@@ -417,19 +417,19 @@ TEST(LiveGraphModelTest, ZoomReplacesAllRangesUntilUnzoom) {
 TEST(LiveGraphModelTest, CursorTextsForAPressAt100And20Point5ThenAMoveTo160) {
   LiveGraphModel m = created();
   const PressTexts pressed = m.press(100, 20.5);
-  EXPECT_EQ(pressed.Edit7, "100.00 s");
-  EXPECT_EQ(pressed.Edit8, "20.50 bar ");
+  EXPECT_EQ(pressed.timeDelta, "100.00 s");
+  EXPECT_EQ(pressed.forceDelta, "20.50 bar ");
   EXPECT_EQ(m.pressX(), 100);
   EXPECT_EQ(m.pressY(), 20.5);
   const MoveTexts moved = m.move(160, 32.4);
-  EXPECT_EQ(moved.Edit7, "60 (3000 ms)");
-  EXPECT_EQ(moved.Edit8, "12 g");
-  EXPECT_EQ(moved.EditPosX, "160 ");
-  EXPECT_EQ(moved.EditPosY, "32 g");
+  EXPECT_EQ(moved.timeDelta, "60 (3000 ms)");
+  EXPECT_EQ(moved.forceDelta, "12 g");
+  EXPECT_EQ(moved.timeValue, "160 ");
+  EXPECT_EQ(moved.forceValue, "32 g");
   const MoveTexts back = m.move(90.4, 8);
   // The minus sign goes in front of the whole picture, brackets included.
-  EXPECT_EQ(back.Edit7, "-10 -(480 ms)");
-  EXPECT_EQ(back.Edit8, "-13 g");
+  EXPECT_EQ(back.timeDelta, "-10 -(480 ms)");
+  EXPECT_EQ(back.forceDelta, "-13 g");
 }
 
 TEST(LiveGraphModelTest, TicksUseOneTwoOrFiveTimesAPowerOfTen) {

@@ -24,14 +24,14 @@ namespace {
 // 25.37 degrees.
 MeasurementState example() {
   MeasurementState m;
-  m.SampleTag = 0x7F;
-  m.Force1Grams = 0.0;
-  m.Force2Grams = -250.0;
-  m.AccelX = 16;
-  m.AccelY = -16;
-  m.AccelZ = 256;
-  m.BatteryMillivolts = 3962;
-  m.TemperatureCentidegrees = 2537;
+  m.sampleTag = 0x7F;
+  m.force1Grams = 0.0;
+  m.force2Grams = -250.0;
+  m.accelX = 16;
+  m.accelY = -16;
+  m.accelZ = 256;
+  m.batteryMillivolts = 3962;
+  m.temperatureCentidegrees = 2537;
   return m;
 }
 
@@ -50,20 +50,20 @@ TEST(RecorderRowTest, FieldsWidthsAndLineEnd) {
   const Case cases[] = {
       {"the example", [](MeasurementState&) {},
        "7F;    0.0; -250.0;   16;  -16;  256;3962; 25.37\r\n"},
-      {"no battery reading yet", [](MeasurementState& m) { m.BatteryMillivolts = 0; },
+      {"no battery reading yet", [](MeasurementState& m) { m.batteryMillivolts = 0; },
        "7F;    0.0; -250.0;   16;  -16;  256;   0; 25.37\r\n"},
-      {"the highest battery reading kept", [](MeasurementState& m) { m.BatteryMillivolts = 4200; },
+      {"the highest battery reading kept", [](MeasurementState& m) { m.batteryMillivolts = 4200; },
        "7F;    0.0; -250.0;   16;  -16;  256;4200; 25.37\r\n"},
       {"655.35 degrees fills its column",
-       [](MeasurementState& m) { m.TemperatureCentidegrees = 0xFFFF; },
+       [](MeasurementState& m) { m.temperatureCentidegrees = 0xFFFF; },
        "7F;    0.0; -250.0;   16;  -16;  256;3962;655.35\r\n"},
       {"wider values in full, halves away from zero",
        [](MeasurementState& m) {
-         m.SampleTag = 0x0A;
-         m.Force1Grams = -1310700.25;
-         m.Force2Grams = 0.05;
-         m.AccelX = -32768;
-         m.TemperatureCentidegrees = -4000;
+         m.sampleTag = 0x0A;
+         m.force1Grams = -1310700.25;
+         m.force2Grams = 0.05;
+         m.accelX = -32768;
+         m.temperatureCentidegrees = -4000;
        },
        "0A;-1310700.3;    0.1;-32768;  -16;  256;3962;-40.00\r\n"},
   };
@@ -103,10 +103,10 @@ class RecorderTest : public ::testing::Test {
     QFile file(folder.filePath(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
   }
-  // The i-th sample the test records: the example with AccelX = i.
+  // The i-th sample the test records: the example with accelX = i.
   static MeasurementState sampleNumber(int i) {
     MeasurementState m = example();
-    m.AccelX = static_cast<std::int16_t>(i);
+    m.accelX = static_cast<std::int16_t>(i);
     return m;
   }
   static QByteArray rowsOf(int first, int count) {
@@ -127,14 +127,14 @@ class RecorderTest : public ::testing::Test {
 };
 
 TEST_F(RecorderTest, NSamplesBetweenStartAndStopAreNRows) {
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   EXPECT_EQ(recorder.state(), RecorderState::StartRequested);
   EXPECT_FALSE(QFile::exists(folder.filePath("File Name.csv"))) << "created with the next sample";
   samples(1);
   EXPECT_EQ(recorder.state(), RecorderState::Recording);
   EXPECT_EQ(view.shown, (QStringList{"recording", "first row"}));
   samples(4);
-  recorder.ButtonEndLogClick();
+  recorder.endLogClicked();
   samples(1);  // closes, writes nothing
   EXPECT_EQ(recorder.state(), RecorderState::Idle);
   EXPECT_EQ(view.shown, (QStringList{"recording", "first row", "stopped"}));
@@ -151,14 +151,14 @@ TEST_F(RecorderTest, AnExistingFileIsRefusedAndLeftAlone) {
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("keep me");
   }
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   samples(3);
   EXPECT_EQ(recorder.state(), RecorderState::Idle);
   EXPECT_EQ(view.shown, QStringList{"exists"});
   EXPECT_EQ(contents("File Name.csv"), QByteArray("keep me"));
 
   view.name = QStringLiteral("second");
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   samples(2);
   EXPECT_EQ(view.shown, (QStringList{"exists", "recording", "first row"}));
   recorder.finish();
@@ -167,7 +167,7 @@ TEST_F(RecorderTest, AnExistingFileIsRefusedAndLeftAlone) {
 
 TEST_F(RecorderTest, AFileThatCannotBeCreatedIsReportedOnce) {
   view.name = QStringLiteral("no such folder/x");
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   samples(3);
   EXPECT_EQ(recorder.state(), RecorderState::Idle);
   EXPECT_EQ(view.shown, QStringList{QStringLiteral(
@@ -185,7 +185,7 @@ TEST_F(RecorderTest, AWriteErrorIsReportedOnceAndTheRecordingEnds) {
   small.rlim_cur = static_cast<rlim_t>(rowSize * 3 + rowSize / 2);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   samples(6);
   setrlimit(RLIMIT_FSIZE, &before);
 
@@ -198,13 +198,13 @@ TEST_F(RecorderTest, AWriteErrorIsReportedOnceAndTheRecordingEnds) {
   EXPECT_TRUE(contents("File Name.csv").startsWith(rowsOf(0, 3)));
 
   view.name = QStringLiteral("after");
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   samples(1);
   EXPECT_EQ(recorder.state(), RecorderState::Recording) << "a new start works again";
 }
 
 TEST_F(RecorderTest, FinishClosesWithoutAWord) {
-  recorder.ButtonStartLogClick();
+  recorder.startLogClicked();
   samples(2);
   view.shown.clear();
   recorder.finish();
@@ -221,7 +221,7 @@ TEST_F(RecorderTest, AKilledProcessLosesNoRowItWrote) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    recorder.ButtonStartLogClick();
+    recorder.startLogClicked();
     samples(kRows);
     raise(SIGKILL);
     _exit(0);  // not reached

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "link/Dispatcher.h"
-#include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "support/FakeSerialTransport.h"
 #include "support/NotificationPackets.h"
@@ -44,10 +44,10 @@ class RecordingConsumer final : public MeasurementConsumer {
       : name_(std::move(name)), calls_(calls) {}
   void samplePlotted(const PlottedSample& s) override {
     calls_.push_back(name_ + " plotted " + std::to_string(s.slot) +
-                     " count=" + std::to_string(s.state.NotificationCount));
+                     " count=" + std::to_string(s.state.notificationCount));
   }
   void notificationDecoded(const DecodedNotification& n) override {
-    calls_.push_back(name_ + " notification count=" + std::to_string(n.state.NotificationCount) +
+    calls_.push_back(name_ + " notification count=" + std::to_string(n.state.notificationCount) +
                      " slot=" + std::to_string(n.plottedSlot));
     if (onNotification) onNotification();
   }
@@ -68,7 +68,7 @@ class RecordingDisplay final : public MonitorDisplay {
  public:
   explicit RecordingDisplay(std::vector<std::string>& calls) : calls_(calls) {}
   void showReadings(const NotificationOutcome&, const MeasurementState& s) override {
-    calls_.push_back("display readings count=" + std::to_string(s.NotificationCount));
+    calls_.push_back("display readings count=" + std::to_string(s.notificationCount));
   }
   void samplePlotted(int slot) override {
     calls_.push_back("display plotted " + std::to_string(slot));
@@ -120,7 +120,7 @@ TEST_F(ConsumerSeamTest, ConsumersSeeEveryNotificationAndEveryPlottedSampleInRoa
   core.addConsumer(second);
   core.addConsumer(first);  // once is enough
 
-  core.measurement().NotificationCount = 20;
+  core.measurement().notificationCount = 20;
   receive(notification(1250));
   EXPECT_EQ(calls, (std::vector<std::string>{
                        "display readings count=21", "display plotted 0", "first plotted 0 count=21",
@@ -222,21 +222,21 @@ TEST_F(ConsumerSeamTest, NothingIsWatchedBeforeAConnectionOrAfterTheUsersDisconn
 
 TEST_F(ConsumerSeamTest, ANewConnectionAndASessionStartZeroTheForcesAgain) {
   for (int i = 0; i < 30; ++i) receive(notification(1250));
-  ASSERT_DOUBLE_EQ(core.measurement().Force1Grams, 0.0) << "zeroed at the tenth";
+  ASSERT_DOUBLE_EQ(core.measurement().force1Grams, 0.0) << "zeroed at the tenth";
   receive(notification(1450));
-  ASSERT_DOUBLE_EQ(core.measurement().Force1Grams, 100.0);
+  ASSERT_DOUBLE_EQ(core.measurement().force1Grams, 100.0);
 
   core.restartZeroing();
   receive(notification(1450));
-  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 0.0) << "the next one zeroes";
+  EXPECT_DOUBLE_EQ(core.measurement().force1Grams, 0.0) << "the next one zeroes";
 
   core.linkConnected(QStringLiteral("000780008D83"));
   core.linkDisconnected();
-  EXPECT_EQ(core.measurement().NotificationCount, 0u);
+  EXPECT_EQ(core.measurement().notificationCount, 0u);
   for (int i = 0; i < 9; ++i) receive(notification(1650));
-  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 100.0) << "the old zero until the tenth";
+  EXPECT_DOUBLE_EQ(core.measurement().force1Grams, 100.0) << "the old zero until the tenth";
   receive(notification(1650));
-  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 0.0);
+  EXPECT_DOUBLE_EQ(core.measurement().force1Grams, 0.0);
 }
 
 }  // namespace

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "keys/KeyInjectorSink.h"
 #include "link/Dispatcher.h"
-#include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "platform/KeyInjector.h"
 #include "platform/SerialTransport.h"
@@ -40,7 +40,7 @@ class KeyActivationXTest : public testing::XTestWindowTest {
     KeyActivationValues values;
     values.forceThreshold = 10;  // grams: the calm breath's peaks are well above it
     values.forceKey = 0x27;      // "Arrow Right "
-    core_->keys().aktualizace(values);
+    core_->keys().applyValues(values);
     core_->keys().setActive(true);
   }
   void TearDown() override {

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "link/Dispatcher.h"
-#include "link/Stopwatch.h"
 #include "monitor/MonitorCore.h"
 #include "support/FakeSerialTransport.h"
 #include "support/NotificationPackets.h"
@@ -27,7 +27,7 @@ class RecordingDisplay final : public MonitorDisplay {
  public:
   explicit RecordingDisplay(const MonitorCore*& core) : core_(core) {}
   void showReadings(const NotificationOutcome& out, const MeasurementState& state) override {
-    calls.push_back("readings count=" + std::to_string(state.NotificationCount) + " slot=" +
+    calls.push_back("readings count=" + std::to_string(state.notificationCount) + " slot=" +
                     std::to_string(core_->graph().graphSlot()) + (out.gated ? " gated" : ""));
   }
   void samplePlotted(int slot) override {
@@ -65,7 +65,7 @@ class MonitorCoreTest : public ::testing::Test {
               static_cast<std::size_t>(bytes.size()));
   }
   // As if the forces had been zeroed long ago: the next notification is plotted.
-  void pastTheZeroing() { core.measurement().NotificationCount = 20; }
+  void pastTheZeroing() { core.measurement().notificationCount = 20; }
 
   ManualTickSource ticks{1000};
   NoEventLoop pump;
@@ -104,7 +104,7 @@ TEST_F(MonitorCoreTest, GraphFreezeHoldsTheGraphButNotTheReadOuts) {
   EXPECT_EQ(display.calls,
             (std::vector<std::string>{"readings count=21 slot=0", "readings count=22 slot=0"}));
   EXPECT_EQ(core.graph().graphSlot(), 0);
-  EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, 150.0);
+  EXPECT_DOUBLE_EQ(core.measurement().force1Grams, 150.0);
 
   core.switches().freeze = false;
   receive(notification(value(1350, 500)));
@@ -127,12 +127,12 @@ TEST_F(MonitorCoreTest, TheTenthZeroesAndTheTwelfthIsTheFirstPlotted) {
     SCOPED_TRACE(s.count);
     display.calls.clear();
     receive(notification(value(s.raw1, 500)));
-    EXPECT_EQ(core.measurement().NotificationCount, s.count);
-    EXPECT_DOUBLE_EQ(core.measurement().Force1Grams, s.grams);
+    EXPECT_EQ(core.measurement().notificationCount, s.count);
+    EXPECT_DOUBLE_EQ(core.measurement().force1Grams, s.grams);
     EXPECT_EQ(core.graph().graphSlot(), s.slotAfter);
     EXPECT_EQ(display.calls.size(), s.plotted ? 2u : 1u);
   }
-  EXPECT_EQ(core.calibration().Ofs1, 1200);
+  EXPECT_EQ(core.calibration().ofs1, 1200);
   EXPECT_DOUBLE_EQ(core.graph().points(livegraph::kForce1)[0], 50.0);
 }
 
@@ -155,7 +155,7 @@ TEST_F(MonitorCoreTest, AValueShorterThanSixteenBytesChangesNothing) {
   receive(notification(value().left(15)));
 
   EXPECT_TRUE(display.calls.empty());
-  EXPECT_EQ(core.measurement().NotificationCount, 20u);
+  EXPECT_EQ(core.measurement().notificationCount, 20u);
   EXPECT_EQ(core.graph().graphSlot(), 0);
 }
 
@@ -192,7 +192,7 @@ TEST_F(MonitorCoreTest, ReceiveReadsThePort) {
   pastTheZeroing();
   port.inject(notification(value(1250, 500)), false);
   core.receive();
-  EXPECT_EQ(core.measurement().NotificationCount, 21u);
+  EXPECT_EQ(core.measurement().notificationCount, 21u);
   EXPECT_EQ(core.graph().graphSlot(), 1);
 }
 
@@ -205,9 +205,9 @@ class RecordingScratch final : public MeasurementConsumer {
       : core_(core), calls_(calls) {}
   void notificationDecoded(const DecodedNotification& n) override {
     const MeasurementState& m = n.state;
-    calls_.push_back("scratch " + std::to_string(m.AccelX) + " " + std::to_string(m.AccelY) + " " +
-                     std::to_string(m.AccelZ) + " " + std::to_string(m.Force1Grams) + " " +
-                     std::to_string(m.Force2Grams) +
+    calls_.push_back("scratch " + std::to_string(m.accelX) + " " + std::to_string(m.accelY) + " " +
+                     std::to_string(m.accelZ) + " " + std::to_string(m.force1Grams) + " " +
+                     std::to_string(m.force2Grams) +
                      " slot=" + std::to_string(core_.graph().graphSlot()));
   }
 
@@ -323,7 +323,7 @@ TEST(MonitorCoreBreathingTest, BreathsAreCountedMarkedAndTheirAbsenceAlarms) {
   EXPECT_FALSE(display.last.ratePerMinute.has_value());
 
   // A new connection starts afresh.
-  core.measurement().NotificationCount = 0;
+  core.measurement().notificationCount = 0;
   feed(1500);
   EXPECT_FALSE(display.last.apnea);
   EXPECT_EQ(display.last.breaths, 0u);

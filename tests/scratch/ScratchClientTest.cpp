@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "base/ConsoleLog.h"
+#include "base/EventPump.h"
 #include "base/TickSource.h"
-#include "link/Stopwatch.h"
 #include "scratch/ScratchClient.h"
 #include "support/ScratchPeer.h"
 

@@ -60,19 +60,19 @@ class SimWindow final : public ConnectionView, public ScanView {
     }
     return rows.empty() ? QString() : rows.begin()->second;
   }
-  QString EditLastIDText() const override { return editLastID; }
-  void setEditLastIDText(const QString& text) override { editLastID = text; }
-  QString EditMacText() const override { return editMac; }
-  void setEditMacText(const QString& text) override { editMac = text; }
+  QString lastBeltIdText() const override { return editLastID; }
+  void setLastBeltIdText(const QString& text) override { editLastID = text; }
+  QString macText() const override { return editMac; }
+  void setMacText(const QString& text) override { editMac = text; }
   void showLiveGraphPage() override { page = QStringLiteral("Live Graph"); }
   void showConnectionPage() override { page = QStringLiteral("Connection"); }
   void showWarning(const QString& text) override { warnings.append(text); }
   void setBusy(const QString&) override {}
   void resetGraphSlot() override {}
-  void ClearLiveGraph() override {}
+  void clearLiveGraph() override {}
   // As the window's core does: the belt is gone, the next connection counts afresh.
   void connectionEnded() override {
-    if (measurement) measurement->NotificationCount = 0;
+    if (measurement) measurement->notificationCount = 0;
   }
   MeasurementState* measurement = nullptr;
 
@@ -116,7 +116,7 @@ class SimRig {
   explicit SimRig(const SimOptions& options) : port{clock, options} {
     port.setAutoPump(false);
     window.measurement = &measurement;
-    QObject::connect(&port, &SerialTransport::readyRead, [this] { ComPort1RxChar(port, framer); });
+    QObject::connect(&port, &SerialTransport::readyRead, [this] { readSerialBytes(port, framer); });
     EXPECT_TRUE(port.open(QStringLiteral("SIM"), SerialSettings{}));
   }
 
@@ -129,13 +129,13 @@ class SimRig {
   void scanForTheBelt() {
     commands.sendDiscover();
     window.wanted = port.dongle().beltDeviceId(0);
-    for (int i = 0; i < 50 && window.selectedDeviceId() != window.wanted; ++i) waiter.WaitMs(100);
+    for (int i = 0; i < 50 && window.selectedDeviceId() != window.wanted; ++i) waiter.waitMs(100);
     ASSERT_EQ(window.selectedDeviceId(), window.wanted);
   }
   int count(const QString& line) const { return console.lines().count(line); }
 
   ManualTickSource clock{20000};
-  tTimer stopwatch{clock};
+  Stopwatch stopwatch{clock};
   SimSerialTransport port;
   SimPump pump{clock, port};
   Waiter waiter{stopwatch, pump};
@@ -169,28 +169,28 @@ class ConnectionProcedureSimTest : public ::testing::Test, public SimRig {
 TEST_F(ConnectionProcedureSimTest, ConnectDisconnectAndConnectAgainZeroesTheForcesEachTime) {
   scanForTheBelt();
 
-  procedure.ButtonConnectClick();
+  procedure.connectSelectedClicked();
 
   EXPECT_TRUE(window.warnings.isEmpty()) << console.lines().join('\n').toStdString();
   EXPECT_EQ(window.page, QStringLiteral("Live Graph"));
   EXPECT_EQ(window.editLastID, window.wanted);
   EXPECT_EQ(count(QStringLiteral("**** Set2 OK")), 1);
   EXPECT_EQ(port.dongle().link(), SimDongle::Link::Connected);
-  waiter.WaitMs(2000);
+  waiter.waitMs(2000);
   EXPECT_GT(decoder.decoded, 20);
   EXPECT_EQ(decoder.zeroings, 1);
 
-  procedure.Button20Click();
-  EXPECT_EQ(measurement.NotificationCount, 0u);
+  procedure.disconnectClicked();
+  EXPECT_EQ(measurement.notificationCount, 0u);
   EXPECT_EQ(window.page, QStringLiteral("Connection"));
-  waiter.WaitMs(500);
+  waiter.waitMs(500);
   EXPECT_EQ(port.dongle().link(), SimDongle::Link::Idle);
   const int before = decoder.decoded;
 
   scanForTheBelt();
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
   EXPECT_EQ(window.page, QStringLiteral("Live Graph"));
-  waiter.WaitMs(2000);
+  waiter.waitMs(2000);
   EXPECT_GT(decoder.decoded, before + 20);
   // The count started again at 0, so the tenth notification of the new connection zeroed again.
   EXPECT_EQ(decoder.zeroings, 2);
@@ -199,11 +199,11 @@ TEST_F(ConnectionProcedureSimTest, ConnectDisconnectAndConnectAgainZeroesTheForc
 
 TEST_F(ConnectionProcedureSimTest, ConnectionResetRestartsTheDongleAndTheScan) {
   scanForTheBelt();
-  procedure.ButtonConnectClick();
+  procedure.connectSelectedClicked();
   ASSERT_EQ(port.dongle().link(), SimDongle::Link::Connected);
   const std::uint32_t begin = clock.tick();
 
-  procedure.ButtonReset2Click();
+  procedure.connectionResetClicked();
 
   EXPECT_GE(clock.tick() - begin, 6000u);
   EXPECT_LT(clock.tick() - begin, 6100u);
@@ -215,7 +215,7 @@ TEST_F(ConnectionProcedureSimTest, ConnectionResetRestartsTheDongleAndTheScan) {
   EXPECT_EQ(console.last(), QStringLiteral("Write1"));
   // The new scan finds the belt again, and it connects.
   scanForTheBelt();
-  procedure.ButtonConnectClick();
+  procedure.connectSelectedClicked();
   EXPECT_EQ(count(QStringLiteral("**** Set2 OK")), 2);
   EXPECT_TRUE(window.warnings.isEmpty());
 }
@@ -223,7 +223,7 @@ TEST_F(ConnectionProcedureSimTest, ConnectionResetRestartsTheDongleAndTheScan) {
 TEST_F(ConnectionProcedureSimTest, AnAddressNoBeltAnswersTimesOutInPhaseOne) {
   window.editLastID = QStringLiteral("0000DEADBEEF");
 
-  procedure.ButtonLastIDt2Click();
+  procedure.connectLastClicked();
 
   EXPECT_EQ(count(QStringLiteral("**** Connect send OK")), 1);
   EXPECT_EQ(count(QStringLiteral("Connect Timeout")), 1);
@@ -296,19 +296,19 @@ TEST(ConnectionProcedureSimDisconnect, LeavesNoConnectionInTheDongle) {
       if (!seenAt) seenAt = rig.clock.tick();
       if (rig.clock.tick() - *seenAt < c.delayMs) return;
       clicked = true;
-      rig.procedure.Button20Click();
+      rig.procedure.disconnectClicked();
     };
 
-    rig.procedure.ButtonConnectClick();
+    rig.procedure.connectSelectedClicked();
     if (c.after.isEmpty()) {
       ASSERT_EQ(rig.port.dongle().link(), SimDongle::Link::Connected);
-      rig.procedure.Button20Click();
+      rig.procedure.disconnectClicked();
     } else {
       ASSERT_TRUE(clicked);
       EXPECT_EQ(rig.count(c.notReached), 0);
     }
     // Long enough for anything the dongle still had under way.
-    rig.waiter.WaitMs(3000);
+    rig.waiter.waitMs(3000);
 
     EXPECT_EQ(commands.join('\n').toStdString(), c.commands.join('\n').toStdString());
     EXPECT_EQ(rig.port.dongle().link(), SimDongle::Link::Idle);

@@ -186,10 +186,10 @@ TEST(LiveChartTest, PressAt100And20Point5ThenMoveTo160GivesTheCursorTexts) {
 
   send(c, QEvent::MouseMove, m.toPixel(160, Axis::Left, 50.5), Qt::NoButton, Qt::NoButton);
   ASSERT_EQ(moved.count(), 1);
-  EXPECT_EQ(moved[0][0].toString(), "160 ");          // EditPosX
-  EXPECT_EQ(moved[0][1].toString(), "51 g");          // EditPosY
-  EXPECT_EQ(moved[0][2].toString(), "60 (3000 ms)");  // Edit7
-  EXPECT_EQ(moved[0][3].toString(), "30 g");          // Edit8
+  EXPECT_EQ(moved[0][0].toString(), "160 ");          // timeValue
+  EXPECT_EQ(moved[0][1].toString(), "51 g");          // forceValue
+  EXPECT_EQ(moved[0][2].toString(), "60 (3000 ms)");  // timeDelta
+  EXPECT_EQ(moved[0][3].toString(), "30 g");          // forceDelta
 }
 
 TEST(LiveChartTest, NothingChangesWhileTheLeftButtonIsHeldThenTheBandZooms) {

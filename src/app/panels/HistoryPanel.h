@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "activity/ActivityHistory.h"
+
+namespace kelvaro {
+
+class ConsoleLog;
+
+namespace ui {
+class ActivityHistoryPage;
+class UsersPanel;
+}  // namespace ui
+
+// The "Activity History" page at work: "Update Chart" reads Data/usr_act.csv (every line to the
+// console), charts the selected user's sessions page by page and shows the totals of all lines;
+// "Left", "Right" and "Sessions per Page" move through the pages.
+class HistoryPanel final : public QObject {
+  Q_OBJECT
+
+ public:
+  using ReportError = std::function<void(const QString&)>;
+
+  HistoryPanel(ui::ActivityHistoryPage& page, const ui::UsersPanel& users, ConsoleLog& console,
+               QString homeDir, ReportError reportError, QObject* parent = nullptr);
+
+  // "Update Chart". A missing file is reported and leaves chart, totals and title as they were;
+  // a damaged line is reported and leaves the points read before it, without totals.
+  void updateChartClicked();
+  const HistoryPaging& paging() const { return paging_; }
+
+ private:
+  void showPoints(const std::vector<HistoryPoint>& points);
+  void showPage();
+
+  ui::ActivityHistoryPage& page_;
+  const ui::UsersPanel& users_;
+  ConsoleLog& console_;
+  QString homeDir_;
+  ReportError reportError_;
+  HistoryPaging paging_;
+  std::vector<QString> labels_;  // of every point, the start "HH:MM DD.MM.YY"
+};
+
+}  // namespace kelvaro

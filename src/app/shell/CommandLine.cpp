@@ -1,0 +1,91 @@
+#include "app/shell/CommandLine.h"
+
+#include "sim/Scenario.h"
+
+namespace kelvaro {
+namespace {
+
+// Options the Qt application itself takes with a value; they pass through untouched.
+const QStringList kQtOptionsWithValue = {QStringLiteral("-platform"),
+                                         QStringLiteral("-style"),
+                                         QStringLiteral("-display"),
+                                         QStringLiteral("-geometry"),
+                                         QStringLiteral("-qwindowgeometry"),
+                                         QStringLiteral("-qwindowtitle"),
+                                         QStringLiteral("-platformpluginpath"),
+                                         QStringLiteral("-plugin")};
+
+}  // namespace
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+  CommandLine result;
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments.at(i);
+    if (arg == QLatin1String("--simulate")) {
+      result.simulate = true;
+    } else if (arg.startsWith(QLatin1String("--simulate="))) {
+      result.simulate = true;
+      result.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
+      // Refused here in the simulator's own words: a timeline the simulated dongle cannot play
+      // would leave it silent and bring up the dongle-not-found dialog instead.
+      if (!result.scenario.isEmpty() && !ScenarioTimeline::parse(result.scenario, &result.error)) {
+        return result;
+      }
+    } else if (arg == QLatin1String("--home")) {
+      if (i + 1 >= arguments.size()) {
+        result.error = QStringLiteral("--home needs a folder");
+        return result;
+      }
+      result.home = arguments.at(++i);
+    } else if (arg.startsWith(QLatin1String("--home="))) {
+      result.home = arg.mid(int(sizeof("--home=")) - 1);
+    } else if (arg.startsWith(QLatin1String("--connect="))) {
+      result.connect = arg.mid(int(sizeof("--connect=")) - 1);
+    } else if (arg == QLatin1String("--connect")) {
+      result.connect = QStringLiteral("last");
+    } else if (arg.startsWith(QLatin1String("--key-injector="))) {
+      result.keyInjector = arg.mid(int(sizeof("--key-injector=")) - 1);
+      static const QStringList kInjectors = {QStringLiteral("uinput"), QStringLiteral("xtest"),
+                                             QStringLiteral("none")};
+      if (!kInjectors.contains(result.keyInjector)) {
+        result.error = QStringLiteral("--key-injector takes uinput, xtest or none");
+        return result;
+      }
+    } else if (arg == QLatin1String("--console-to-stderr")) {
+      result.consoleToStderr = true;
+    } else if (arg == QLatin1String("--version")) {
+      result.showVersion = true;
+    } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+      result.showHelp = true;
+    } else if (arg.startsWith(QLatin1String("--"))) {
+      result.error = QStringLiteral("unknown option: %1").arg(arg);
+      return result;
+    } else if (arg.startsWith(QLatin1Char('-')) && i + 1 < arguments.size() &&
+               kQtOptionsWithValue.contains(arg)) {
+      ++i;  // Qt's own option and its value (-platform offscreen, -style Fusion, ...)
+    }
+  }
+  return result;
+}
+
+QString CommandLine::helpText() {
+  return QStringLiteral(
+      "Usage: kelvaro-monitor [options]\n"
+      "Desktop monitor for the KELVARO sensor belt.\n"
+      "\n"
+      "  --simulate[=SCENARIO]  use the built-in simulated dongle and belt instead of a serial "
+      "port\n"
+      "                         (SCENARIO as for kelvaro-belt-sim, e.g. breathing:60,apnea:20)\n"
+      "  --home DIR             keep Darev.ini, ComPort.ini and Data/ in DIR\n"
+      "  --connect[=ID]         connect to the belt ID (12 hex digits; default: the last one)\n"
+      "                         as soon as the scan hears it, as \"Connect Last\" does\n"
+      "  --key-injector=NAME    how the key activation sends keys: uinput (a virtual keyboard\n"
+      "                         on /dev/uinput, every desktop), xtest (X11) or none; by\n"
+      "                         default the first of these that works\n"
+      "  --console-to-stderr    copy every line of the diagnostics console to standard error\n"
+      "                         as it is written (for logs and scripts)\n"
+      "  --version              print the version and exit\n"
+      "  --help                 print this help and exit\n");
+}
+
+}  // namespace kelvaro
