@@ -80,7 +80,13 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
         return env_.port->open(config.port, config.settings);
       },
       core_->waiter(), core_->stopwatch(), core_->console());
-  link_ = new LinkPanel(*this, *core_, *connection_, this);
+  link_ = new LinkPanel(
+      {*core_, *connection_, *env_.port, env_.catalog, *statusBar(), *liveGraphPage->linkLostLabel,
+       [this] { return portSelection_.get(); }, [this] { return autoComPort_; },
+       [this] { return watchdog_ && watchdog_->startedUp(); },
+       [this](const QString& why) { readouts_->showNotCurrent(why); },
+       [this](const std::function<void()>& action) { guarded(action); }},
+      this);
   consoleView_ = std::make_unique<ui::ConsoleView>(console(), specSettingPage->diagnosticsConsole);
   users_ = new ui::UsersPanel(*connectionPage, this);
   if (env_.keys) {
@@ -279,101 +285,6 @@ void MainWindow::reportError(const QString& text) {
 QString MainWindow::settingsPath() const { return env_.homeDir + QStringLiteral("/Darev.ini"); }
 
 QString MainWindow::comPortIniPath() const { return env_.homeDir + QStringLiteral("/ComPort.ini"); }
-
-void MainWindow::wireControls() {
-  auto& specPage = *specSettingPage;
-  auto& connection = *connectionPage;
-  auto& graph = *liveGraphPage;
-
-  connect(env_.port, &SerialTransport::readyRead, this,
-          [this] { guarded([this] { receiveSerialBytes(); }); });
-  connect(env_.port, &SerialTransport::connectionLost, this, [this](const QString& reason) {
-    console().append(QStringLiteral("Port closed: ") + reason);
-  });
-  connect(&dongleWatchdogTimer, &QTimer::timeout, this, [this] {
-    if (watchdog_) watchdog_->tick();
-  });
-
-  // Connecting, disconnecting and resetting; the low-level buttons send one command each.
-  auto* procedure = connection_.get();
-  const std::pair<QPushButton*, void (ConnectionProcedure::*)()> actions[] = {
-      {connection.connectSelectedButton, &ConnectionProcedure::connectSelectedClicked},
-      {connection.connectLastButton, &ConnectionProcedure::connectLastClicked},
-      {connection.connectionResetButton, &ConnectionProcedure::connectionResetClicked},
-      {specPage.bleConnectButton, &ConnectionProcedure::bleConnectClicked},
-      {specPage.bleResetButton, &ConnectionProcedure::bleResetClicked},
-      {graph.disconnectButton, &ConnectionProcedure::disconnectClicked},
-      {specPage.bleDisconnectButton, &ConnectionProcedure::bleDisconnectClicked},
-      {specPage.connectDirectButton, &ConnectionProcedure::connectDirectClicked},
-      {specPage.set1Button, &ConnectionProcedure::set1Clicked},
-      {specPage.set2Button, &ConnectionProcedure::set2Clicked},
-      {specPage.startDiscoveryButton, &ConnectionProcedure::startDiscoveryClicked},
-      {specPage.stopDiscoveryButton, &ConnectionProcedure::stopDiscoveryClicked},
-  };
-  for (const auto& [button, handler] : actions) {
-    connect(button, &QPushButton::clicked, this,
-            [this, procedure, h = handler] { guarded([&] { (procedure->*h)(); }); });
-  }
-  connect(specPage.clearConsoleButton, &QPushButton::clicked, this, [this] { console().clear(); });
-
-  // Activity sessions.
-  connect(activityMonitorPage->sessionStartButton, &QPushButton::clicked, this,
-          [this] { guarded([this] { activity_->startSession(); }); });
-  connect(activityMonitorPage->sessionStopButton, &QPushButton::clicked, this,
-          [this] { guarded([this] { activity_->stopSession(); }); });
-
-  // The switches the road of one measurement reads.
-  connect(specPage.logCheck, &QCheckBox::toggled, this,
-          [this](bool on) { core_->switches().log = on; });
-  connect(graph.graphFreezeCheck, &QCheckBox::toggled, this,
-          [this](bool on) { core_->switches().freeze = on; });
-
-  // About.
-  connect(connection.connectionAboutButton, &QPushButton::clicked, this,
-          [this] { aboutBox_->exec(); });
-  connect(specPage.aboutButton, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
-
-  // Calibration fields and zero buttons.
-  auto zero = [this](ForceChannel channel, QSpinBox* field) {
-    field->setValue(zeroForceChannel(channel, measurement(), calibration()));
-  };
-  connect(specPage.zero1Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
-  connect(graph.zeroForce1Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
-  connect(specPage.zero2Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
-  connect(graph.zeroForce2Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
-  connect(specPage.offset1Spin, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration().ofs1 = value; });
-  connect(specPage.offset2Spin, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration().ofs2 = value; });
-  connect(specPage.slope1Edit, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration().k1 = slopeFromEntry(specSettingPage->slope1Edit->value()); });
-  connect(specPage.slope2Edit, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration().k2 = slopeFromEntry(specSettingPage->slope2Edit->value()); });
-
-  // The dongle's port.
-  connect(connection.autoComPortCheck, &QCheckBox::toggled, this, [this](bool on) {
-    autoComPort_ = on;
-    connectionPage->setComPortButton->setVisible(!on);
-  });
-  auto editPort = [this] {
-    guarded([this] {
-      if (portSelection_) ui::EditPortSettings(this, *env_.catalog, *portSelection_);
-    });
-  };
-  connect(connection.setComPortButton, &QPushButton::clicked, this, editPort);
-  connect(specPage.comSetupButton, &QPushButton::clicked, this, editPort);
-
-  wireLiveGraph();
-
-  // Alarm level read-out.
-  connect(activityMonitorPage->alarmLevelSlider, &QSlider::valueChanged, this, [this](int value) {
-    activityMonitorPage->alarmLevelLabel->setText(QStringLiteral("Alarm Level = %1").arg(value));
-  });
-}
 
 void MainWindow::receiveSerialBytes() { core_->receive(); }
 

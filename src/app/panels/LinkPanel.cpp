@@ -3,12 +3,8 @@
 #include <QLabel>
 #include <QStatusBar>
 
-#include "app/MainWindow.h"
-#include "app/WindowViews.h"
-#include "app/pages/LiveGraphPage.h"
 #include "link/ConnectionProcedure.h"
 #include "link/DonglePort.h"
-#include "link/DongleWatchdog.h"
 #include "link/PortSelection.h"
 #include "monitor/MonitorCore.h"
 #include "platform/PortCatalog.h"
@@ -16,30 +12,28 @@
 
 namespace kelvaro {
 
-LinkPanel::LinkPanel(MainWindow& form, MonitorCore& core, ConnectionProcedure& connection,
-                     QObject* parent)
+LinkPanel::LinkPanel(Parts parts, QObject* parent)
     : QObject(parent),
-      form_(form),
-      core_(core),
-      connection_(connection),
+      parts_(std::move(parts)),
+      core_(parts_.core),
+      connection_(parts_.connection),
       keeper_(
-          *form.environment().port, core.commands(), core.link(), core.console(),
+          parts_.port, core_.commands(), core_.link(), core_.console(),
           DongleKeeper::Hooks{[this] { return donglePort(); },
                               [this](const QString& name) { return openDongle(name); },
                               [this](bool) { showStatus(); }, [this] { core_.retryLinkSoon(); }}) {
-  statusLabel_ = new QLabel(&form);
+  statusLabel_ = new QLabel(&parts_.statusBar);
   statusLabel_->setObjectName(QStringLiteral("LabelLink"));
-  form.statusBar()->addPermanentWidget(statusLabel_);
+  parts_.statusBar.addPermanentWidget(statusLabel_);
   statusLabel_->hide();
-  core.setReconnect([this](const QString& deviceId) { return reconnect(deviceId); });
-  core.addConsumer(*this);
-  connect(form.environment().port, &SerialTransport::connectionLost, this,
-          [this](const QString& reason) {
-            // A reset takes the port away on purpose and brings it back itself.
-            if (form_.watchdog() && form_.watchdog()->startedUp() && !connection_.busy()) {
-              keeper_.lost(reason);
-            }
-          });
+  core_.setReconnect([this](const QString& deviceId) { return reconnect(deviceId); });
+  core_.addConsumer(*this);
+  connect(&parts_.port, &SerialTransport::connectionLost, this, [this](const QString& reason) {
+    // A reset takes the port away on purpose and brings it back itself.
+    if (parts_.startedUp() && !connection_.busy()) {
+      keeper_.lost(reason);
+    }
+  });
 }
 
 LinkPanel::~LinkPanel() {
@@ -53,9 +47,8 @@ QString LinkPanel::lostText(const QString& deviceId) {
 
 void LinkPanel::showLost(const QString& text) {
   lostText_ = text;
-  auto* label = form_.liveGraphPage->linkLostLabel;
-  label->setText(text);
-  label->setVisible(!text.isEmpty());
+  parts_.linkLostLabel.setText(text);
+  parts_.linkLostLabel.setVisible(!text.isEmpty());
   showStatus();
 }
 
@@ -64,14 +57,14 @@ void LinkPanel::showStatus() {
   statusLabel_->setText(text);
   statusLabel_->setVisible(!text.isEmpty());
   // The last readings stay on screen; they must not pass for current ones.
-  if (!text.isEmpty()) form_.readouts().showNotCurrent(text);
+  if (!text.isEmpty()) parts_.showNotCurrent(text);
 }
 
 QString LinkPanel::donglePort() const {
-  const PortSelection* selection = form_.portSelection();
+  const PortSelection* selection = parts_.portSelection();
   if (selection == nullptr) return QString();
-  const PortCatalog* catalog = form_.environment().catalog;
-  if (form_.autoComPort() && !selection->portForced() && catalog != nullptr) {
+  const PortCatalog* catalog = parts_.catalog;
+  if (parts_.autoComPort() && !selection->portForced() && catalog != nullptr) {
     for (const SerialPortRecord& r : catalog->presentPorts()) {
       if (isDongleUsbDevice(r)) return r.portName;
     }
@@ -80,8 +73,8 @@ QString LinkPanel::donglePort() const {
 }
 
 bool LinkPanel::openDongle(const QString& name) {
-  const PortSelection* selection = form_.portSelection();
-  return selection != nullptr && form_.environment().port->open(name, selection->config().settings);
+  const PortSelection* selection = parts_.portSelection();
+  return selection != nullptr && parts_.port.open(name, selection->config().settings);
 }
 
 void LinkPanel::linkChanged(const LinkChange& change) {
@@ -90,9 +83,9 @@ void LinkPanel::linkChanged(const LinkChange& change) {
 
 bool LinkPanel::reconnect(const QString& deviceId) {
   // Without the dongle no attempt can get anywhere; it is waited for first.
-  if (keeper_.gone() || !form_.environment().port->isOpen()) return false;
+  if (keeper_.gone() || !parts_.port.isOpen()) return false;
   bool made = false;
-  form_.guarded([&] { made = connection_.reconnect(deviceId); });
+  parts_.guarded([&] { made = connection_.reconnect(deviceId); });
   return made;
 }
 

@@ -2,17 +2,21 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "link/DongleKeeper.h"
 #include "monitor/MeasurementConsumer.h"
 
 class QLabel;
+class QStatusBar;
 
 namespace kelvaro {
 
 class ConnectionProcedure;
 class MonitorCore;
-class MainWindow;
+class PortCatalog;
+class PortSelection;
+class SerialTransport;
 
 // A lost link in the window. The core's link guard notices it and has it mended through the
 // connection procedure; this panel shows what the person sees meanwhile:  "Belt <id> out of reach —
@@ -25,9 +29,27 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
  public:
+  // The few things the panel uses; all must outlive it.
+  struct Parts {
+    MonitorCore& core;
+    ConnectionProcedure& connection;
+    SerialTransport& port;       // the dongle's port
+    const PortCatalog* catalog;  // the system's ports; none in some tests
+    QStatusBar& statusBar;       // where "LabelLink" goes
+    QLabel& linkLostLabel;       // the band above the live chart
+    // The port selection once the start-up has made it (null before), whether the port is
+    // chosen automatically, and whether the start-up is over (a reset's lost port is no loss).
+    std::function<const PortSelection*()> portSelection;
+    std::function<bool()> autoComPort;
+    std::function<bool()> startedUp;
+    // The read-outs shown as not current, with the reason in words.
+    std::function<void(const QString& why)> showNotCurrent;
+    // Runs an action with the window's error report around it.
+    std::function<void(const std::function<void()>& action)> guarded;
+  };
+
   // Registers with the core, which must outlive it.
-  LinkPanel(MainWindow& form, MonitorCore& core, ConnectionProcedure& connection,
-            QObject* parent = nullptr);
+  explicit LinkPanel(Parts parts, QObject* parent = nullptr);
   ~LinkPanel() override;
 
   // Brings the dongle back when it goes away after the start-up.
@@ -48,7 +70,7 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
   QString donglePort() const;
   bool openDongle(const QString& name);
 
-  MainWindow& form_;
+  Parts parts_;
   MonitorCore& core_;
   ConnectionProcedure& connection_;
   DongleKeeper keeper_;
