@@ -13,21 +13,19 @@
 
 #include "MainWindowTestSupport.h"
 #include "app/pages/ActivityMonitorPage.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
 
-using testing::bytes;
 using testing::find;
-using testing::notification;
 using testing::WindowHarness;
 
 // A notification whose force 1 is `raw1` counts (half a gram each above the offset).
 QByteArray forceValue(int raw1) {
-  QByteArray v = bytes("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 7A 0F");
-  v[4] = char(raw1 & 0xFF);
-  v[5] = char(raw1 >> 8);
-  return notification(v);
+  testing::RawValues raw;
+  raw.force1 = static_cast<std::uint16_t>(raw1);
+  return testing::notificationBytes(raw);
 }
 
 class ActivitySessionTest : public ::testing::Test {

@@ -12,23 +12,20 @@
 #include <gtest/gtest.h>
 
 #include "MainWindowTestSupport.h"
-#include "app/panels/LinkPanel.h"
 #include "link/LinkGuard.h"
+#include "support/NotificationPackets.h"
 
 namespace kelvaro {
 namespace {
 
-using testing::bytes;
 using testing::find;
-using testing::notification;
 using testing::WindowHarness;
 
-// Raw forces 1000 and 500; the auxiliary reading is the battery, its millivolts last.
-QByteArray valueWithBattery(int millivolts) {
-  QByteArray v = bytes("00 00 7F 01 E8 03 F4 01 10 00 F0 FF 00 01 00 00");
-  v[14] = char(millivolts & 0xFF);
-  v[15] = char(millivolts >> 8);
-  return v;
+// The belt at rest, its battery at the given millivolts.
+QByteArray withBattery(int millivolts) {
+  testing::RawValues raw;
+  raw.aux = static_cast<std::uint16_t>(millivolts);
+  return testing::notificationBytes(raw);
 }
 
 class PaintCounter final : public QObject {
@@ -59,7 +56,7 @@ TEST(WindowWakeUpTest, ANewGaugeValueIsPaintedInTheWindowsNextPassNotDuringTheNo
     SCOPED_TRACE(millivolts);
     QApplication::processEvents();
     counter.paints = 0;
-    h.port.inject(notification(valueWithBattery(millivolts)));
+    h.port.inject(withBattery(millivolts));
     EXPECT_EQ(gauge.value(), shown);
     EXPECT_EQ(counter.paints, 0) << "painted during the notification";
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 5000));
@@ -81,7 +78,7 @@ TEST(WindowWakeUpTest, TheLinkGuardsTimerRunsToTheEndOfTheSilenceAndStopsWithNot
   // when the silence would have ended, to be set for its new end.
   for (int i = 0; i < 20; ++i) {
     h.ticks.advance(50);
-    h.port.inject(notification(valueWithBattery(3962)));
+    h.port.inject(withBattery(3962));
   }
   EXPECT_EQ(timer.interval(), static_cast<int>(LinkGuard::kSilenceMs));
   h.ticks.advance(2000);
