@@ -4,7 +4,7 @@
 
 #include "base/AxisScale.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // The activity charts are a few hundred pixels high: up to eight steps stay readable.
@@ -22,4 +22,4 @@ void fitValueAxis(QValueAxis& axis, double lowest, double highest) {
   axis.setLabelFormat(axes::labelFormat(s.step));
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

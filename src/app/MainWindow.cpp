@@ -87,8 +87,8 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
        [this](const QString& why) { readouts_->showNotCurrent(why); },
        [this](const std::function<void()>& action) { guarded(action); }},
       this);
-  consoleView_ = std::make_unique<ui::ConsoleView>(console(), specSettingPage->diagnosticsConsole);
-  users_ = new ui::UsersPanel(*connectionPage, this);
+  consoleView_ = std::make_unique<ConsoleView>(console(), specSettingPage->diagnosticsConsole);
+  users_ = new UsersPanel(*connectionPage, this);
   if (env_.keys) {
     env_.keys->setConsoleSink([this](const QString& line) { console().append(line); });
   }
@@ -115,7 +115,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   breathing_ = new BreathingPanel(*core_, *liveGraphPage, *activityMonitorPage, *apneaBanner, this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
-  aboutBox_ = new ui::AboutBox(this);
+  aboutBox_ = new AboutBox(this);
 
   volumeRestoreTimer.setInterval(2000);
   dongleWatchdogTimer.setInterval(1000);
@@ -158,9 +158,9 @@ void MainWindow::buildPages() {
   column->addWidget(pageTabs, 1);
   setCentralWidget(central);
 
-  connectionPage = new ui::ConnectionPage;
-  settingsPage = new ui::SettingsPage;
-  liveGraphPage = new ui::LiveGraphPage;
+  connectionPage = new ConnectionPage;
+  settingsPage = new SettingsPage;
+  liveGraphPage = new LiveGraphPage;
   liveChart = new LiveChart(core_->graph());
   liveGraphPage->replaceChart(liveChart);
   liveChart->setAccessibleName(QStringLiteral("Live Graph"));
@@ -169,10 +169,10 @@ void MainWindow::buildPages() {
         liveGraphPage->currentActivityReadout, liveGraphPage->averageActivityReadout}) {
     readout->setAnnounceInterval(env_.readoutAnnounceMs);
   }
-  specSettingPage = new ui::SpecSettingPage;
-  gamingKeysPage = new ui::GamingKeysPage;
-  activityMonitorPage = new ui::ActivityMonitorPage;
-  activityHistoryPage = new ui::ActivityHistoryPage;
+  specSettingPage = new SpecSettingPage;
+  gamingKeysPage = new GamingKeysPage;
+  activityMonitorPage = new ActivityMonitorPage;
+  activityHistoryPage = new ActivityHistoryPage;
   pages_ = {{
       {connectionPage, QStringLiteral("Connection")},
       {settingsPage, QStringLiteral("Settings")},
@@ -292,7 +292,7 @@ void MainWindow::showDongleNotFoundDialog() {
   if (env_.showDongleNotFound) {
     env_.showDongleNotFound();
   } else if (portSelection_) {
-    ui::showDongleNotFoundDialog(this, *env_.catalog, *portSelection_);
+    kelvaro::showDongleNotFoundDialog(this, *env_.catalog, *portSelection_);
   }
 }
 

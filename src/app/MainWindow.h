@@ -45,7 +45,6 @@ class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
 
-namespace ui {
 class ActivityHistoryPage;
 class ConsoleView;
 class ActivityMonitorPage;
@@ -56,7 +55,6 @@ class SettingsPage;
 class SpecSettingPage;
 class AboutBox;
 class UsersPanel;
-}  // namespace ui
 
 // What the window is given from outside: the operating system's services, or a test's fakes.
 struct MonitorEnvironment {
@@ -99,13 +97,13 @@ class MainWindow : public QMainWindow {
 
   QTabWidget* pageTabs = nullptr;
   QLabel* apneaBanner = nullptr;  // above the pages while no breath comes
-  ui::ConnectionPage* connectionPage = nullptr;
-  ui::SettingsPage* settingsPage = nullptr;
-  ui::LiveGraphPage* liveGraphPage = nullptr;
-  ui::SpecSettingPage* specSettingPage = nullptr;
-  ui::GamingKeysPage* gamingKeysPage = nullptr;
-  ui::ActivityMonitorPage* activityMonitorPage = nullptr;
-  ui::ActivityHistoryPage* activityHistoryPage = nullptr;
+  ConnectionPage* connectionPage = nullptr;
+  SettingsPage* settingsPage = nullptr;
+  LiveGraphPage* liveGraphPage = nullptr;
+  SpecSettingPage* specSettingPage = nullptr;
+  GamingKeysPage* gamingKeysPage = nullptr;
+  ActivityMonitorPage* activityMonitorPage = nullptr;
+  ActivityHistoryPage* activityHistoryPage = nullptr;
   LiveChart* liveChart = nullptr;
   QTimer volumeRestoreTimer;
   QTimer dongleWatchdogTimer;
@@ -188,7 +186,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<MonitorCore> core_;
   std::unique_ptr<ScratchPanel> scratch_;  // goes before the core whose console it writes to
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
-  ui::UsersPanel* users_ = nullptr;
+  UsersPanel* users_ = nullptr;
   ActivityPanel* activity_ = nullptr;
   HistoryPanel* history_ = nullptr;
   ChartOutputPanel* chartOutput_ = nullptr;
@@ -197,12 +195,12 @@ class MainWindow : public QMainWindow {
   BreathingPanel* breathing_ = nullptr;
   LinkPanel* link_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
-  std::unique_ptr<ui::ConsoleView> consoleView_;
+  std::unique_ptr<ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<DongleNotFoundExit> dongleNotFound_;
   std::unique_ptr<PortSelection> portSelection_;
   std::unique_ptr<DongleWatchdog> watchdog_;
-  ui::AboutBox* aboutBox_ = nullptr;
+  AboutBox* aboutBox_ = nullptr;
   QLabel* busyLabel_ = nullptr;
 
   bool autoComPort_ = true;

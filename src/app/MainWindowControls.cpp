@@ -138,7 +138,7 @@ void MainWindow::wireControls() {
   });
   auto editPort = [this] {
     guarded([this] {
-      if (portSelection_) ui::EditPortSettings(this, *env_.catalog, *portSelection_);
+      if (portSelection_) EditPortSettings(this, *env_.catalog, *portSelection_);
     });
   };
   connect(connection.setComPortButton, &QPushButton::clicked, this, editPort);

@@ -20,17 +20,17 @@ namespace {
 using livegraph::Axis;
 
 struct SeriesBox {
-  QCheckBox* ui::SettingsPage::*box;
+  QCheckBox* SettingsPage::*box;
   int series;
 };
 
 // In the order their reactions run at start-up.
 const SeriesBox kSeriesBoxes[] = {
-    {&ui::SettingsPage::force1SeriesCheck, livegraph::kForce1},
-    {&ui::SettingsPage::force2SeriesCheck, livegraph::kForce2},
-    {&ui::SettingsPage::accelXSeriesCheck, livegraph::kAccelX},
-    {&ui::SettingsPage::accelYSeriesCheck, livegraph::kAccelY},
-    {&ui::SettingsPage::accelZSeriesCheck, livegraph::kAccelZ},
+    {&SettingsPage::force1SeriesCheck, livegraph::kForce1},
+    {&SettingsPage::force2SeriesCheck, livegraph::kForce2},
+    {&SettingsPage::accelXSeriesCheck, livegraph::kAccelX},
+    {&SettingsPage::accelYSeriesCheck, livegraph::kAccelY},
+    {&SettingsPage::accelZSeriesCheck, livegraph::kAccelZ},
 };
 
 }  // namespace

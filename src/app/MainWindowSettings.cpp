@@ -35,40 +35,40 @@ const QString kBreathing = QStringLiteral("Breathing");
 
 struct SpinKey {
   const char* key;
-  QSpinBox* ui::SpecSettingPage::*field;
+  QSpinBox* SpecSettingPage::*field;
   int defaultValue;
 };
 
 // The acceleration keys of section "Keys", in the order they are read and written.
 const SpinKey kAccelKeys[] = {
-    {"KODLX", &ui::SpecSettingPage::keyLowXSpin, 1},
-    {"KODLY", &ui::SpecSettingPage::keyLowYSpin, 2},
-    {"KODLZ", &ui::SpecSettingPage::keyLowZSpin, 3},
-    {"KODHX", &ui::SpecSettingPage::keyHighXSpin, 4},
-    {"KODHY", &ui::SpecSettingPage::keyHighYSpin, 5},
-    {"KODHZ", &ui::SpecSettingPage::keyHighZSpin, 6},
-    {"LIMLX", &ui::SpecSettingPage::accelLowXSpin, -500},
-    {"LIMLY", &ui::SpecSettingPage::accelLowYSpin, -501},
-    {"LIMLZ", &ui::SpecSettingPage::accelLowZSpin, -502},
-    {"LIMHX", &ui::SpecSettingPage::accelHighXSpin, 500},
-    {"LIMHY", &ui::SpecSettingPage::accelHighYSpin, 501},
-    {"LIMHZ", &ui::SpecSettingPage::accelHighZSpin, 502},
+    {"KODLX", &SpecSettingPage::keyLowXSpin, 1},
+    {"KODLY", &SpecSettingPage::keyLowYSpin, 2},
+    {"KODLZ", &SpecSettingPage::keyLowZSpin, 3},
+    {"KODHX", &SpecSettingPage::keyHighXSpin, 4},
+    {"KODHY", &SpecSettingPage::keyHighYSpin, 5},
+    {"KODHZ", &SpecSettingPage::keyHighZSpin, 6},
+    {"LIMLX", &SpecSettingPage::accelLowXSpin, -500},
+    {"LIMLY", &SpecSettingPage::accelLowYSpin, -501},
+    {"LIMLZ", &SpecSettingPage::accelLowZSpin, -502},
+    {"LIMHX", &SpecSettingPage::accelHighXSpin, 500},
+    {"LIMHY", &SpecSettingPage::accelHighYSpin, 501},
+    {"LIMHZ", &SpecSettingPage::accelHighZSpin, 502},
 };
 
 struct GraphKey {
   const char* key;
-  QCheckBox* ui::SettingsPage::*box;
+  QCheckBox* SettingsPage::*box;
   bool defaultValue;
 };
 
 const GraphKey kGraphKeys[] = {
-    {"Force1", &ui::SettingsPage::force1SeriesCheck, true},
-    {"Force2", &ui::SettingsPage::force2SeriesCheck, false},
-    {"AccX", &ui::SettingsPage::accelXSeriesCheck, false},
-    {"AccY", &ui::SettingsPage::accelYSeriesCheck, false},
-    {"AccZ", &ui::SettingsPage::accelZSeriesCheck, false},
-    {"Auto", &ui::SettingsPage::forceAutoscaleCheck, false},
-    {"AutoAcel", &ui::SettingsPage::accelAutoscaleCheck, false},
+    {"Force1", &SettingsPage::force1SeriesCheck, true},
+    {"Force2", &SettingsPage::force2SeriesCheck, false},
+    {"AccX", &SettingsPage::accelXSeriesCheck, false},
+    {"AccY", &SettingsPage::accelYSeriesCheck, false},
+    {"AccZ", &SettingsPage::accelZSeriesCheck, false},
+    {"Auto", &SettingsPage::forceAutoscaleCheck, false},
+    {"AutoAcel", &SettingsPage::accelAutoscaleCheck, false},
 };
 
 QString userKey(int n) { return QStringLiteral("usr%1").arg(n); }

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <type_traits>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // Every control gets the name the rest of the program (and the tests) know it by. What assistive
 // tools read follows one rule:
@@ -40,4 +40,4 @@ inline QPushButton* button(QWidget* parent, const char* objectName, const QStrin
   return b;
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -9,7 +9,7 @@
 
 #include "base/ConsoleLog.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // One log line must stay one block of the document, or removing the first line would remove
@@ -100,4 +100,4 @@ void ConsoleView::scrollToEndIfFollowing() {
   bar->setValue(bar->maximum());
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -9,7 +9,7 @@ namespace kelvaro {
 class ConsoleLog;
 }
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // Shows a ConsoleLog in a text area (Memo3) and follows it line by line: appends, drops of the
 // oldest line and clears are applied to the document in place, so a log of many thousand lines
@@ -36,4 +36,4 @@ class ConsoleView : public QObject {
   bool followEnd_ = true;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // Characters a number can consist of while it is being typed ("-", "1e", "2.").
@@ -41,4 +41,4 @@ void NumberEdit::fixup(QString& input) const {
   if (value) input = textFromValue(std::clamp(*value, minimum(), maximum()));
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

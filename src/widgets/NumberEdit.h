@@ -5,7 +5,7 @@
 
 #include "base/Formats.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // A floating-point entry field that shows its value through a picture format ("0000") and reads
 // what is typed with "." as the decimal point. The value keeps what was typed (750.5 shows as
@@ -30,4 +30,4 @@ class NumberEdit : public QDoubleSpinBox {
   fmt::Picture picture_;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -3,7 +3,7 @@
 #include <QGridLayout>
 #include <QRadioButton>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 RadioGroup::RadioGroup(const QString& caption, QWidget* parent)
     : QGroupBox(caption, parent), grid_(new QGridLayout(this)) {
@@ -113,4 +113,4 @@ void RadioGroup::rebuild() {
   setFocusPolicy(policy);
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -6,7 +6,7 @@
 
 class QGridLayout;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // A captioned group of radio buttons addressed by index, with -1 meaning "nothing selected".
 // itemIndexChanged fires whenever the selection changes, by the user or by the program.
@@ -44,4 +44,4 @@ class RadioGroup : public QGroupBox {
   QGridLayout* grid_;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 ReadoutLabel::ReadoutLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   // While the accessible name is set, QLabel::setText raises no name-change event of its own;
@@ -33,4 +33,4 @@ void ReadoutLabel::announce() {
   if (announceTimer_.interval() > 0) announceTimer_.start();
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // A label that shows a value changing with every notification (the forces). What it shows is
 // its accessible name, as with any label; but assistive tools hear of a new value at most once
@@ -29,4 +29,4 @@ class ReadoutLabel : public QLabel {
   bool pending_ = false;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

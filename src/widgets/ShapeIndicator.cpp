@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 QString colourName(const QColor& c) {
@@ -51,4 +51,4 @@ void ShapeIndicator::paintEvent(QPaintEvent*) {
   }
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // A small filled circle or rectangle whose colour tells a state at a glance (the key-activation
 // lamps). The accessible description names the colour, so the state is not told by colour alone.
@@ -30,4 +30,4 @@ class ShapeIndicator : public QWidget {
   QColor color_;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -10,7 +10,7 @@
 #include "DialogTestSupport.h"
 #include "app/dialogs/AboutDialog.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 TEST(AboutDialogTest, ShowsNameVersionAndPicture) {
@@ -63,4 +63,4 @@ TEST(AboutDialogTest, OkOrEnterClosesTheSameBoxEveryTime) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -84,13 +84,13 @@ TEST(AccessibilityTest, TheConsolesAndTheInstructionsReportTheirText) {
   EXPECT_TRUE(accessibleValue(&memo3).endsWith(QStringLiteral("one more line")));
 
   auto& memo1 = find<QPlainTextEdit>(w, "Memo1");
-  EXPECT_EQ(accessibleValue(&memo1), ui::GamingKeysPage::instructionLines().join(u'\n'));
+  EXPECT_EQ(accessibleValue(&memo1), GamingKeysPage::instructionLines().join(u'\n'));
 }
 
 TEST(AccessibilityTest, TheDongleNotFoundHelpIsReadWhole) {
   FixedPortCatalog catalog;
-  ui::TErrorDlg dialog(catalog, nullptr);
-  const QString help = ui::TErrorDlg::helpLines().join(u'\n');
+  TErrorDlg dialog(catalog, nullptr);
+  const QString help = TErrorDlg::helpLines().join(u'\n');
   EXPECT_EQ(accessibleName(dialog.helpText), help);
   EXPECT_EQ(help.count(u'\n'), 18);
 }

@@ -12,10 +12,10 @@
 #include "app/PageChecks.h"
 #include "app/pages/ActivityHistoryPage.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 TEST(ActivityHistoryPage, ControlsStartAsDesigned) {
   ActivityHistoryPage page;
@@ -129,4 +129,4 @@ TEST(ActivityHistoryPage, TabReachesEveryControl) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -11,10 +11,10 @@
 #include "app/PageChecks.h"
 #include "app/pages/ActivityMonitorPage.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 TEST(ActivityMonitorPage, ControlsStartAsDesigned) {
   ActivityMonitorPage page;
@@ -128,9 +128,9 @@ TEST(ActivityMonitorPage, TabReachesEveryEnabledControl) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // Block results are added as they come; the axes keep every point in view.
@@ -165,4 +165,4 @@ TEST(ActivityMonitorPage, PointsAreAddedAndStayInViewAndASessionStartRestartsThe
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -12,10 +12,10 @@
 #include "app/pages/ActivityHistoryPage.h"
 #include "app/pages/ActivityMonitorPage.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using testing::drawnLabels;
+using pagechecks::drawnLabels;
 
 QStringList split(const char* labels) {
   return QString::fromLatin1(labels).split(QChar(' '), Qt::SkipEmptyParts);
@@ -95,4 +95,4 @@ TEST(ActivityHistoryAxesTest, EmptyChartHasRoundScalesOnBothSides) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

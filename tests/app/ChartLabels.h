@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace kelvaro::ui::testing {
+namespace kelvaro::pagechecks {
 
 // The tick texts a shown chart draws beside its plot for a vertical axis, bottom to top, read
 // from the chart's scene as the chart widget laid them out (the axis title left out).
@@ -39,4 +39,4 @@ inline QStringList drawnLabels(QChartView& view, const QAbstractAxis& axis) {
   return texts;
 }
 
-}  // namespace kelvaro::ui::testing
+}  // namespace kelvaro::pagechecks

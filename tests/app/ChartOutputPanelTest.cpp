@@ -124,8 +124,8 @@ class ChartOutputTest : public ::testing::Test {
   }
 
   QTemporaryDir dir;
-  ui::LiveGraphPage page;
-  ui::SpecSettingPage settings;
+  LiveGraphPage page;
+  SpecSettingPage settings;
   LiveChart chart;
   PdfPrinterSource printers;
   QStringList reports;

@@ -21,7 +21,7 @@
 #include "platform/PortCatalog.h"
 #include "support/FakeSerialTransport.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 SerialPortRecord present(const char* path) {
@@ -201,4 +201,4 @@ TEST_F(EditPortSettingsTest, SetComPortOfTheDongleDialogStoresTheChoice) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

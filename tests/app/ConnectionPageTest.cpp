@@ -8,10 +8,10 @@
 #include "app/pages/ConnectionPage.h"
 #include "widgets/RadioGroup.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 TEST(ConnectionPage, ControlsStartAsDesigned) {
   ConnectionPage page;
@@ -143,4 +143,4 @@ TEST(ConnectionPage, TabReachesEveryEnabledControlInReadingOrder) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

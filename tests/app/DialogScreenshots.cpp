@@ -10,7 +10,7 @@
 #include "app/dialogs/SerialPortListDialog.h"
 #include "platform/PortCatalog.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // Pictures of the dialogs for a person to look at:
@@ -47,4 +47,4 @@ TEST(DialogScreenshots, DISABLED_WriteDialogPictures) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

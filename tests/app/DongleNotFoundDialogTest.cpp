@@ -11,7 +11,7 @@
 #include "app/dialogs/SerialPortListDialog.h"
 #include "platform/PortCatalog.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 SerialPortRecord port(const char* path, const char* description, quint16 vid, quint16 pid) {
@@ -156,4 +156,4 @@ TEST(DongleNotFoundDialogTest, HasAFixedSize) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -10,10 +10,10 @@
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 TEST(GamingKeysPage, ControlsStartAsDesigned) {
   GamingKeysPage page;
@@ -173,4 +173,4 @@ TEST(GamingKeysPage, TabReachesEveryEnabledControl) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -46,7 +46,7 @@ TEST(KeysPanelTest, TheSelectionSetsTheForceKeyAndTheStoredIndexIsLimited) {
     WindowHarness h;
     if (*c.stored) h.writeDarev(QByteArray("[Keys]\nKODF1=") + c.stored + "\n");
     h.startAnswered();
-    EXPECT_EQ(find<ui::RadioGroup>(*h.window, "RadioGroup1").itemIndex(), c.item);
+    EXPECT_EQ(find<RadioGroup>(*h.window, "RadioGroup1").itemIndex(), c.item);
     EXPECT_EQ(find<QSpinBox>(*h.window, "SpinEditKeyF1").value(), c.key);
   }
 }

@@ -9,10 +9,10 @@
 #include "app/pages/LiveGraphPage.h"
 #include "widgets/ShapeIndicator.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 TEST(LiveGraphPage, StandardSubPageStartsAsDesigned) {
   LiveGraphPage page;
@@ -157,4 +157,4 @@ TEST(LiveGraphPage, TabWalksEachSubPage) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

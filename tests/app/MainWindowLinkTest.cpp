@@ -199,7 +199,7 @@ TEST(MainWindowStartTest, TheWindowsOwnDialogIsShownUntilTheUserClosesIt) {
   h.realDialog = true;
   h.catalog.setPorts({});
   bool shown = false;
-  kelvaro::testing::onNextModal<ui::TErrorDlg>([&](ui::TErrorDlg* dialog) {
+  kelvaro::testing::onNextModal<TErrorDlg>([&](TErrorDlg* dialog) {
     shown = true;
     EXPECT_TRUE(h.exitCodes.isEmpty());
     dialog->okButton->click();
@@ -548,7 +548,7 @@ TEST(MainWindowDecodingTest, AConfirmedSlopeEntryChangesTheSlopeAndIsStoredAtClo
   WindowHarness h;
   h.startAnswered();
   MainWindow& w = *h.window;
-  auto& k1 = find<ui::NumberEdit>(w, "NEditK1");
+  auto& k1 = find<NumberEdit>(w, "NEditK1");
 
   k1.selectAll();
   QTest::keyClicks(&k1, QStringLiteral("750"));

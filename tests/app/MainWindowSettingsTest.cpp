@@ -25,8 +25,6 @@ namespace {
 
 using testing::find;
 using testing::WindowHarness;
-using ui::NumberEdit;
-using ui::RadioGroup;
 
 std::string joined(const QStringList& lines) {
   return lines.join(QStringLiteral("\n")).toStdString();

@@ -80,17 +80,17 @@ TEST(MainWindowTest, BothAboutButtonsShowTheSameAboutBoxModally) {
   WindowHarness h;
   h.startAnswered();
   MainWindow& w = *h.window;
-  QList<ui::AboutBox*> shown;
-  const auto closeIt = [&shown](ui::AboutBox* box) {
+  QList<AboutBox*> shown;
+  const auto closeIt = [&shown](AboutBox* box) {
     shown << box;
     EXPECT_TRUE(box->isModal());
     EXPECT_TRUE(box->isVisible());
     box->okButton->click();
   };
 
-  kelvaro::testing::onNextModal<ui::AboutBox>(closeIt);
+  kelvaro::testing::onNextModal<AboutBox>(closeIt);
   find<QPushButton>(w, "Button11").click();
-  kelvaro::testing::onNextModal<ui::AboutBox>(closeIt);
+  kelvaro::testing::onNextModal<AboutBox>(closeIt);
   find<QPushButton>(w, "Button1").click();
 
   ASSERT_EQ(shown.size(), 2);

@@ -19,7 +19,7 @@
 
 // Table checks shared by the page tests: every control is found by its name, has the expected
 // kind, text and initial state, and can be told apart by assistive tools.
-namespace kelvaro::ui::testing {
+namespace kelvaro::pagechecks {
 
 using kelvaro::testing::accessibleDescription;
 using kelvaro::testing::accessibleName;
@@ -194,4 +194,4 @@ inline QRect placeOf(QWidget& page, const char* name) {
   return QRect(w->mapTo(&page, QPoint(0, 0)), w->size());
 }
 
-}  // namespace kelvaro::ui::testing
+}  // namespace kelvaro::pagechecks

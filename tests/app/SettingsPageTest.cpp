@@ -6,10 +6,10 @@
 #include "app/PageChecks.h"
 #include "app/pages/SettingsPage.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 // Before the settings file is applied the page shows the settings' defaults.
 TEST(SettingsPage, ControlsStartAtTheSettingsDefaults) {
@@ -73,4 +73,4 @@ TEST(SettingsPage, TabVisitsChannelsThenScalingThenConfirm) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

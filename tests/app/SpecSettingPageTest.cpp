@@ -9,10 +9,10 @@
 #include "app/pages/SpecSettingPage.h"
 #include "widgets/NumberEdit.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
-using namespace kelvaro::ui::testing;
+using namespace kelvaro::pagechecks;
 
 TEST(SpecSettingPage, ControlsStartAsDesigned) {
   SpecSettingPage page;
@@ -243,4 +243,4 @@ TEST(SpecSettingPage, TabReachesEveryControlOfTheShownSubPage) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -12,7 +12,7 @@
 #include "base/ConsoleLog.h"
 #include "widgets/ConsoleView.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 QStringList blocks(const QPlainTextEdit& memo) {
@@ -198,4 +198,4 @@ TEST(ConsoleView, AHiddenConsoleShowsTheNewestLinesWhenItAppears) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

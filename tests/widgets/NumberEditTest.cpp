@@ -6,7 +6,7 @@
 
 #include "widgets/NumberEdit.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 NumberEdit* slopeField(QWidget& parent) {
@@ -66,4 +66,4 @@ TEST(NumberEdit, TakesTheTypedNumberWhenConfirmed) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

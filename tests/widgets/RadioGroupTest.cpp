@@ -9,7 +9,7 @@
 
 #include "widgets/RadioGroup.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 TEST(RadioGroup, OutOfRangeIndexClearsSelection) {
@@ -96,4 +96,4 @@ TEST(RadioGroup, ReplacedItemsKeepTheGroupsPlaceInTheTabOrder) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -13,7 +13,7 @@ using kelvaro::testing::accessibleName;
 // A force read-out changes with every notification; assistive tools hear of it at most once per
 // announce interval, with the newest value at its end.
 TEST(ReadoutLabelTest, AnnouncesChangesPolitelyAndEndsOnTheNewestValue) {
-  ui::ReadoutLabel label(QStringLiteral("000"));
+  ReadoutLabel label(QStringLiteral("000"));
   EXPECT_EQ(accessibleName(&label), QStringLiteral("000"));
   label.setAnnounceInterval(60);
 

@@ -4,7 +4,7 @@
 
 #include "widgets/ShapeIndicator.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 TEST(ShapeIndicator, PaintsItsColourAndNamesIt) {
@@ -35,4 +35,4 @@ TEST(ShapeIndicator, CircleLeavesTheCornersUnpainted) {
 }
 
 }  // namespace
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -13,7 +13,7 @@
 
 static void initAboutPictures() { Q_INIT_RESOURCE(dialog_pictures); }
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr QSize kIconSize(80, 70);
@@ -76,4 +76,4 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -6,7 +6,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // The About box: program name and version in a bevelled panel, the program picture, "OK".
 // Fixed size, no logic; created once and shown modally by both "About" buttons.
@@ -23,4 +23,4 @@ class AboutBox : public QDialog {
   QPushButton* okButton = nullptr;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -12,7 +12,7 @@
 #include "link/PortSelection.h"
 #include "platform/PortCatalog.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 QComboBox* makeList(QWidget* parent, const char* name, const QString& label,
@@ -104,4 +104,4 @@ void EditPortSettings(QWidget* parent, const PortCatalog& catalog, PortSelection
   if (accepted) selection.applyConfig(chosen);
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -13,7 +13,7 @@ class PortCatalog;
 class PortSelection;
 }  // namespace kelvaro
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // The serial setup dialog: the port and its five line settings as drop-down lists, each showing
 // the current value. The port list holds the ports present now (and the current name, present or
@@ -48,4 +48,4 @@ class TComSetupFrm : public QDialog {
 // general error report.
 void EditPortSettings(QWidget* parent, const PortCatalog& catalog, PortSelection& selection);
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

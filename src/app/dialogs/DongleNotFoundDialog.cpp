@@ -20,7 +20,7 @@
 // Resources of a static library are linked only when something refers to them.
 static void initDialogPictures() { Q_INIT_RESOURCE(dialog_pictures); }
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // Where the picture is shown, in device-independent pixels; it keeps its proportions inside.
@@ -188,4 +188,4 @@ void showDongleNotFoundDialog(QWidget* parent, const PortCatalog& catalog,
   dialog.exec();
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

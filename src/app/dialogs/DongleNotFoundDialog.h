@@ -14,7 +14,7 @@ class PortCatalog;
 class PortSelection;
 }  // namespace kelvaro
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // The dialog shown before a run without a dongle ends: what to check, a picture of where this
 // system lists the dongle's port, the port list ("Open Device Manager") and the serial setup
@@ -57,4 +57,4 @@ QImage dongleLocationPicture(QString* error = nullptr);
 void showDongleNotFoundDialog(QWidget* parent, const PortCatalog& catalog,
                               PortSelection& selection);
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -11,7 +11,7 @@
 #include "link/DonglePort.h"
 #include "platform/PortCatalog.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr int kColumnPadding = 14;
@@ -107,4 +107,4 @@ void SerialPortListDialog::refresh() {
   fitColumns();
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -10,7 +10,7 @@ namespace kelvaro {
 class PortCatalog;
 }
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // This system's answer to the device manager: the serial ports present now, with the device
 // behind each (description, manufacturer, USB location, VID:PID). The dongle's row is shown in
@@ -38,4 +38,4 @@ class SerialPortListDialog : public QDialog {
   const PortCatalog& catalog_;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -20,7 +20,7 @@
 #include "app/ChartAxes.h"
 #include "app/Widgets.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr int kButtonWidth = 130;
@@ -187,4 +187,4 @@ void ActivityHistoryPage::setChartTitle(const QString& title) {
   historyChart->setAccessibleName(title);
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -12,7 +12,7 @@ class QPushButton;
 class QSpinBox;
 class QValueAxis;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // The "Activity History" page: the chart of one user's sessions, page by page, with the totals
 // of all sessions below it. A passive view; the main window fills the chart and the totals.
@@ -58,4 +58,4 @@ class ActivityHistoryPage : public QWidget {
   QWidget* buildControls();
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

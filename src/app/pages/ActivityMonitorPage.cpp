@@ -22,7 +22,7 @@
 #include "app/Widgets.h"
 #include "breathing/BreathDetector.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr int kButtonWidth = 150;
@@ -223,4 +223,4 @@ void ActivityMonitorPage::fitAxes() {
   fitValueAxis(*motionAxis, 0.0, highest(motionActivitySeries));
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

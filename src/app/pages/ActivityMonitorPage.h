@@ -14,7 +14,7 @@ class QSlider;
 class QSpinBox;
 class QValueAxis;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // The "Activity Monitor" page: the activity chart, the session buttons, the current and average
 // activity, and the alarm level with its sound options. A passive view; the main window wires
@@ -72,4 +72,4 @@ class ActivityMonitorPage : public QWidget {
   QWidget* buildControls();
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

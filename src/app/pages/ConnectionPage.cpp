@@ -16,7 +16,7 @@
 #include "app/Widgets.h"
 #include "widgets/RadioGroup.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 // Column widths of the scan list: two narrow empty columns, then the device and its signal.
@@ -190,4 +190,4 @@ QWidget* ConnectionPage::buildSideColumn() {
   return column;
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

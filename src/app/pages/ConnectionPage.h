@@ -9,7 +9,7 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 class RadioGroup;
 
@@ -56,4 +56,4 @@ class ConnectionPage : public QWidget {
   QWidget* buildSideColumn();
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

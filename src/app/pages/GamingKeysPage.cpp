@@ -14,7 +14,7 @@
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr int kForceRange = 250;
@@ -184,4 +184,4 @@ QWidget* GamingKeysPage::buildThresholdColumn() {
   return column;
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

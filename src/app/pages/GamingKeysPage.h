@@ -10,7 +10,7 @@ class QProgressBar;
 class QSlider;
 class QSpinBox;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 class RadioGroup;
 class ShapeIndicator;
@@ -53,4 +53,4 @@ class GamingKeysPage : public QWidget {
   QWidget* buildThresholdColumn();
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

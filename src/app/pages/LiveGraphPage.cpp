@@ -17,7 +17,7 @@
 #include "widgets/ReadoutLabel.h"
 #include "widgets/ShapeIndicator.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr int kButtonWidth = 130;
@@ -263,4 +263,4 @@ QWidget* LiveGraphPage::buildScientificTools() {
   return tab;
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

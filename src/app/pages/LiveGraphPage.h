@@ -11,7 +11,7 @@ class QPushButton;
 class QTabWidget;
 class QVBoxLayout;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 class ReadoutLabel;
 class ShapeIndicator;
@@ -78,4 +78,4 @@ class LiveGraphPage : public QWidget {
   QVBoxLayout* layout_ = nullptr;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

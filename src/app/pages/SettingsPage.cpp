@@ -12,7 +12,7 @@
 
 #include "app/Widgets.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption, bool checked) {
@@ -119,4 +119,4 @@ SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent) {
   setTabOrder(accelAxisMinSpin, confirmChangesButton);
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -7,7 +7,7 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 // The "Settings" page: which series the live graph shows, its autoscaling switches and fixed axis
 // ranges, and "Confirm Changes". A passive view; the main window applies the settings file to
@@ -38,4 +38,4 @@ class SettingsPage : public QWidget {
   QPushButton* confirmChangesButton = nullptr;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

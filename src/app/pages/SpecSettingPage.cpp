@@ -18,7 +18,7 @@
 #include "app/Widgets.h"
 #include "widgets/NumberEdit.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 namespace {
 
 constexpr int kButtonWidth = 150;
@@ -367,4 +367,4 @@ void SpecSettingPage::orderTabs() {
   }
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -11,7 +11,7 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 class NumberEdit;
 
@@ -100,4 +100,4 @@ class SpecSettingPage : public QWidget {
   void orderTabs();
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

@@ -16,12 +16,10 @@ class MonitorCore;
 class SoundPlayer;
 class WallClock;
 
-namespace ui {
 class ActivityMonitorPage;
 class LiveGraphPage;
 class ConnectionPage;
 class UsersPanel;
-}  // namespace ui
 
 // The activity monitoring in the window: the session buttons (also pressed by the automatic
 // rule), the alarm's sound and lowered volume, and each block's values on both pages and on the
@@ -35,10 +33,10 @@ class ActivityPanel final : public QObject, public ActivitySessionControl, publi
 
   struct Parts {
     MonitorCore& core;
-    ui::ActivityMonitorPage& page;
-    ui::LiveGraphPage& graph;
-    ui::ConnectionPage& connection;
-    const ui::UsersPanel& users;
+    ActivityMonitorPage& page;
+    LiveGraphPage& graph;
+    ConnectionPage& connection;
+    const UsersPanel& users;
     QTimer& volumeRestoreTimer;
     MasterVolume& volume;
     SoundPlayer& sound;

@@ -13,8 +13,8 @@
 
 namespace kelvaro {
 
-BreathingPanel::BreathingPanel(MonitorCore& core, ui::LiveGraphPage& graph,
-                               ui::ActivityMonitorPage& activity, QLabel& banner, QObject* parent)
+BreathingPanel::BreathingPanel(MonitorCore& core, LiveGraphPage& graph,
+                               ActivityMonitorPage& activity, QLabel& banner, QObject* parent)
     : QObject(parent), core_(core), graph_(graph), activity_(activity), banner_(banner) {
   shownRate_ = graph.breathingRateReadout->text();
   banner.hide();

@@ -14,10 +14,8 @@ namespace kelvaro {
 
 class MonitorCore;
 
-namespace ui {
 class ActivityMonitorPage;
 class LiveGraphPage;
-}  // namespace ui
 
 // The breathing in the window: the rate on "Live Graph" and "Activity Monitor", the apnea limit
 // field (SpinEditApnea, 5..60 s) and the banner above the pages that says how long no breath has
@@ -28,7 +26,7 @@ class BreathingPanel final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
  public:
-  BreathingPanel(MonitorCore& core, ui::LiveGraphPage& graph, ui::ActivityMonitorPage& activity,
+  BreathingPanel(MonitorCore& core, LiveGraphPage& graph, ActivityMonitorPage& activity,
                  QLabel& banner, QObject* parent = nullptr);
   ~BreathingPanel() override;
 
@@ -49,8 +47,8 @@ class BreathingPanel final : public QObject, public MeasurementConsumer {
   void showBanner(bool apnea, std::uint32_t msSinceBreath);
 
   MonitorCore& core_;
-  ui::LiveGraphPage& graph_;
-  ui::ActivityMonitorPage& activity_;
+  LiveGraphPage& graph_;
+  ActivityMonitorPage& activity_;
   QLabel& banner_;
   QString shownRate_;
   bool bannerShown_ = false;

@@ -117,7 +117,7 @@ void ChartSaveDialog::accept() {
   QFileDialog::accept();
 }
 
-ChartOutputPanel::ChartOutputPanel(ui::LiveGraphPage& page, const ui::SpecSettingPage& settings,
+ChartOutputPanel::ChartOutputPanel(LiveGraphPage& page, const SpecSettingPage& settings,
                                    const LiveChart& chart, ReportError reportError, QObject* parent)
     : QObject(parent),
       page_(page),

@@ -16,10 +16,8 @@ namespace kelvaro {
 
 class LiveChart;
 
-namespace ui {
 class LiveGraphPage;
 class SpecSettingPage;
-}  // namespace ui
 
 // Where the chart lands on a printed page of `page` (the printable area in device pixels): a
 // rectangle inside margins of 4 % of the width on the left, 3 % of the height at the top, 2 % of
@@ -63,8 +61,8 @@ class ChartOutputPanel final : public QObject {
   using AskSavePath = std::function<std::optional<SaveChoice>(const QString& folder)>;
 
   // The print resolution is SpinEdit14's value at the moment of printing.
-  ChartOutputPanel(ui::LiveGraphPage& page, const ui::SpecSettingPage& settings,
-                   const LiveChart& chart, ReportError reportError, QObject* parent = nullptr);
+  ChartOutputPanel(LiveGraphPage& page, const SpecSettingPage& settings, const LiveChart& chart,
+                   ReportError reportError, QObject* parent = nullptr);
 
   // Where prints go instead of the system's default printer (null: back to it); not owned.
   void setPrinterSource(PrinterSource* printers) { printers_ = printers ? printers : &system_; }
@@ -81,8 +79,8 @@ class ChartOutputPanel final : public QObject {
  private:
   std::optional<SaveChoice> askWithDialog(const QString& folder) const;
 
-  ui::LiveGraphPage& page_;
-  const ui::SpecSettingPage& settings_;
+  LiveGraphPage& page_;
+  const SpecSettingPage& settings_;
   const LiveChart& chart_;
   ReportError reportError_;
   SystemPrinterSource system_;

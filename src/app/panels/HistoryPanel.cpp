@@ -17,9 +17,8 @@
 
 namespace kelvaro {
 
-HistoryPanel::HistoryPanel(ui::ActivityHistoryPage& page, const ui::UsersPanel& users,
-                           ConsoleLog& console, QString homeDir, ReportError reportError,
-                           QObject* parent)
+HistoryPanel::HistoryPanel(ActivityHistoryPage& page, const UsersPanel& users, ConsoleLog& console,
+                           QString homeDir, ReportError reportError, QObject* parent)
     : QObject(parent),
       page_(page),
       users_(users),
@@ -77,8 +76,8 @@ void HistoryPanel::showPoints(const std::vector<HistoryPoint>& points) {
     highest = std::max(highest, p.forceAverage);
   }
   // A scale even without points.
-  ui::fitValueAxis(*page_.durationAxis, 0.0, longest > 0.0 ? longest : 60.0);
-  ui::fitValueAxis(*page_.activityAxis, 0.0, highest > 0.0 ? highest : 10.0);
+  fitValueAxis(*page_.durationAxis, 0.0, longest > 0.0 ? longest : 60.0);
+  fitValueAxis(*page_.activityAxis, 0.0, highest > 0.0 ? highest : 10.0);
   paging_.setPointCount(static_cast<int>(points.size()));
   showPage();
 }

@@ -10,10 +10,8 @@ namespace kelvaro {
 
 class ConsoleLog;
 
-namespace ui {
 class ActivityHistoryPage;
 class UsersPanel;
-}  // namespace ui
 
 // The "Activity History" page at work: "Update Chart" reads Data/usr_act.csv (every line to the
 // console), charts the selected user's sessions page by page and shows the totals of all lines;
@@ -24,7 +22,7 @@ class HistoryPanel final : public QObject {
  public:
   using ReportError = std::function<void(const QString&)>;
 
-  HistoryPanel(ui::ActivityHistoryPage& page, const ui::UsersPanel& users, ConsoleLog& console,
+  HistoryPanel(ActivityHistoryPage& page, const UsersPanel& users, ConsoleLog& console,
                QString homeDir, ReportError reportError, QObject* parent = nullptr);
 
   // "Update Chart". A missing file is reported and leaves chart, totals and title as they were;
@@ -36,8 +34,8 @@ class HistoryPanel final : public QObject {
   void showPoints(const std::vector<HistoryPoint>& points);
   void showPage();
 
-  ui::ActivityHistoryPage& page_;
-  const ui::UsersPanel& users_;
+  ActivityHistoryPage& page_;
+  const UsersPanel& users_;
   ConsoleLog& console_;
   QString homeDir_;
   ReportError reportError_;

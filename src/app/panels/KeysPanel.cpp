@@ -25,8 +25,8 @@ constexpr int kKeyPageTab = 3;
 
 }  // namespace
 
-KeysPanel::KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,
-                     ui::ShapeIndicator& liveGraphLamp, QTabWidget& pages, ConsoleLog& console,
+KeysPanel::KeysPanel(GamingKeysPage& keys, SpecSettingPage& accelPage,
+                     ShapeIndicator& liveGraphLamp, QTabWidget& pages, ConsoleLog& console,
                      std::function<void(const Values&)> changed, QObject* parent)
     : QObject(parent),
       keys_(keys),
@@ -38,8 +38,7 @@ KeysPanel::KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,
   connect(keys_.thresholdSlider, &QSlider::valueChanged, this, [this](int position) {
     keys_.forceThresholdSpin->setValue(keys_.thresholdSlider->maximum() - position);
   });
-  connect(keys_.keySelection, &ui::RadioGroup::itemIndexChanged, this,
-          &KeysPanel::keySelectionClicked);
+  connect(keys_.keySelection, &RadioGroup::itemIndexChanged, this, &KeysPanel::keySelectionClicked);
   for (QSpinBox* field :
        {keys_.forceThresholdSpin, keys_.forceKeySpin, accelPage_.accelLowXSpin,
         accelPage_.accelLowYSpin, accelPage_.accelLowZSpin, accelPage_.accelHighXSpin,

@@ -11,11 +11,9 @@ namespace kelvaro {
 
 class ConsoleLog;
 
-namespace ui {
 class GamingKeysPage;
 class ShapeIndicator;
 class SpecSettingPage;
-}  // namespace ui
 
 // The key activation's controls: the threshold slider and its read-out, the key selection, the
 // fourteen fields that the triggers work from, the on/off box with its focus rules, and the
@@ -36,9 +34,9 @@ class KeysPanel : public QObject {
   };
   // changed is called with the new working copies whenever a field or the on/off box changes.
   // liveGraphLamp is Shape1 on "Live Graph", which shows the same colour as the page's Shape2.
-  KeysPanel(ui::GamingKeysPage& keys, ui::SpecSettingPage& accelPage,
-            ui::ShapeIndicator& liveGraphLamp, QTabWidget& pages, ConsoleLog& console,
-            std::function<void(const Values&)> changed, QObject* parent = nullptr);
+  KeysPanel(GamingKeysPage& keys, SpecSettingPage& accelPage, ShapeIndicator& liveGraphLamp,
+            QTabWidget& pages, ConsoleLog& console, std::function<void(const Values&)> changed,
+            QObject* parent = nullptr);
 
   // applyFields: the working copies from the fields.
   Values values() const;
@@ -52,9 +50,9 @@ class KeysPanel : public QObject {
  private:
   void keySelectionClicked(int index);
 
-  ui::GamingKeysPage& keys_;
-  ui::SpecSettingPage& accelPage_;
-  ui::ShapeIndicator& liveGraphLamp_;
+  GamingKeysPage& keys_;
+  SpecSettingPage& accelPage_;
+  ShapeIndicator& liveGraphLamp_;
   QTabWidget& pages_;
   ConsoleLog& console_;
   std::function<void(const Values&)> changed_;

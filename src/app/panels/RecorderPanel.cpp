@@ -11,7 +11,7 @@
 
 namespace kelvaro {
 
-RecorderPanel::RecorderPanel(ui::LiveGraphPage& page, Recorder& recorder, ReportError reportError,
+RecorderPanel::RecorderPanel(LiveGraphPage& page, Recorder& recorder, ReportError reportError,
                              QObject* parent)
     : QObject(parent), page_(page), recorder_(recorder), reportError_(std::move(reportError)) {
   recorder_.setView(this);

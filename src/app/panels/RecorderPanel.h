@@ -7,9 +7,7 @@
 
 namespace kelvaro {
 
-namespace ui {
 class LiveGraphPage;
-}
 
 // The measurement log's controls on "Live Graph" → "Scientific Tools": the file name EditSoub,
 // "Start Log" and "EndLog" (they place a request; the recorder acts on it with the next plotted
@@ -22,7 +20,7 @@ class RecorderPanel final : public QObject, public RecorderView {
  public:
   using ReportError = std::function<void(const QString&)>;
 
-  RecorderPanel(ui::LiveGraphPage& page, Recorder& recorder, ReportError reportError,
+  RecorderPanel(LiveGraphPage& page, Recorder& recorder, ReportError reportError,
                 QObject* parent = nullptr);
   ~RecorderPanel() override;
 
@@ -37,7 +35,7 @@ class RecorderPanel final : public QObject, public RecorderView {
   void setStatus(const QString& text);
   void setStatusRed(bool red);
 
-  ui::LiveGraphPage& page_;
+  LiveGraphPage& page_;
   Recorder& recorder_;
   ReportError reportError_;
 };

@@ -8,7 +8,7 @@
 
 namespace kelvaro {
 
-ScratchPanel::ScratchPanel(ui::SpecSettingPage& page, ConsoleLog& console, const TickSource& ticks,
+ScratchPanel::ScratchPanel(SpecSettingPage& page, ConsoleLog& console, const TickSource& ticks,
                            EventPump& pump, std::uint16_t port, QObject* parent)
     : QObject(parent), page_(page), client_(console, ticks, pump, port) {
   connect(page.tcpConnectButton, &QPushButton::clicked, this,

@@ -11,9 +11,7 @@ class ConsoleLog;
 class EventPump;
 class TickSource;
 
-namespace ui {
 class SpecSettingPage;
-}
 
 // The Scratch link's controls on "Spec. Setting": "TCP Connect" to the host in EditIP, "TCP
 // Disconnect", "Send force" with SpinEdit1's value and "Test spoj". "TCP Connect" stays disabled
@@ -22,15 +20,15 @@ class ScratchPanel : public QObject {
   Q_OBJECT
 
  public:
-  ScratchPanel(ui::SpecSettingPage& page, ConsoleLog& console, const TickSource& ticks,
-               EventPump& pump, std::uint16_t port, QObject* parent = nullptr);
+  ScratchPanel(SpecSettingPage& page, ConsoleLog& console, const TickSource& ticks, EventPump& pump,
+               std::uint16_t port, QObject* parent = nullptr);
 
   ScratchClient& client() { return client_; }
 
  private:
   void showState();
 
-  ui::SpecSettingPage& page_;
+  SpecSettingPage& page_;
   ScratchClient client_;
 };
 

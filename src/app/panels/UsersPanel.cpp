@@ -6,7 +6,7 @@
 #include "app/pages/ConnectionPage.h"
 #include "widgets/RadioGroup.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 UsersPanel::UsersPanel(ConnectionPage& page, QObject* parent) : QObject(parent), page_(page) {
   connect(page_.addUserButton, &QPushButton::clicked, this, &UsersPanel::addUserClicked);
@@ -45,4 +45,4 @@ void UsersPanel::show() {
   users_.select(selected);
 }
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro

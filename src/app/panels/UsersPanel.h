@@ -4,7 +4,7 @@
 
 #include "activity/UserList.h"
 
-namespace kelvaro::ui {
+namespace kelvaro {
 
 class ConnectionPage;
 
@@ -32,4 +32,4 @@ class UsersPanel : public QObject {
   UserList users_;
 };
 
-}  // namespace kelvaro::ui
+}  // namespace kelvaro
