@@ -87,22 +87,23 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
        [this](const QString& why) { readouts_->showNotCurrent(why); },
        [this](const std::function<void()>& action) { guarded(action); }},
       this);
-  consoleView_ = std::make_unique<ConsoleView>(console(), specSettingPage->diagnosticsConsole);
+  consoleView_ =
+      std::make_unique<ConsoleView>(core_->console(), specSettingPage->diagnosticsConsole);
   users_ = new UsersPanel(*connectionPage, this);
   if (env_.keys) {
-    env_.keys->setConsoleSink([this](const QString& line) { console().append(line); });
+    env_.keys->setConsoleSink([this](const QString& line) { core_->console().append(line); });
   }
   keySink_ = std::make_unique<KeyInjectorSink>(env_.keys ? *env_.keys : noKeys_);
   core_->keys().setSink(keySink_.get());
   keys_ = new KeysPanel(
-      *gamingKeysPage, *specSettingPage, *liveGraphPage->keyIndicator, *pageTabs, console(),
+      *gamingKeysPage, *specSettingPage, *liveGraphPage->keyIndicator, *pageTabs, core_->console(),
       [this](const KeysPanel::Values& values) { keysChanged(values); }, this);
-  scratch_ = std::make_unique<ScratchPanel>(*specSettingPage, console(), *env_.ticks, *env_.pump,
-                                            env_.scratchPort);
+  scratch_ = std::make_unique<ScratchPanel>(*specSettingPage, core_->console(), *env_.ticks,
+                                            *env_.pump, env_.scratchPort);
   recorderPanel_ = new RecorderPanel(
       *liveGraphPage, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
   history_ = new HistoryPanel(
-      *activityHistoryPage, *users_, console(), env_.homeDir,
+      *activityHistoryPage, *users_, core_->console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
   chartOutput_ = new ChartOutputPanel(
       *liveGraphPage, *specSettingPage, *liveChart,
@@ -206,8 +207,8 @@ void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
   const std::uint32_t started = env_.ticks->tick();
   connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
     const QString wanted = connectionPage->lastBeltIdEdit->text();
-    for (int i = 0; i < scanList().ScanCount(); ++i) {
-      if (DeviceId(scanList().entry(i)) == wanted) {
+    for (int i = 0; i < core_->scanList().ScanCount(); ++i) {
+      if (DeviceId(core_->scanList().entry(i)) == wanted) {
         poll->deleteLater();
         poll->stop();
         guarded([this] { connection_->connectLastClicked(); });
@@ -217,8 +218,8 @@ void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
     if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
       poll->stop();
       poll->deleteLater();
-      console().append(QStringLiteral("Connect at start: ") + wanted +
-                       QStringLiteral(" not heard"));
+      core_->console().append(QStringLiteral("Connect at start: ") + wanted +
+                              QStringLiteral(" not heard"));
     }
   });
   poll->start();
@@ -297,7 +298,7 @@ void MainWindow::showDongleNotFoundDialog() {
 }
 
 bool MainWindow::startUp() {
-  stdoutBinding_.attach(std::cout, console());
+  stdoutBinding_.attach(std::cout, core_->console());
   pageTabs->setCurrentWidget(connectionPage);
   showPage(specSettingPage, false);
 
@@ -307,14 +308,14 @@ bool MainWindow::startUp() {
   settingsRead_ = true;
   // After the read sequence, whose first line is the settings file's path.
   if (!env_.volume || !env_.volume->available()) {
-    console().append(
+    core_->console().append(
         QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
   }
-  if (!env_.keyInjectorLine.isEmpty()) console().append(env_.keyInjectorLine);
-  stdoutBinding_.attach(std::cout, console());
+  if (!env_.keyInjectorLine.isEmpty()) core_->console().append(env_.keyInjectorLine);
+  stdoutBinding_.attach(std::cout, core_->console());
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(
-      *settings_, console(), [this] { showDongleNotFoundDialog(); },
+      *settings_, core_->console(), [this] { showDongleNotFoundDialog(); },
       [this](int code) {
         runEnded_ = true;
         core_->keys().releaseAll();
@@ -324,16 +325,17 @@ bool MainWindow::startUp() {
         if (env_.endProcess) env_.endProcess(code);
       });
   portSelection_ =
-      std::make_unique<PortSelection>(env_.catalog, *env_.port, console(), commands(),
+      std::make_unique<PortSelection>(env_.catalog, *env_.port, core_->console(), core_->commands(),
                                       *dongleNotFound_, comPortIniPath(), env_.forcedPort);
-  watchdog_ = std::make_unique<DongleWatchdog>(dongleWatchdogTimer, link(), *dongleNotFound_);
+  watchdog_ =
+      std::make_unique<DongleWatchdog>(dongleWatchdogTimer, core_->link(), *dongleNotFound_);
   watchdog_->setKeeper(&link_->keeper());
 
   connectionPage->autoComPortCheck->setChecked(autoComPort_);
   connectionPage->setComPortButton->setVisible(!autoComPort_);
   if (!portSelection_->selectAtStart(autoComPort_) || runEnded_) return false;
 
-  scanList().clear();
+  core_->scanList().clear();
   scanGrid_->setRowCount(1);
   showPage(connectionPage, true);
   showPage(liveGraphPage, false);

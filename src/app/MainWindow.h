@@ -110,12 +110,6 @@ class MainWindow : public QMainWindow {
 
   // The headless core: the run's state and the road of one measurement.
   MonitorCore& core() { return *core_; }
-  ConsoleLog& console() { return core_->console(); }
-  LinkState& link() { return core_->link(); }
-  ScanList& scanList() { return core_->scanList(); }
-  MeasurementState& measurement() { return core_->measurement(); }
-  Calibration& calibration() { return core_->calibration(); }
-  CommandSender& commands() { return core_->commands(); }
   bool autoComPort() const { return autoComPort_; }
   const PortSelection* portSelection() const { return portSelection_.get(); }
   const MonitorEnvironment& environment() const { return env_; }

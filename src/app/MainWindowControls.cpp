@@ -65,7 +65,7 @@ void MainWindow::wireControls() {
   connect(env_.port, &SerialTransport::readyRead, this,
           [this] { guarded([this] { receiveSerialBytes(); }); });
   connect(env_.port, &SerialTransport::connectionLost, this, [this](const QString& reason) {
-    console().append(QStringLiteral("Port closed: ") + reason);
+    core_->console().append(QStringLiteral("Port closed: ") + reason);
   });
   connect(&dongleWatchdogTimer, &QTimer::timeout, this, [this] {
     if (watchdog_) watchdog_->tick();
@@ -91,7 +91,8 @@ void MainWindow::wireControls() {
     connect(button, &QPushButton::clicked, this,
             [this, procedure, h = handler] { guarded([&] { (procedure->*h)(); }); });
   }
-  connect(specPage.clearConsoleButton, &QPushButton::clicked, this, [this] { console().clear(); });
+  connect(specPage.clearConsoleButton, &QPushButton::clicked, this,
+          [this] { core_->console().clear(); });
 
   // Activity sessions.
   connect(activityMonitorPage->sessionStartButton, &QPushButton::clicked, this,
@@ -112,7 +113,7 @@ void MainWindow::wireControls() {
 
   // Calibration fields and zero buttons.
   auto zero = [this](ForceChannel channel, QSpinBox* field) {
-    field->setValue(zeroForceChannel(channel, measurement(), calibration()));
+    field->setValue(zeroForceChannel(channel, core_->measurement(), core_->calibration()));
   };
   connect(specPage.zero1Button, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
@@ -123,13 +124,15 @@ void MainWindow::wireControls() {
   connect(graph.zeroForce2Button, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
   connect(specPage.offset1Spin, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration().ofs1 = value; });
+          [this](int value) { core_->calibration().ofs1 = value; });
   connect(specPage.offset2Spin, &QSpinBox::valueChanged, this,
-          [this](int value) { calibration().ofs2 = value; });
-  connect(specPage.slope1Edit, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration().k1 = slopeFromEntry(specSettingPage->slope1Edit->value()); });
-  connect(specPage.slope2Edit, &QDoubleSpinBox::editingFinished, this,
-          [this] { calibration().k2 = slopeFromEntry(specSettingPage->slope2Edit->value()); });
+          [this](int value) { core_->calibration().ofs2 = value; });
+  connect(specPage.slope1Edit, &QDoubleSpinBox::editingFinished, this, [this] {
+    core_->calibration().k1 = slopeFromEntry(specSettingPage->slope1Edit->value());
+  });
+  connect(specPage.slope2Edit, &QDoubleSpinBox::editingFinished, this, [this] {
+    core_->calibration().k2 = slopeFromEntry(specSettingPage->slope2Edit->value());
+  });
 
   // The dongle's port.
   connect(connection.autoComPortCheck, &QCheckBox::toggled, this, [this](bool on) {

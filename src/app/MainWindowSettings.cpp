@@ -82,7 +82,7 @@ void MainWindow::readSettings() {
   auto& activity = *activityMonitorPage;
   auto& keys = *gamingKeysPage;
 
-  console().append(file.path());
+  core_->console().append(file.path());
 
   activity.alarmLevelSlider->setValue(file.readInteger(kGlobal, QStringLiteral("TrackBarAct"), 10));
   activity.alarmLevelLabel->setText(
@@ -105,10 +105,10 @@ void MainWindow::readSettings() {
   specPage.scratchIpEdit->setText(
       file.readString(kGlobal, QStringLiteral("IP"), QStringLiteral("192.168.1.4")));
 
-  calibration().k1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
-  calibration().k2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
-  calibration().ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
-  calibration().ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
+  core_->calibration().k1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
+  core_->calibration().k2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
+  core_->calibration().ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
+  core_->calibration().ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
 
   // A code past the last item selects the last one; any negative code selects nothing.
   keys.keySelection->setItemIndex(
@@ -142,10 +142,10 @@ void MainWindow::readSettings() {
   applyGraphCheckBoxes();
 
   if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false)) showPage(specSettingPage, true);
-  specPage.slope1Edit->setValue(calibration().k1 * 1000);
-  specPage.slope2Edit->setValue(calibration().k2 * 1000);
-  specPage.offset1Spin->setValue(calibration().ofs1);
-  specPage.offset2Spin->setValue(calibration().ofs2);
+  specPage.slope1Edit->setValue(core_->calibration().k1 * 1000);
+  specPage.slope2Edit->setValue(core_->calibration().k2 * 1000);
+  specPage.offset1Spin->setValue(core_->calibration().ofs1);
+  specPage.offset2Spin->setValue(core_->calibration().ofs2);
 
   applyAutoscaleCheckBoxes();
 }
@@ -166,10 +166,10 @@ void MainWindow::writeSettings() {
   file.writeInteger(kGlobal, QStringLiteral("MaxAcel"), graphSettings.accelAxisMaxSpin->value());
   file.writeInteger(kGlobal, QStringLiteral("MinAcel"), graphSettings.accelAxisMinSpin->value());
   file.writeString(kGlobal, QStringLiteral("IP"), specPage.scratchIpEdit->text());
-  file.writeReal(kGlobal, QStringLiteral("K1"), calibration().k1);
-  file.writeReal(kGlobal, QStringLiteral("K2"), calibration().k2);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration().ofs1);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), calibration().ofs2);
+  file.writeReal(kGlobal, QStringLiteral("K1"), core_->calibration().k1);
+  file.writeReal(kGlobal, QStringLiteral("K2"), core_->calibration().k2);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), core_->calibration().ofs1);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), core_->calibration().ofs2);
 
   file.writeInteger(kKeys, QStringLiteral("KODF1"), keys.keySelection->itemIndex());
   file.writeInteger(kKeys, QStringLiteral("LIMF1"), keys.forceThresholdSpin->value());

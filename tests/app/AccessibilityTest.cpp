@@ -80,7 +80,7 @@ TEST(AccessibilityTest, TheConsolesAndTheInstructionsReportTheirText) {
   auto& memo3 = find<QPlainTextEdit>(w, "Memo3");
   EXPECT_EQ(accessibleValue(&memo3), memo3.toPlainText());
   EXPECT_TRUE(accessibleValue(&memo3).endsWith(QStringLiteral("62 RepDisc=0000")));
-  w.console().append(QStringLiteral("one more line"));
+  w.core().console().append(QStringLiteral("one more line"));
   EXPECT_TRUE(accessibleValue(&memo3).endsWith(QStringLiteral("one more line")));
 
   auto& memo1 = find<QPlainTextEdit>(w, "Memo1");

@@ -33,11 +33,11 @@ class ActivityEndToEndTest : public ::testing::Test {
     // The commands of a connection, straight to the dongle; "Last ID" as a connect leaves it.
     MainWindow& w = *h.window;
     find<QLineEdit>(w, "EditLastID").setText(dongle_->beltDeviceId(0));
-    w.commands().sendConnectDirect(dongle_->beltDeviceId(0));
+    w.core().commands().sendConnectDirect(dongle_->beltDeviceId(0));
     run(500);
-    w.commands().sendSet1();
+    w.core().commands().sendSet1();
     run(200);
-    w.commands().sendSet2();
+    w.core().commands().sendSet2();
   }
   // The belt's bytes reach the program as the clock moves.
   void run(int ms) {
@@ -67,7 +67,8 @@ TEST_F(ActivityEndToEndTest, BreathingOpensShallowSoundsTheAlarmApneaCloses) {
   find<QCheckBox>(w, "CheckBoxSound").setChecked(true);
 
   run(35000);
-  ASSERT_GT(w.measurement().notificationCount, 0u) << w.console().lines().join('\n').toStdString();
+  ASSERT_GT(w.core().measurement().notificationCount, 0u)
+      << w.core().console().lines().join('\n').toStdString();
   EXPECT_TRUE(sessionOpen()) << "two lively blocks open a session";
   EXPECT_TRUE(h.sound.played.isEmpty()) << "no alarm while breathing";
   EXPECT_TRUE(historyLines().isEmpty());

@@ -62,7 +62,7 @@ TEST_F(ActivitySessionTest, AManualSessionLeavesItsLineWithTheValuesAsTheyStand)
   EXPECT_TRUE(stop().isEnabled());
   EXPECT_EQ(find<QLabel>(*h.window, "LabelAkt10").text(), QStringLiteral("---"));
   EXPECT_EQ(h.window->activityMonitorPage->forceActivitySeries->count(), 1);
-  EXPECT_EQ(h.window->measurement().notificationCount, 9u);
+  EXPECT_EQ(h.window->core().measurement().notificationCount, 9u);
 
   h.clock.advanceSecs(90 * 60 + 5);
   stop().click();
@@ -120,7 +120,7 @@ TEST_F(ActivitySessionTest, ClosingTheWindowStopsAnOpenSessionFirst) {
 TEST_F(ActivitySessionTest, TheWatchdogsEndOfTheRunStopsAnOpenSessionFirst) {
   start().click();
   h.clock.advanceSecs(120);
-  h.window->link().discoverAnswered = LinkAnswer::None;
+  h.window->core().link().discoverAnswered = LinkAnswer::None;
   h.tickDongleWatchdog();
   EXPECT_EQ(h.exitCodes, QList<int>{3});
   EXPECT_EQ(

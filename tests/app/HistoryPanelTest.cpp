@@ -54,7 +54,7 @@ class HistoryPanelTest : public ::testing::Test {
 
 TEST_F(HistoryPanelTest, UpdateChartShowsTheUsersSessionsAndTheTotalsOfAll) {
   writeHistory(3, 2);
-  const int consoleBefore = h.window->console().count();
+  const int consoleBefore = h.window->core().console().count();
   click("ButtonOpenAktHist");
 
   EXPECT_EQ(title(), QStringLiteral("Activity History for ---- 1"));
@@ -65,7 +65,7 @@ TEST_F(HistoryPanelTest, UpdateChartShowsTheUsersSessionsAndTheTotalsOfAll) {
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditPocetAkt").text(), QStringLiteral("5"));
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditAktSumTime").text(), QStringLiteral("0 Day 04:30:00"));
   EXPECT_EQ(find<QLineEdit>(*h.window, "EditAktAvg").text(), QStringLiteral("1.90"));
-  EXPECT_EQ(h.window->console().count(), consoleBefore + 5) << "every line to the console";
+  EXPECT_EQ(h.window->core().console().count(), consoleBefore + 5) << "every line to the console";
   EXPECT_TRUE(h.reports.isEmpty());
 }
 

@@ -80,10 +80,10 @@ TEST(KeysPanelTest, KeysOnTheCheckBoxLeaveConsoleLinesAndAClickSendsTheFocusToTh
   auto& active = find<QCheckBox>(w, "CheckBoxKeyActive");
   active.setFocus();
   ASSERT_TRUE(QTest::qWaitFor([&] { return active.hasFocus(); }, 1000));
-  const int before = w.console().count();
+  const int before = w.core().console().count();
   QTest::keyClick(&active, Qt::Key_A);
   QTest::keyClick(&active, Qt::Key_Shift);
-  const QStringList lines = w.console().lines().mid(before);
+  const QStringList lines = w.core().console().lines().mid(before);
   EXPECT_EQ(lines, (QStringList{"Down", "Press", "Up", "Down", "Up"}));
 
   active.click();

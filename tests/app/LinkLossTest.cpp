@@ -57,13 +57,13 @@ class LinkLossTest : public ::testing::Test {
     ASSERT_TRUE(w->startUp());
     w->core().graph().createPoints();  // as the window's first showing does
     step(1000);                        // the answer to the discover, and the belt heard
-    ASSERT_EQ(w->link().discoverAnswered, LinkAnswer::Good);
+    ASSERT_EQ(w->core().link().discoverAnswered, LinkAnswer::Good);
     ASSERT_TRUE(find<QPushButton>(*w, "ButtonLastIDt2").isEnabled());
     belt = dongle->beltDeviceId(0);
     find<QLineEdit>(*w, "EditLastID").setText(belt);
     find<QPushButton>(*w, "ButtonLastIDt2").click();
     ASSERT_EQ(w->pageTabs->currentWidget(), w->liveGraphPage)
-        << w->console().lines().join('\n').toStdString();
+        << w->core().console().lines().join('\n').toStdString();
   }
   void TearDown() override {
     h.window.reset();
@@ -121,7 +121,7 @@ TEST_F(LinkLossTest, ALostLinkIsShownAndMendedWithTheRecordingAndSessionGoingOn)
 
   // The link drops 20 s after it was made.
   const std::uint32_t shown = until([&] { return !lostLabel().isHidden(); }, 20000);
-  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Link lost")),
+  EXPECT_EQ(w->core().console().lines().filter(QStringLiteral("Link lost")),
             QStringList{QStringLiteral("Link lost: supervision time-out (0x0208)")});
   EXPECT_EQ(lostLabel().text(), LinkPanel::lostText(belt));
   EXPECT_EQ(find<QLabel>(*w, "LabelLink").text(), LinkPanel::lostText(belt));
@@ -133,11 +133,11 @@ TEST_F(LinkLossTest, ALostLinkIsShownAndMendedWithTheRecordingAndSessionGoingOn)
   step(3000);
   EXPECT_TRUE(lostLabel().isHidden());
   EXPECT_FALSE(find<QLabel>(*w, "LabelLink").isVisible());
-  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Link back")).size(), 1);
+  EXPECT_EQ(w->core().console().lines().filter(QStringLiteral("Link back")).size(), 1);
   EXPECT_GT(rows(), rowsAtLoss + 30) << "the recording goes on";
   // One row a plotted notification: the first eleven of the run were not plotted, and the
   // reconnect neither zeroes again nor writes a row twice.
-  EXPECT_EQ(rows(), static_cast<int>(w->measurement().notificationCount) - 11);
+  EXPECT_EQ(rows(), static_cast<int>(w->core().measurement().notificationCount) - 11);
   EXPECT_TRUE(find<QPushButton>(*w, "ButtonStopAct").isEnabled()) << "the session stays open";
   int breaks = 0;
   for (int slot = 0; slot <= livegraph::kLastPoint; ++slot) {
@@ -155,12 +155,12 @@ TEST_F(LinkLossTest, SilenceIsALossAndWhatTheDongleStillHeldIsEndedBeforeReconne
   const std::uint32_t shown = until([&] { return !lostLabel().isHidden(); }, 10000);
   EXPECT_GE(shown, 3000u);
   EXPECT_LE(shown, 3500u) << "within 3.5 s";
-  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Link lost")),
+  EXPECT_EQ(w->core().console().lines().filter(QStringLiteral("Link lost")),
             QStringList{QStringLiteral("Link lost: no notification for 3 s")});
   deaf = false;
   const std::uint32_t back = until([&] { return state() == LinkGuard::State::Connected; }, 10000);
   EXPECT_LT(back, 5000u);
-  const QStringList lines = w->console().lines();
+  const QStringList lines = w->core().console().lines();
   const int lost =
       static_cast<int>(lines.indexOf(QStringLiteral("Link lost: no notification for 3 s")));
   // The leftovers first: a disconnect and an end of procedure, then the phases.
@@ -181,9 +181,10 @@ TEST_F(LinkLossTest, DisconnectDuringTheWaitStopsTheAttempts) {
   find<QPushButton>(*w, "Button20").click();
   EXPECT_EQ(state(), LinkGuard::State::Idle);
   EXPECT_TRUE(lostLabel().isHidden());
-  const int connects = static_cast<int>(w->console().lines().count(QStringLiteral("Write4")));
+  const int connects =
+      static_cast<int>(w->core().console().lines().count(QStringLiteral("Write4")));
   step(30000);
-  EXPECT_EQ(w->console().lines().count(QStringLiteral("Write4")), connects) << "no attempt";
+  EXPECT_EQ(w->core().console().lines().count(QStringLiteral("Write4")), connects) << "no attempt";
   EXPECT_EQ(w->pageTabs->currentWidget(), w->connectionPage);
 }
 
@@ -200,7 +201,7 @@ TEST_F(LinkLossTest, ADonglePulledOutIsWaitedForAndTheBeltConnectedAgain) {
   step(8000);
   EXPECT_TRUE(h.exitCodes.isEmpty()) << "the run goes on";
   EXPECT_EQ(find<QLabel>(*w, "LabelLink").text(), LinkPanel::kDongleGoneText);
-  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Dongle gone")),
+  EXPECT_EQ(w->core().console().lines().filter(QStringLiteral("Dongle gone")),
             QStringList{QStringLiteral(
                 "Dongle gone: /dev/ttyACM0: No such device — waiting for it to come back")});
   EXPECT_FALSE(lostLabel().isHidden()) << "and the belt is out of reach meanwhile";
@@ -211,7 +212,7 @@ TEST_F(LinkLossTest, ADonglePulledOutIsWaitedForAndTheBeltConnectedAgain) {
   h.port.failOpen = false;
   const std::uint32_t back = until([&] { return state() == LinkGuard::State::Connected; }, 20000);
   EXPECT_LT(back, 5000u) << "streaming again within 5 s of the replug";
-  EXPECT_EQ(w->console().lines().filter(QStringLiteral("Dongle back")),
+  EXPECT_EQ(w->core().console().lines().filter(QStringLiteral("Dongle back")),
             QStringList{QStringLiteral("Dongle back on /dev/ttyACM0")});
   step(2000);
   EXPECT_TRUE(lostLabel().isHidden());
@@ -226,7 +227,7 @@ TEST_F(LinkLossTest, WhileTheBeltStreamsOnlyTheShownPagesAreOfferedAsTabs) {
   options.otherAdvertisers = 0;
   start(options);
   step(1000);
-  ASSERT_GT(w->measurement().notificationCount, 10u);
+  ASSERT_GT(w->core().measurement().notificationCount, 10u);
   QString current;
   EXPECT_EQ(accessibleTabs(w->pageTabs->tabBar(), &current),
             (QStringList{"Settings", "Live Graph", "Gaming Key Activation", "Activity Monitor",

@@ -59,8 +59,8 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
   auto& labelF1 = find<QLabel>(w, "LabelF1");
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(*grid, belt) >= 0; }, 10000))
-      << w.console().lines().join('\n').toStdString();
-  EXPECT_EQ(w.link().discoverAnswered, LinkAnswer::Good);
+      << w.core().console().lines().join('\n').toStdString();
+  EXPECT_EQ(w.core().link().discoverAnswered, LinkAnswer::Good);
   grid->setCurrentCell(rowOf(*grid, belt), 2);
 
   // A failed connect would wait on its warning box; close any and fail instead.
@@ -76,32 +76,33 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
   find<QPushButton>(w, "ButtonConnect").click();
   guard.stop();
 
-  ASSERT_TRUE(warnings.isEmpty()) << w.console().lines().join('\n').toStdString();
+  ASSERT_TRUE(warnings.isEmpty()) << w.core().console().lines().join('\n').toStdString();
   EXPECT_EQ(w.pageTabs->currentWidget(), w.liveGraphPage);
   EXPECT_EQ(w.pageTabs->indexOf(w.connectionPage), -1);
   EXPECT_EQ(find<QLineEdit>(w, "EditLastID").text(), belt);
   EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), belt);
-  EXPECT_TRUE(w.console().lines().contains(QStringLiteral("**** Set2 OK")));
+  EXPECT_TRUE(w.core().console().lines().contains(QStringLiteral("**** Set2 OK")));
 
   // The belt streams: the count grows and the force read-out moves with the breathing. The waits
   // are patient because this test runs in real time beside others that load the machine.
-  const std::uint32_t countAtConnect = w.measurement().notificationCount;
+  const std::uint32_t countAtConnect = w.core().measurement().notificationCount;
   QSet<QString> forceTexts;
   EXPECT_TRUE(QTest::qWaitFor(
       [&] {
         forceTexts.insert(labelF1.text());
-        return forceTexts.size() >= 3 && w.measurement().notificationCount >= countAtConnect + 5;
+        return forceTexts.size() >= 3 &&
+               w.core().measurement().notificationCount >= countAtConnect + 5;
       },
       10000));
-  EXPECT_GT(w.measurement().notificationCount, 10u);
+  EXPECT_GT(w.core().measurement().notificationCount, 10u);
 
   find<QPushButton>(w, "Button20").click();
 
   EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
   EXPECT_EQ(w.pageTabs->indexOf(w.liveGraphPage), -1);
-  EXPECT_EQ(w.measurement().notificationCount, 0u);
+  EXPECT_EQ(w.core().measurement().notificationCount, 0u);
   EXPECT_EQ(grid->rowCount(), 0);
-  EXPECT_EQ(w.console().last(), QStringLiteral("Write1"));
+  EXPECT_EQ(w.core().console().last(), QStringLiteral("Write1"));
   // The new scan lists the belt again.
   EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(*grid, belt) >= 0; }, 10000));
   EXPECT_TRUE(exitCodes.isEmpty());

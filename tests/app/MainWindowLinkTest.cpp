@@ -92,8 +92,8 @@ TEST_P(MainWindowPortSelectionTest, EndsTheRunOrOpensThePortAndDiscovers) {
   EXPECT_EQ(h.port.portName(), QString::fromLatin1(c.openedPort));
   EXPECT_EQ(h.port.lastSettings.baudRate, 115200);
   EXPECT_EQ(h.port.writes, QList<QByteArray>{kDiscoverCommand});
-  EXPECT_EQ(h.window->console().last(), QStringLiteral("Write1"));
-  EXPECT_EQ(h.window->link().discoverAnswered, LinkAnswer::None);
+  EXPECT_EQ(h.window->core().console().last(), QStringLiteral("Write1"));
+  EXPECT_EQ(h.window->core().link().discoverAnswered, LinkAnswer::None);
   EXPECT_EQ(h.grid()->rowCount(), 0);
   EXPECT_EQ(h.window->pageTabs->currentWidget(), h.window->connectionPage);
   EXPECT_TRUE(h.tabShown(h.window->connectionPage));
@@ -190,7 +190,7 @@ TEST(MainWindowStartTest, WithoutADongleTheDialogComesFirstThenTheSettingThenThe
   EXPECT_FALSE(atDialog.has_value()) << "the setting was written before the dialog closed";
   EXPECT_EQ(joined(atExit.value_or(QStringList())), joined(kOnlyAutoComPortOff));
   // The other ports were listed on the console by the discovery.
-  EXPECT_TRUE(h.window->console().lines().contains(
+  EXPECT_TRUE(h.window->core().console().lines().contains(
       QStringLiteral("Friendly Name - USB Serial Device (COM3)")));
 }
 
@@ -280,7 +280,7 @@ TEST(MainWindowWatchdogTest, ADiscoverThatCannotBeWrittenLeavesTheWatchdogToEndT
 
   // The error ends the start-up; the program's error report shows it.
   EXPECT_THROW(h.window->startUp(), Error);
-  EXPECT_EQ(h.window->link().discoverAnswered, LinkAnswer::None);
+  EXPECT_EQ(h.window->core().link().discoverAnswered, LinkAnswer::None);
   h.tickDongleWatchdog();
 
   EXPECT_EQ(h.exitCodes, QList<int>{3});
@@ -322,7 +322,8 @@ TEST(MainWindowScanListTest, ScanResponsesFillTheGridEditMacAndEnableTheConnectB
 
   h.port.inject(scanResponse(0xC4, "0007800A1B2C"));
 
-  EXPECT_EQ(w.console().last(), QStringLiteral("E60 ScanResp Rssi=-60 Sender=00:07:80:0A:1B:2C"));
+  EXPECT_EQ(w.core().console().last(),
+            QStringLiteral("E60 ScanResp Rssi=-60 Sender=00:07:80:0A:1B:2C"));
   EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), QStringLiteral("0007800A1B2C"));
   ASSERT_EQ(grid->rowCount(), 1);
   EXPECT_EQ(cell(0, 2), QStringLiteral("0007800A1B2C"));
@@ -335,20 +336,20 @@ TEST(MainWindowScanListTest, ScanResponsesFillTheGridEditMacAndEnableTheConnectB
   // The same belt again: only its signal changes.
   h.port.inject(scanResponse(0xB0, "0007800A1B2C"));
   ASSERT_EQ(grid->rowCount(), 1);
-  EXPECT_EQ(w.scanList().ScanCount(), 1);
+  EXPECT_EQ(w.core().scanList().ScanCount(), 1);
   EXPECT_EQ(cell(0, 2), QStringLiteral("0007800A1B2C"));
   EXPECT_EQ(cell(0, 3), QStringLiteral("-80"));
 
   // A stronger device is appended below; rows are never sorted.
   h.port.inject(scanResponse(0xD8, "00078011AA55"));
   ASSERT_EQ(grid->rowCount(), 2);
-  EXPECT_EQ(w.scanList().ScanCount(), 2);
+  EXPECT_EQ(w.core().scanList().ScanCount(), 2);
   EXPECT_EQ(cell(0, 2), QStringLiteral("0007800A1B2C"));
   EXPECT_EQ(cell(0, 3), QStringLiteral("-80"));
   EXPECT_EQ(cell(1, 2), QStringLiteral("00078011AA55"));
   EXPECT_EQ(cell(1, 3), QStringLiteral("-40"));
   EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), QStringLiteral("00078011AA55"));
-  EXPECT_EQ(w.console().lines().filter(QStringLiteral("E60 ScanResp")).size(), 3);
+  EXPECT_EQ(w.core().console().lines().filter(QStringLiteral("E60 ScanResp")).size(), 3);
 
   // The settings remember the belt heard last.
   w.close();
@@ -387,12 +388,12 @@ TEST_P(MainWindowDispatchTest, TracesThePacketAndSetsItsFlag) {
   const DispatchCase& c = GetParam();
   WindowHarness h;
   ASSERT_TRUE(h.start());
-  const LinkState before = h.window->link();
+  const LinkState before = h.window->core().link();
 
   h.port.inject(bytes(c.packet));
 
-  EXPECT_EQ(h.window->console().last(), QString::fromLatin1(c.line));
-  const LinkState& after = h.window->link();
+  EXPECT_EQ(h.window->core().console().last(), QString::fromLatin1(c.line));
+  const LinkState& after = h.window->core().link();
   for (auto field :
        {&LinkState::connectResult, &LinkState::connectionStatus, &LinkState::set1Result,
         &LinkState::set2Result, &LinkState::discoverAnswered}) {
@@ -439,7 +440,7 @@ TEST(MainWindowDecodingTest, ANotificationIsShownOnTheReadOuts) {
 
   h.port.inject(notification(kValue));
 
-  EXPECT_EQ(w.measurement().notificationCount, 1u);
+  EXPECT_EQ(w.core().measurement().notificationCount, 1u);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("-250"));
   EXPECT_EQ(find<QLineEdit>(w, "EditNap").text(), QStringLiteral("UN=3.962 V"));
@@ -447,7 +448,7 @@ TEST(MainWindowDecodingTest, ANotificationIsShownOnTheReadOuts) {
   EXPECT_EQ(find<QProgressBar>(w, "ProgressBar1").value(), 0);
   EXPECT_EQ(find<QLineEdit>(w, "EditTemp").text(), temperatureBefore);
   // Notifications leave no trace line unless "Log" is checked.
-  EXPECT_EQ(w.console().last(), QStringLiteral("62 RepDisc=0000"));
+  EXPECT_EQ(w.core().console().last(), QStringLiteral("62 RepDisc=0000"));
 }
 
 TEST(MainWindowDecodingTest, LogTracesEveryNotificationAndFreezeHoldsNoReadOut) {
@@ -459,7 +460,7 @@ TEST(MainWindowDecodingTest, LogTracesEveryNotificationAndFreezeHoldsNoReadOut) 
 
   h.port.inject(notification(valueWithForces(1250, 500)));
 
-  EXPECT_EQ(w.console().last(),
+  EXPECT_EQ(w.core().console().last(),
             QStringLiteral("E45 EvtVal=16 = 00 00 7F 01 E2 04 F4 01 10 00 F0 FF 00 01 7A 0F "));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125"));
   EXPECT_EQ(find<QProgressBar>(w, "ProgressBar1").value(), 125);
@@ -493,13 +494,13 @@ TEST(MainWindowDecodingTest, TheTenthNotificationZeroesTheForcesAndTheOffsetsAre
 
   h.port.inject(notification(valueWithForces(1200, 800)));
 
-  EXPECT_EQ(w.measurement().notificationCount, 10u);
-  EXPECT_EQ(w.measurement().force1Grams, 0.0);
-  EXPECT_EQ(w.measurement().force2Grams, 0.0);
+  EXPECT_EQ(w.core().measurement().notificationCount, 10u);
+  EXPECT_EQ(w.core().measurement().force1Grams, 0.0);
+  EXPECT_EQ(w.core().measurement().force2Grams, 0.0);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("000"));
-  EXPECT_EQ(w.calibration().ofs1, 1200);
-  EXPECT_EQ(w.calibration().ofs2, 800);
+  EXPECT_EQ(w.core().calibration().ofs1, 1200);
+  EXPECT_EQ(w.core().calibration().ofs2, 800);
   // The offset fields go on showing their old numbers.
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1000);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 1000);
@@ -525,8 +526,8 @@ TEST(MainWindowDecodingTest, ZeroForceButtonsTakeTheLatestRawReading) {
 
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1100);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 700);
-  EXPECT_EQ(w.calibration().ofs1, 1100);
-  EXPECT_EQ(w.calibration().ofs2, 700);
+  EXPECT_EQ(w.core().calibration().ofs1, 1100);
+  EXPECT_EQ(w.core().calibration().ofs2, 700);
   h.port.inject(notification(valueWithForces(1100, 700)));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("000"));
   EXPECT_EQ(find<QLabel>(w, "LabelF2").text(), QStringLiteral("000"));
@@ -540,7 +541,7 @@ TEST(MainWindowDecodingTest, AnOffsetTypedInTheFieldIsUsedAtOnce) {
   find<QSpinBox>(w, "SpinEditOfs1").setValue(900);
   h.port.inject(notification(kValue));
 
-  EXPECT_EQ(w.calibration().ofs1, 900);
+  EXPECT_EQ(w.core().calibration().ofs1, 900);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("050"));
 }
 
@@ -552,10 +553,10 @@ TEST(MainWindowDecodingTest, AConfirmedSlopeEntryChangesTheSlopeAndIsStoredAtClo
 
   k1.selectAll();
   QTest::keyClicks(&k1, QStringLiteral("750"));
-  EXPECT_EQ(w.calibration().k1, 0.5) << "taken before the entry was confirmed";
+  EXPECT_EQ(w.core().calibration().k1, 0.5) << "taken before the entry was confirmed";
   QTest::keyClick(&k1, Qt::Key_Return);
 
-  EXPECT_EQ(w.calibration().k1, 0.75);
+  EXPECT_EQ(w.core().calibration().k1, 0.75);
   h.port.inject(notification(valueWithForces(1100, 500)));
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("075"));
   w.close();
@@ -583,7 +584,7 @@ TEST(MainWindowDecodingTest, ReadOutsShowTheNewestValueOncePerFrame) {
 
   h.port.inject(notification(valueWithForces(1300, 800)));
   h.port.inject(notification(valueWithForces(1350, 800)));
-  EXPECT_EQ(w.measurement().notificationCount, 3u);
+  EXPECT_EQ(w.core().measurement().notificationCount, 3u);
   EXPECT_EQ(find<QLabel>(w, "LabelF1").text(), QStringLiteral("125")) << "held for this frame";
 
   h.ticks.advance(40);
@@ -702,11 +703,11 @@ TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedC
   EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
   EXPECT_TRUE(h.tabShown(w.connectionPage));
   EXPECT_FALSE(h.tabShown(w.liveGraphPage));
-  const QStringList lines = w.console().lines();
+  const QStringList lines = w.core().console().lines();
   EXPECT_EQ(lines.count(QStringLiteral("Write4")), 1) << "the refused click started nothing";
   EXPECT_GT(lines.indexOf(QStringLiteral("Write6")), lines.indexOf(QStringLiteral("**** Set2 OK")));
   EXPECT_EQ(lines.last(), QStringLiteral("Write1"));
-  EXPECT_EQ(w.measurement().notificationCount, 0u);
+  EXPECT_EQ(w.core().measurement().notificationCount, 0u);
   EXPECT_EQ(h.grid()->rowCount(), 0);
   EXPECT_FALSE(connect.isEnabled());
   EXPECT_FALSE(connectLast.isEnabled());

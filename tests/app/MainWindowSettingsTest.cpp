@@ -61,12 +61,12 @@ void expectDefaults(WindowHarness& h) {
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditMinAcel").value(), 0);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditMaxAcel").value(), 65535);
   EXPECT_EQ(find<QLineEdit>(w, "EditIP").text(), QStringLiteral("192.168.1.4"));
-  EXPECT_EQ(w.calibration().k1, 0.5);
-  EXPECT_EQ(w.calibration().k2, 0.5);
+  EXPECT_EQ(w.core().calibration().k1, 0.5);
+  EXPECT_EQ(w.core().calibration().k2, 0.5);
   EXPECT_EQ(find<NumberEdit>(w, "NEditK1").text(), QStringLiteral("0500"));
   EXPECT_EQ(find<NumberEdit>(w, "NEditK2").text(), QStringLiteral("0500"));
-  EXPECT_EQ(w.calibration().ofs1, 1000);
-  EXPECT_EQ(w.calibration().ofs2, 1000);
+  EXPECT_EQ(w.core().calibration().ofs1, 1000);
+  EXPECT_EQ(w.core().calibration().ofs2, 1000);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs1").value(), 1000);
   EXPECT_EQ(find<QSpinBox>(w, "SpinEditOfs2").value(), 1000);
   // The default code 38 is past the last of the ten keys.
@@ -100,7 +100,7 @@ TEST(MainWindowSettingsTest, WithoutAFileEverySettingHasItsDefault) {
 
   expectDefaults(h);
   // The read sequence names the file it reads on the console.
-  EXPECT_TRUE(h.window->console().lines().contains(h.darevPath()));
+  EXPECT_TRUE(h.window->core().console().lines().contains(h.darevPath()));
   EXPECT_EQ(h.window->settingsPath(), h.darevPath());
   // Reading creates nothing.
   EXPECT_FALSE(QFile::exists(h.darevPath()));
@@ -235,17 +235,17 @@ const ReadCase kReadCases[] = {
      "GLOBAL", "MAC", "0007800A1B2C"},
     {"Calibration", "[GLOBAL]\nK1=0.75\nK2=4\nOfs1=-20\nOfs2=3000\n",
      [](WindowHarness& h) {
-       EXPECT_EQ(h.window->calibration().k1, 0.75);
+       EXPECT_EQ(h.window->core().calibration().k1, 0.75);
        EXPECT_EQ(control<NumberEdit>(h, "NEditK1").text(), QStringLiteral("0750"));
        EXPECT_EQ(control<NumberEdit>(h, "NEditK2").text(), QStringLiteral("4000"));
        EXPECT_EQ(control<QSpinBox>(h, "SpinEditOfs1").value(), -20);
-       EXPECT_EQ(h.window->calibration().ofs2, 3000);
+       EXPECT_EQ(h.window->core().calibration().ofs2, 3000);
        EXPECT_EQ(control<QSpinBox>(h, "SpinEditOfs2").value(), 3000);
      },
      "GLOBAL", "K2", "4"},
     {"TinySlope", "[GLOBAL]\nK1=0.0000012\n",
-     [](WindowHarness& h) { EXPECT_EQ(h.window->calibration().k1, 0.0000012); }, "GLOBAL", "K1",
-     "1.2E-6"},
+     [](WindowHarness& h) { EXPECT_EQ(h.window->core().calibration().k1, 0.0000012); }, "GLOBAL",
+     "K1", "1.2E-6"},
     {"ChartedChannels", "[SetGraf]\nForce1=0\nAccZ=1\nAuto=1\n",
      [](WindowHarness& h) {
        EXPECT_FALSE(control<QCheckBox>(h, "CheckBoxForce1").isChecked());

@@ -69,7 +69,7 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
 TEST(MainWindowTest, TheFirstConsoleLineIsTheSettingsFilesPath) {
   WindowHarness h;
   h.startAnswered();
-  const QStringList& lines = h.window->console().lines();
+  const QStringList& lines = h.window->core().console().lines();
   ASSERT_GE(lines.size(), 2);
   EXPECT_EQ(lines.at(0), h.darevPath());
   EXPECT_EQ(lines.at(1),

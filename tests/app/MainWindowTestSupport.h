@@ -183,7 +183,7 @@ class WindowHarness {
   void startAnswered() {
     ASSERT_TRUE(start());
     port.inject(kDiscoverAnswer);
-    ASSERT_EQ(window->link().discoverAnswered, LinkAnswer::Good);
+    ASSERT_EQ(window->core().link().discoverAnswered, LinkAnswer::Good);
   }
   // A tick of the dongle watchdog, as dongleWatchdogTimer gives it every second.
   void tickDongleWatchdog() { QMetaObject::invokeMethod(&window->dongleWatchdogTimer, "timeout"); }

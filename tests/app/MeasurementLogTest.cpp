@@ -137,7 +137,7 @@ TEST_F(MeasurementLogTest, ARecordingGoesOnAcrossADisconnection) {
   start->click();
   notifications(3);
   find<QPushButton>(*w, "Button20").click();  // "Disconnect": the count starts again
-  EXPECT_EQ(w->measurement().notificationCount, 0u);
+  EXPECT_EQ(w->core().measurement().notificationCount, 0u);
   notifications(11);
   EXPECT_EQ(rows(QStringLiteral("File Name.csv")), 3) << "the first eleven are not plotted";
   notifications(2);
@@ -175,7 +175,7 @@ TEST_F(MeasurementLogTest, TheFileIsClosedOnEveryWayOut) {
       w->close();
     } else {
       // The dongle stops answering: the watchdog ends the run.
-      w->link().discoverAnswered = LinkAnswer::None;
+      w->core().link().discoverAnswered = LinkAnswer::None;
       h.tickDongleWatchdog();
       EXPECT_EQ(h.exitCodes, QList<int>{3});
     }

@@ -34,7 +34,7 @@ class ScratchLinkTest : public ::testing::Test {
     EXPECT_FALSE(connectButton.isEnabled()) << "disabled while the attempt runs";
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return peer.connections() == 1 && connectButton.isEnabled(); }, 5000));
-    ASSERT_EQ(h.window->console().last(), QStringLiteral("Pripojeno"));
+    ASSERT_EQ(h.window->core().console().last(), QStringLiteral("Pripojeno"));
   }
 
   testing::ScratchPeer peer;
@@ -60,10 +60,10 @@ TEST_F(ScratchLinkTest, DisconnectAndTheTestButtonSayWhatHappened) {
   connectToPeer();
   find<QPushButton>(w, "Button14").click();
   EXPECT_EQ(
-      w.console().lines().mid(w.console().count() - 2),
+      w.core().console().lines().mid(w.core().console().count() - 2),
       (QStringList{QStringLiteral("*** TCP disconnect *********"), QStringLiteral("Odpojeno")}));
   find<QPushButton>(w, "Button16").click();
-  EXPECT_EQ(w.console().last(), QStringLiteral("*** neni connect *********"));
+  EXPECT_EQ(w.core().console().last(), QStringLiteral("*** neni connect *********"));
   h.port.inject(testing::notification(kValue));
   QTest::qWait(20);
   EXPECT_TRUE(peer.received().isEmpty());
@@ -72,9 +72,9 @@ TEST_F(ScratchLinkTest, DisconnectAndTheTestButtonSayWhatHappened) {
 TEST_F(ScratchLinkTest, AnOpenConnectionClosesWithoutConsoleLinesAtExit) {
   auto& w = *h.window;
   connectToPeer();
-  const QStringList before = w.console().lines();
+  const QStringList before = w.core().console().lines();
   w.close();
-  EXPECT_EQ(w.console().lines(), before);
+  EXPECT_EQ(w.core().console().lines(), before);
   EXPECT_TRUE(QTest::qWaitFor([&] { return peer.hangUps() == 1; }, 5000));
 }
 

@@ -72,10 +72,11 @@ int main(int argc, char** argv) {
 
   kelvaro::MainWindow form(environment);
   if (options.consoleToStderr) {
-    QObject::connect(&form.console(), &kelvaro::ConsoleLog::lineAppended, [](const QString& line) {
-      std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-      std::fflush(stderr);
-    });
+    QObject::connect(&form.core().console(), &kelvaro::ConsoleLog::lineAppended,
+                     [](const QString& line) {
+                       std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+                       std::fflush(stderr);
+                     });
   }
   kelvaro::QuitSignals quit;
   QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form,
