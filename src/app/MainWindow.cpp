@@ -34,6 +34,7 @@
 #include "app/panels/ChartOutputPanel.h"
 #include "app/panels/HistoryPanel.h"
 #include "app/panels/KeysPanel.h"
+#include "app/panels/LastBelt.h"
 #include "app/panels/LinkPanel.h"
 #include "app/panels/RecorderPanel.h"
 #include "app/panels/ScratchPanel.h"
@@ -90,6 +91,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   consoleView_ =
       std::make_unique<ConsoleView>(core_->console(), specSettingPage->diagnosticsConsole);
   users_ = new UsersPanel(*connectionPage, this);
+  lastBelt_ = new LastBelt(*connectionPage->lastBeltIdEdit, this);
   if (env_.keys) {
     env_.keys->setConsoleSink([this](const QString& line) { core_->console().append(line); });
   }
@@ -109,7 +111,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       *liveGraphPage, *specSettingPage, *liveChart,
       [this](const QString& text) { reportError(text); }, this);
   activity_ = new ActivityPanel(
-      {*core_, *activityMonitorPage, *liveGraphPage, *connectionPage, *users_, volumeRestoreTimer,
+      {*core_, *activityMonitorPage, *liveGraphPage, *lastBelt_, *users_, volumeRestoreTimer,
        env_.volume ? *env_.volume : noVolume_, env_.sound ? *env_.sound : silence_,
        env_.clock ? *env_.clock : systemClock_, env_.homeDir},
       this);
@@ -200,13 +202,13 @@ void MainWindow::buildPages() {
 
 void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
   if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
-    connectionPage->lastBeltIdEdit->setText(deviceId.toUpper());
+    lastBelt_->setId(deviceId.toUpper());
   }
   auto* poll = new QTimer(this);
   poll->setInterval(100);
   const std::uint32_t started = env_.ticks->tick();
   connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
-    const QString wanted = connectionPage->lastBeltIdEdit->text();
+    const QString wanted = lastBelt_->id();
     for (int i = 0; i < core_->scanList().ScanCount(); ++i) {
       if (DeviceId(core_->scanList().entry(i)) == wanted) {
         poll->deleteLater();

@@ -40,6 +40,7 @@ class ChartOutputPanel;
 class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
+class LastBelt;
 class LinkPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
@@ -145,6 +146,8 @@ class MainWindow : public QMainWindow {
   void showKeyIndicator(KeyIndicator indicator);
   BreathingPanel* breathingPanel() const { return breathing_; }
   LinkPanel* linkPanel() const { return link_; }
+  // The last belt's ID, which EditLastID shows.
+  LastBelt& lastBelt() const { return *lastBelt_; }
   WindowReadouts& readouts() { return *readouts_; }
 
  protected:
@@ -181,6 +184,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ScratchPanel> scratch_;  // goes before the core whose console it writes to
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
   UsersPanel* users_ = nullptr;
+  LastBelt* lastBelt_ = nullptr;
   ActivityPanel* activity_ = nullptr;
   HistoryPanel* history_ = nullptr;
   ChartOutputPanel* chartOutput_ = nullptr;

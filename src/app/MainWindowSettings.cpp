@@ -14,6 +14,7 @@
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
+#include "app/panels/LastBelt.h"
 #include "app/panels/UsersPanel.h"
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
@@ -94,7 +95,7 @@ void MainWindow::readSettings() {
 
   specPage.macEdit->setText(
       file.readString(kGlobal, QStringLiteral("MAC"), QStringLiteral("012345678901")));
-  connectionPage->lastBeltIdEdit->setText(specPage.macEdit->text());
+  lastBelt_->setId(specPage.macEdit->text());
 
   graphSettings.forceAxisMaxSpin->setValue(file.readInteger(kGlobal, QStringLiteral("Max"), 65535));
   graphSettings.forceAxisMinSpin->setValue(file.readInteger(kGlobal, QStringLiteral("Min"), 0));

@@ -16,6 +16,7 @@
 #include "app/pages/LiveGraphPage.h"
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
+#include "app/panels/LastBelt.h"
 #include "link/ConnectionProcedure.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorDisplay.h"
@@ -144,10 +145,8 @@ class WindowConnectionPanel final : public ConnectionView {
     const auto* item = grid->item(row, 2);
     return item ? item->text() : QString();
   }
-  QString lastBeltIdText() const override { return form_.connectionPage->lastBeltIdEdit->text(); }
-  void setLastBeltIdText(const QString& text) override {
-    form_.connectionPage->lastBeltIdEdit->setText(text);
-  }
+  QString lastBeltIdText() const override { return form_.lastBelt().id(); }
+  void setLastBeltIdText(const QString& text) override { form_.lastBelt().setId(text); }
   QString macText() const override { return form_.specSettingPage->macEdit->text(); }
   void setMacText(const QString& text) override { form_.specSettingPage->macEdit->setText(text); }
   void showLiveGraphPage() override {

@@ -1,5 +1,7 @@
 #include "app/panels/ActivityPanel.h"
 
+#include "app/panels/LastBelt.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,7 +11,6 @@
 
 #include "activity/ActivitySession.h"
 #include "app/pages/ActivityMonitorPage.h"
-#include "app/pages/ConnectionPage.h"
 #include "app/pages/LiveGraphPage.h"
 #include "app/panels/UsersPanel.h"
 #include "base/WallClock.h"
@@ -62,7 +63,7 @@ void ActivityPanel::stopSession() {
   ActivitySession session;
   session.start = sessionStart_;
   session.stop = parts_.clock.now();
-  session.beltId = parts_.connection.lastBeltIdEdit->text();
+  session.beltId = parts_.lastBelt.id();
   session.user = parts_.users.users().selectedName();
   session.motionActivity = texts.motionActivity;
   session.forceActivity = texts.forceActivity;

@@ -18,7 +18,7 @@ class WallClock;
 
 class ActivityMonitorPage;
 class LiveGraphPage;
-class ConnectionPage;
+class LastBelt;
 class UsersPanel;
 
 // The activity monitoring in the window: the session buttons (also pressed by the automatic
@@ -35,7 +35,7 @@ class ActivityPanel final : public QObject, public ActivitySessionControl, publi
     MonitorCore& core;
     ActivityMonitorPage& page;
     LiveGraphPage& graph;
-    ConnectionPage& connection;
+    const LastBelt& lastBelt;  // the belt a session's line names
     const UsersPanel& users;
     QTimer& volumeRestoreTimer;
     MasterVolume& volume;
