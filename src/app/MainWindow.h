@@ -96,16 +96,24 @@ class MainWindow : public QMainWindow {
   // (the dongle was missing and the environment's endProcess returned, as it does in tests).
   bool startUp();
 
-  QTabWidget* pageTabs = nullptr;
-  QLabel* apneaBanner = nullptr;  // above the pages while no breath comes
-  ConnectionPage* connectionPage = nullptr;
-  SettingsPage* settingsPage = nullptr;
-  LiveGraphPage* liveGraphPage = nullptr;
-  SpecSettingPage* specSettingPage = nullptr;
-  GamingKeysPage* gamingKeysPage = nullptr;
-  ActivityMonitorPage* activityMonitorPage = nullptr;
-  ActivityHistoryPage* activityHistoryPage = nullptr;
-  LiveChart* liveChart = nullptr;
+  // The pages and the live chart, for the window's views and for tests; the window owns them.
+  struct Pages {
+    QTabWidget* tabs;
+    QLabel* apneaBanner;  // above the pages while no breath comes
+    ConnectionPage* connection;
+    SettingsPage* settings;
+    LiveGraphPage* liveGraph;
+    SpecSettingPage* specSetting;
+    GamingKeysPage* gamingKeys;
+    ActivityMonitorPage* activityMonitor;
+    ActivityHistoryPage* activityHistory;
+    LiveChart* chart;
+  };
+  Pages pages() const {
+    return {
+        pageTabs,        apneaBanner,    connectionPage,      settingsPage,        liveGraphPage,
+        specSettingPage, gamingKeysPage, activityMonitorPage, activityHistoryPage, liveChart};
+  }
   QTimer volumeRestoreTimer;
   QTimer dongleWatchdogTimer;
 
@@ -155,6 +163,17 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QTabWidget* pageTabs = nullptr;
+  QLabel* apneaBanner = nullptr;  // above the pages while no breath comes
+  ConnectionPage* connectionPage = nullptr;
+  SettingsPage* settingsPage = nullptr;
+  LiveGraphPage* liveGraphPage = nullptr;
+  SpecSettingPage* specSettingPage = nullptr;
+  GamingKeysPage* gamingKeysPage = nullptr;
+  ActivityMonitorPage* activityMonitorPage = nullptr;
+  ActivityHistoryPage* activityHistoryPage = nullptr;
+  LiveChart* liveChart = nullptr;
+
   void buildPages();
   void wireControls();
   void firstShown();

@@ -65,8 +65,8 @@ void WindowReadouts::showReadings(const NotificationOutcome& out, const Measurem
 }
 
 void WindowReadouts::showDisplays() {
-  auto& specPage = *form_.specSettingPage;
-  auto& graph = *form_.liveGraphPage;
+  auto& specPage = *form_.pages().specSetting;
+  auto& graph = *form_.pages().liveGraph;
   if (pending_.battery) {
     setTextIfChanged(specPage.batteryEdit, batteryReadout(pending_.batteryReading));
     if (batteryNotCurrent_) {
@@ -82,9 +82,9 @@ void WindowReadouts::showDisplays() {
   if (pending_.forces) {
     if (forceBarNotCurrent_) {
       forceBarNotCurrent_ = false;
-      setCurrent(form_.gamingKeysPage->forceBar, true);
+      setCurrent(form_.pages().gamingKeys->forceBar, true);
     }
-    setBarValue(form_.gamingKeysPage->forceBar, pending_.forceBar);
+    setBarValue(form_.pages().gamingKeys->forceBar, pending_.forceBar);
     graph.force1Readout->setReading(forceReadout(pending_.force1Grams));
     graph.force2Readout->setReading(forceReadout(pending_.force2Grams));
   }
@@ -96,11 +96,11 @@ void WindowReadouts::showNotCurrent(const QString& why) {
   // A reading still waiting for its frame is from before the loss.
   displayTimer_.stop();
   pending_ = Pending{};
-  auto& graph = *form_.liveGraphPage;
+  auto& graph = *form_.pages().liveGraph;
   graph.force1Readout->setReading(kNotCurrentText);
   graph.force2Readout->setReading(kNotCurrentText);
   forceBarNotCurrent_ = true;
-  setCurrent(form_.gamingKeysPage->forceBar, false, why);
+  setCurrent(form_.pages().gamingKeys->forceBar, false, why);
   batteryNotCurrent_ = true;
   setCurrent(graph.batteryGauge, false, why);
   graph.batteryGauge->setFormat(kNotCurrentText);

@@ -35,19 +35,19 @@ class WindowScanGrid final : public ScanView {
   explicit WindowScanGrid(MainWindow& form) : form_(form) {}
 
   void setDeviceIdText(const QString& deviceId) override {
-    form_.specSettingPage->macEdit->setText(deviceId);
+    form_.pages().specSetting->macEdit->setText(deviceId);
   }
   void setRowCount(int rows) override {
-    form_.connectionPage->scanGrid->setRowCount(std::max(0, rows - 1));
+    form_.pages().connection->scanGrid->setRowCount(std::max(0, rows - 1));
   }
   void setRow(int row, const QString& deviceId, const QString& signal) override {
-    auto* grid = form_.connectionPage->scanGrid;
+    auto* grid = form_.pages().connection->scanGrid;
     setCell(grid, row - 1, 2, deviceId);
     setCell(grid, row - 1, 3, signal);
   }
   void setConnectButtonsEnabled(bool enabled) override {
-    form_.connectionPage->connectSelectedButton->setEnabled(enabled);
-    form_.connectionPage->connectLastButton->setEnabled(enabled);
+    form_.pages().connection->connectSelectedButton->setEnabled(enabled);
+    form_.pages().connection->connectLastButton->setEnabled(enabled);
   }
 
  private:
@@ -72,10 +72,10 @@ class WindowReadouts final : public MonitorDisplay {
   WindowReadouts(MainWindow& form, const TickSource& ticks, int frameMs);
 
   void showReadings(const NotificationOutcome& out, const MeasurementState& state) override;
-  void samplePlotted(int slot) override { form_.liveChart->samplePlotted(slot); }
+  void samplePlotted(int slot) override { form_.pages().chart->samplePlotted(slot); }
   void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
   void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
-  void breathMarked(int slot) override { form_.liveChart->samplePlotted(slot); }
+  void breathMarked(int slot) override { form_.pages().chart->samplePlotted(slot); }
 
   // What a read-out shows while no reading of the belt is current.
   static inline const QString kNotCurrentText = QStringLiteral("---");
@@ -119,8 +119,8 @@ class WindowConnectionPanel final : public ConnectionView {
   explicit WindowConnectionPanel(MainWindow& form) : form_(form) {}
 
   void setButtonEnabled(Button button, bool enabled) override {
-    auto& c = *form_.connectionPage;
-    auto& s = *form_.specSettingPage;
+    auto& c = *form_.pages().connection;
+    auto& s = *form_.pages().specSetting;
     switch (button) {
       case Button::ConnectSelected:
         c.connectSelectedButton->setEnabled(enabled);
@@ -140,25 +140,27 @@ class WindowConnectionPanel final : public ConnectionView {
     }
   }
   QString selectedDeviceId() const override {
-    auto* grid = form_.connectionPage->scanGrid;
+    auto* grid = form_.pages().connection->scanGrid;
     const int row = grid->currentRow() >= 0 ? grid->currentRow() : 0;
     const auto* item = grid->item(row, 2);
     return item ? item->text() : QString();
   }
   QString lastBeltIdText() const override { return form_.lastBelt().id(); }
   void setLastBeltIdText(const QString& text) override { form_.lastBelt().setId(text); }
-  QString macText() const override { return form_.specSettingPage->macEdit->text(); }
-  void setMacText(const QString& text) override { form_.specSettingPage->macEdit->setText(text); }
+  QString macText() const override { return form_.pages().specSetting->macEdit->text(); }
+  void setMacText(const QString& text) override {
+    form_.pages().specSetting->macEdit->setText(text);
+  }
   void showLiveGraphPage() override {
-    form_.showPage(form_.settingsPage, true);
-    form_.showPage(form_.liveGraphPage, true);
-    form_.pageTabs->setCurrentWidget(form_.liveGraphPage);
-    form_.showPage(form_.connectionPage, false);
+    form_.showPage(form_.pages().settings, true);
+    form_.showPage(form_.pages().liveGraph, true);
+    form_.pages().tabs->setCurrentWidget(form_.pages().liveGraph);
+    form_.showPage(form_.pages().connection, false);
   }
   void showConnectionPage() override {
-    form_.showPage(form_.liveGraphPage, false);
-    form_.showPage(form_.connectionPage, true);
-    form_.pageTabs->setCurrentWidget(form_.connectionPage);
+    form_.showPage(form_.pages().liveGraph, false);
+    form_.showPage(form_.pages().connection, true);
+    form_.pages().tabs->setCurrentWidget(form_.pages().connection);
   }
   void showWarning(const QString& text) override {
     QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes, &form_);
@@ -168,8 +170,8 @@ class WindowConnectionPanel final : public ConnectionView {
   void setBusy(const QString& activity) override { form_.setBusy(activity); }
   void connectionMade(const QString& deviceId) override;
   void connectionEnded() override;
-  void resetGraphSlot() override { form_.liveChart->resetSlot(); }
-  void clearLiveGraph() override { form_.liveChart->clearLiveGraph(); }
+  void resetGraphSlot() override { form_.pages().chart->resetSlot(); }
+  void clearLiveGraph() override { form_.pages().chart->clearLiveGraph(); }
   // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the
   // refusal is not covered by the busy text.
   void showRefusal(const QString& text) override {

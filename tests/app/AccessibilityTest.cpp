@@ -99,13 +99,13 @@ TEST(AccessibilityTest, ChartsAreNamedByTheirTitles) {
   WindowHarness h;
   h.startAnswered();
   MainWindow& w = *h.window;
-  EXPECT_EQ(accessibleName(w.liveChart), QStringLiteral("Live Graph"));
+  EXPECT_EQ(accessibleName(w.pages().chart), QStringLiteral("Live Graph"));
   auto& activity = find<QChartView>(w, "Chart2");
   EXPECT_EQ(accessibleName(&activity), activity.chart()->title());
   EXPECT_EQ(accessibleName(&activity), QStringLiteral("Activity Monitor"));
   auto& history = find<QChartView>(w, "ChartActHist");
   EXPECT_EQ(accessibleName(&history), QStringLiteral("Activity History"));
-  w.activityHistoryPage->setChartTitle(QStringLiteral("Activity History for Default User"));
+  w.pages().activityHistory->setChartTitle(QStringLiteral("Activity History for Default User"));
   EXPECT_EQ(history.chart()->title(), QStringLiteral("Activity History for Default User"));
   EXPECT_EQ(accessibleName(&history), history.chart()->title());
 }
@@ -175,11 +175,11 @@ TEST(AccessibilityTest, OnlyTheShownPagesAreOfferedAsTabs) {
     MainWindow& w = *h.window;
     if (c.confirm) find<QPushButton>(w, "Button18").click();
     QString current;
-    EXPECT_EQ(accessibleTabs(w.pageTabs->tabBar(), &current), c.tabs);
+    EXPECT_EQ(accessibleTabs(w.pages().tabs->tabBar(), &current), c.tabs);
     EXPECT_EQ(current, QString::fromLatin1(c.current));
-    const std::pair<QWidget*, const char*> pages[] = {{w.connectionPage, "Connection"},
-                                                      {w.liveGraphPage, "Live Graph"},
-                                                      {w.specSettingPage, "Spec. Setting"}};
+    const std::pair<QWidget*, const char*> pages[] = {{w.pages().connection, "Connection"},
+                                                      {w.pages().liveGraph, "Live Graph"},
+                                                      {w.pages().specSetting, "Spec. Setting"}};
     for (const auto& [page, caption] : pages) {
       EXPECT_EQ(inAccessibleTree(&w, page), c.tabs.contains(QString::fromLatin1(caption)))
           << caption;

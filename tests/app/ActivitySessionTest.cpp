@@ -61,7 +61,7 @@ TEST_F(ActivitySessionTest, AManualSessionLeavesItsLineWithTheValuesAsTheyStand)
   EXPECT_FALSE(start().isEnabled());
   EXPECT_TRUE(stop().isEnabled());
   EXPECT_EQ(find<QLabel>(*h.window, "LabelAkt10").text(), QStringLiteral("---"));
-  EXPECT_EQ(h.window->activityMonitorPage->forceActivitySeries->count(), 1);
+  EXPECT_EQ(h.window->pages().activityMonitor->forceActivitySeries->count(), 1);
   EXPECT_EQ(h.window->core().measurement().notificationCount, 9u);
 
   h.clock.advanceSecs(90 * 60 + 5);
@@ -100,7 +100,7 @@ TEST_F(ActivitySessionTest, AQuietBlockBelowTheAlarmLevelSoundsTheAlarm) {
   blocks(1, 2);  // an activity of 1, below 5
   EXPECT_EQ(h.sound.played, QStringList{QStringLiteral("./SoundAct.wav")});
   EXPECT_EQ(find<QLabel>(*h.window, "LabelActF10").text(), QStringLiteral("1.00"));
-  EXPECT_EQ(h.window->activityMonitorPage->forceActivitySeries->count(), 1);
+  EXPECT_EQ(h.window->pages().activityMonitor->forceActivitySeries->count(), 1);
 
   find<QSlider>(*h.window, "TrackBarAct").setValue(1);  // equal to the activity: no alarm
   blocks(1, 2);

@@ -61,7 +61,7 @@ TEST_F(BreathingTest, TheRateShowsOnBothPagesAndBreathsAreMarked) {
   EXPECT_EQ(rateOnActivity(), QStringLiteral("15.0"));
   int marks = 0;
   for (int slot = 0; slot <= livegraph::kLastPoint; ++slot) {
-    marks += w->liveChart->model().breathMarked(slot);
+    marks += w->pages().chart->model().breathMarked(slot);
   }
   EXPECT_GE(marks, 5) << "one a breath along the sweep";
   EXPECT_TRUE(banner->isHidden());

@@ -45,7 +45,7 @@ class HistoryPanelTest : public ::testing::Test {
     }
     file.write(extra);
   }
-  ActivityHistoryPage& page() { return *h.window->activityHistoryPage; }
+  ActivityHistoryPage& page() { return *h.window->pages().activityHistory; }
   void click(const char* name) { find<QPushButton>(*h.window, name).click(); }
   QString title() { return page().historyChart->chart()->title(); }
 

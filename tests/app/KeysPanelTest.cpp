@@ -59,8 +59,8 @@ TEST(KeysPanelTest, ANewKeyAtTheFourthVisibleTabSwitchesTheActivationOff) {
     WindowHarness h;
     h.startAnswered();
     MainWindow& w = *h.window;
-    w.showPage(w.specSettingPage, specShown);
-    w.pageTabs->setCurrentWidget(w.gamingKeysPage);
+    w.showPage(w.pages().specSetting, specShown);
+    w.pages().tabs->setCurrentWidget(w.pages().gamingKeys);
     auto& active = find<QCheckBox>(w, "CheckBoxKeyActive");
     active.setChecked(true);
     EXPECT_TRUE(w.core().keys().active());
@@ -76,7 +76,7 @@ TEST(KeysPanelTest, KeysOnTheCheckBoxLeaveConsoleLinesAndAClickSendsTheFocusToTh
   h.startAnswered();
   MainWindow& w = *h.window;
   w.show();
-  w.pageTabs->setCurrentWidget(w.gamingKeysPage);
+  w.pages().tabs->setCurrentWidget(w.pages().gamingKeys);
   auto& active = find<QCheckBox>(w, "CheckBoxKeyActive");
   active.setFocus();
   ASSERT_TRUE(QTest::qWaitFor([&] { return active.hasFocus(); }, 1000));
@@ -116,7 +116,7 @@ class KeyReleaseTest : public ::testing::Test {
     find<QCheckBox>(*h.window, "CheckBoxKeyActive").setChecked(true);
     h.port.inject(force(1600));
     ASSERT_EQ(h.keys.events, QStringList{"down 39"});
-    EXPECT_EQ(h.window->gamingKeysPage->keysIndicator->color(), QColor(0, 255, 0));
+    EXPECT_EQ(h.window->pages().gamingKeys->keysIndicator->color(), QColor(0, 255, 0));
   }
   WindowHarness h;
 };
@@ -128,7 +128,7 @@ TEST_F(KeyReleaseTest, BreathingPressesAndReleasesOncePerCrossing) {
   h.port.inject(force(1000));
   h.port.inject(force(1000));
   EXPECT_EQ(h.keys.events, (QStringList{"down 39", "up 39"}));
-  EXPECT_EQ(h.window->gamingKeysPage->keysIndicator->color(), QColor(255, 0, 0));
+  EXPECT_EQ(h.window->pages().gamingKeys->keysIndicator->color(), QColor(255, 0, 0));
 }
 
 TEST_F(KeyReleaseTest, SwitchingOffReleasesTheHeldKey) {
@@ -137,7 +137,7 @@ TEST_F(KeyReleaseTest, SwitchingOffReleasesTheHeldKey) {
   h.port.inject(force(1000));
   h.port.inject(force(1700));
   EXPECT_EQ(h.keys.events.size(), 2) << "nothing while off; the indicators still follow";
-  EXPECT_EQ(h.window->gamingKeysPage->keysIndicator->color(), QColor(0, 255, 0));
+  EXPECT_EQ(h.window->pages().gamingKeys->keysIndicator->color(), QColor(0, 255, 0));
 }
 
 TEST_F(KeyReleaseTest, ANewKeyWhileHeldReleasesTheOldOne) {

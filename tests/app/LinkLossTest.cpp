@@ -62,7 +62,7 @@ class LinkLossTest : public ::testing::Test {
     belt = dongle->beltDeviceId(0);
     find<QLineEdit>(*w, "EditLastID").setText(belt);
     find<QPushButton>(*w, "ButtonLastIDt2").click();
-    ASSERT_EQ(w->pageTabs->currentWidget(), w->liveGraphPage)
+    ASSERT_EQ(w->pages().tabs->currentWidget(), w->pages().liveGraph)
         << w->core().console().lines().join('\n').toStdString();
   }
   void TearDown() override {
@@ -185,7 +185,7 @@ TEST_F(LinkLossTest, DisconnectDuringTheWaitStopsTheAttempts) {
       static_cast<int>(w->core().console().lines().count(QStringLiteral("Write4")));
   step(30000);
   EXPECT_EQ(w->core().console().lines().count(QStringLiteral("Write4")), connects) << "no attempt";
-  EXPECT_EQ(w->pageTabs->currentWidget(), w->connectionPage);
+  EXPECT_EQ(w->pages().tabs->currentWidget(), w->pages().connection);
 }
 
 // The dongle pulled out after the start-up: the run goes on, the status bar says so, and once
@@ -229,20 +229,20 @@ TEST_F(LinkLossTest, WhileTheBeltStreamsOnlyTheShownPagesAreOfferedAsTabs) {
   step(1000);
   ASSERT_GT(w->core().measurement().notificationCount, 10u);
   QString current;
-  EXPECT_EQ(accessibleTabs(w->pageTabs->tabBar(), &current),
+  EXPECT_EQ(accessibleTabs(w->pages().tabs->tabBar(), &current),
             (QStringList{"Settings", "Live Graph", "Gaming Key Activation", "Activity Monitor",
                          "Activity History"}));
   EXPECT_EQ(current, QStringLiteral("Live Graph"));
-  EXPECT_FALSE(inAccessibleTree(w, w->connectionPage));
-  EXPECT_FALSE(inAccessibleTree(w, w->specSettingPage));
-  EXPECT_TRUE(inAccessibleTree(w, w->liveGraphPage));
+  EXPECT_FALSE(inAccessibleTree(w, w->pages().connection));
+  EXPECT_FALSE(inAccessibleTree(w, w->pages().specSetting));
+  EXPECT_TRUE(inAccessibleTree(w, w->pages().liveGraph));
 
   find<QPushButton>(*w, "Button20").click();
-  EXPECT_EQ(accessibleTabs(w->pageTabs->tabBar(), &current),
+  EXPECT_EQ(accessibleTabs(w->pages().tabs->tabBar(), &current),
             (QStringList{"Connection", "Settings", "Gaming Key Activation", "Activity Monitor",
                          "Activity History"}));
   EXPECT_EQ(current, QStringLiteral("Connection"));
-  EXPECT_FALSE(inAccessibleTree(w, w->liveGraphPage));
+  EXPECT_FALSE(inAccessibleTree(w, w->pages().liveGraph));
 }
 
 // The read-outs while the belt cannot be reached: the forces say "---", the force bar and the

@@ -55,7 +55,7 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
 
   MainWindow w(env);
   ASSERT_TRUE(w.startUp());
-  auto* grid = w.connectionPage->scanGrid;
+  auto* grid = w.pages().connection->scanGrid;
   auto& labelF1 = find<QLabel>(w, "LabelF1");
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(*grid, belt) >= 0; }, 10000))
@@ -77,8 +77,8 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
   guard.stop();
 
   ASSERT_TRUE(warnings.isEmpty()) << w.core().console().lines().join('\n').toStdString();
-  EXPECT_EQ(w.pageTabs->currentWidget(), w.liveGraphPage);
-  EXPECT_EQ(w.pageTabs->indexOf(w.connectionPage), -1);
+  EXPECT_EQ(w.pages().tabs->currentWidget(), w.pages().liveGraph);
+  EXPECT_EQ(w.pages().tabs->indexOf(w.pages().connection), -1);
   EXPECT_EQ(find<QLineEdit>(w, "EditLastID").text(), belt);
   EXPECT_EQ(find<QLineEdit>(w, "EditMac").text(), belt);
   EXPECT_TRUE(w.core().console().lines().contains(QStringLiteral("**** Set2 OK")));
@@ -98,8 +98,8 @@ TEST(MainWindowEndToEndTest, ScanConnectMeasureAndDisconnectOnTheSimulator) {
 
   find<QPushButton>(w, "Button20").click();
 
-  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
-  EXPECT_EQ(w.pageTabs->indexOf(w.liveGraphPage), -1);
+  EXPECT_EQ(w.pages().tabs->currentWidget(), w.pages().connection);
+  EXPECT_EQ(w.pages().tabs->indexOf(w.pages().liveGraph), -1);
   EXPECT_EQ(w.core().measurement().notificationCount, 0u);
   EXPECT_EQ(grid->rowCount(), 0);
   EXPECT_EQ(w.core().console().last(), QStringLiteral("Write1"));

@@ -95,9 +95,9 @@ TEST_P(MainWindowPortSelectionTest, EndsTheRunOrOpensThePortAndDiscovers) {
   EXPECT_EQ(h.window->core().console().last(), QStringLiteral("Write1"));
   EXPECT_EQ(h.window->core().link().discoverAnswered, LinkAnswer::None);
   EXPECT_EQ(h.grid()->rowCount(), 0);
-  EXPECT_EQ(h.window->pageTabs->currentWidget(), h.window->connectionPage);
-  EXPECT_TRUE(h.tabShown(h.window->connectionPage));
-  EXPECT_FALSE(h.tabShown(h.window->liveGraphPage));
+  EXPECT_EQ(h.window->pages().tabs->currentWidget(), h.window->pages().connection);
+  EXPECT_TRUE(h.tabShown(h.window->pages().connection));
+  EXPECT_FALSE(h.tabShown(h.window->pages().liveGraph));
 }
 
 const PortCase kPortCases[] = {
@@ -683,8 +683,8 @@ TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedC
   });
   // "Disconnect" is pressed as soon as the graph appears.
   std::optional<std::uint32_t> graphAt;
-  QObject::connect(w.pageTabs, &QTabWidget::currentChanged, &w, [&] {
-    if (graphAt || w.pageTabs->currentWidget() != w.liveGraphPage) return;
+  QObject::connect(w.pages().tabs, &QTabWidget::currentChanged, &w, [&] {
+    if (graphAt || w.pages().tabs->currentWidget() != w.pages().liveGraph) return;
     graphAt = h.ticks.tick();
     QMetaObject::invokeMethod(
         &disconnect, [&] { disconnect.click(); }, Qt::QueuedConnection);
@@ -700,9 +700,9 @@ TEST(MainWindowConnectionTest, DisconnectWhileTheLinkSettlesGoesBackAndARefusedC
   ASSERT_TRUE(graphAt.has_value());
   // Back on "Connection" well before the 1200 ms the link was to settle.
   EXPECT_LE(h.ticks.tick() - *graphAt, 20u);
-  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
-  EXPECT_TRUE(h.tabShown(w.connectionPage));
-  EXPECT_FALSE(h.tabShown(w.liveGraphPage));
+  EXPECT_EQ(w.pages().tabs->currentWidget(), w.pages().connection);
+  EXPECT_TRUE(h.tabShown(w.pages().connection));
+  EXPECT_FALSE(h.tabShown(w.pages().liveGraph));
   const QStringList lines = w.core().console().lines();
   EXPECT_EQ(lines.count(QStringLiteral("Write4")), 1) << "the refused click started nothing";
   EXPECT_GT(lines.indexOf(QStringLiteral("Write6")), lines.indexOf(QStringLiteral("**** Set2 OK")));

@@ -91,7 +91,7 @@ void expectDefaults(WindowHarness& h) {
   EXPECT_TRUE(w.autoComPort());
   EXPECT_TRUE(find<QCheckBox>(w, "CheckBoxComAuto").isChecked());
   EXPECT_TRUE(find<QPushButton>(w, "ButtonSetCom").isHidden());
-  EXPECT_FALSE(h.tabShown(w.specSettingPage));
+  EXPECT_FALSE(h.tabShown(w.pages().specSetting));
 }
 
 TEST(MainWindowSettingsTest, WithoutAFileEverySettingHasItsDefault) {
@@ -210,7 +210,7 @@ const ReadCase kReadCases[] = {
      },
      "Keys", "LIMLY", "-1234"},
     {"SpecSetShowsThePage", "[GLOBAL]\nSpecSet=1\n",
-     [](WindowHarness& h) { EXPECT_TRUE(h.tabShown(h.window->specSettingPage)); }, "GLOBAL",
+     [](WindowHarness& h) { EXPECT_TRUE(h.tabShown(h.window->pages().specSetting)); }, "GLOBAL",
      "SpecSet", "1"},
     {"NoUsers", "[users]\ncount=0\n",
      [](WindowHarness& h) {

@@ -25,13 +25,13 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
     bool shown;
   };
   const Page pages[] = {
-      {w.connectionPage, "Connection", true},
-      {w.settingsPage, "Settings", true},
-      {w.liveGraphPage, "Live Graph", false},
-      {w.specSettingPage, "Spec. Setting", false},
-      {w.gamingKeysPage, "Gaming Key Activation", true},
-      {w.activityMonitorPage, "Activity Monitor", true},
-      {w.activityHistoryPage, "Activity History", true},
+      {w.pages().connection, "Connection", true},
+      {w.pages().settings, "Settings", true},
+      {w.pages().liveGraph, "Live Graph", false},
+      {w.pages().specSetting, "Spec. Setting", false},
+      {w.pages().gamingKeys, "Gaming Key Activation", true},
+      {w.pages().activityMonitor, "Activity Monitor", true},
+      {w.pages().activityHistory, "Activity History", true},
   };
   // A hidden page has no tab; it is still the window's, and comes back at its place.
   int tab = 0;
@@ -39,28 +39,29 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
     SCOPED_TRACE(p.caption);
     EXPECT_TRUE(w.isAncestorOf(p.page));
     if (!p.shown) {
-      EXPECT_EQ(w.pageTabs->indexOf(p.page), -1);
+      EXPECT_EQ(w.pages().tabs->indexOf(p.page), -1);
       continue;
     }
-    ASSERT_LT(tab, w.pageTabs->count());
-    EXPECT_EQ(w.pageTabs->widget(tab), p.page);
-    EXPECT_EQ(w.pageTabs->tabText(tab), QString::fromLatin1(p.caption));
-    EXPECT_TRUE(w.pageTabs->isTabVisible(tab));
+    ASSERT_LT(tab, w.pages().tabs->count());
+    EXPECT_EQ(w.pages().tabs->widget(tab), p.page);
+    EXPECT_EQ(w.pages().tabs->tabText(tab), QString::fromLatin1(p.caption));
+    EXPECT_TRUE(w.pages().tabs->isTabVisible(tab));
     ++tab;
   }
-  EXPECT_EQ(w.pageTabs->count(), tab);
-  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage);
+  EXPECT_EQ(w.pages().tabs->count(), tab);
+  EXPECT_EQ(w.pages().tabs->currentWidget(), w.pages().connection);
 
-  w.showPage(w.specSettingPage, true);
-  w.showPage(w.liveGraphPage, true);
-  w.showPage(w.liveGraphPage, true);
-  ASSERT_EQ(w.pageTabs->count(), 7);
+  w.showPage(w.pages().specSetting, true);
+  w.showPage(w.pages().liveGraph, true);
+  w.showPage(w.pages().liveGraph, true);
+  ASSERT_EQ(w.pages().tabs->count(), 7);
   for (int i = 0; i < 7; ++i) {
     SCOPED_TRACE(pages[i].caption);
-    EXPECT_EQ(w.pageTabs->widget(i), pages[i].page);
-    EXPECT_EQ(w.pageTabs->tabText(i), QString::fromLatin1(pages[i].caption));
+    EXPECT_EQ(w.pages().tabs->widget(i), pages[i].page);
+    EXPECT_EQ(w.pages().tabs->tabText(i), QString::fromLatin1(pages[i].caption));
   }
-  EXPECT_EQ(w.pageTabs->currentWidget(), w.connectionPage) << "showing a page keeps the active one";
+  EXPECT_EQ(w.pages().tabs->currentWidget(), w.pages().connection)
+      << "showing a page keeps the active one";
   EXPECT_EQ(w.windowTitle(), QStringLiteral("KELVARO monitor "));
 }
 

@@ -188,7 +188,7 @@ class WindowHarness {
   // A tick of the dongle watchdog, as dongleWatchdogTimer gives it every second.
   void tickDongleWatchdog() { QMetaObject::invokeMethod(&window->dongleWatchdogTimer, "timeout"); }
 
-  QTableWidget* grid() const { return window->connectionPage->scanGrid; }
+  QTableWidget* grid() const { return window->pages().connection->scanGrid; }
   bool tabShown(QWidget* page) const { return window->pageShown(page); }
 
   QTemporaryDir home;

@@ -21,7 +21,7 @@ struct Step {
   const char* name;    // typed into EditName first
 };
 
-QStringList shown(MainWindow& w) { return w.connectionPage->usersRadioGroup->items(); }
+QStringList shown(MainWindow& w) { return w.pages().connection->usersRadioGroup->items(); }
 
 TEST(UsersPanelTest, TheButtonsEditTheListAndTheSelectionFollows) {
   const struct {
@@ -60,7 +60,7 @@ TEST(UsersPanelTest, TheButtonsEditTheListAndTheSelectionFollows) {
       }
     }
     EXPECT_EQ(shown(w), c.users);
-    EXPECT_EQ(w.connectionPage->usersRadioGroup->itemIndex(), c.selected);
+    EXPECT_EQ(w.pages().connection->usersRadioGroup->itemIndex(), c.selected);
 
     // What the list holds is what is stored.
     ASSERT_TRUE(w.close());
@@ -84,7 +84,7 @@ TEST(UsersPanelTest, ACountOfZeroGivesAnEmptyListThatTheButtonsLeaveAlone) {
   EXPECT_TRUE(shown(w).isEmpty());
   find<QPushButton>(w, "ButtonAdd").click();
   EXPECT_EQ(shown(w), QStringList{"Dora"});
-  EXPECT_EQ(w.connectionPage->usersRadioGroup->itemIndex(), 0);
+  EXPECT_EQ(w.pages().connection->usersRadioGroup->itemIndex(), 0);
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ TEST(WindowWakeUpTest, ANewGaugeValueIsPaintedInTheWindowsNextPassNotDuringTheNo
   WindowHarness h;
   h.startAnswered();
   MainWindow& w = *h.window;
-  w.showPage(w.liveGraphPage, true);
-  w.pageTabs->setCurrentWidget(w.liveGraphPage);
+  w.showPage(w.pages().liveGraph, true);
+  w.pages().tabs->setCurrentWidget(w.pages().liveGraph);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   auto& gauge = find<QProgressBar>(w, "Gauge1");
