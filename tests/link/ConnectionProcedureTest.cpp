@@ -1041,7 +1041,7 @@ TEST_F(ConnectionProcedureTest, DisconnectDuringAConnectionResetRunsAtOnceAndThe
   EXPECT_FALSE(procedure.busy());
 }
 
-TEST_F(ConnectionProcedureTest, PripojRefusesToRunInsideARunningProcedure) {
+TEST_F(ConnectionProcedureTest, ConnectToBeltRefusesToRunInsideARunningProcedure) {
   view.editLastID = kBelt;
   std::optional<bool> nested;
   pump.onWake = [&] {

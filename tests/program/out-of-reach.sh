@@ -2,8 +2,8 @@
 # The real program as a screen reader sees it over AT-SPI, on kelvaro-belt-sim whose belt drops
 # its link a few seconds after each connection:
 #   out-of-reach.sh MONITOR SIMULATOR
-# While the belt streams only the shown pages are offered as page tabs ("Connection" and
-# "Spec. Setting" are hidden); while the link is lost the forces read "---" and the battery gauge
+# While the belt streams only the shown pages are offered as page tabs (the connection page and
+# the diagnostics page are hidden); while the link is lost the forces read "---" and the battery gauge
 # is greyed and described by the band's words; once the belt streams again they are current.
 # Runs its own D-Bus session and X server.
 set -euo pipefail
@@ -78,7 +78,8 @@ echo "$tabs"
 main=$(grep 'Settings' <<<"$tabs")
 [ "$main" = "Settings | [Live Graph] | Gaming Key Activation | Activity Monitor | Activity History" ] ||
   fail "the window's page tabs are: $main"
-grep -q 'Connection\|Spec\. Setting' <<<"$tabs" && fail "a hidden page is offered: $tabs"
+# Neither hidden page's caption ("Connection", and the one that ends in " Setting") in any tab list.
+grep -qE 'Connection| Setting( |$)' <<<"$tabs" && fail "a hidden page is offered: $tabs"
 
 # Through the loss, 8 s after the connection, and the reconnect after it.
 /usr/bin/python3 "$here/readouts.py" kelvaro-monitor watch 14 --wait 0 >"$work/watch.txt" || fail "no read-outs"
