@@ -66,12 +66,19 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   setFont(font);
 
   // The views reach the pages only when the core calls them, after the pages exist.
-  scanGrid_ = std::make_unique<WindowScanGrid>(*this);
-  readouts_ = std::make_unique<WindowReadouts>(*this, *env_.ticks, env_.displayFrameMs);
+  viewParts_ = std::make_unique<WindowViewParts>(WindowViewParts{
+      *this, windowPages_, [this](QWidget* page, bool shown) { showPage(page, shown); },
+      [this](const QString& phase) { setBusy(phase); },
+      [this](const ActivityBlock& block) { showActivityBlock(block); },
+      [this](KeyIndicator indicator) { showKeyIndicator(indicator); },
+      [this]() -> LastBelt& { return *lastBelt_; }, [this]() -> MonitorCore& { return *core_; },
+      [this] { return statusBar(); }});
+  scanGrid_ = std::make_unique<WindowScanGrid>(*viewParts_);
+  readouts_ = std::make_unique<WindowReadouts>(*viewParts_, *env_.ticks, env_.displayFrameMs);
   core_ =
       std::make_unique<MonitorCore>(*env_.ticks, *env_.pump, *env_.port, *scanGrid_, *readouts_);
   buildPages();
-  connectionPanel_ = std::make_unique<WindowConnectionPanel>(*this);
+  connectionPanel_ = std::make_unique<WindowConnectionPanel>(*viewParts_);
   connection_ = std::make_unique<ConnectionProcedure>(
       core_->commands(), core_->link(), core_->scanList(), *scanGrid_, *connectionPanel_,
       *env_.port,
@@ -82,40 +89,43 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       },
       core_->waiter(), core_->stopwatch(), core_->console());
   link_ = new LinkPanel(
-      {*core_, *connection_, *env_.port, env_.catalog, *statusBar(), *liveGraphPage->linkLostLabel,
-       [this] { return portSelection_.get(); }, [this] { return autoComPort_; },
-       [this] { return watchdog_ && watchdog_->startedUp(); },
+      {*core_, *connection_, *env_.port, env_.catalog, *statusBar(),
+       *windowPages_.liveGraph->linkLostLabel, [this] { return portSelection_.get(); },
+       [this] { return autoComPort_; }, [this] { return watchdog_ && watchdog_->startedUp(); },
        [this](const QString& why) { readouts_->showNotCurrent(why); },
        [this](const std::function<void()>& action) { guarded(action); }},
       this);
   consoleView_ =
-      std::make_unique<ConsoleView>(core_->console(), specSettingPage->diagnosticsConsole);
-  users_ = new UsersPanel(*connectionPage, this);
-  lastBelt_ = new LastBelt(*connectionPage->lastBeltIdEdit, this);
+      std::make_unique<ConsoleView>(core_->console(), windowPages_.specSetting->diagnosticsConsole);
+  users_ = new UsersPanel(*windowPages_.connection, this);
+  lastBelt_ = new LastBelt(*windowPages_.connection->lastBeltIdEdit, this);
   if (env_.keys) {
     env_.keys->setConsoleSink([this](const QString& line) { core_->console().append(line); });
   }
   keySink_ = std::make_unique<KeyInjectorSink>(env_.keys ? *env_.keys : noKeys_);
   core_->keys().setSink(keySink_.get());
   keys_ = new KeysPanel(
-      *gamingKeysPage, *specSettingPage, *liveGraphPage->keyIndicator, *pageTabs, core_->console(),
+      *windowPages_.gamingKeys, *windowPages_.specSetting, *windowPages_.liveGraph->keyIndicator,
+      *windowPages_.tabs, core_->console(),
       [this](const KeysPanel::Values& values) { keysChanged(values); }, this);
-  scratch_ = std::make_unique<ScratchPanel>(*specSettingPage, core_->console(), *env_.ticks,
-                                            *env_.pump, env_.scratchPort);
+  scratch_ = std::make_unique<ScratchPanel>(*windowPages_.specSetting, core_->console(),
+                                            *env_.ticks, *env_.pump, env_.scratchPort);
   recorderPanel_ = new RecorderPanel(
-      *liveGraphPage, core_->recorder(), [this](const QString& text) { reportError(text); }, this);
+      *windowPages_.liveGraph, core_->recorder(),
+      [this](const QString& text) { reportError(text); }, this);
   history_ = new HistoryPanel(
-      *activityHistoryPage, *users_, core_->console(), env_.homeDir,
+      *windowPages_.activityHistory, *users_, core_->console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
   chartOutput_ = new ChartOutputPanel(
-      *liveGraphPage, *specSettingPage, *liveChart,
+      *windowPages_.liveGraph, *windowPages_.specSetting, *windowPages_.chart,
       [this](const QString& text) { reportError(text); }, this);
   activity_ = new ActivityPanel(
-      {*core_, *activityMonitorPage, *liveGraphPage, *lastBelt_, *users_, volumeRestoreTimer,
-       env_.volume ? *env_.volume : noVolume_, env_.sound ? *env_.sound : silence_,
-       env_.clock ? *env_.clock : systemClock_, env_.homeDir},
+      {*core_, *windowPages_.activityMonitor, *windowPages_.liveGraph, *lastBelt_, *users_,
+       volumeRestoreTimer, env_.volume ? *env_.volume : noVolume_,
+       env_.sound ? *env_.sound : silence_, env_.clock ? *env_.clock : systemClock_, env_.homeDir},
       this);
-  breathing_ = new BreathingPanel(*core_, *liveGraphPage, *activityMonitorPage, *apneaBanner, this);
+  breathing_ = new BreathingPanel(*core_, *windowPages_.liveGraph, *windowPages_.activityMonitor,
+                                  *windowPages_.apneaBanner, this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);
@@ -148,47 +158,48 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildPages() {
-  pageTabs = new QTabWidget(this);
-  pageTabs->setObjectName(QStringLiteral("PageControl1"));
-  pageTabs->setDocumentMode(false);
-  pageTabs->tabBar()->setExpanding(false);
-  apneaBanner = BreathingPanel::makeBanner();
+  windowPages_.tabs = new QTabWidget(this);
+  windowPages_.tabs->setObjectName(QStringLiteral("PageControl1"));
+  windowPages_.tabs->setDocumentMode(false);
+  windowPages_.tabs->tabBar()->setExpanding(false);
+  windowPages_.apneaBanner = BreathingPanel::makeBanner();
   auto* central = new QWidget(this);
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  column->addWidget(apneaBanner);
-  column->addWidget(pageTabs, 1);
+  column->addWidget(windowPages_.apneaBanner);
+  column->addWidget(windowPages_.tabs, 1);
   setCentralWidget(central);
 
-  connectionPage = new ConnectionPage;
-  settingsPage = new SettingsPage;
-  liveGraphPage = new LiveGraphPage;
-  liveChart = new LiveChart(core_->graph());
-  liveGraphPage->replaceChart(liveChart);
-  liveChart->setAccessibleName(QStringLiteral("Live Graph"));
+  windowPages_.connection = new ConnectionPage;
+  windowPages_.settings = new SettingsPage;
+  windowPages_.liveGraph = new LiveGraphPage;
+  windowPages_.chart = new LiveChart(core_->graph());
+  windowPages_.liveGraph->replaceChart(windowPages_.chart);
+  windowPages_.chart->setAccessibleName(QStringLiteral("Live Graph"));
   for (auto* readout :
-       {liveGraphPage->force1Readout, liveGraphPage->force2Readout,
-        liveGraphPage->currentActivityReadout, liveGraphPage->averageActivityReadout}) {
+       {windowPages_.liveGraph->force1Readout, windowPages_.liveGraph->force2Readout,
+        windowPages_.liveGraph->currentActivityReadout,
+        windowPages_.liveGraph->averageActivityReadout}) {
     readout->setAnnounceInterval(env_.readoutAnnounceMs);
   }
-  specSettingPage = new SpecSettingPage;
-  gamingKeysPage = new GamingKeysPage;
-  activityMonitorPage = new ActivityMonitorPage;
-  activityHistoryPage = new ActivityHistoryPage;
+  windowPages_.specSetting = new SpecSettingPage;
+  windowPages_.gamingKeys = new GamingKeysPage;
+  windowPages_.activityMonitor = new ActivityMonitorPage;
+  windowPages_.activityHistory = new ActivityHistoryPage;
   pages_ = {{
-      {connectionPage, QStringLiteral("Connection")},
-      {settingsPage, QStringLiteral("Settings")},
-      {liveGraphPage, QStringLiteral("Live Graph")},
-      {specSettingPage, QStringLiteral("Spec. Setting")},
-      {gamingKeysPage, QStringLiteral("Gaming Key Activation")},
-      {activityMonitorPage, QStringLiteral("Activity Monitor")},
-      {activityHistoryPage, QStringLiteral("Activity History")},
+      {windowPages_.connection, QStringLiteral("Connection")},
+      {windowPages_.settings, QStringLiteral("Settings")},
+      {windowPages_.liveGraph, QStringLiteral("Live Graph")},
+      {windowPages_.specSetting, QStringLiteral("Spec. Setting")},
+      {windowPages_.gamingKeys, QStringLiteral("Gaming Key Activation")},
+      {windowPages_.activityMonitor, QStringLiteral("Activity Monitor")},
+      {windowPages_.activityHistory, QStringLiteral("Activity History")},
   }};
-  for (const auto& [page, caption] : pages_) pageTabs->addTab(page, caption);
-  pageTabs->setCurrentWidget(connectionPage);
-  showPage(liveGraphPage, false);
-  showPage(specSettingPage, false);
+  for (const auto& [page, caption] : pages_) windowPages_.tabs->addTab(page, caption);
+  windowPages_.tabs->setCurrentWidget(windowPages_.connection);
+  showPage(windowPages_.liveGraph, false);
+  showPage(windowPages_.specSetting, false);
 
   busyLabel_ = new QLabel(this);
   busyLabel_->setObjectName(QStringLiteral("LabelBusy"));
@@ -250,23 +261,23 @@ void MainWindow::showKeyIndicator(KeyIndicator indicator) {
 void MainWindow::showPage(QWidget* page, bool visible) {
   // A hidden page leaves the tab widget: a tab only set invisible stays in the accessibility
   // tree, where a screen reader would still land on it. It stays a child of the window.
-  const int index = pageTabs->indexOf(page);
+  const int index = windowPages_.tabs->indexOf(page);
   if (!visible) {
-    if (index >= 0) pageTabs->removeTab(index);
+    if (index >= 0) windowPages_.tabs->removeTab(index);
     return;
   }
   if (index >= 0) return;
   int at = 0;
   for (const auto& [other, caption] : pages_) {
     if (other == page) {
-      pageTabs->insertTab(at, page, caption);
+      windowPages_.tabs->insertTab(at, page, caption);
       return;
     }
-    if (pageTabs->indexOf(other) >= 0) ++at;
+    if (windowPages_.tabs->indexOf(other) >= 0) ++at;
   }
 }
 
-bool MainWindow::pageShown(QWidget* page) const { return pageTabs->indexOf(page) >= 0; }
+bool MainWindow::pageShown(QWidget* page) const { return windowPages_.tabs->indexOf(page) >= 0; }
 
 void MainWindow::setBusy(const QString& phase) {
   busyLabel_->setText(phase);
@@ -301,8 +312,8 @@ void MainWindow::showDongleNotFoundDialog() {
 
 bool MainWindow::startUp() {
   stdoutBinding_.attach(std::cout, core_->console());
-  pageTabs->setCurrentWidget(connectionPage);
-  showPage(specSettingPage, false);
+  windowPages_.tabs->setCurrentWidget(windowPages_.connection);
+  showPage(windowPages_.specSetting, false);
 
   settings_ = std::make_unique<SettingsFile>(settingsPath());
   readSettings();
@@ -333,14 +344,14 @@ bool MainWindow::startUp() {
       std::make_unique<DongleWatchdog>(dongleWatchdogTimer, core_->link(), *dongleNotFound_);
   watchdog_->setKeeper(&link_->keeper());
 
-  connectionPage->autoComPortCheck->setChecked(autoComPort_);
-  connectionPage->setComPortButton->setVisible(!autoComPort_);
+  windowPages_.connection->autoComPortCheck->setChecked(autoComPort_);
+  windowPages_.connection->setComPortButton->setVisible(!autoComPort_);
   if (!portSelection_->selectAtStart(autoComPort_) || runEnded_) return false;
 
   core_->scanList().clear();
   scanGrid_->setRowCount(1);
-  showPage(connectionPage, true);
-  showPage(liveGraphPage, false);
+  showPage(windowPages_.connection, true);
+  showPage(windowPages_.liveGraph, false);
   return true;
 }
 
@@ -353,10 +364,12 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::firstShown() {
-  liveChart->createPoints();
+  windowPages_.chart->createPoints();
   guarded([this] {
-    liveChart->setAxisMaximum(livegraph::Axis::Left, settingsPage->forceAxisMaxSpin->value());
-    liveChart->setAxisMinimum(livegraph::Axis::Left, settingsPage->forceAxisMinSpin->value());
+    windowPages_.chart->setAxisMaximum(livegraph::Axis::Left,
+                                       windowPages_.settings->forceAxisMaxSpin->value());
+    windowPages_.chart->setAxisMinimum(livegraph::Axis::Left,
+                                       windowPages_.settings->forceAxisMinSpin->value());
   });
 }
 

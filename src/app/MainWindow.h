@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/WindowPages.h"
 #include "app/panels/KeysPanel.h"
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
@@ -45,6 +46,7 @@ class LinkPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
+struct WindowViewParts;
 
 class ActivityHistoryPage;
 class ConsoleView;
@@ -96,24 +98,8 @@ class MainWindow : public QMainWindow {
   // (the dongle was missing and the environment's endProcess returned, as it does in tests).
   bool startUp();
 
-  // The pages and the live chart, for the window's views and for tests; the window owns them.
-  struct Pages {
-    QTabWidget* tabs;
-    QLabel* apneaBanner;  // above the pages while no breath comes
-    ConnectionPage* connection;
-    SettingsPage* settings;
-    LiveGraphPage* liveGraph;
-    SpecSettingPage* specSetting;
-    GamingKeysPage* gamingKeys;
-    ActivityMonitorPage* activityMonitor;
-    ActivityHistoryPage* activityHistory;
-    LiveChart* chart;
-  };
-  Pages pages() const {
-    return {
-        pageTabs,        apneaBanner,    connectionPage,      settingsPage,        liveGraphPage,
-        specSettingPage, gamingKeysPage, activityMonitorPage, activityHistoryPage, liveChart};
-  }
+  // The pages and the live chart, for the window's views and for tests.
+  const WindowPages& pages() const { return windowPages_; }
   QTimer volumeRestoreTimer;
   QTimer dongleWatchdogTimer;
 
@@ -163,16 +149,7 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QTabWidget* pageTabs = nullptr;
-  QLabel* apneaBanner = nullptr;  // above the pages while no breath comes
-  ConnectionPage* connectionPage = nullptr;
-  SettingsPage* settingsPage = nullptr;
-  LiveGraphPage* liveGraphPage = nullptr;
-  SpecSettingPage* specSettingPage = nullptr;
-  GamingKeysPage* gamingKeysPage = nullptr;
-  ActivityMonitorPage* activityMonitorPage = nullptr;
-  ActivityHistoryPage* activityHistoryPage = nullptr;
-  LiveChart* liveChart = nullptr;
+  WindowPages windowPages_;
 
   void buildPages();
   void wireControls();
@@ -197,6 +174,7 @@ class MainWindow : public QMainWindow {
   NullMasterVolume noVolume_;
   SystemWallClock systemClock_;
   ConsoleOutputBinding stdoutBinding_;
+  std::unique_ptr<WindowViewParts> viewParts_;
   std::unique_ptr<WindowScanGrid> scanGrid_;
   std::unique_ptr<WindowReadouts> readouts_;
   std::unique_ptr<MonitorCore> core_;

@@ -58,9 +58,9 @@
 namespace kelvaro {
 
 void MainWindow::wireControls() {
-  auto& specPage = *specSettingPage;
-  auto& connection = *connectionPage;
-  auto& graph = *liveGraphPage;
+  auto& specPage = *windowPages_.specSetting;
+  auto& connection = *windowPages_.connection;
+  auto& graph = *windowPages_.liveGraph;
 
   connect(env_.port, &SerialTransport::readyRead, this,
           [this] { guarded([this] { receiveSerialBytes(); }); });
@@ -95,9 +95,9 @@ void MainWindow::wireControls() {
           [this] { core_->console().clear(); });
 
   // Activity sessions.
-  connect(activityMonitorPage->sessionStartButton, &QPushButton::clicked, this,
+  connect(windowPages_.activityMonitor->sessionStartButton, &QPushButton::clicked, this,
           [this] { guarded([this] { activity_->startSession(); }); });
-  connect(activityMonitorPage->sessionStopButton, &QPushButton::clicked, this,
+  connect(windowPages_.activityMonitor->sessionStopButton, &QPushButton::clicked, this,
           [this] { guarded([this] { activity_->stopSession(); }); });
 
   // The switches the road of one measurement reads.
@@ -116,28 +116,28 @@ void MainWindow::wireControls() {
     field->setValue(zeroForceChannel(channel, core_->measurement(), core_->calibration()));
   };
   connect(specPage.zero1Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
+          [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin); });
   connect(graph.zeroForce1Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, specSettingPage->offset1Spin); });
+          [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin); });
   connect(specPage.zero2Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
+          [=] { zero(ForceChannel::Two, windowPages_.specSetting->offset2Spin); });
   connect(graph.zeroForce2Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, specSettingPage->offset2Spin); });
+          [=] { zero(ForceChannel::Two, windowPages_.specSetting->offset2Spin); });
   connect(specPage.offset1Spin, &QSpinBox::valueChanged, this,
           [this](int value) { core_->calibration().ofs1 = value; });
   connect(specPage.offset2Spin, &QSpinBox::valueChanged, this,
           [this](int value) { core_->calibration().ofs2 = value; });
   connect(specPage.slope1Edit, &QDoubleSpinBox::editingFinished, this, [this] {
-    core_->calibration().k1 = slopeFromEntry(specSettingPage->slope1Edit->value());
+    core_->calibration().k1 = slopeFromEntry(windowPages_.specSetting->slope1Edit->value());
   });
   connect(specPage.slope2Edit, &QDoubleSpinBox::editingFinished, this, [this] {
-    core_->calibration().k2 = slopeFromEntry(specSettingPage->slope2Edit->value());
+    core_->calibration().k2 = slopeFromEntry(windowPages_.specSetting->slope2Edit->value());
   });
 
   // The dongle's port.
   connect(connection.autoComPortCheck, &QCheckBox::toggled, this, [this](bool on) {
     autoComPort_ = on;
-    connectionPage->setComPortButton->setVisible(!on);
+    windowPages_.connection->setComPortButton->setVisible(!on);
   });
   auto editPort = [this] {
     guarded([this] {
@@ -150,9 +150,11 @@ void MainWindow::wireControls() {
   wireLiveGraph();
 
   // Alarm level read-out.
-  connect(activityMonitorPage->alarmLevelSlider, &QSlider::valueChanged, this, [this](int value) {
-    activityMonitorPage->alarmLevelLabel->setText(QStringLiteral("Alarm Level = %1").arg(value));
-  });
+  connect(windowPages_.activityMonitor->alarmLevelSlider, &QSlider::valueChanged, this,
+          [this](int value) {
+            windowPages_.activityMonitor->alarmLevelLabel->setText(
+                QStringLiteral("Alarm Level = %1").arg(value));
+          });
 }
 
 }  // namespace kelvaro

@@ -36,13 +36,14 @@ const SeriesBox kSeriesBoxes[] = {
 }  // namespace
 
 void MainWindow::wireLiveGraph() {
-  auto& settings = *settingsPage;
-  auto& graph = *liveGraphPage;
+  auto& settings = *windowPages_.settings;
+  auto& graph = *windowPages_.liveGraph;
 
   for (const auto& entry : kSeriesBoxes) {
     QCheckBox* box = settings.*entry.box;
-    connect(box, &QCheckBox::toggled, this,
-            [this, series = entry.series](bool on) { liveChart->setSeriesVisible(series, on); });
+    connect(box, &QCheckBox::toggled, this, [this, series = entry.series](bool on) {
+      windowPages_.chart->setSeriesVisible(series, on);
+    });
   }
   connect(settings.forceAutoscaleCheck, &QCheckBox::toggled, this,
           [this] { applyAutoscale(true); });
@@ -63,24 +64,25 @@ void MainWindow::wireLiveGraph() {
     connect(r.field, &QSpinBox::valueChanged, this, [this, axis = r.axis, max = r.maximum](int v) {
       guarded([&] {
         if (max) {
-          liveChart->setAxisMaximum(axis, v);
+          windowPages_.chart->setAxisMaximum(axis, v);
         } else {
-          liveChart->setAxisMinimum(axis, v);
+          windowPages_.chart->setAxisMinimum(axis, v);
         }
       });
     });
   }
 
   connect(settings.confirmChangesButton, &QPushButton::clicked, this, [this] {
-    showPage(liveGraphPage, true);
-    pageTabs->setCurrentWidget(liveGraphPage);
+    showPage(windowPages_.liveGraph, true);
+    windowPages_.tabs->setCurrentWidget(windowPages_.liveGraph);
   });
 
-  connect(liveChart, &LiveChart::pressed, this, [&graph](const QString& e7, const QString& e8) {
-    graph.timeDeltaEdit->setText(e7);
-    graph.forceDeltaEdit->setText(e8);
-  });
-  connect(liveChart, &LiveChart::moved, this,
+  connect(windowPages_.chart, &LiveChart::pressed, this,
+          [&graph](const QString& e7, const QString& e8) {
+            graph.timeDeltaEdit->setText(e7);
+            graph.forceDeltaEdit->setText(e8);
+          });
+  connect(windowPages_.chart, &LiveChart::moved, this,
           [&graph](const QString& x, const QString& y, const QString& e7, const QString& e8) {
             graph.timeValueEdit->setText(x);
             graph.forceValueEdit->setText(y);
@@ -89,29 +91,30 @@ void MainWindow::wireLiveGraph() {
           });
 
   // Only the user's own choice of the "Connection" tab unzooms; the program's page changes don't.
-  connect(pageTabs->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
-    if (pageTabs->widget(index) == connectionPage) liveChart->unzoom();
+  connect(windowPages_.tabs->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
+    if (windowPages_.tabs->widget(index) == windowPages_.connection) windowPages_.chart->unzoom();
   });
 }
 
 void MainWindow::applyAutoscale(bool left) {
-  auto& settings = *settingsPage;
+  auto& settings = *windowPages_.settings;
   const Axis axis = left ? Axis::Left : Axis::Right;
   const bool automatic =
       (left ? settings.forceAutoscaleCheck : settings.accelAutoscaleCheck)->isChecked();
-  liveChart->setAutomatic(axis, automatic);
+  windowPages_.chart->setAutomatic(axis, automatic);
   if (automatic) return;
   guarded([&] {
-    liveChart->setAxisMaximum(
+    windowPages_.chart->setAxisMaximum(
         axis, (left ? settings.forceAxisMaxSpin : settings.accelAxisMaxSpin)->value());
-    liveChart->setAxisMinimum(
+    windowPages_.chart->setAxisMinimum(
         axis, (left ? settings.forceAxisMinSpin : settings.accelAxisMinSpin)->value());
   });
 }
 
 void MainWindow::applyGraphCheckBoxes() {
   for (const auto& entry : kSeriesBoxes) {
-    liveChart->setSeriesVisible(entry.series, (settingsPage->*entry.box)->isChecked());
+    windowPages_.chart->setSeriesVisible(entry.series,
+                                         (windowPages_.settings->*entry.box)->isChecked());
   }
 }
 

@@ -78,10 +78,10 @@ QString userKey(int n) { return QStringLiteral("usr%1").arg(n); }
 
 void MainWindow::readSettings() {
   SettingsFile& file = *settings_;
-  auto& specPage = *specSettingPage;
-  auto& graphSettings = *settingsPage;
-  auto& activity = *activityMonitorPage;
-  auto& keys = *gamingKeysPage;
+  auto& specPage = *windowPages_.specSetting;
+  auto& graphSettings = *windowPages_.settings;
+  auto& activity = *windowPages_.activityMonitor;
+  auto& keys = *windowPages_.gamingKeys;
 
   core_->console().append(file.path());
 
@@ -142,7 +142,8 @@ void MainWindow::readSettings() {
 
   applyGraphCheckBoxes();
 
-  if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false)) showPage(specSettingPage, true);
+  if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false))
+    showPage(windowPages_.specSetting, true);
   specPage.slope1Edit->setValue(core_->calibration().k1 * 1000);
   specPage.slope2Edit->setValue(core_->calibration().k2 * 1000);
   specPage.offset1Spin->setValue(core_->calibration().ofs1);
@@ -153,10 +154,10 @@ void MainWindow::readSettings() {
 
 void MainWindow::writeSettings() {
   SettingsFile& file = *settings_;
-  auto& specPage = *specSettingPage;
-  auto& graphSettings = *settingsPage;
-  auto& activity = *activityMonitorPage;
-  auto& keys = *gamingKeysPage;
+  auto& specPage = *windowPages_.specSetting;
+  auto& graphSettings = *windowPages_.settings;
+  auto& activity = *windowPages_.activityMonitor;
+  auto& keys = *windowPages_.gamingKeys;
 
   file.writeInteger(kGlobal, QStringLiteral("TrackBarAct"), activity.alarmLevelSlider->value());
   file.writeBool(kGlobal, QStringLiteral("CheckSound"), activity.soundAlarmCheck->isChecked());

@@ -4,6 +4,7 @@
 
 #include "base/TickSource.h"
 #include "measure/MeasurementDecoder.h"
+#include "monitor/MonitorCore.h"
 #include "widgets/ReadoutLabel.h"
 
 namespace kelvaro {
@@ -35,10 +36,10 @@ void setBarValue(QProgressBar* bar, int value) {
 
 }  // namespace
 
-WindowReadouts::WindowReadouts(MainWindow& form, const TickSource& ticks, int frameMs)
-    : form_(form), ticks_(ticks), frameMs_(frameMs) {
+WindowReadouts::WindowReadouts(const WindowViewParts& parts, const TickSource& ticks, int frameMs)
+    : parts_(parts), ticks_(ticks), frameMs_(frameMs) {
   displayTimer_.setSingleShot(true);
-  QObject::connect(&displayTimer_, &QTimer::timeout, &form, [this] { showDisplays(); });
+  QObject::connect(&displayTimer_, &QTimer::timeout, &parts.window, [this] { showDisplays(); });
 }
 
 void WindowReadouts::showReadings(const NotificationOutcome& out, const MeasurementState& state) {
@@ -65,8 +66,8 @@ void WindowReadouts::showReadings(const NotificationOutcome& out, const Measurem
 }
 
 void WindowReadouts::showDisplays() {
-  auto& specPage = *form_.pages().specSetting;
-  auto& graph = *form_.pages().liveGraph;
+  auto& specPage = *parts_.pages.specSetting;
+  auto& graph = *parts_.pages.liveGraph;
   if (pending_.battery) {
     setTextIfChanged(specPage.batteryEdit, batteryReadout(pending_.batteryReading));
     if (batteryNotCurrent_) {
@@ -82,9 +83,9 @@ void WindowReadouts::showDisplays() {
   if (pending_.forces) {
     if (forceBarNotCurrent_) {
       forceBarNotCurrent_ = false;
-      setCurrent(form_.pages().gamingKeys->forceBar, true);
+      setCurrent(parts_.pages.gamingKeys->forceBar, true);
     }
-    setBarValue(form_.pages().gamingKeys->forceBar, pending_.forceBar);
+    setBarValue(parts_.pages.gamingKeys->forceBar, pending_.forceBar);
     graph.force1Readout->setReading(forceReadout(pending_.force1Grams));
     graph.force2Readout->setReading(forceReadout(pending_.force2Grams));
   }
@@ -96,20 +97,20 @@ void WindowReadouts::showNotCurrent(const QString& why) {
   // A reading still waiting for its frame is from before the loss.
   displayTimer_.stop();
   pending_ = Pending{};
-  auto& graph = *form_.pages().liveGraph;
+  auto& graph = *parts_.pages.liveGraph;
   graph.force1Readout->setReading(kNotCurrentText);
   graph.force2Readout->setReading(kNotCurrentText);
   forceBarNotCurrent_ = true;
-  setCurrent(form_.pages().gamingKeys->forceBar, false, why);
+  setCurrent(parts_.pages.gamingKeys->forceBar, false, why);
   batteryNotCurrent_ = true;
   setCurrent(graph.batteryGauge, false, why);
   graph.batteryGauge->setFormat(kNotCurrentText);
 }
 
 void WindowConnectionPanel::connectionMade(const QString& deviceId) {
-  form_.core().linkConnected(deviceId);
+  parts_.core().linkConnected(deviceId);
 }
 
-void WindowConnectionPanel::connectionEnded() { form_.core().linkDisconnected(); }
+void WindowConnectionPanel::connectionEnded() { parts_.core().linkDisconnected(); }
 
 }  // namespace kelvaro

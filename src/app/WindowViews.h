@@ -9,8 +9,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
-#include "app/MainWindow.h"
+#include "app/WindowPages.h"
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
 #include "app/pages/LiveGraphPage.h"
@@ -26,28 +27,43 @@
 // read goes to and comes from the window's controls.
 namespace kelvaro {
 
+class MonitorCore;
 class TickSource;
+
+// What the window's views need of the window; the window fills it in and outlives its views.
+struct WindowViewParts {
+  QWidget& window;  // the parent of the views' message boxes
+  const WindowPages& pages;
+  std::function<void(QWidget* page, bool shown)> showPage;
+  std::function<void(const QString& phase)> setBusy;
+  std::function<void(const ActivityBlock& block)> showActivityBlock;
+  std::function<void(KeyIndicator indicator)> showKeyIndicator;
+  // These exist only once the pages and the core do, after the views are made.
+  std::function<LastBelt&()> lastBelt;
+  std::function<MonitorCore&()> core;
+  std::function<QStatusBar*()> statusBar;
+};
 
 // The scan list as the dispatcher fills it: the grid on "Connection", EditMac and the two
 // connect buttons. The grid's heading row is its header, so grid row r is table row r - 1.
 class WindowScanGrid final : public ScanView {
  public:
-  explicit WindowScanGrid(MainWindow& form) : form_(form) {}
+  explicit WindowScanGrid(const WindowViewParts& parts) : parts_(parts) {}
 
   void setDeviceIdText(const QString& deviceId) override {
-    form_.pages().specSetting->macEdit->setText(deviceId);
+    parts_.pages.specSetting->macEdit->setText(deviceId);
   }
   void setRowCount(int rows) override {
-    form_.pages().connection->scanGrid->setRowCount(std::max(0, rows - 1));
+    parts_.pages.connection->scanGrid->setRowCount(std::max(0, rows - 1));
   }
   void setRow(int row, const QString& deviceId, const QString& signal) override {
-    auto* grid = form_.pages().connection->scanGrid;
+    auto* grid = parts_.pages.connection->scanGrid;
     setCell(grid, row - 1, 2, deviceId);
     setCell(grid, row - 1, 3, signal);
   }
   void setConnectButtonsEnabled(bool enabled) override {
-    form_.pages().connection->connectSelectedButton->setEnabled(enabled);
-    form_.pages().connection->connectLastButton->setEnabled(enabled);
+    parts_.pages.connection->connectSelectedButton->setEnabled(enabled);
+    parts_.pages.connection->connectLastButton->setEnabled(enabled);
   }
 
  private:
@@ -60,7 +76,7 @@ class WindowScanGrid final : public ScanView {
     }
   }
 
-  MainWindow& form_;
+  const WindowViewParts& parts_;
 };
 
 // What the road of one measurement shows: the read-outs, at most once per display frame (at the
@@ -69,13 +85,13 @@ class WindowScanGrid final : public ScanView {
 class WindowReadouts final : public MonitorDisplay {
  public:
   // frameMs 0: the read-outs follow every notification.
-  WindowReadouts(MainWindow& form, const TickSource& ticks, int frameMs);
+  WindowReadouts(const WindowViewParts& parts, const TickSource& ticks, int frameMs);
 
   void showReadings(const NotificationOutcome& out, const MeasurementState& state) override;
-  void samplePlotted(int slot) override { form_.pages().chart->samplePlotted(slot); }
-  void activityBlock(const ActivityBlock& block) override { form_.showActivityBlock(block); }
-  void keyIndicator(KeyIndicator indicator) override { form_.showKeyIndicator(indicator); }
-  void breathMarked(int slot) override { form_.pages().chart->samplePlotted(slot); }
+  void samplePlotted(int slot) override { parts_.pages.chart->samplePlotted(slot); }
+  void activityBlock(const ActivityBlock& block) override { parts_.showActivityBlock(block); }
+  void keyIndicator(KeyIndicator indicator) override { parts_.showKeyIndicator(indicator); }
+  void breathMarked(int slot) override { parts_.pages.chart->samplePlotted(slot); }
 
   // What a read-out shows while no reading of the belt is current.
   static inline const QString kNotCurrentText = QStringLiteral("---");
@@ -99,7 +115,7 @@ class WindowReadouts final : public MonitorDisplay {
     double force2Grams = 0.0;
   };
 
-  MainWindow& form_;
+  const WindowViewParts& parts_;
   const TickSource& ticks_;
   const int frameMs_;
   Pending pending_;
@@ -116,11 +132,11 @@ class WindowConnectionPanel final : public ConnectionView {
   // Long enough to be read; the busy text it covers comes back afterwards.
   static constexpr int kRefusalShownMs = 4000;
 
-  explicit WindowConnectionPanel(MainWindow& form) : form_(form) {}
+  explicit WindowConnectionPanel(const WindowViewParts& parts) : parts_(parts) {}
 
   void setButtonEnabled(Button button, bool enabled) override {
-    auto& c = *form_.pages().connection;
-    auto& s = *form_.pages().specSetting;
+    auto& c = *parts_.pages.connection;
+    auto& s = *parts_.pages.specSetting;
     switch (button) {
       case Button::ConnectSelected:
         c.connectSelectedButton->setEnabled(enabled);
@@ -140,46 +156,46 @@ class WindowConnectionPanel final : public ConnectionView {
     }
   }
   QString selectedDeviceId() const override {
-    auto* grid = form_.pages().connection->scanGrid;
+    auto* grid = parts_.pages.connection->scanGrid;
     const int row = grid->currentRow() >= 0 ? grid->currentRow() : 0;
     const auto* item = grid->item(row, 2);
     return item ? item->text() : QString();
   }
-  QString lastBeltIdText() const override { return form_.lastBelt().id(); }
-  void setLastBeltIdText(const QString& text) override { form_.lastBelt().setId(text); }
-  QString macText() const override { return form_.pages().specSetting->macEdit->text(); }
+  QString lastBeltIdText() const override { return parts_.lastBelt().id(); }
+  void setLastBeltIdText(const QString& text) override { parts_.lastBelt().setId(text); }
+  QString macText() const override { return parts_.pages.specSetting->macEdit->text(); }
   void setMacText(const QString& text) override {
-    form_.pages().specSetting->macEdit->setText(text);
+    parts_.pages.specSetting->macEdit->setText(text);
   }
   void showLiveGraphPage() override {
-    form_.showPage(form_.pages().settings, true);
-    form_.showPage(form_.pages().liveGraph, true);
-    form_.pages().tabs->setCurrentWidget(form_.pages().liveGraph);
-    form_.showPage(form_.pages().connection, false);
+    parts_.showPage(parts_.pages.settings, true);
+    parts_.showPage(parts_.pages.liveGraph, true);
+    parts_.pages.tabs->setCurrentWidget(parts_.pages.liveGraph);
+    parts_.showPage(parts_.pages.connection, false);
   }
   void showConnectionPage() override {
-    form_.showPage(form_.pages().liveGraph, false);
-    form_.showPage(form_.pages().connection, true);
-    form_.pages().tabs->setCurrentWidget(form_.pages().connection);
+    parts_.showPage(parts_.pages.liveGraph, false);
+    parts_.showPage(parts_.pages.connection, true);
+    parts_.pages.tabs->setCurrentWidget(parts_.pages.connection);
   }
   void showWarning(const QString& text) override {
-    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes, &form_);
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes, &parts_.window);
     box.setObjectName(QStringLiteral("ConnectWarning"));
     box.exec();
   }
-  void setBusy(const QString& activity) override { form_.setBusy(activity); }
+  void setBusy(const QString& activity) override { parts_.setBusy(activity); }
   void connectionMade(const QString& deviceId) override;
   void connectionEnded() override;
-  void resetGraphSlot() override { form_.pages().chart->resetSlot(); }
-  void clearLiveGraph() override { form_.pages().chart->clearLiveGraph(); }
+  void resetGraphSlot() override { parts_.pages.chart->resetSlot(); }
+  void clearLiveGraph() override { parts_.pages.chart->clearLiveGraph(); }
   // A temporary message hides LabelBusy, a normal status-bar widget, while it is shown, so the
   // refusal is not covered by the busy text.
   void showRefusal(const QString& text) override {
-    form_.statusBar()->showMessage(text, kRefusalShownMs);
+    parts_.statusBar()->showMessage(text, kRefusalShownMs);
   }
 
  private:
-  MainWindow& form_;
+  const WindowViewParts& parts_;
 };
 
 }  // namespace kelvaro
