@@ -91,7 +91,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   link_ = new LinkPanel(
       {*core_, *connection_, *env_.port, env_.catalog, *statusBar(),
        *windowPages_.liveGraph->linkLostLabel, [this] { return portSelection_.get(); },
-       [this] { return autoComPort_; }, [this] { return watchdog_ && watchdog_->startedUp(); },
+       [this] { return autoComPort(); }, [this] { return watchdog_ && watchdog_->startedUp(); },
        [this](const QString& why) { readouts_->showNotCurrent(why); },
        [this](const std::function<void()>& action) { guarded(action); }},
       this);
@@ -129,6 +129,10 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);
+  windowSettings_ = std::make_unique<WindowSettings>(WindowSettings::Parts{
+      windowPages_, core_->console(), core_->calibration(), *lastBelt_, *users_, *activity_,
+      [this](QWidget* page, bool shown) { showPage(page, shown); },
+      [this] { applyGraphCheckBoxes(); }, [this] { applyAutoscaleCheckBoxes(); }});
 
   volumeRestoreTimer.setInterval(2000);
   dongleWatchdogTimer.setInterval(1000);
@@ -316,7 +320,7 @@ bool MainWindow::startUp() {
   showPage(windowPages_.specSetting, false);
 
   settings_ = std::make_unique<SettingsFile>(settingsPath());
-  readSettings();
+  windowSettings_->read(*settings_);
   // From here a close writes the settings back, even when the rest of the start-up fails.
   settingsRead_ = true;
   // After the read sequence, whose first line is the settings file's path.
@@ -344,9 +348,9 @@ bool MainWindow::startUp() {
       std::make_unique<DongleWatchdog>(dongleWatchdogTimer, core_->link(), *dongleNotFound_);
   watchdog_->setKeeper(&link_->keeper());
 
-  windowPages_.connection->autoComPortCheck->setChecked(autoComPort_);
-  windowPages_.connection->setComPortButton->setVisible(!autoComPort_);
-  if (!portSelection_->selectAtStart(autoComPort_) || runEnded_) return false;
+  windowPages_.connection->autoComPortCheck->setChecked(autoComPort());
+  windowPages_.connection->setComPortButton->setVisible(!autoComPort());
+  if (!portSelection_->selectAtStart(autoComPort()) || runEnded_) return false;
 
   core_->scanList().clear();
   scanGrid_->setRowCount(1);
@@ -392,7 +396,7 @@ void MainWindow::shutDown() {
   if (!settingsRead_ || runEnded_) return;
   settingsRead_ = false;
   dongleWatchdogTimer.stop();
-  writeSettings();
+  windowSettings_->write(*settings_);
 }
 
 }  // namespace kelvaro

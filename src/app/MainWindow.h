@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/WindowPages.h"
+#include "app/WindowSettings.h"
 #include "app/panels/KeysPanel.h"
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
@@ -105,12 +106,12 @@ class MainWindow : public QMainWindow {
 
   // The headless core: the run's state and the road of one measurement.
   MonitorCore& core() { return *core_; }
-  bool autoComPort() const { return autoComPort_; }
+  bool autoComPort() const { return windowSettings_->autoComPort(); }
   const PortSelection* portSelection() const { return portSelection_.get(); }
   const MonitorEnvironment& environment() const { return env_; }
   DongleWatchdog* watchdog() const { return watchdog_.get(); }
-  double actStart() const { return actStart_; }
-  double actStop() const { return actStop_; }
+  double actStart() const { return windowSettings_->actStart(); }
+  double actStop() const { return windowSettings_->actStop(); }
   QString settingsPath() const;
   QString comPortIniPath() const;
 
@@ -157,8 +158,6 @@ class MainWindow : public QMainWindow {
   void shutDown();
   void receiveSerialBytes();
   void showDongleNotFoundDialog();
-  void readSettings();              // the read sequence, at window creation
-  void writeSettings();             // the write-back sequence, at close
   void applyGraphCheckBoxes();      // the series boxes' reactions, run once more at start-up
   void applyAutoscaleCheckBoxes();  // the autoscale boxes' reactions, likewise
   void applyAutoscale(bool left);
@@ -192,15 +191,13 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;
+  std::unique_ptr<WindowSettings> windowSettings_;
   std::unique_ptr<DongleNotFoundExit> dongleNotFound_;
   std::unique_ptr<PortSelection> portSelection_;
   std::unique_ptr<DongleWatchdog> watchdog_;
   AboutBox* aboutBox_ = nullptr;
   QLabel* busyLabel_ = nullptr;
 
-  bool autoComPort_ = true;
-  double actStart_ = 4.15;
-  double actStop_ = 0.6;
   bool shownOnce_ = false;
   bool settingsRead_ = false;
   bool runEnded_ = false;

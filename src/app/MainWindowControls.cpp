@@ -136,7 +136,7 @@ void MainWindow::wireControls() {
 
   // The dongle's port.
   connect(connection.autoComPortCheck, &QCheckBox::toggled, this, [this](bool on) {
-    autoComPort_ = on;
+    windowSettings_->setAutoComPort(on);
     windowPages_.connection->setComPortButton->setVisible(!on);
   });
   auto editPort = [this] {

@@ -1,5 +1,7 @@
 // The settings read sequence (window creation) and write-back sequence (close) of the main
 // window: every key of Darev.ini applied to its control, and taken back from it, in one order.
+#include "app/WindowSettings.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,7 +9,6 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "app/MainWindow.h"
 #include "app/pages/ActivityMonitorPage.h"
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
@@ -16,9 +17,12 @@
 #include "app/panels/ActivityPanel.h"
 #include "app/panels/LastBelt.h"
 #include "app/panels/UsersPanel.h"
+#include "base/ConsoleLog.h"
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
+#include "breathing/BreathDetector.h"
 #include "keys/KeyTriggers.h"
+#include "measure/MeasurementState.h"
 #include "widgets/NumberEdit.h"
 #include "widgets/RadioGroup.h"
 
@@ -30,9 +34,6 @@ const QString kKeys = QStringLiteral("Keys");
 const QString kSetGraf = QStringLiteral("SetGraf");
 const QString kUsers = QStringLiteral("users");
 const QString kBreathing = QStringLiteral("Breathing");
-
-// A user count beyond this is not one a person typed; reading stops there so that a damaged
-// file cannot make the start-up add millions of radio buttons.
 
 struct SpinKey {
   const char* key;
@@ -76,14 +77,15 @@ QString userKey(int n) { return QStringLiteral("usr%1").arg(n); }
 
 }  // namespace
 
-void MainWindow::readSettings() {
-  SettingsFile& file = *settings_;
-  auto& specPage = *windowPages_.specSetting;
-  auto& graphSettings = *windowPages_.settings;
-  auto& activity = *windowPages_.activityMonitor;
-  auto& keys = *windowPages_.gamingKeys;
+void WindowSettings::read(SettingsFile& file) {
+  const WindowPages& pages = parts_.pages;
+  Calibration& calibration = parts_.calibration;
+  auto& specPage = *pages.specSetting;
+  auto& graphSettings = *pages.settings;
+  auto& activity = *pages.activityMonitor;
+  auto& keys = *pages.gamingKeys;
 
-  core_->console().append(file.path());
+  parts_.console.append(file.path());
 
   activity.alarmLevelSlider->setValue(file.readInteger(kGlobal, QStringLiteral("TrackBarAct"), 10));
   activity.alarmLevelLabel->setText(
@@ -95,7 +97,7 @@ void MainWindow::readSettings() {
 
   specPage.macEdit->setText(
       file.readString(kGlobal, QStringLiteral("MAC"), QStringLiteral("012345678901")));
-  lastBelt_->setId(specPage.macEdit->text());
+  parts_.lastBelt.setId(specPage.macEdit->text());
 
   graphSettings.forceAxisMaxSpin->setValue(file.readInteger(kGlobal, QStringLiteral("Max"), 65535));
   graphSettings.forceAxisMinSpin->setValue(file.readInteger(kGlobal, QStringLiteral("Min"), 0));
@@ -106,10 +108,10 @@ void MainWindow::readSettings() {
   specPage.scratchIpEdit->setText(
       file.readString(kGlobal, QStringLiteral("IP"), QStringLiteral("192.168.1.4")));
 
-  core_->calibration().k1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
-  core_->calibration().k2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
-  core_->calibration().ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
-  core_->calibration().ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
+  calibration.k1 = file.readReal(kGlobal, QStringLiteral("K1"), 0.5);
+  calibration.k2 = file.readReal(kGlobal, QStringLiteral("K2"), 0.5);
+  calibration.ofs1 = file.readInteger(kGlobal, QStringLiteral("Ofs1"), 1000);
+  calibration.ofs2 = file.readInteger(kGlobal, QStringLiteral("Ofs2"), 1000);
 
   // A code past the last item selects the last one; any negative code selects nothing.
   keys.keySelection->setItemIndex(
@@ -128,36 +130,37 @@ void MainWindow::readSettings() {
 
   actStart_ = file.readReal(kGlobal, QStringLiteral("ActStart"), 4.15);
   actStop_ = file.readReal(kGlobal, QStringLiteral("ActStop"), 0.6);
-  activity_->setThresholds(actStart_, actStop_);
+  parts_.activity.setThresholds(actStart_, actStop_);
   activity.actStartLabel->setText(QStringLiteral("ActStart=") +
                                   fmt::formatFloat("0.00", actStart_));
   activity.actStopLabel->setText(QStringLiteral("ActStop=") + fmt::formatFloat("0.00", actStop_));
 
   autoComPort_ = file.readBool(kGlobal, QStringLiteral("AutoComPort"), true);
 
-  users_->setUsers(UserList::load(
+  parts_.users.setUsers(UserList::load(
       file.readInteger(kUsers, QStringLiteral("count"), 1), [&](int n) -> std::optional<QString> {
         return file.readString(kUsers, userKey(n), UserList::defaultName(n));
       }));
 
-  applyGraphCheckBoxes();
+  parts_.applyGraphCheckBoxes();
 
   if (file.readBool(kGlobal, QStringLiteral("SpecSet"), false))
-    showPage(windowPages_.specSetting, true);
-  specPage.slope1Edit->setValue(core_->calibration().k1 * 1000);
-  specPage.slope2Edit->setValue(core_->calibration().k2 * 1000);
-  specPage.offset1Spin->setValue(core_->calibration().ofs1);
-  specPage.offset2Spin->setValue(core_->calibration().ofs2);
+    parts_.showPage(pages.specSetting, true);
+  specPage.slope1Edit->setValue(calibration.k1 * 1000);
+  specPage.slope2Edit->setValue(calibration.k2 * 1000);
+  specPage.offset1Spin->setValue(calibration.ofs1);
+  specPage.offset2Spin->setValue(calibration.ofs2);
 
-  applyAutoscaleCheckBoxes();
+  parts_.applyAutoscaleCheckBoxes();
 }
 
-void MainWindow::writeSettings() {
-  SettingsFile& file = *settings_;
-  auto& specPage = *windowPages_.specSetting;
-  auto& graphSettings = *windowPages_.settings;
-  auto& activity = *windowPages_.activityMonitor;
-  auto& keys = *windowPages_.gamingKeys;
+void WindowSettings::write(SettingsFile& file) const {
+  const WindowPages& pages = parts_.pages;
+  const Calibration& calibration = parts_.calibration;
+  auto& specPage = *pages.specSetting;
+  auto& graphSettings = *pages.settings;
+  auto& activity = *pages.activityMonitor;
+  auto& keys = *pages.gamingKeys;
 
   file.writeInteger(kGlobal, QStringLiteral("TrackBarAct"), activity.alarmLevelSlider->value());
   file.writeBool(kGlobal, QStringLiteral("CheckSound"), activity.soundAlarmCheck->isChecked());
@@ -168,10 +171,10 @@ void MainWindow::writeSettings() {
   file.writeInteger(kGlobal, QStringLiteral("MaxAcel"), graphSettings.accelAxisMaxSpin->value());
   file.writeInteger(kGlobal, QStringLiteral("MinAcel"), graphSettings.accelAxisMinSpin->value());
   file.writeString(kGlobal, QStringLiteral("IP"), specPage.scratchIpEdit->text());
-  file.writeReal(kGlobal, QStringLiteral("K1"), core_->calibration().k1);
-  file.writeReal(kGlobal, QStringLiteral("K2"), core_->calibration().k2);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), core_->calibration().ofs1);
-  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), core_->calibration().ofs2);
+  file.writeReal(kGlobal, QStringLiteral("K1"), calibration.k1);
+  file.writeReal(kGlobal, QStringLiteral("K2"), calibration.k2);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs1"), calibration.ofs1);
+  file.writeInteger(kGlobal, QStringLiteral("Ofs2"), calibration.ofs2);
 
   file.writeInteger(kKeys, QStringLiteral("KODF1"), keys.keySelection->itemIndex());
   file.writeInteger(kKeys, QStringLiteral("LIMF1"), keys.forceThresholdSpin->value());
@@ -182,7 +185,7 @@ void MainWindow::writeSettings() {
     file.writeBool(kSetGraf, QString::fromLatin1(k.key), (graphSettings.*k.box)->isChecked());
   }
 
-  const QStringList users = users_->users().names();
+  const QStringList users = parts_.users.users().names();
   file.writeInteger(kUsers, QStringLiteral("count"), users.size());
   for (int n = 1; n <= users.size(); ++n) file.writeString(kUsers, userKey(n), users.at(n - 1));
 
