@@ -20,6 +20,7 @@ check=0
 record=0
 a11y=0
 syscalls=0
+callgrind=""       # folder for an instruction profile of the window, one file per rate
 
 usage() {
   cat <<EOF
@@ -42,6 +43,10 @@ Runs kelvaro-monitor under Xvfb against kelvaro-belt-sim and reports its load pe
                      --record; needs dbus-run-session and python3-pyatspi)
   --syscalls         count the monitor's system calls over the window (strace -c -f; the CPU
                      figure then includes strace's own cost)
+  --callgrind DIR    run the monitor under valgrind's callgrind, counting instructions over the
+                     window only, into DIR/monitor-RATE.callgrind (the CPU figures are then
+                     callgrind's, many times the program's own; read the file with
+                     callgrind_annotate --inclusive=yes)
   --shots DIR        save a screenshot of the screen after each window as DIR/monitor-RATE.png
   --check            exit with status 3 when a goal is missed (goals: at flood no backlog and at
                      most 8 % of one core, at 20 a second or less at most 2 %, memory flat)
@@ -63,6 +68,7 @@ while [[ $# -gt 0 ]]; do
     --record) record=1; shift ;;
     --a11y) a11y=1; shift ;;
     --syscalls) syscalls=1; shift ;;
+    --callgrind) callgrind="$2"; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "monitor_load.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
@@ -77,6 +83,11 @@ kelvaro_tools monitor_load.sh "$build"
 command -v python3 >/dev/null || { echo "monitor_load.sh: python3 is missing" >&2; exit 2; }
 if ((syscalls)); then
   command -v strace >/dev/null || { echo "monitor_load.sh: --syscalls needs strace" >&2; exit 2; }
+fi
+if [[ -n "$callgrind" ]]; then
+  command -v callgrind_control >/dev/null || { echo "monitor_load.sh: --callgrind needs valgrind" >&2; exit 2; }
+  mkdir -p "$callgrind"
+  callgrind=$(cd "$callgrind" && pwd)
 fi
 if [[ -n "$shots" ]]; then
   command -v import >/dev/null || { echo "monitor_load.sh: --shots needs import (imagemagick)" >&2; exit 2; }
@@ -196,12 +207,17 @@ run_case() {
   done
   [[ -n "$belt" ]] || { echo "rate $rate: the simulator did not start: $(cat "$work/sim.err")" >&2; return 1; }
 
+  local profiler=()
+  if [[ -n "$callgrind" ]]; then
+    profiler=(valgrind -q --tool=callgrind --instr-atstart=no
+      "--callgrind-out-file=$callgrind/monitor-$rate.callgrind")
+  fi
   # The program's own pid, display and X authority, from inside xvfb-run.
   # shellcheck disable=SC2016  # expanded by the inner shell
   # From the case's folder, where a recording lands.
   xvfb-run -a -s "-screen 0 1280x1024x24" \
     sh -c 'echo "$$ $DISPLAY $XAUTHORITY" >"$0/monitor.id"; cd "$0"; shift; exec "$@"' "$work" - \
-    "$monitor" --home "$home" --connect="$belt" >"$work/monitor.out" 2>"$work/monitor.err" &
+    "${profiler[@]}" "$monitor" --home "$home" --connect="$belt" >"$work/monitor.out" 2>"$work/monitor.err" &
   xvfb_run_pid=$!
   local display="" xauth=""
   for _ in $(seq 100); do
@@ -250,6 +266,7 @@ run_case() {
   queue0=$(pty_queue "$link")
   local rows0
   rows0=$(recorded_rows)
+  [[ -n "$callgrind" ]] && callgrind_control -i on "$monitor_pid" >/dev/null
   if ((syscalls)); then
     strace -c -f -q -p "$monitor_pid" -o "$work/strace.txt" &
     strace_pid=$!
@@ -273,6 +290,7 @@ run_case() {
   done
   ((closed)) || return 1
   stop_strace
+  [[ -n "$callgrind" ]] && callgrind_control -i off "$monitor_pid" >/dev/null
   local wall1=$EPOCHREALTIME cpu1 rss1 xcpu1 scpu1 machine1 load1 queue1
   cpu1=$(cpu_ticks "$monitor_pid")
   machine1=$(machine_ticks)

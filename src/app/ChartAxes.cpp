@@ -15,11 +15,13 @@ constexpr int kMostIntervals = 8;
 void fitValueAxis(QValueAxis& axis, double lowest, double highest) {
   const axes::Scale s = axes::fittedScale(lowest, highest, kMostIntervals);
   if (s.count < 2) return;
-  axis.setTickType(QValueAxis::TicksFixed);
-  axis.setRange(s.minimum, s.maximum);
-  axis.setTickCount(s.count);
+  // Each setter lays the chart out anew, even unchanged and on a hidden page: only what changed.
+  if (axis.tickType() != QValueAxis::TicksFixed) axis.setTickType(QValueAxis::TicksFixed);
+  if (axis.min() != s.minimum || axis.max() != s.maximum) axis.setRange(s.minimum, s.maximum);
+  if (axis.tickCount() != s.count) axis.setTickCount(s.count);
   // The chart widget formats with printf, which keeps "." whatever the locale.
-  axis.setLabelFormat(axes::labelFormat(s.step));
+  const QString format = axes::labelFormat(s.step);
+  if (axis.labelFormat() != format) axis.setLabelFormat(format);
 }
 
 }  // namespace kelvaro

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/Widgets.h"
+#include "widgets/GaugeBar.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/ShapeIndicator.h"
 
@@ -161,7 +162,7 @@ QWidget* GamingKeysPage::buildThresholdColumn() {
   grid->addWidget(thresholdBottomLabel, 3, 0);
   grid->addWidget(thresholdSlider, 2, 1, 2, 1);
 
-  forceBar = named(new QProgressBar(column), "ProgressBar1", tr("Force"));
+  forceBar = named(new GaugeBar(column), "ProgressBar1", tr("Force"));
   forceBar->setOrientation(Qt::Vertical);
   forceBar->setRange(0, kForceRange);
   forceBar->setValue(0);

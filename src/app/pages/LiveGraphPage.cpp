@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/Widgets.h"
+#include "widgets/GaugeBar.h"
 #include "widgets/ReadoutLabel.h"
 #include "widgets/ShapeIndicator.h"
 
@@ -181,7 +182,7 @@ QWidget* LiveGraphPage::buildStandard() {
   grid->addLayout(key, 0, 9);
 
   batteryCaption = named(new QLabel(QStringLiteral("Battery"), tab), "LabelBattery");
-  batteryGauge = named(new QProgressBar(tab), "Gauge1", batteryCaption->text());
+  batteryGauge = named(new GaugeBar(tab), "Gauge1", batteryCaption->text());
   batteryGauge->setRange(0, 100);
   batteryGauge->setValue(0);
   batteryGauge->setTextVisible(true);
