@@ -49,7 +49,7 @@ Runs kelvaro-monitor under Xvfb against kelvaro-belt-sim and reports its load pe
                      callgrind_annotate --inclusive=yes)
   --shots DIR        save a screenshot of the screen after each window as DIR/monitor-RATE.png
   --check            exit with status 3 when a goal is missed (goals: at flood no backlog and at
-                     most 8 % of one core, at 20 a second or less at most 2 %, memory flat)
+                     most 5 % of one core, at 20 a second or less at most 1.5 %, memory flat)
 EOF
 }
 
@@ -337,10 +337,10 @@ run_case() {
       }
       printf "%-6s %6.1fs %6.2f%% %7.1f %9.1f %6dB%s %7d -> %6d kB %5.1f%% %6.0f%%  %s -> %s\n", \
         rate, sim, cpu, sent, handled, backlog, more, r0, r1, xcpu, other, l0, l1
-      limit = (rate == "flood" || rate + 0 > 20) ? 8 : 2
+      limit = (rate == "flood" || rate + 0 > 20) ? 5 : 1.5
       keeps_up = backlog < 1024 && lost == 0 && mw == 0
       grown = r1 - r0
-      printf "       goals: CPU <= %d%% %s; backlog %s; memory %s (%+d kB)\n", limit, \
+      printf "       goals: CPU <= %g%% %s; backlog %s; memory %s (%+d kB)\n", limit, \
         cpu <= limit ? "met" : "MISSED", \
         keeps_up ? "none" : sprintf("MISSED (%d bytes lost, up to %d waited in the simulator)", lost, mw), \
         grown <= 1024 ? "flat" : "GREW", grown
