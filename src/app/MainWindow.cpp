@@ -31,6 +31,7 @@
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
 #include "app/panels/BreathingPanel.h"
+#include "app/panels/CapturePanel.h"
 #include "app/panels/ChartOutputPanel.h"
 #include "app/panels/HistoryPanel.h"
 #include "app/panels/KeysPanel.h"
@@ -64,6 +65,10 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   QFont font(QStringLiteral("Arial"));
   font.setBold(true);
   setFont(font);
+  captureWriter_ =
+      std::make_unique<CaptureWriter>(captureFile_, env_.micros ? *env_.micros : steadyMicros_);
+  captureTap_ = std::make_unique<CaptureTap>(*env_.port, *captureWriter_);
+  env_.port = captureTap_.get();
 
   // The views reach the pages only when the core calls them, after the pages exist.
   viewParts_ = std::make_unique<WindowViewParts>(WindowViewParts{
@@ -113,6 +118,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   recorderPanel_ = new RecorderPanel(
       *windowPages_.liveGraph, core_->recorder(),
       [this](const QString& text) { reportError(text); }, this);
+  buildCapture();
   history_ = new HistoryPanel(
       *windowPages_.activityHistory, *users_, core_->console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -145,7 +151,9 @@ MainWindow::~MainWindow() {
   link_ = nullptr;
   delete breathing_;
   breathing_ = nullptr;
-  core_->recorder().finish();
+  finishFiles();
+  delete capture_;
+  capture_ = nullptr;
   core_->removeConsumer(scratch_->client());
   scratch_.reset();
   core_->keys().releaseAll();
@@ -209,33 +217,6 @@ void MainWindow::buildPages() {
   // The design's client area; Qt scales logical pixels to the screen's density.
   resize(1050, 780);
   setMinimumSize(760, 560);
-}
-
-void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
-  if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
-    lastBelt_->setId(deviceId.toUpper());
-  }
-  auto* poll = new QTimer(this);
-  poll->setInterval(100);
-  const std::uint32_t started = env_.ticks->tick();
-  connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
-    const QString wanted = lastBelt_->id();
-    for (int i = 0; i < core_->scanList().ScanCount(); ++i) {
-      if (DeviceId(core_->scanList().entry(i)) == wanted) {
-        poll->deleteLater();
-        poll->stop();
-        guarded([this] { connection_->connectLastClicked(); });
-        return;
-      }
-    }
-    if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
-      poll->stop();
-      poll->deleteLater();
-      core_->console().append(QStringLiteral("Connect at start: ") + wanted +
-                              QStringLiteral(" not heard"));
-    }
-  });
-  poll->start();
 }
 
 void MainWindow::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
@@ -332,7 +313,7 @@ bool MainWindow::startUp() {
       [this](int code) {
         runEnded_ = true;
         core_->keys().releaseAll();
-        core_->recorder().finish();
+        finishFiles();
         guarded([this] { activity_->finish(); });
         dongleWatchdogTimer.stop();
         if (env_.endProcess) env_.endProcess(code);
@@ -377,8 +358,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   connection_->abandon();
   core_->linkDisconnected();
   scratch_->client().closeQuietly();
-  // A recording ends with the window: every row on the disk, the file closed.
-  core_->recorder().finish();
+  // A recording and a capture end with the window: every line on the disk, the files closed.
+  finishFiles();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
   // A session still open is stopped, so that its line is in the history.

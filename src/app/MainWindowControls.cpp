@@ -157,4 +157,31 @@ void MainWindow::wireControls() {
           });
 }
 
+void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
+  if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
+    lastBelt_->setId(deviceId.toUpper());
+  }
+  auto* poll = new QTimer(this);
+  poll->setInterval(100);
+  const std::uint32_t started = env_.ticks->tick();
+  connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
+    const QString wanted = lastBelt_->id();
+    for (int i = 0; i < core_->scanList().ScanCount(); ++i) {
+      if (DeviceId(core_->scanList().entry(i)) == wanted) {
+        poll->deleteLater();
+        poll->stop();
+        guarded([this] { connection_->connectLastClicked(); });
+        return;
+      }
+    }
+    if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
+      poll->stop();
+      poll->deleteLater();
+      core_->console().append(QStringLiteral("Connect at start: ") + wanted +
+                              QStringLiteral(" not heard"));
+    }
+  });
+  poll->start();
+}
+
 }  // namespace kelvaro

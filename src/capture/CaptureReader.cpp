@@ -102,12 +102,13 @@ class Parser {
     if (time.empty() || time.front() == '#') return true;  // a blank line or a comment
     const auto micros = parseMicros(time);
     if (!micros) {
-      return fail(
-          QStringLiteral("bad time %1: microseconds since the start, a whole number").arg(quoted(time)));
+      return fail(QStringLiteral("bad time %1: microseconds since the start, a whole number")
+                      .arg(quoted(time)));
     }
     if (*micros < lastMicros_) {
-      return fail(
-          QStringLiteral("time goes backwards: %1 after %2 microseconds").arg(*micros).arg(lastMicros_));
+      return fail(QStringLiteral("time goes backwards: %1 after %2 microseconds")
+                      .arg(*micros)
+                      .arg(lastMicros_));
     }
     const string_view mark = nextToken(line, at);
     if (mark.empty()) return fail(QStringLiteral("the line ends after the time"));
@@ -145,8 +146,8 @@ class Parser {
  private:
   bool badHex(string_view hex, const CaptureRecord& record) {
     capture_.bytes.resize(record.offset);
-    return fail(
-        QStringLiteral("bad hex %1: every byte is two hex digits, bytes apart by spaces").arg(quoted(hex)));
+    return fail(QStringLiteral("bad hex %1: every byte is two hex digits, bytes apart by spaces")
+                    .arg(quoted(hex)));
   }
 
   Capture& capture_;

@@ -118,5 +118,25 @@ TEST(CommandLine, TheConsoleCanBeCopiedToStandardError) {
   EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--console-to-stderr")));
 }
 
+TEST(CommandLine, ACaptureNamesItsFile) {
+  const struct {
+    QStringList args;
+    const char* capture;
+    bool error;
+  } cases[] = {
+      {{"k", "--capture=/tmp/belt.capture"}, "/tmp/belt.capture", false},
+      {{"k", "--capture", "belt.capture", "--simulate"}, "belt.capture", false},
+      {{"k", "--capture="}, "", true},
+      {{"k", "--capture"}, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const auto parsed = CommandLine::parse(c.args);
+    EXPECT_EQ(!parsed.error.isEmpty(), c.error);
+    EXPECT_EQ(parsed.capture, QString::fromLatin1(c.capture));
+  }
+  EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--capture=FILE")));
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -39,6 +39,18 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       result.home = arguments.at(++i);
     } else if (arg.startsWith(QLatin1String("--home="))) {
       result.home = arg.mid(int(sizeof("--home=")) - 1);
+    } else if (arg == QLatin1String("--capture")) {
+      if (i + 1 >= arguments.size()) {
+        result.error = QStringLiteral("--capture needs a file");
+        return result;
+      }
+      result.capture = arguments.at(++i);
+    } else if (arg.startsWith(QLatin1String("--capture="))) {
+      result.capture = arg.mid(int(sizeof("--capture=")) - 1);
+      if (result.capture.isEmpty()) {
+        result.error = QStringLiteral("--capture needs a file");
+        return result;
+      }
     } else if (arg.startsWith(QLatin1String("--connect="))) {
       result.connect = arg.mid(int(sizeof("--connect=")) - 1);
     } else if (arg == QLatin1String("--connect")) {
@@ -77,6 +89,9 @@ QString CommandLine::helpText() {
       "port\n"
       "                         (SCENARIO as for kelvaro-belt-sim, e.g. breathing:60,apnea:20)\n"
       "  --home DIR             keep Darev.ini, ComPort.ini and Data/ in DIR\n"
+      "  --capture=FILE         capture every byte read from the dongle's port and every\n"
+      "                         command written to it into FILE, a new file (the text format\n"
+      "                         of docs/capture-format.md), as the \"Capture\" box does\n"
       "  --connect[=ID]         connect to the belt ID (12 hex digits; default: the last one)\n"
       "                         as soon as the scan hears it, as \"Connect Last\" does\n"
       "  --key-injector=NAME    how the key activation sends keys: uinput (a virtual keyboard\n"

@@ -14,6 +14,7 @@ struct CommandLine {
   bool simulate = false;
   QString scenario;              // empty: the simulator's default timeline; else a valid one
   QString home;                  // empty: beside the executable, or the per-user folder
+  QString capture;               // a new file to capture the dongle's bytes into; empty: none
   QString connect;               // a belt to connect to once the scan hears it ("last": EditLastID)
   QString keyInjector;           // "uinput", "xtest" or "none"; empty: the first that works
   bool consoleToStderr = false;  // every console line also on standard error

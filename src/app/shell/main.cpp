@@ -3,6 +3,7 @@
 
 #include "app/AppInfo.h"
 #include "app/MainWindow.h"
+#include "app/panels/CapturePanel.h"
 #include "app/panels/QtSoundPlayer.h"
 #include "app/shell/AppHome.h"
 #include "app/shell/CommandLine.h"
@@ -77,6 +78,13 @@ int main(int argc, char** argv) {
                        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
                        std::fflush(stderr);
                      });
+  }
+  if (!options.capture.isEmpty()) {
+    QString reason;
+    if (!form.capture().start(options.capture, &reason)) {
+      std::fprintf(stderr, "kelvaro-monitor: --capture: %s\n", qPrintable(reason));
+      return kelvaro::CommandLine::kUsageExitCode;
+    }
   }
   kelvaro::QuitSignals quit;
   QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form,
