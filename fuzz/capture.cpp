@@ -1,14 +1,21 @@
-// Feeds arbitrary bytes as the content of a capture file through the reader. The checks hold for
-// any file: the records lie within the bytes read, their times never go backwards, a file read
-// without damage ends its last line, and what was read, written again, reads back the same.
+// Feeds arbitrary bytes as the content of a capture file through the reader, and what it read
+// through the recorded belt and a dongle that plays it. The checks hold for any file: the records
+// lie within the bytes read, their times never go backwards, a file read without damage ends its
+// last line, what was read, written again, reads back the same; the recorded belt's events lie
+// within its bytes, and playing it (connected, notifications on, at flood pace) never over-reads.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/CaptureFormat.h"
 #include "capture/CaptureReader.h"
+#include "sim/RecordedBelt.h"
+#include "sim/SimDongle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto* text = reinterpret_cast<const char*>(data);
@@ -43,5 +50,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (reread.header->start != capture.header->start) std::abort();
+
+  auto belt = std::make_shared<kelvaro::RecordedBelt>(kelvaro::RecordedBelt::fromCapture(capture));
+  std::size_t bytes = 0;
+  std::uint64_t notifications = 0;
+  for (const kelvaro::RecordedBelt::Event& e : belt->events()) {
+    if (e.kind == kelvaro::RecordedBelt::Event::Kind::Notification) {
+      if (e.offset != bytes || e.size < 4 || e.size > 254) std::abort();
+      bytes += e.size;
+      ++notifications;
+    }
+  }
+  if (notifications != belt->notifications()) std::abort();
+  if (!belt->heard()) return 0;
+
+  kelvaro::SimOptions options;
+  options.otherAdvertisers = 0;
+  options.playback.belt = belt;
+  options.playback.pace.flood = true;
+  kelvaro::SimDongle dongle(options);
+  std::uint32_t now = 0;
+  dongle.advanceTo(now);
+  const auto command = [&dongle](std::initializer_list<std::uint8_t> bytes) {
+    const std::vector<std::uint8_t> v(bytes);
+    dongle.receive(reinterpret_cast<const char*>(v.data()), v.size());
+  };
+  const auto run = [&](std::uint32_t ms) {
+    for (std::uint32_t i = 0; i < ms; i += 10) {
+      dongle.advanceTo(now += 10);
+      dongle.discardOutput();
+    }
+  };
+  const kelvaro::DeviceAddress& a = belt->address();
+  command({0x00, 0x0F, 0x06, 0x03, a[0], a[1], a[2], a[3], a[4], a[5], 0x00, 0x3C, 0x00, 0x4C, 0x00,
+           0x64, 0x00, 0x00, 0x00});
+  run(400);
+  command({0x00, 0x06, 0x04, 0x05, 0x00, 0x1A, 0x00, 0x02, 0x01, 0x00});
+  run(2000);
   return 0;
 }

@@ -24,6 +24,8 @@
 #include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/SoundPlayer.h"
+#include "sim/BeltPlayback.h"
+#include "sim/SimOptions.h"
 
 class QLabel;
 class QTabWidget;
@@ -77,7 +79,13 @@ struct MonitorEnvironment {
   const WallClock* clock = nullptr;  // sessions and activity points; the system's when null
   const MicrosecondClock* micros = nullptr;  // the capture's times; the steady clock when null
   QString homeDir;                           // Darev.ini, ComPort.ini and Data/ live here
-  QString forcedPort;                        // "SIM" or "SIM:<timeline>" when simulating
+  QString forcedPort;  // "SIM" or "SIM:<timeline>" when simulating, "REPLAY" for --replay
+  // Recorded belts: what the port name "REPLAY" plays from its next open on, and how far the one
+  // open has got (nothing while none is). Without them no capture can be played in this run.
+  std::function<void(const SimPlayback&)> setPlayback;
+  std::function<std::optional<PlaybackProgress>()> playbackProgress;
+  PlaybackPace playbackPace;  // how "Play capture…" plays
+  QString replayFile;         // the capture that a forced "REPLAY" plays (--replay)
   std::function<void(int exitCode)> endProcess;
   // Shows the dongle-not-found dialog modally; the real dialog when empty.
   std::function<void()> showDongleNotFound;
