@@ -37,6 +37,7 @@
 #include "app/panels/KeysPanel.h"
 #include "app/panels/LastBelt.h"
 #include "app/panels/LinkPanel.h"
+#include "app/panels/PlaybackPanel.h"
 #include "app/panels/RecorderPanel.h"
 #include "app/panels/ScratchPanel.h"
 #include "app/panels/UsersPanel.h"
@@ -100,6 +101,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
        [this](const QString& why) { readouts_->showNotCurrent(why); },
        [this](const std::function<void()>& action) { guarded(action); }},
       this);
+  buildPlayback();
   consoleView_ =
       std::make_unique<ConsoleView>(core_->console(), windowPages_.specSetting->diagnosticsConsole);
   users_ = new UsersPanel(*windowPages_.connection, this);
@@ -147,6 +149,8 @@ MainWindow::~MainWindow() {
   // The panels that reach into the core go before it.
   delete recorderPanel_;
   recorderPanel_ = nullptr;
+  delete playback_;
+  playback_ = nullptr;
   delete link_;
   link_ = nullptr;
   delete breathing_;

@@ -48,6 +48,7 @@ class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
 class CapturePanel;
+class PlaybackPanel;
 class LastBelt;
 class LinkPanel;
 class WindowConnectionPanel;
@@ -159,6 +160,8 @@ class MainWindow : public QMainWindow {
   WindowReadouts& readouts() { return *readouts_; }
   // The "Capture" box and the capture of the dongle's port behind it.
   CapturePanel& capture() const { return *capture_; }
+  // "Play capture…" and the recorded belt it plays.
+  PlaybackPanel& playback() const { return *playback_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -180,6 +183,7 @@ class MainWindow : public QMainWindow {
   void applyAutoscale(bool left);
   void wireLiveGraph();
   void buildCapture();
+  void buildPlayback();
   // Every way out of the run: the measurement log and the capture flushed, synced and closed.
   void finishFiles();
 
@@ -212,6 +216,7 @@ class MainWindow : public QMainWindow {
   KeysPanel* keys_ = nullptr;
   RecorderPanel* recorderPanel_ = nullptr;
   CapturePanel* capture_ = nullptr;
+  PlaybackPanel* playback_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
   LinkPanel* link_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
