@@ -243,7 +243,7 @@ QString SimCommandLine::helpText() {
       "  --unplug SECONDS      the dongle is pulled out SECONDS after start: the device goes\n"
       "  --replug SECONDS      ... and is plugged in again SECONDS after that (a new device)\n"
       "\n"
-      "Playback of a capture (docs/capture-format.md):\n"
+      "Playback of a capture (kelvaro-monitor --capture=FILE):\n"
       "  --replay FILE         the belt is the one the capture FILE heard (its address) and\n"
       "                        streams what was captured, with the captured spacing; its lost\n"
       "                        links are played where they happened; at the end the belt goes\n"

@@ -41,6 +41,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // A capture with nothing to play is refused before any window, as a mistyped scenario is.
+  kelvaro::RecordedBeltFile recording;
+  if (!options.replay.isEmpty()) {
+    recording = kelvaro::loadRecordedBelt(options.replay);
+    if (!recording.belt) {
+      std::fprintf(stderr, "kelvaro-monitor: --replay: %s\n", qPrintable(recording.error));
+      return kelvaro::CommandLine::kUsageExitCode;
+    }
+    // A damaged capture plays what came before the damage.
+    if (!recording.damage.isEmpty()) {
+      std::fprintf(stderr, "kelvaro-monitor: %s\n", qPrintable(recording.damage));
+    }
+  }
+
   kelvaro::ErrorReportingApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
   QApplication::setApplicationDisplayName(kelvaro::AppInfo::productName());
@@ -73,16 +87,7 @@ int main(int argc, char** argv) {
     environment.forcedPort = options.scenario.isEmpty() ? QStringLiteral("SIM")
                                                         : QStringLiteral("SIM:") + options.scenario;
   }
-  QString damage;
-  if (!options.replay.isEmpty()) {
-    const kelvaro::RecordedBeltFile recording = kelvaro::loadRecordedBelt(options.replay);
-    if (!recording.belt) {
-      std::fprintf(stderr, "kelvaro-monitor: --replay: %s\n", qPrintable(recording.error));
-      return kelvaro::CommandLine::kUsageExitCode;
-    }
-    // A damaged capture plays what came before the damage.
-    damage = recording.damage;
-    if (!damage.isEmpty()) std::fprintf(stderr, "kelvaro-monitor: %s\n", qPrintable(damage));
+  if (recording.belt) {
     port.setPlayback({recording.belt, options.pace});
     environment.forcedPort = kelvaro::SimSerialTransport::kReplayPort;
     environment.replayFile = options.replay;
@@ -111,7 +116,7 @@ int main(int argc, char** argv) {
   QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form,
                    [&form] { kelvaro::closeForQuit(form); });
 
-  if (!damage.isEmpty()) form.core().console().append(damage);
+  if (!recording.damage.isEmpty()) form.core().console().append(recording.damage);
   try {
     const bool started = form.startUp();
     if (started && options.startLog) form.pages().liveGraph->startLogButton->click();
