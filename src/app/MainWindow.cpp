@@ -31,11 +31,13 @@
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
 #include "app/panels/BreathingPanel.h"
+#include "app/panels/CapturePanel.h"
 #include "app/panels/ChartOutputPanel.h"
 #include "app/panels/HistoryPanel.h"
 #include "app/panels/KeysPanel.h"
 #include "app/panels/LastBelt.h"
 #include "app/panels/LinkPanel.h"
+#include "app/panels/PlaybackPanel.h"
 #include "app/panels/RecorderPanel.h"
 #include "app/panels/ScratchPanel.h"
 #include "app/panels/UsersPanel.h"
@@ -64,6 +66,10 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   QFont font(QStringLiteral("Arial"));
   font.setBold(true);
   setFont(font);
+  captureWriter_ =
+      std::make_unique<CaptureWriter>(captureFile_, env_.micros ? *env_.micros : steadyMicros_);
+  captureTap_ = std::make_unique<CaptureTap>(*env_.port, *captureWriter_);
+  env_.port = captureTap_.get();
 
   // The views reach the pages only when the core calls them, after the pages exist.
   viewParts_ = std::make_unique<WindowViewParts>(WindowViewParts{
@@ -95,6 +101,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
        [this](const QString& why) { readouts_->showNotCurrent(why); },
        [this](const std::function<void()>& action) { guarded(action); }},
       this);
+  buildPlayback();
   consoleView_ =
       std::make_unique<ConsoleView>(core_->console(), windowPages_.specSetting->diagnosticsConsole);
   users_ = new UsersPanel(*windowPages_.connection, this);
@@ -113,6 +120,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   recorderPanel_ = new RecorderPanel(
       *windowPages_.liveGraph, core_->recorder(),
       [this](const QString& text) { reportError(text); }, this);
+  buildCapture();
   history_ = new HistoryPanel(
       *windowPages_.activityHistory, *users_, core_->console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -145,11 +153,15 @@ MainWindow::~MainWindow() {
   // The panels that reach into the core go before it.
   delete recorderPanel_;
   recorderPanel_ = nullptr;
+  delete playback_;
+  playback_ = nullptr;
   delete link_;
   link_ = nullptr;
   delete breathing_;
   breathing_ = nullptr;
-  core_->recorder().finish();
+  finishFiles();
+  delete capture_;
+  capture_ = nullptr;
   core_->removeConsumer(scratch_->client());
   scratch_.reset();
   core_->keys().releaseAll();
@@ -309,7 +321,7 @@ bool MainWindow::startUp() {
       [this](int code) {
         runEnded_ = true;
         core_->keys().releaseAll();
-        core_->recorder().finish();
+        finishFiles();
         guarded([this] { activity_->finish(); });
         dongleWatchdogTimer.stop();
         if (env_.endProcess) env_.endProcess(code);
@@ -354,8 +366,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   connection_->abandon();
   core_->linkDisconnected();
   scratch_->client().closeQuietly();
-  // A recording ends with the window: every row on the disk, the file closed.
-  core_->recorder().finish();
+  // A recording and a capture end with the window: every line on the disk, the files closed.
+  finishFiles();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
   // A session still open is stopped, so that its line is in the history.

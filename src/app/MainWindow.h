@@ -14,13 +14,19 @@
 #include "app/panels/KeysPanel.h"
 #include "base/ConsoleOutput.h"
 #include "base/Errors.h"
+#include "base/MicrosecondClock.h"
 #include "base/WallClock.h"
+#include "capture/CaptureTap.h"
+#include "capture/CaptureWriter.h"
 #include "keys/KeyInjectorSink.h"
 #include "link/ConnectionProcedure.h"
 #include "monitor/MonitorCore.h"
+#include "platform/AppendFile.h"
 #include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/SoundPlayer.h"
+#include "sim/BeltPlayback.h"
+#include "sim/SimOptions.h"
 
 class QLabel;
 class QTabWidget;
@@ -42,6 +48,8 @@ class ChartOutputPanel;
 class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
+class CapturePanel;
+class PlaybackPanel;
 class LastBelt;
 class LinkPanel;
 class WindowConnectionPanel;
@@ -71,8 +79,15 @@ struct MonitorEnvironment {
   KeyInjector* keys = nullptr;       // the key activation's keys; none sent when null
   QString keyInjectorLine;           // what the choice of the key injector says on the console
   const WallClock* clock = nullptr;  // sessions and activity points; the system's when null
-  QString homeDir;                   // Darev.ini, ComPort.ini and Data/ live here
-  QString forcedPort;                // "SIM" or "SIM:<timeline>" when simulating
+  const MicrosecondClock* micros = nullptr;  // the capture's times; the steady clock when null
+  QString homeDir;                           // Darev.ini, ComPort.ini and Data/ live here
+  QString forcedPort;  // "SIM" or "SIM:<timeline>" when simulating, "REPLAY" for --replay
+  // Recorded belts: what the port name "REPLAY" plays from its next open on, and how far the one
+  // open has got (nothing while none is). Without them no capture can be played in this run.
+  std::function<void(const SimPlayback&)> setPlayback;
+  std::function<std::optional<PlaybackProgress>()> playbackProgress;
+  PlaybackPace playbackPace;  // how "Play capture…" plays
+  QString replayFile;         // the capture that a forced "REPLAY" plays (--replay)
   std::function<void(int exitCode)> endProcess;
   // Shows the dongle-not-found dialog modally; the real dialog when empty.
   std::function<void()> showDongleNotFound;
@@ -144,6 +159,10 @@ class MainWindow : public QMainWindow {
   // The last belt's ID, which EditLastID shows.
   LastBelt& lastBelt() const { return *lastBelt_; }
   WindowReadouts& readouts() { return *readouts_; }
+  // The "Capture" box and the capture of the dongle's port behind it.
+  CapturePanel& capture() const { return *capture_; }
+  // "Play capture…" and the recorded belt it plays.
+  PlaybackPanel& playback() const { return *playback_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -162,8 +181,17 @@ class MainWindow : public QMainWindow {
   void applyAutoscaleCheckBoxes();  // the autoscale boxes' reactions, likewise
   void applyAutoscale(bool left);
   void wireLiveGraph();
+  void buildCapture();
+  void buildPlayback();
+  // Every way out of the run: the measurement log and the capture flushed, synced and closed.
+  void finishFiles();
 
   MonitorEnvironment env_;
+  // The dongle's port goes through the capture's tap; env_.port is the tap from the start on.
+  SteadyMicrosecondClock steadyMicros_;
+  PosixAppendFile captureFile_;
+  std::unique_ptr<CaptureWriter> captureWriter_;
+  std::unique_ptr<CaptureTap> captureTap_;
   // Every page of PageControl1 with its caption, in tab order, shown or not.
   std::array<std::pair<QWidget*, QString>, 7> pages_{};
   // What the environment may leave out.
@@ -186,6 +214,8 @@ class MainWindow : public QMainWindow {
   ChartOutputPanel* chartOutput_ = nullptr;
   KeysPanel* keys_ = nullptr;
   RecorderPanel* recorderPanel_ = nullptr;
+  CapturePanel* capture_ = nullptr;
+  PlaybackPanel* playback_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
   LinkPanel* link_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;

@@ -195,9 +195,15 @@ void ConnectionProcedure::connectLastClicked() {
   connectClick(Target::Last);
 }
 
-void ConnectionProcedure::connectClick(Target target) {
-  const QString deviceId =
-      target == Target::Selected ? view_.selectedDeviceId() : view_.lastBeltIdText();
+void ConnectionProcedure::connectToClicked(const QString& deviceId) {
+  if (!mayStart()) return;
+  connectClick(Target::Given, deviceId);
+}
+
+void ConnectionProcedure::connectClick(Target target, const QString& given) {
+  const QString deviceId = target == Target::Selected ? view_.selectedDeviceId()
+                           : target == Target::Last   ? view_.lastBeltIdText()
+                                                      : given;
   ScopeExit done([this] { endBusy(); });
   beginBusy(Activity::Connecting);
   view_.resetGraphSlot();

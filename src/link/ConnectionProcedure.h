@@ -109,6 +109,9 @@ class ConnectionProcedure {
   // "Connect Selected", "Connect Last", "BLE Connect".
   void connectSelectedClicked();
   void connectLastClicked();
+  // A connect to a belt the user chose another way (the recorded belt of a capture played): as
+  // "Connect Last" does, without making it the last belt.
+  void connectToClicked(const QString& deviceId);
   void bleConnectClicked();
   // "Connection Reset": the dongle reset, then an empty scan list and a new discovery.
   void connectionResetClicked();
@@ -141,7 +144,7 @@ class ConnectionProcedure {
   bool abandoned() const { return abandoned_; }
 
  private:
-  enum class Target { Selected, Last };
+  enum class Target { Selected, Last, Given };
   // What is under way: the phases of a connect, the settling of a made connection, a reset.
   enum class Activity { None, Connecting, Settling, Resetting };
   // How the phases ended; Stopped: by a closing window or a Disconnect, without a trace line.
@@ -155,7 +158,7 @@ class ConnectionProcedure {
   // The running procedure is to end at its next poll or wait slice.
   bool stopping() const { return abandoned_ || disconnectRequested_; }
 
-  void connectClick(Target target);
+  void connectClick(Target target, const QString& given = QString());
   // The phases, and the Disconnect that stopped them, if one did.
   Outcome connect(const QString& deviceId);
   Outcome connectPhases(const QString& deviceId);

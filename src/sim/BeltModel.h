@@ -34,6 +34,12 @@ class BeltModel {
   // index tells the belts of one seed apart.
   BeltModel(std::uint64_t seed, int index);
 
+  // A recorded belt keeps the address and the signal strength a capture heard.
+  void takeIdentity(const Address& address, int rssiMean) {
+    address_ = address;
+    rssiMean_ = rssiMean;
+  }
+
   const Address& address() const { return address_; }
   int rssiMean() const { return rssiMean_; }
   bool notifying() const { return notifying_; }

@@ -34,13 +34,16 @@ SimDongle::SimDongle(const SimOptions& options)
                  0x80,
                  0x07,
                  0x00};
-  const int belts = std::clamp(options.belts, 0, SimOptions::kMaxBelts);
+  const RecordedBelt* recorded = options.playback.belt.get();
+  const int belts = recorded ? 1 : std::clamp(options.belts, 0, SimOptions::kMaxBelts);
   const int others = std::clamp(options.otherAdvertisers, 0, SimOptions::kMaxOthers);
   belts_.reserve(std::size_t(belts));
   for (int i = 0; i < belts; ++i) {
     belts_.emplace_back(options.seed, i);
+    if (recorded) belts_.back().takeIdentity(recorded->address(), recorded->rssi());
     Advertiser a;
     a.address = belts_.back().address();
+    if (recorded) a.addressType = recorded->addressType();
     a.rssiMean = belts_.back().rssiMean();
     a.intervalMs = static_cast<std::uint32_t>(setup.between(100, 300));
     // Flags (general discoverable, no BR/EDR) and the complete local name.
@@ -71,6 +74,7 @@ SimDongle::SimDongle(const SimOptions& options)
     a.dataSize = static_cast<std::uint8_t>(5 + length);
     advertisers_.push_back(a);
   }
+  if (recorded) playback_.emplace(options.playback.belt, options.playback.pace);
   pending_.reserve(kTransmitBuffer);
   output_.reserve(64 * 1024);
   procedureData_.reserve(255);
@@ -78,6 +82,11 @@ SimDongle::SimDongle(const SimOptions& options)
 
 QString SimDongle::beltDeviceId(int index) const {
   return DeviceId(belts_.at(std::size_t(index)).address());
+}
+
+std::optional<PlaybackProgress> SimDongle::playbackProgress() const {
+  if (!playback_) return std::nullopt;
+  return playback_->progress();
 }
 
 bool SimDongle::streaming() const {
@@ -219,7 +228,7 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
       }
       // Only a belt in range answers; any other address leaves the dongle initiating until the
       // host ends the procedure.
-      if (peerBelt_ >= 0) {
+      if (peerBelt_ >= 0 && !beltAway_) {
         const std::uint32_t late = options_.faults.lateStatusMs;
         const auto ms =
             late ? std::uint64_t{late} : std::uint64_t(kConnectMs + random_.between(-30, 30));

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "link/BgapiProtocol.h"
 #include "sim/BeltModel.h"
+#include "sim/BeltPlayback.h"
 #include "sim/SimOptions.h"
 #include "sim/SimRandom.h"
 
@@ -26,6 +28,12 @@ namespace kelvaro {
 // - a command left incomplete for 1 s is dropped with a protocol-error event, reason 0x0185;
 // - hello, address get and get info are answered; everything else the monitor never sends is
 //   treated as unknown.
+//
+// With a playback in the options its one belt is a recorded belt: it has the captured address
+// and, once notifications are switched on, streams the captured notifications with their captured
+// spacing (BeltPlayback), loses its link where the capture did and stays out of reach as long,
+// and at the end of the recording goes out of reach for good (unless the playback loops). The
+// commands are answered as always.
 class SimDongle {
  public:
   enum class Link { Idle, Connecting, Connected, Disconnecting };
@@ -85,6 +93,11 @@ class SimDongle {
   bool scanning() const { return scanning_; }
   bool streaming() const;
   const Counters& counters() const { return counters_; }
+  // The belt is a recorded one, and how far its playback has got.
+  bool playing() const { return playback_.has_value(); }
+  std::optional<PlaybackProgress> playbackProgress() const;
+  // The belt is out of reach: no advertising, no connection to it.
+  bool beltAway() const { return beltAway_; }
   std::uint64_t elapsedMs() const { return nowNs_ / 1000000; }
 
  private:
@@ -130,6 +143,10 @@ class SimDongle {
   void establishLink();
   void dropLink(std::uint16_t reason);
   void stopStream();
+  void playRecorded();
+  // The belt goes out of reach for awayNs (RecordedBelt::kForever: for good).
+  void goAway(std::uint64_t awayNs);
+  void comeBack();
   std::uint64_t intervalNs() const { return std::uint64_t{connInterval_} * 1250000; }
   void trace(const QString& line) const {
     if (trace_) trace_(line);
@@ -179,6 +196,9 @@ class SimDongle {
   Deadline notify_;
   bool flooding_ = false;
   BeltModel::Value value_{};
+  std::optional<BeltPlayback> playback_;
+  bool beltAway_ = false;
+  Deadline backInReach_;
 
   Counters counters_;
 };

@@ -54,7 +54,8 @@ void SimDongle::runUntil(std::uint64_t targetNs) {
     Disconnected,
     LinkLoss,
     Notify,
-    Scan
+    Scan,
+    BackInReach
   };
   for (;;) {
     Kind kind = Kind::None;
@@ -79,8 +80,16 @@ void SimDongle::runUntil(std::uint64_t targetNs) {
     consider(procedure_, Kind::Procedure);
     consider(disconnected_, Kind::Disconnected);
     consider(linkLoss_, Kind::LinkLoss);
+    consider(backInReach_, Kind::BackInReach);
     if (flooding_ && streaming()) {
       const std::uint64_t due = floodDueNs();
+      if (due < at) {
+        at = due;
+        kind = Kind::Notify;
+      }
+    } else if (playback_ && notify_.armed) {
+      // A recording is never sent faster than the wire carries.
+      const std::uint64_t due = std::max(notify_.at, floodDueNs());
       if (due < at) {
         at = due;
         kind = Kind::Notify;
@@ -159,6 +168,10 @@ void SimDongle::runUntil(std::uint64_t targetNs) {
       case Kind::Scan:
         emitScanResponse(advertisers_[which]);
         break;
+      case Kind::BackInReach:
+        backInReach_.armed = false;
+        comeBack();
+        break;
       case Kind::None:
         break;
     }
@@ -181,9 +194,12 @@ std::uint32_t SimDongle::msUntilNextActivity() const {
   consider(procedure_);
   consider(disconnected_);
   consider(linkLoss_);
+  consider(backInReach_);
   if (!held_.empty()) next = std::min(next, held_.front().at);
   if (flooding_ && streaming()) {
     next = std::min(next, floodDueNs());
+  } else if (playback_ && notify_.armed) {
+    next = std::min(next, std::max(notify_.at, floodDueNs()));
   } else if (streaming()) {
     consider(notify_);
   }
@@ -275,6 +291,7 @@ void SimDongle::powerDown() {
     d->armed = false;
   }
   flooding_ = false;
+  if (playback_) playback_->pause(nowNs_);
   held_.clear();
   rxCount_ = 0;
   // Whatever had not left the chip is gone with it.
@@ -308,8 +325,9 @@ void SimDongle::startScanning() {
 void SimDongle::emitScanResponse(Advertiser& a) {
   // Advertising events come every interval plus the 0-10 ms random delay the air adds.
   a.nextAt += (a.intervalMs + std::uint64_t(random_.between(0, 10))) * kMs;
-  // A belt in a connection does not advertise.
+  // A belt in a connection does not advertise, nor does one out of reach.
   if (a.belt >= 0 && a.belt == peerBelt_ && link_ != Link::Idle) return;
+  if (a.belt >= 0 && beltAway_) return;
   const long rssi = std::clamp(std::lround(a.rssiMean + 2.5 * random_.gauss()), -100L, -20L);
   ++counters_.scanResponses;
   send(Packet(kEvent, kClassGap, kEvtScanResponse)
@@ -351,7 +369,13 @@ void SimDongle::completeProcedure() {
            .u8(0)
            .u16(code)
            .u16(procedureHandle_));
-  if (belt.notifying() && !wasNotifying) {
+  if (belt.notifying() && !wasNotifying && playback_) {
+    trace(QStringLiteral("notifications on: the recording plays %1")
+              .arg(playbackSpeedText(playback_->pace())));
+    flooding_ = playback_->pace().flood;
+    playback_->resume(nowNs_);
+    if (!flooding_) notify_.set(playback_->dueNs());
+  } else if (belt.notifying() && !wasNotifying) {
     trace(options_.flood ? QStringLiteral("notifications on, as fast as the wire carries")
                          : QStringLiteral("notifications on, %1 a second").arg(options_.rateHz));
     flooding_ = options_.flood;
@@ -365,6 +389,10 @@ void SimDongle::completeProcedure() {
 }
 
 void SimDongle::sendNotification() {
+  if (playback_) {
+    playRecorded();
+    return;
+  }
   if (!flooding_) {
     notify_.at += static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz));
   }
@@ -378,9 +406,57 @@ void SimDongle::sendNotification() {
            .bytes(value_.data(), value_.size()));
 }
 
+void SimDongle::playRecorded() {
+  const BeltPlayback::Taken taken = playback_->take();
+  switch (taken.step) {
+    case BeltPlayback::Step::Notification:
+      ++counters_.notifications;
+      send(Packet(kEvent, kClassAttributeClient, kEvtAttributeValue)
+               .u8(0)
+               .bytes(playback_->belt().data(*taken.event), taken.event->size));
+      break;
+    case BeltPlayback::Step::LinkLoss: {
+      std::uint64_t away = playback_->paced(taken.event->awayUs);
+      // A loop comes round to the start again, whose belt was in reach.
+      if (away == RecordedBelt::kForever && playback_->pace().loop) away = 0;
+      trace(QStringLiteral("the recorded link loss, reason %1")
+                .arg(taken.event->reason, 4, 16, QLatin1Char('0')));
+      goAway(away);
+      dropLink(taken.event->reason);
+      return;
+    }
+    case BeltPlayback::Step::End:
+      if (playback_->finished()) {
+        trace(QStringLiteral("the recording is over: the belt goes out of reach"));
+        goAway(RecordedBelt::kForever);
+        dropLink(kSupervisionTimeout);
+        return;
+      }
+      trace(QStringLiteral("the recording plays again from its start"));
+      break;
+  }
+  if (!flooding_) notify_.set(playback_->dueNs());
+}
+
+void SimDongle::goAway(std::uint64_t awayNs) {
+  beltAway_ = true;
+  backInReach_.armed = false;
+  if (awayNs != RecordedBelt::kForever) backInReach_.set(nowNs_ + awayNs);
+}
+
+void SimDongle::comeBack() {
+  beltAway_ = false;
+  trace(QStringLiteral("the belt is in reach again"));
+  // A dongle still initiating a connection to it makes it now.
+  if (link_ == Link::Connecting && peerBelt_ >= 0 && !status_.armed) {
+    status_.set(nowNs_ + kConnectMs * kMs);
+  }
+}
+
 void SimDongle::stopStream() {
   notify_.armed = false;
   flooding_ = false;
+  if (playback_) playback_->pause(nowNs_);
   if (peerBelt_ >= 0) belts_[std::size_t(peerBelt_)].linkClosed();
 }
 

@@ -46,6 +46,27 @@ bool parseSimRate(const QString& text, SimOptions* options, QString* error) {
   return true;
 }
 
+bool parsePlaybackSpeed(const QString& text, PlaybackPace* pace, QString* error) {
+  if (text.trimmed().compare(QLatin1String("flood"), Qt::CaseInsensitive) == 0) {
+    pace->flood = true;
+    return true;
+  }
+  bool ok = false;
+  const double speed = text.trimmed().toDouble(&ok);
+  if (!ok || !(speed >= PlaybackPace::kMinSpeed) || speed > PlaybackPace::kMaxSpeed) {
+    if (error) {
+      *error = QStringLiteral("bad speed \"%1\": %2 to %3 times the captured pace, or flood")
+                   .arg(text)
+                   .arg(PlaybackPace::kMinSpeed)
+                   .arg(PlaybackPace::kMaxSpeed);
+    }
+    return false;
+  }
+  pace->flood = false;
+  pace->speed = speed;
+  return true;
+}
+
 std::optional<SimCommandKey> parseSimCommandKey(const QString& text) {
   const QStringList parts = text.trimmed().split(QLatin1Char('/'));
   if (parts.size() != 2) return std::nullopt;
@@ -59,6 +80,7 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
   SimCommandLine result;
   SimOptions& o = result.options;
   bool replugWithoutUnplug = false;
+  bool paceWithoutReplay = false;
   for (int i = 1; i < arguments.size(); ++i) {
     QString name = arguments.at(i);
     QString value;
@@ -81,6 +103,11 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       result.verbose = true;
       continue;
     }
+    if (name == QLatin1String("--loop")) {
+      o.playback.pace.loop = true;
+      paceWithoutReplay = true;
+      continue;
+    }
     static const QStringList withValue{
         QStringLiteral("--scenario"),   QStringLiteral("--rate"),
         QStringLiteral("--belts"),      QStringLiteral("--others"),
@@ -88,7 +115,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
         QStringLiteral("--drop-every"), QStringLiteral("--garble-every"),
         QStringLiteral("--no-answer"),  QStringLiteral("--delay"),
         QStringLiteral("--link-loss"),  QStringLiteral("--unplug"),
-        QStringLiteral("--replug"),     QStringLiteral("--late-status")};
+        QStringLiteral("--replug"),     QStringLiteral("--late-status"),
+        QStringLiteral("--replay"),     QStringLiteral("--speed")};
     if (!withValue.contains(name)) return fail(QStringLiteral("unknown option: %1").arg(name));
     if (!hasValue) {
       if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(name));
@@ -118,6 +146,15 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       const auto n = parseNumber(value, UINT64_MAX);
       if (!n) return bad(QStringLiteral("a whole number"));
       o.seed = *n;
+    } else if (name == QLatin1String("--replay")) {
+      if (value.isEmpty()) return bad(QStringLiteral("a capture file"));
+      result.replayPath = value;
+    } else if (name == QLatin1String("--speed")) {
+      QString why;
+      if (!parsePlaybackSpeed(value, &o.playback.pace, &why)) {
+        return fail(QStringLiteral("--speed: %1").arg(why));
+      }
+      paceWithoutReplay = true;
     } else if (name == QLatin1String("--link")) {
       if (value.isEmpty()) return bad(QStringLiteral("a file path"));
       result.linkPath = value;
@@ -163,6 +200,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
   }
   if (replugWithoutUnplug && o.faults.unplugAfterMs == 0) {
     result.error = QStringLiteral("--replug needs --unplug");
+  } else if (paceWithoutReplay && result.replayPath.isEmpty()) {
+    result.error = QStringLiteral("--speed and --loop need --replay");
   }
   return result;
 }
@@ -204,12 +243,23 @@ QString SimCommandLine::helpText() {
       "  --unplug SECONDS      the dongle is pulled out SECONDS after start: the device goes\n"
       "  --replug SECONDS      ... and is plugged in again SECONDS after that (a new device)\n"
       "\n"
+      "Playback of a capture (kelvaro-monitor --capture=FILE):\n"
+      "  --replay FILE         the belt is the one the capture FILE heard (its address) and\n"
+      "                        streams what was captured, with the captured spacing; its lost\n"
+      "                        links are played where they happened; at the end the belt goes\n"
+      "                        out of reach. The dongle answers commands as always. A damaged\n"
+      "                        capture is played up to the damage, which is named (FILE:LINE)\n"
+      "  --speed X|flood       play X times as fast (0.1 to 100), or as fast as the wire\n"
+      "                        carries. Default 1\n"
+      "  --loop                play the capture again from its start instead of ending\n"
+      "\n"
       "Other:\n"
       "  -v, --verbose         print every command received and what the dongle did\n"
       "  -h, --help            print this help and exit\n"
       "\n"
       "Standard output: \"device PATH\" whenever the dongle (re)appears, \"gone\" when it\n"
-      "disappears, and one \"belt DEVICEID\" line per belt at start.\n");
+      "disappears, and one \"belt DEVICEID\" line per belt at start; with --replay \"replay FILE\n"
+      "N notifications S s\" at start and \"replay over\" when the capture has been played.\n");
 }
 
 }  // namespace kelvaro

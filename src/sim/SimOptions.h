@@ -3,12 +3,15 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "sim/Scenario.h"
 
 namespace kelvaro {
+
+class RecordedBelt;
 
 // A BGAPI command by class and id, as the faults name them ("6/3").
 struct SimCommandKey {
@@ -36,7 +39,25 @@ struct SimFaults {
   std::uint32_t lateStatusMs = 0;
 };
 
+// How a recorded belt is played: its spacing divided by the speed, or as fast as the wire
+// carries (flood); at its end the belt goes out of reach, unless the playback loops.
+struct PlaybackPace {
+  static constexpr double kMinSpeed = 0.1;
+  static constexpr double kMaxSpeed = 100.0;
+  double speed = 1.0;
+  bool flood = false;
+  bool loop = false;
+};
+
+// A recorded belt in place of the modelled ones (none when belt is null).
+struct SimPlayback {
+  std::shared_ptr<const RecordedBelt> belt;
+  PlaybackPace pace;
+};
+
 // Everything that makes one simulated world: the belts, their signals, the rate and the faults.
+// With a playback, its one belt is the recorded belt and plays what was captured; the scenario
+// and the rate are not used.
 struct SimOptions {
   static constexpr double kMaxRateHz = 460.0;  // 25-byte notifications at 115200 baud
   static constexpr int kMaxBelts = 16;
@@ -49,10 +70,13 @@ struct SimOptions {
   double rateHz = 20.0;
   bool flood = false;  // as many notifications as the wire carries; rateHz is then unused
   SimFaults faults;
+  SimPlayback playback;
 };
 
 // "flood" or a rate in Hz above 0 and up to the wire's limit.
 bool parseSimRate(const QString& text, SimOptions* options, QString* error);
+// "flood" or a speed from 0.1 to 100 ("10", "0.5"); the pace's loop is left as it is.
+bool parsePlaybackSpeed(const QString& text, PlaybackPace* pace, QString* error);
 // "6/3" (decimal or 0x-prefixed numbers).
 std::optional<SimCommandKey> parseSimCommandKey(const QString& text);
 
@@ -60,6 +84,7 @@ std::optional<SimCommandKey> parseSimCommandKey(const QString& text);
 struct SimCommandLine {
   SimOptions options;
   QString linkPath;
+  QString replayPath;  // --replay: the capture to play (its belt goes into options.playback)
   bool verbose = false;
   bool showHelp = false;
   QString error;  // non-empty when the arguments could not be understood

@@ -30,12 +30,22 @@ bool SimSerialTransport::handles(const QString& portName) {
          portName.startsWith(kPrefix + QLatin1Char(':'), Qt::CaseInsensitive);
 }
 
+bool SimSerialTransport::handlesReplay(const QString& portName) {
+  return portName.compare(kReplayPort, Qt::CaseInsensitive) == 0;
+}
+
 bool SimSerialTransport::open(const QString& name, const SerialSettings& /*settings*/) {
   close();
   name_ = name;
   error_.clear();
-  if (!handles(name)) {
-    error_ = QStringLiteral("%1 is not a simulated port (use SIM or SIM:<scenario>)").arg(name);
+  const bool replay = handlesReplay(name);
+  if (replay != dongle_.playing() || (!replay && !handles(name))) {
+    error_ =
+        dongle_.playing()
+            ? QStringLiteral("%1 is not the recorded belt's port (use REPLAY)").arg(name)
+        : replay
+            ? QStringLiteral("%1: there is no capture to play").arg(name)
+            : QStringLiteral("%1 is not a simulated port (use SIM or SIM:<scenario>)").arg(name);
     return false;
   }
   dongle_.advanceTo(clock_.tick());
@@ -43,7 +53,7 @@ bool SimSerialTransport::open(const QString& name, const SerialSettings& /*setti
     error_ = QStringLiteral("%1: no such device (the simulated dongle is unplugged)").arg(name);
     return false;
   }
-  const QString scenario = name.mid(kPrefix.size() + 1);
+  const QString scenario = replay ? QString() : name.mid(kPrefix.size() + 1);
   if (!scenario.isEmpty()) {
     QString why;
     const auto timeline = ScenarioTimeline::parse(scenario, &why);

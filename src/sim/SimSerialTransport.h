@@ -11,7 +11,8 @@
 namespace kelvaro {
 
 // The simulated dongle as a serial port inside the program: port "SIM" plays the options'
-// timeline, "SIM:<timeline>" (for example SIM:breathing:60,apnea:20) another one. A timer on the
+// timeline, "SIM:<timeline>" (for example SIM:breathing:60,apnea:20) another one, and "REPLAY"
+// the recorded belt of the options' playback. A timer on the
 // GUI thread moves the dongle along the clock and raises readyRead() when bytes have arrived;
 // tests with a ManualTickSource advance the clock and call pump() themselves.
 //
@@ -28,6 +29,9 @@ class SimSerialTransport final : public SerialTransport {
 
   // True for the names this transport serves ("SIM", "SIM:..."; any case).
   static bool handles(const QString& portName);
+  // "REPLAY" (any case): the recorded belt of the options' playback, which must have one.
+  static inline const QString kReplayPort = QStringLiteral("REPLAY");
+  static bool handlesReplay(const QString& portName);
 
   // The line settings are accepted and ignored: a USB dongle runs at its own speed.
   bool open(const QString& name, const SerialSettings& settings) override;

@@ -118,5 +118,71 @@ TEST(CommandLine, TheConsoleCanBeCopiedToStandardError) {
   EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--console-to-stderr")));
 }
 
+TEST(CommandLine, ACaptureNamesItsFile) {
+  const struct {
+    QStringList args;
+    const char* capture;
+    bool error;
+  } cases[] = {
+      {{"k", "--capture=/tmp/belt.capture"}, "/tmp/belt.capture", false},
+      {{"k", "--capture", "belt.capture", "--simulate"}, "belt.capture", false},
+      {{"k", "--capture="}, "", true},
+      {{"k", "--capture"}, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const auto parsed = CommandLine::parse(c.args);
+    EXPECT_EQ(!parsed.error.isEmpty(), c.error);
+    EXPECT_EQ(parsed.capture, QString::fromLatin1(c.capture));
+  }
+  EXPECT_TRUE(CommandLine::helpText().contains(QStringLiteral("--capture=FILE")));
+}
+
+TEST(CommandLine, AReplayTakesItsCaptureItsSpeedAndItsLoop) {
+  const struct {
+    QStringList args;
+    const char* replay;
+    double speed;
+    bool flood;
+    bool loop;
+    const char* error;  // empty: accepted
+  } cases[] = {
+      {{"k", "--replay=belt.capture"}, "belt.capture", 1.0, false, false, ""},
+      {{"k", "--replay", "belt.capture", "--speed=10"}, "belt.capture", 10.0, false, false, ""},
+      {{"k", "--replay=b.capture", "--speed=flood", "--loop"}, "b.capture", 1.0, true, true, ""},
+      // For "Play capture…" without --replay.
+      {{"k", "--speed=0.5", "--loop"}, "", 0.5, false, true, ""},
+      {{"k", "--replay="}, "", 1.0, false, false, "--replay needs a capture file"},
+      {{"k", "--replay"}, "", 1.0, false, false, "--replay needs a capture file"},
+      {{"k", "--speed=1000"},
+       "",
+       1.0,
+       false,
+       false,
+       "--speed: bad speed \"1000\": 0.1 to 100 times the captured pace, or flood"},
+      {{"k", "--replay=b.capture", "--simulate"},
+       "b.capture",
+       1.0,
+       false,
+       false,
+       "--simulate and --replay are two different dongles: give one"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const auto parsed = CommandLine::parse(c.args);
+    EXPECT_EQ(parsed.error, QString::fromUtf8(c.error));
+    if (!parsed.error.isEmpty()) continue;
+    EXPECT_EQ(parsed.replay, QString::fromLatin1(c.replay));
+    EXPECT_EQ(parsed.pace.speed, c.speed);
+    EXPECT_EQ(parsed.pace.flood, c.flood);
+    EXPECT_EQ(parsed.pace.loop, c.loop);
+  }
+  EXPECT_TRUE(CommandLine::parse({QStringLiteral("k"), QStringLiteral("--start-log")}).startLog);
+  EXPECT_FALSE(CommandLine::parse({QStringLiteral("k")}).startLog);
+  for (const char* option : {"--replay=FILE", "--speed=X", "--loop", "--start-log"}) {
+    EXPECT_TRUE(CommandLine::helpText().contains(QLatin1String(option))) << option;
+  }
+}
+
 }  // namespace
 }  // namespace kelvaro

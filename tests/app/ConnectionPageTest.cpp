@@ -131,9 +131,9 @@ TEST(ConnectionPage, TabReachesEveryEnabledControlInReadingOrder) {
   page.connectLastButton->setEnabled(true);
   page.setComPortButton->setVisible(true);
   const QStringList expected = {
-      "StringGridScan", "ButtonConnect",   "ButtonLastIDt2", "ButtonReset2", "EditLastID",
-      "Button11",       "RadioGroupUsers", "EditName",       "ButtonAdd",    "ButtonSetName",
-      "ButtonRemove",   "CheckBoxComAuto", "ButtonSetCom"};
+      "StringGridScan", "ButtonConnect", "ButtonLastIDt2",  "ButtonReset2", "ButtonPlayCapture",
+      "EditLastID",     "Button11",      "RadioGroupUsers", "EditName",     "ButtonAdd",
+      "ButtonSetName",  "ButtonRemove",  "CheckBoxComAuto", "ButtonSetCom"};
   EXPECT_EQ(joined(tabWalk(page, page.scanGrid)), joined(expected));
   QStringList stops = tabStops(page);
   stops.sort();

@@ -28,6 +28,7 @@
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "base/EventPump.h"
+#include "base/MicrosecondClock.h"
 #include "base/TickSource.h"
 #include "base/WallClock.h"
 #include "platform/KeyInjector.h"
@@ -152,6 +153,7 @@ class WindowHarness {
     env.sound = &sound;
     env.keys = &keys;
     env.clock = &clock;
+    env.micros = &micros;
     env.homeDir = home.path();
     env.displayFrameMs = displayFrameMs;
     env.readoutAnnounceMs = 0;
@@ -202,6 +204,7 @@ class WindowHarness {
   RecordingSoundPlayer sound;
   RecordingKeyInjector keys;
   ManualWallClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0))};
+  ManualMicrosecondClock micros{1000000};  // a capture's clock
   QList<int> exitCodes;
   // What the window's error report was given, instead of message boxes.
   QStringList reports;

@@ -529,6 +529,24 @@ TEST_F(ConnectionProcedureTest, ConnectLastUsesEditLastIdAndLeavesBothTextsAlone
   EXPECT_TRUE(view.calls.filter(QStringLiteral("ButtonLastIDt2")).isEmpty());
 }
 
+// A belt chosen otherwise (a capture's recorded belt): connected as "Connect Last" connects,
+// neither EditLastID nor EditMac taking it.
+TEST_F(ConnectionProcedureTest, ConnectToAGivenBeltConnectsWithoutMakingItTheLastOne) {
+  hearBelt();
+  view.editMac = kOtherBelt;
+  view.editLastID = kOtherBelt;
+
+  procedure.connectToClicked(QStringLiteral("0007800A1B2C"));
+
+  ASSERT_FALSE(port.writes.isEmpty());
+  EXPECT_EQ(port.writes.first(), kConnectBelt);
+  EXPECT_TRUE(view.calls.contains(QStringLiteral("page Live Graph")));
+  EXPECT_TRUE(view.calls.contains(QStringLiteral("ClearLiveGraph")));
+  EXPECT_EQ(view.editLastID, kOtherBelt);
+  EXPECT_EQ(view.editMac, kOtherBelt);
+  EXPECT_TRUE(view.warnings.isEmpty());
+}
+
 TEST_F(ConnectionProcedureTest, RefusedConnectWarnsAndKeepsThePage) {
   hearBelt();
   script.connectResult = 0x0181;

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "sim/SimOptions.h"
@@ -72,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AtCase{"off:10,moving,apnea:5", 10000, Scenario::Moving},
                       AtCase{"off:10,moving,apnea:5", 10000000, Scenario::Moving}));
 
-SimCommandLine parse(std::initializer_list<const char*> args) {
+SimCommandLine parse(const std::vector<const char*>& args) {
   QStringList list{QStringLiteral("kelvaro-belt-sim")};
   for (const char* a : args) list << QString::fromLatin1(a);
   return SimCommandLine::parse(list);
@@ -170,7 +172,39 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--delay", "6/2:"}, std::vector<const char*>{"--link-loss", "0"},
         std::vector<const char*>{"--replug", "2"}, std::vector<const char*>{"--link="},
         std::vector<const char*>{"--late-status", "0"},
-        std::vector<const char*>{"--late-status", "soon"}));
+        std::vector<const char*>{"--late-status", "soon"},
+        std::vector<const char*>{"--replay=", "--speed", "2"},
+        std::vector<const char*>{"--replay", "a.capture", "--speed", "0.05"},
+        std::vector<const char*>{"--replay", "a.capture", "--speed", "101"},
+        std::vector<const char*>{"--replay", "a.capture", "--speed", "fast"},
+        std::vector<const char*>{"--speed", "2"}, std::vector<const char*>{"--loop"}));
+
+TEST(SimCommandLine, AReplayTakesItsFileSpeedAndLoop) {
+  const struct {
+    std::vector<const char*> args;
+    double speed;
+    bool flood;
+    bool loop;
+  } cases[] = {
+      {{"--replay", "belt.capture"}, 1.0, false, false},
+      {{"--replay=belt.capture", "--speed=10"}, 10.0, false, false},
+      {{"--replay", "belt.capture", "--speed", "0.1", "--loop"}, 0.1, false, true},
+      {{"--loop", "--speed", "100", "--replay", "belt.capture"}, 100.0, false, true},
+      {{"--replay", "belt.capture", "--speed", "Flood"}, 1.0, true, false},
+  };
+  for (const auto& c : cases) {
+    const SimCommandLine line = parse(c.args);
+    ASSERT_TRUE(line.error.isEmpty()) << line.error.toStdString();
+    EXPECT_EQ(line.replayPath, QStringLiteral("belt.capture"));
+    EXPECT_EQ(line.options.playback.pace.speed, c.speed);
+    EXPECT_EQ(line.options.playback.pace.flood, c.flood);
+    EXPECT_EQ(line.options.playback.pace.loop, c.loop);
+  }
+  QString error;
+  PlaybackPace pace;
+  EXPECT_FALSE(parsePlaybackSpeed(QStringLiteral("0"), &pace, &error));
+  EXPECT_EQ(error, QStringLiteral("bad speed \"0\": 0.1 to 100 times the captured pace, or flood"));
+}
 
 TEST(SimCommandLine, HelpAndTheUnknownScenarioErrorNameEveryScenario) {
   const QString help = SimCommandLine::helpText();
@@ -192,7 +226,7 @@ TEST(SimCommandLine, HelpNamesEveryOption) {
   for (const char* option :
        {"--scenario", "--rate", "--belts", "--others", "--seed", "--link ", "--drop-every",
         "--garble-every", "--no-answer", "--delay", "--link-loss", "--unplug", "--replug",
-        "--late-status", "--verbose", "--help"}) {
+        "--late-status", "--replay", "--speed", "--loop", "--verbose", "--help"}) {
     EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
   }
 }

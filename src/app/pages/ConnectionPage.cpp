@@ -39,7 +39,8 @@ ConnectionPage::ConnectionPage(QWidget* parent) : QWidget(parent) {
   setTabOrder(scanGrid, connectSelectedButton);
   setTabOrder(connectSelectedButton, connectLastButton);
   setTabOrder(connectLastButton, connectionResetButton);
-  setTabOrder(connectionResetButton, lastBeltIdEdit);
+  setTabOrder(connectionResetButton, playCaptureButton);
+  setTabOrder(playCaptureButton, lastBeltIdEdit);
   setTabOrder(lastBeltIdEdit, connectionAboutButton);
   setTabOrder(connectionAboutButton, usersRadioGroup);
   setTabOrder(usersRadioGroup, userNameEdit);
@@ -91,18 +92,22 @@ QWidget* ConnectionPage::buildScanColumn() {
   }
   scanGrid->setFixedWidth(tableWidth);
   scanGrid->setMinimumHeight(160);
-  grid->addWidget(scanGrid, 0, 0, 1, 3);
+  grid->addWidget(scanGrid, 0, 0, 1, 4);
   grid->setRowStretch(0, 1);
 
   scanHeading =
       named(new QLabel(QStringLiteral("Kelvaro ID is on the sensing device."), column), "Label33");
-  grid->addWidget(scanHeading, 1, 0, 1, 3);
+  grid->addWidget(scanHeading, 1, 0, 1, 4);
 
   connectSelectedButton = makeButton(column, "ButtonConnect", QStringLiteral("Connect Selected"));
   connectLastButton = makeButton(column, "ButtonLastIDt2", QStringLiteral("Connect Last"));
   connectionResetButton = makeButton(column, "ButtonReset2", QStringLiteral("Connection Reset"));
+  playCaptureButton = makeButton(column, "ButtonPlayCapture", QStringLiteral("Play capture\u2026"));
+  playCaptureButton->setToolTip(
+      tr("Play a belt recorded in a capture file instead of the dongle's"));
   int column_index = 0;
-  for (auto* b : {connectSelectedButton, connectLastButton, connectionResetButton}) {
+  for (auto* b :
+       {connectSelectedButton, connectLastButton, connectionResetButton, playCaptureButton}) {
     b->setMinimumHeight(kConnectButtonHeight);
     b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     grid->addWidget(b, 2, column_index++);
@@ -124,10 +129,10 @@ QWidget* ConnectionPage::buildScanColumn() {
                        column),
             "Label34");
   strongestSignalNote->setWordWrap(true);
-  grid->addWidget(strongestSignalNote, 5, 0, 1, 3);
+  grid->addWidget(strongestSignalNote, 5, 0, 1, 4);
   signalExampleNote = named(
       new QLabel(QStringLiteral("Example: (-40dB is stronger than -60dB)"), column), "Label35");
-  grid->addWidget(signalExampleNote, 6, 0, 1, 3);
+  grid->addWidget(signalExampleNote, 6, 0, 1, 4);
   grid->setRowMinimumHeight(5, 50);
   return column;
 }

@@ -13,7 +13,8 @@ namespace kelvaro {
 
 class RadioGroup;
 
-// The "Connection" page: the list of belts heard while scanning, the connect and reset buttons,
+// The "Connection" page: the list of belts heard while scanning, the connect and reset buttons
+// and "Play capture…",
 // the last used belt, the users, the dongle port mode and the About button. A passive view; the
 // main window wires every control.
 //
@@ -31,6 +32,7 @@ class ConnectionPage : public QWidget {
   QPushButton* connectSelectedButton = nullptr;
   QPushButton* connectLastButton = nullptr;
   QPushButton* connectionResetButton = nullptr;
+  QPushButton* playCaptureButton = nullptr;  // a recorded belt instead of the dongle's
   QLabel* lastBeltIdLabel = nullptr;
   QLineEdit* lastBeltIdEdit = nullptr;
   QLabel* strongestSignalNote = nullptr;

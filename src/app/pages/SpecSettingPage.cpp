@@ -201,9 +201,16 @@ QWidget* SpecSettingPage::buildEnhanced() {
   side->setSpacing(10);
   logCheck = named(new QCheckBox(QStringLiteral("Log"), page), "CheckBoxLog");
   logCheck->setToolTip(tr("Trace every measurement notification on the console"));
+  captureCheck = named(new QCheckBox(QStringLiteral("Capture"), page), "CheckBoxCapture");
+  captureCheck->setToolTip(tr("Write every byte to and from the dongle into a capture file"));
   aboutButton = makeButton(page, "Button1", QStringLiteral("About"));
   comSetupButton = makeButton(page, "Button3", QStringLiteral("COM setup"));
-  side->addWidget(logCheck);
+  auto* traces = new QHBoxLayout;
+  traces->setSpacing(16);
+  traces->addWidget(logCheck);
+  traces->addWidget(captureCheck);
+  traces->addStretch(1);
+  side->addLayout(traces);
   side->addWidget(comSetupButton);
   side->addWidget(aboutButton);
   side->addStretch(1);
@@ -351,17 +358,17 @@ QWidget* SpecSettingPage::buildAccelSetting() {
 
 void SpecSettingPage::orderTabs() {
   QWidget* const order[] = {
-      specPages,       bleResetButton,    bleConnectButton,     bleDisconnectButton,
-      macEdit,         tcpConnectButton,  tcpDisconnectButton,  scratchIpEdit,
-      batteryEdit,     temperatureEdit,   clearConsoleButton,   connectDirectButton,
-      set1Button,      set2Button,        startDiscoveryButton, stopDiscoveryButton,
-      sendForceButton, forceToSendSpin,   testLinkButton,       printResolutionSpin,
-      logCheck,        comSetupButton,    aboutButton,          slope1Edit,
-      offset1Spin,     zero1Button,       slope2Edit,           offset2Spin,
-      zero2Button,     accelLowXSpin,     accelHighXSpin,       keyLowXSpin,
-      keyHighXSpin,    accelLowYSpin,     accelHighYSpin,       keyLowYSpin,
-      keyHighYSpin,    accelLowZSpin,     accelHighZSpin,       keyLowZSpin,
-      keyHighZSpin,    diagnosticsConsole};
+      specPages,       bleResetButton,   bleConnectButton,     bleDisconnectButton,
+      macEdit,         tcpConnectButton, tcpDisconnectButton,  scratchIpEdit,
+      batteryEdit,     temperatureEdit,  clearConsoleButton,   connectDirectButton,
+      set1Button,      set2Button,       startDiscoveryButton, stopDiscoveryButton,
+      sendForceButton, forceToSendSpin,  testLinkButton,       printResolutionSpin,
+      logCheck,        captureCheck,     comSetupButton,       aboutButton,
+      slope1Edit,      offset1Spin,      zero1Button,          slope2Edit,
+      offset2Spin,     zero2Button,      accelLowXSpin,        accelHighXSpin,
+      keyLowXSpin,     keyHighXSpin,     accelLowYSpin,        accelHighYSpin,
+      keyLowYSpin,     keyHighYSpin,     accelLowZSpin,        accelHighZSpin,
+      keyLowZSpin,     keyHighZSpin,     diagnosticsConsole};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }

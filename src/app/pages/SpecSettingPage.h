@@ -62,6 +62,7 @@ class SpecSettingPage : public QWidget {
   QSpinBox* forceToSendSpin = nullptr;
   QPushButton* testLinkButton = nullptr;
   QCheckBox* logCheck = nullptr;
+  QCheckBox* captureCheck = nullptr;  // the capture of the dongle's bytes (CapturePanel)
   QGroupBox* graphGroup = nullptr;
   QLabel* printResolutionLabel = nullptr;
   QSpinBox* printResolutionSpin = nullptr;

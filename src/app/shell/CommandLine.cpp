@@ -39,6 +39,40 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       result.home = arguments.at(++i);
     } else if (arg.startsWith(QLatin1String("--home="))) {
       result.home = arg.mid(int(sizeof("--home=")) - 1);
+    } else if (arg == QLatin1String("--capture")) {
+      if (i + 1 >= arguments.size()) {
+        result.error = QStringLiteral("--capture needs a file");
+        return result;
+      }
+      result.capture = arguments.at(++i);
+    } else if (arg.startsWith(QLatin1String("--capture="))) {
+      result.capture = arg.mid(int(sizeof("--capture=")) - 1);
+      if (result.capture.isEmpty()) {
+        result.error = QStringLiteral("--capture needs a file");
+        return result;
+      }
+    } else if (arg == QLatin1String("--replay")) {
+      if (i + 1 >= arguments.size()) {
+        result.error = QStringLiteral("--replay needs a capture file");
+        return result;
+      }
+      result.replay = arguments.at(++i);
+    } else if (arg.startsWith(QLatin1String("--replay="))) {
+      result.replay = arg.mid(int(sizeof("--replay=")) - 1);
+      if (result.replay.isEmpty()) {
+        result.error = QStringLiteral("--replay needs a capture file");
+        return result;
+      }
+    } else if (arg.startsWith(QLatin1String("--speed="))) {
+      QString why;
+      if (!parsePlaybackSpeed(arg.mid(int(sizeof("--speed=")) - 1), &result.pace, &why)) {
+        result.error = QStringLiteral("--speed: ") + why;
+        return result;
+      }
+    } else if (arg == QLatin1String("--loop")) {
+      result.pace.loop = true;
+    } else if (arg == QLatin1String("--start-log")) {
+      result.startLog = true;
     } else if (arg.startsWith(QLatin1String("--connect="))) {
       result.connect = arg.mid(int(sizeof("--connect=")) - 1);
     } else if (arg == QLatin1String("--connect")) {
@@ -65,6 +99,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       ++i;  // Qt's own option and its value (-platform offscreen, -style Fusion, ...)
     }
   }
+  if (result.simulate && !result.replay.isEmpty()) {
+    result.error = QStringLiteral("--simulate and --replay are two different dongles: give one");
+  }
   return result;
 }
 
@@ -76,9 +113,22 @@ QString CommandLine::helpText() {
       "  --simulate[=SCENARIO]  use the built-in simulated dongle and belt instead of a serial "
       "port\n"
       "                         (SCENARIO as for kelvaro-belt-sim, e.g. breathing:60,apnea:20)\n"
+      "  --replay=FILE          use a recorded belt instead of a serial port: a dongle that\n"
+      "                         answers as the simulated one and whose belt (the one the\n"
+      "                         capture FILE heard) streams what was captured, with its\n"
+      "                         spacing and its lost links; at the end the belt goes out of\n"
+      "                         reach. A damaged capture plays up to the damage (FILE:LINE)\n"
+      "  --speed=X              play recorded belts X times as fast (0.1 to 100), or as fast\n"
+      "                         as the wire carries (flood); also for \"Play capture...\"\n"
+      "  --loop                 play recorded belts again from their start instead of ending\n"
       "  --home DIR             keep Darev.ini, ComPort.ini and Data/ in DIR\n"
+      "  --capture=FILE         capture every byte read from the dongle's port and every\n"
+      "                         command written to it into FILE, a new text file of a line\n"
+      "                         per read or write, as the \"Capture\" box does\n"
       "  --connect[=ID]         connect to the belt ID (12 hex digits; default: the last one)\n"
       "                         as soon as the scan hears it, as \"Connect Last\" does\n"
+      "  --start-log            press \"Start Log\" at start: the measurement log begins with\n"
+      "                         the first plotted sample\n"
       "  --key-injector=NAME    how the key activation sends keys: uinput (a virtual keyboard\n"
       "                         on /dev/uinput, every desktop), xtest (X11) or none; by\n"
       "                         default the first of these that works\n"

@@ -13,19 +13,41 @@ PortRouter::~PortRouter() = default;
 
 bool PortRouter::open(const QString& name, const SerialSettings& settings) {
   if (active_) active_->close();
-  const bool simulated = SimSerialTransport::handles(name);
-  const bool sameKind =
-      active_ && (qobject_cast<SimSerialTransport*>(active_.get()) != nullptr) == simulated;
-  if (!sameKind) {
-    if (simulated) {
-      adopt(std::make_unique<SimSerialTransport>(clock_));
-    } else {
-      adopt(std::make_unique<QtSerialTransport>());
+  const Kind kind = SimSerialTransport::handlesReplay(name) ? Kind::Replay
+                    : SimSerialTransport::handles(name)     ? Kind::Simulated
+                                                            : Kind::Serial;
+  // The same dongle stays while the name's kind does, as a USB device stays through a reset.
+  if (!active_ || kind != kind_ || (kind == Kind::Replay && newPlayback_)) {
+    switch (kind) {
+      case Kind::Replay: {
+        SimOptions options;
+        options.playback = playback_;
+        adopt(std::make_unique<SimSerialTransport>(clock_, options));
+        newPlayback_ = false;
+        break;
+      }
+      case Kind::Simulated:
+        adopt(std::make_unique<SimSerialTransport>(clock_));
+        break;
+      case Kind::Serial:
+        adopt(std::make_unique<QtSerialTransport>());
+        break;
     }
+    kind_ = kind;
   }
   const bool opened = active_->open(name, settings);
   error_ = opened ? QString() : active_->errorString();
   return opened;
+}
+
+void PortRouter::setPlayback(const SimPlayback& playback) {
+  playback_ = playback;
+  newPlayback_ = true;
+}
+
+std::optional<PlaybackProgress> PortRouter::playbackProgress() const {
+  if (kind_ != Kind::Replay || !active_ || !active_->isOpen()) return std::nullopt;
+  return static_cast<SimSerialTransport*>(active_.get())->dongle().playbackProgress();
 }
 
 void PortRouter::adopt(std::unique_ptr<SerialTransport> transport) {

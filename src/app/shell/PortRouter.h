@@ -1,16 +1,19 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "platform/SerialTransport.h"
+#include "sim/BeltPlayback.h"
+#include "sim/SimOptions.h"
 
 namespace kelvaro {
 
 class TickSource;
 
 // ComPort1 as the window sees it: one transport that opens the simulated dongle for the names
-// "SIM" and "SIM:<timeline>" and a real serial port for anything else. Closing and reopening
-// under another name switches between them.
+// "SIM" and "SIM:<timeline>", the recorded belt of the playback set last for "REPLAY", and a real
+// serial port for anything else. Closing and reopening under another name switches between them.
 class PortRouter final : public SerialTransport {
   Q_OBJECT
 
@@ -27,11 +30,20 @@ class PortRouter final : public SerialTransport {
   qint64 bytesAvailable() const override;
   qint64 read(char* data, qint64 maxSize) override;
 
+  // The recorded belt that "REPLAY" opens from the next open on: a new playback from its start.
+  void setPlayback(const SimPlayback& playback);
+  // How far the recorded belt has got while "REPLAY" is open; nothing otherwise.
+  std::optional<PlaybackProgress> playbackProgress() const;
+
  private:
+  enum class Kind { Serial, Simulated, Replay };
   void adopt(std::unique_ptr<SerialTransport> transport);
 
   const TickSource& clock_;
   std::unique_ptr<SerialTransport> active_;
+  Kind kind_ = Kind::Serial;
+  SimPlayback playback_;
+  bool newPlayback_ = false;
   QString error_;
 };
 

@@ -1,8 +1,11 @@
 #include <QLocale>
+#include <QPushButton>
 #include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/MainWindow.h"
+#include "app/pages/LiveGraphPage.h"
+#include "app/panels/CapturePanel.h"
 #include "app/panels/QtSoundPlayer.h"
 #include "app/shell/AppHome.h"
 #include "app/shell/CommandLine.h"
@@ -15,6 +18,8 @@
 #include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
 #include "platform/PortCatalog.h"
+#include "sim/RecordedBelt.h"
+#include "sim/SimSerialTransport.h"
 
 int main(int argc, char** argv) {
   // --help and --version answer without a display, so they come before the application object.
@@ -34,6 +39,20 @@ int main(int argc, char** argv) {
     std::printf("%s %s\n", qPrintable(kelvaro::AppInfo::productName()),
                 qPrintable(kelvaro::AppInfo::versionNumber()));
     return 0;
+  }
+
+  // A capture with nothing to play is refused before any window, as a mistyped scenario is.
+  kelvaro::RecordedBeltFile recording;
+  if (!options.replay.isEmpty()) {
+    recording = kelvaro::loadRecordedBelt(options.replay);
+    if (!recording.belt) {
+      std::fprintf(stderr, "kelvaro-monitor: --replay: %s\n", qPrintable(recording.error));
+      return kelvaro::CommandLine::kUsageExitCode;
+    }
+    // A damaged capture plays what came before the damage.
+    if (!recording.damage.isEmpty()) {
+      std::fprintf(stderr, "kelvaro-monitor: %s\n", qPrintable(recording.damage));
+    }
   }
 
   kelvaro::ErrorReportingApplication app(argc, argv);
@@ -68,6 +87,14 @@ int main(int argc, char** argv) {
     environment.forcedPort = options.scenario.isEmpty() ? QStringLiteral("SIM")
                                                         : QStringLiteral("SIM:") + options.scenario;
   }
+  if (recording.belt) {
+    port.setPlayback({recording.belt, options.pace});
+    environment.forcedPort = kelvaro::SimSerialTransport::kReplayPort;
+    environment.replayFile = options.replay;
+  }
+  environment.setPlayback = [&port](const kelvaro::SimPlayback& p) { port.setPlayback(p); };
+  environment.playbackProgress = [&port] { return port.playbackProgress(); };
+  environment.playbackPace = options.pace;
   environment.endProcess = [](int code) { kelvaro::endProcessNow(code); };
 
   kelvaro::MainWindow form(environment);
@@ -78,12 +105,22 @@ int main(int argc, char** argv) {
                        std::fflush(stderr);
                      });
   }
+  if (!options.capture.isEmpty()) {
+    QString reason;
+    if (!form.capture().start(options.capture, &reason)) {
+      std::fprintf(stderr, "kelvaro-monitor: --capture: %s\n", qPrintable(reason));
+      return kelvaro::CommandLine::kUsageExitCode;
+    }
+  }
   kelvaro::QuitSignals quit;
   QObject::connect(&quit, &kelvaro::QuitSignals::quitRequested, &form,
                    [&form] { kelvaro::closeForQuit(form); });
 
+  if (!recording.damage.isEmpty()) form.core().console().append(recording.damage);
   try {
-    if (form.startUp() && !options.connect.isEmpty()) form.connectWhenHeard(options.connect);
+    const bool started = form.startUp();
+    if (started && options.startLog) form.pages().liveGraph->startLogButton->click();
+    if (started && !options.connect.isEmpty()) form.connectWhenHeard(options.connect);
   } catch (const std::exception& e) {
     // The rest of the start-up is skipped; the watchdog ends the run if the dongle stays silent.
     app.report(QString::fromUtf8(e.what()));

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "base/TickSource.h"
+#include "sim/RecordedBelt.h"
 #include "sim/SimOptions.h"
 #include "sim/SimPtyPort.h"
 #include "sim/SimStats.h"
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
   // --stats belongs to this command alone; the rest is the simulator's own command line.
   QStringList arguments = QCoreApplication::arguments();
   const bool stats = arguments.removeAll(QStringLiteral("--stats")) > 0;
-  const SimCommandLine command = SimCommandLine::parse(arguments);
+  SimCommandLine command = SimCommandLine::parse(arguments);
   if (command.showHelp) {
     QTextStream(stdout) << SimCommandLine::helpText() << kStatsHelp;
     return 0;
@@ -65,6 +66,16 @@ int main(int argc, char** argv) {
   if (!command.error.isEmpty()) {
     complain(command.error + QStringLiteral(" (see --help)"));
     return 2;
+  }
+  if (!command.replayPath.isEmpty()) {
+    const kelvaro::RecordedBeltFile recording = kelvaro::loadRecordedBelt(command.replayPath);
+    if (!recording.belt) {
+      complain(recording.error);
+      return 1;
+    }
+    // A damaged capture plays what came before the damage.
+    if (!recording.damage.isEmpty()) complain(recording.damage);
+    command.options.playback.belt = recording.belt;
   }
 
   const int signalFd = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
@@ -102,6 +113,20 @@ int main(int argc, char** argv) {
   }
   for (int i = 0; i < int(port.dongle().belts().size()); ++i) {
     say(QStringLiteral("belt %1").arg(port.dongle().beltDeviceId(i)));
+  }
+  QTimer replayTimer;
+  if (const auto& recording = command.options.playback.belt) {
+    say(QStringLiteral("replay %1 %2 notifications %3 s")
+            .arg(command.replayPath)
+            .arg(recording->notifications())
+            .arg(double(recording->durationUs()) / 1e6, 0, 'f', 3));
+    QObject::connect(&replayTimer, &QTimer::timeout, [&port, &replayTimer] {
+      if (port.dongle().playbackProgress()->finished) {
+        say(QStringLiteral("replay over"));
+        replayTimer.stop();
+      }
+    });
+    replayTimer.start(100);
   }
   QTimer statsTimer;
   if (stats) {

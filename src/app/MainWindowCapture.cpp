@@ -1,0 +1,43 @@
+// The window's captures of the dongle's port and the recorded belts it plays back.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "app/AppInfo.h"
+#include "app/MainWindow.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/SpecSettingPage.h"
+#include "app/panels/CapturePanel.h"
+#include "app/panels/PlaybackPanel.h"
+#include "link/PortSelection.h"
+
+namespace kelvaro {
+
+void MainWindow::buildCapture() {
+  capture_ = new CapturePanel(
+      *windowPages_.specSetting->captureCheck, *captureWriter_, core_->console(),
+      env_.clock ? *env_.clock : systemClock_,
+      QStringLiteral("kelvaro-monitor/") + AppInfo::versionNumber(),
+      [this](const QString& text) { reportError(text); }, this);
+}
+
+void MainWindow::buildPlayback() {
+  playback_ = new PlaybackPanel(
+      {*core_, *connection_, *env_.port, *windowPages_.connection->playCaptureButton, *statusBar(),
+       env_.setPlayback, env_.playbackProgress, env_.playbackPace, env_.replayFile,
+       [this] {
+         if (!portSelection_) return false;
+         const auto& config = portSelection_->config();
+         return env_.port->open(config.port, config.settings);
+       },
+       [this](const QString& text) { reportError(text); },
+       [this](const std::function<void()>& action) { guarded(action); }},
+      this);
+}
+
+void MainWindow::finishFiles() {
+  core_->recorder().finish();
+  if (capture_) capture_->finish();
+}
+
+}  // namespace kelvaro
