@@ -11,6 +11,9 @@ void GuideListener::start(const GuideSettings& settings, std::uint32_t startTick
   rate_.reset();
   lastMs_ = 0;
   linkDown_ = false;
+  scoredSecond_ = -1;
+  scoreSum_ = 0.0;
+  scoredSeconds_ = 0;
   forceNext_ = forceCount_ = 0;
 }
 
@@ -29,6 +32,11 @@ void GuideListener::notificationDecoded(const DecodedNotification& n) {
   const std::int64_t now = msSinceStart(n.tick);
   if (n.breath.breath) score_.breath(msSinceStart(n.breath.peakTickMs));
   following_ = score_.scoreAt(now);
+  if (following_ && now / 1000 != scoredSecond_) {
+    scoredSecond_ = now / 1000;
+    scoreSum_ += *following_;
+    ++scoredSeconds_;
+  }
   rate_ = n.breath.ratePerMinute;
   lastMs_ = now;
   if (forceCount_ == 0 || now - force(forceCount_ - 1).ms >= std::int64_t(kForceStepMs)) {
@@ -36,6 +44,11 @@ void GuideListener::notificationDecoded(const DecodedNotification& n) {
     forceNext_ = (forceNext_ + 1) % kForceKept;
     if (forceCount_ < kForceKept) ++forceCount_;
   }
+}
+
+std::optional<double> GuideListener::meanFollowing() const {
+  if (scoredSeconds_ == 0) return std::nullopt;
+  return scoreSum_ / double(scoredSeconds_);
 }
 
 void GuideListener::linkChanged(const LinkChange& change) {

@@ -40,6 +40,8 @@ class GuideListener final : public MeasurementConsumer {
   // The score at the latest notification, and that notification's time since the start.
   std::optional<double> following() const { return following_; }
   std::int64_t lastMs() const { return lastMs_; }
+  // The mean of the score over the exercise, taken once a second while it was known.
+  std::optional<double> meanFollowing() const;
   // The breath detector's rate at the latest notification ("---" when none).
   std::optional<double> ratePerMinute() const { return rate_; }
   // No data from the belt: the link was lost or ended during the exercise.
@@ -61,6 +63,9 @@ class GuideListener final : public MeasurementConsumer {
   std::optional<double> rate_;
   std::int64_t lastMs_ = 0;
   bool linkDown_ = false;
+  std::int64_t scoredSecond_ = -1;
+  double scoreSum_ = 0.0;
+  std::int64_t scoredSeconds_ = 0;
   std::array<ForcePoint, kForceKept> forces_{};
   std::size_t forceNext_ = 0, forceCount_ = 0;
 };
