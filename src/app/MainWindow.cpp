@@ -24,6 +24,7 @@
 #include "app/dialogs/DongleNotFoundDialog.h"
 #include "app/pages/ActivityHistoryPage.h"
 #include "app/pages/ActivityMonitorPage.h"
+#include "app/pages/BreathingGuidePage.h"
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
 #include "app/pages/LiveGraphPage.h"
@@ -32,6 +33,7 @@
 #include "app/panels/ActivityPanel.h"
 #include "app/panels/BreathingPanel.h"
 #include "app/panels/ChartOutputPanel.h"
+#include "app/panels/GuidePanel.h"
 #include "app/panels/HistoryPanel.h"
 #include "app/panels/KeysPanel.h"
 #include "app/panels/LastBelt.h"
@@ -126,6 +128,13 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       this);
   breathing_ = new BreathingPanel(*core_, *windowPages_.liveGraph, *windowPages_.activityMonitor,
                                   *windowPages_.apneaBanner, this);
+  guide_ = new GuidePanel(
+      {*core_, *windowPages_.breathingGuide, *env_.ticks, env_.clock ? *env_.clock : systemClock_,
+       env_.sound ? *env_.sound : silence_,
+       GuidePanel::findCueSound(QCoreApplication::applicationDirPath(), env_.homeDir),
+       [this] { return users_->users().selectedName(); }, env_.homeDir, core_->console(),
+       [this](const QString& text) { reportError(text); }},
+      this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);
@@ -149,6 +158,8 @@ MainWindow::~MainWindow() {
   link_ = nullptr;
   delete breathing_;
   breathing_ = nullptr;
+  delete guide_;
+  guide_ = nullptr;
   core_->recorder().finish();
   core_->removeConsumer(scratch_->client());
   scratch_.reset();
@@ -191,6 +202,7 @@ void MainWindow::buildPages() {
   windowPages_.gamingKeys = new GamingKeysPage;
   windowPages_.activityMonitor = new ActivityMonitorPage;
   windowPages_.activityHistory = new ActivityHistoryPage;
+  windowPages_.breathingGuide = new BreathingGuidePage;
   pages_ = {{
       {windowPages_.connection, QStringLiteral("Connection")},
       {windowPages_.settings, QStringLiteral("Settings")},
@@ -198,6 +210,7 @@ void MainWindow::buildPages() {
       {windowPages_.specSetting, QStringLiteral("Spec. Setting")},
       {windowPages_.gamingKeys, QStringLiteral("Gaming Key Activation")},
       {windowPages_.activityMonitor, QStringLiteral("Activity Monitor")},
+      {windowPages_.breathingGuide, QStringLiteral("Breathing Guide")},
       {windowPages_.activityHistory, QStringLiteral("Activity History")},
   }};
   for (const auto& [page, caption] : pages_) windowPages_.tabs->addTab(page, caption);
@@ -358,8 +371,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   core_->recorder().finish();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
-  // A session still open is stopped, so that its line is in the history.
+  // A session still open is stopped, so that its line is in the history; an exercise too.
   guarded([this] { activity_->finish(); });
+  guarded([this] { guide_->finish(); });
   // A refused write-back is reported; the window closes all the same.
   guarded([this] { shutDown(); });
   event->accept();

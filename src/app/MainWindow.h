@@ -42,6 +42,7 @@ class ChartOutputPanel;
 class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
+class GuidePanel;
 class LastBelt;
 class LinkPanel;
 class WindowConnectionPanel;
@@ -165,7 +166,7 @@ class MainWindow : public QMainWindow {
 
   MonitorEnvironment env_;
   // Every page of PageControl1 with its caption, in tab order, shown or not.
-  std::array<std::pair<QWidget*, QString>, 7> pages_{};
+  std::array<std::pair<QWidget*, QString>, 8> pages_{};
   // What the environment may leave out.
   NullSoundPlayer silence_;
   NullKeyInjector noKeys_;
@@ -187,6 +188,7 @@ class MainWindow : public QMainWindow {
   KeysPanel* keys_ = nullptr;
   RecorderPanel* recorderPanel_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
+  GuidePanel* guide_ = nullptr;
   LinkPanel* link_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ConsoleView> consoleView_;

@@ -17,9 +17,9 @@ namespace kelvaro {
 // the person's usual delay behind the guide's end of breathing in (the mean delay of the last 30 s:
 // fully within 5 % of a breath, not at all beyond 25 %), so a steady delay costs nothing and a
 // drifting one does; only a usual delay of more than 30 % of a breath costs as well (none is left
-// at half a breath: breathing in when the guide breathes out). A breath not yet taken 20 % (and a second and a half for the
-// detector) after the guide's breath would have ended counts as not followed from its start, so
-// an apnea or a skipped breath drops the score within a breath.
+// at half a breath: breathing in when the guide breathes out). A breath not yet taken 20 % (and a
+// second and a half for the detector) after the guide's breath would have ended counts as not
+// followed from its start, so an apnea or a skipped breath drops the score within a breath.
 //
 // Pure logic on a time given in milliseconds since the exercise started: fed the breaths'
 // peaks and asked at any time. Constant work per call, nothing allocated.

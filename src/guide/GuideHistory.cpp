@@ -1,12 +1,12 @@
 #include "guide/GuideHistory.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTimeZone>
 #include <cmath>
-#include <unistd.h>
 
 #include "base/Errors.h"
 #include "base/Formats.h"
@@ -164,10 +164,9 @@ GuideHistory parseGuideHistory(const QByteArray& content, const QString& user,
     if (text.isEmpty()) continue;
     ParsedLine parsed = parseLine(text);
     if (!parsed.fault.isEmpty()) {
-      history.faults.push_back({lineNumber, QStringLiteral("%1, line %2: %3")
-                                                .arg(fileName)
-                                                .arg(lineNumber)
-                                                .arg(parsed.fault)});
+      history.faults.push_back(
+          {lineNumber,
+           QStringLiteral("%1, line %2: %3").arg(fileName).arg(lineNumber).arg(parsed.fault)});
       continue;
     }
     if (parsed.exercise.user == user) history.exercises.push_back(std::move(parsed.exercise));

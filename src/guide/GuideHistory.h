@@ -65,6 +65,7 @@ GuideHistory readGuideHistory(const QString& home, const QString& user);
 std::optional<int> scoreChange(const std::vector<GuideExercise>& exercises, std::size_t index);
 // The scores' trend: the least-squares slope over the last `count` exercises with a score, in
 // points an exercise; none with fewer than two.
-std::optional<double> scoreTrend(const std::vector<GuideExercise>& exercises, std::size_t count = 10);
+std::optional<double> scoreTrend(const std::vector<GuideExercise>& exercises,
+                                 std::size_t count = 10);
 
 }  // namespace kelvaro

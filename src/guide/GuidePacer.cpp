@@ -14,14 +14,16 @@ double toStep(double value, double low, double high, double step, double fallbac
   return std::clamp(std::round(value / step) * step, low, high);
 }
 
-std::uint32_t toMs(double seconds) { return static_cast<std::uint32_t>(std::lround(seconds * 1000)); }
+std::uint32_t toMs(double seconds) {
+  return static_cast<std::uint32_t>(std::lround(seconds * 1000));
+}
 
 }  // namespace
 
 GuideSettings GuideSettings::clamped() const {
   GuideSettings s;
-  s.pacePerMinute =
-      toStep(pacePerMinute, guide::kMinPace, guide::kMaxPace, guide::kPaceStep, guide::kDefaultPace);
+  s.pacePerMinute = toStep(pacePerMinute, guide::kMinPace, guide::kMaxPace, guide::kPaceStep,
+                           guide::kDefaultPace);
   s.inSharePercent = std::clamp(inSharePercent, guide::kMinInShare, guide::kMaxInShare);
   s.holdInSeconds = toStep(holdInSeconds, 0.0, guide::kMaxHoldSeconds, guide::kHoldStep, 0.0);
   s.holdOutSeconds = toStep(holdOutSeconds, 0.0, guide::kMaxHoldSeconds, guide::kHoldStep, 0.0);

@@ -42,8 +42,8 @@ TEST(FollowingScore, KeepsTheLongestStretchFollowedAndTheMeanRate) {
   std::int64_t t = kPeak;
   score.breath(t);
   for (int k = 0; k < 3; ++k) score.breath(t += kCycle);  // three followed: 30 s
-  score.breath(t += kCycle / 2);                         // half as long: not followed
-  score.breath(t += kCycle / 2);                         // back on the beat, half as long
+  score.breath(t += kCycle / 2);                          // half as long: not followed
+  score.breath(t += kCycle / 2);                          // back on the beat, half as long
   for (int k = 0; k < 5; ++k) score.breath(t += kCycle);  // five followed: 50 s
   EXPECT_EQ(score.longestFollowedMs(), 5 * kCycle);
   EXPECT_EQ(score.breaths(), 11u);

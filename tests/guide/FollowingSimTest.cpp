@@ -23,7 +23,8 @@ namespace {
 class GuidedBelt final : public breathtest::SimWire {
  public:
   GuidedBelt(const char* timeline, std::uint64_t seed)
-      : SimWire(breathtest::world(timeline, seed)), core_(ticks(), pump_, port_, scanView_, display_) {
+      : SimWire(breathtest::world(timeline, seed)),
+        core_(ticks(), pump_, port_, scanView_, display_) {
     core_.addConsumer(listener_);
     connect();
   }
@@ -75,8 +76,8 @@ class GuidedBelt final : public breathtest::SimWire {
 struct FollowCase {
   const char* name;
   const char* timeline;
-  std::uint32_t lagMs;        // the wearer's peaks after the guide's ends of breathing in
-  double lowest, highest;     // every score from the second minute on, percent
+  std::uint32_t lagMs;     // the wearer's peaks after the guide's ends of breathing in
+  double lowest, highest;  // every score from the second minute on, percent
 };
 
 void PrintTo(const FollowCase& c, std::ostream* os) { *os << c.name; }

@@ -32,8 +32,9 @@ TEST(GuideHistory, WritesTheLineByteForByte) {
   unknown.scorePercent.reset();
   unknown.pacePerMinute = 5.5;
   unknown.longestFollowedMs = 0;
-  EXPECT_EQ(guideLineBytes(unknown),
-            QByteArray("07:08:09 04.03.2026;Ji\xC5\x99\xC3\xAD,K;00:05:00;5.5;---;---;00:00:00;\r\n"));
+  EXPECT_EQ(
+      guideLineBytes(unknown),
+      QByteArray("07:08:09 04.03.2026;Ji\xC5\x99\xC3\xAD,K;00:05:00;5.5;---;---;00:00:00;\r\n"));
 }
 
 TEST(GuideHistory, AppendsAndReadsBackTheUsersExercises) {
@@ -69,15 +70,16 @@ TEST(GuideHistory, ReportsEachDamagedLineByFileAndLineAndReadsOn) {
       good + "\r\n" +                                                   // 1
       "07:08:09 04.03.2026;Alice;00:05:00;6.0;6.1;93;00:04:10\r\n" +    // 2: no final ";"
       "07:08:09 04.03.2026;Alice;00:05:00;6.0;93;00:04:10;\n" +         // 3: a field missing
-      "7:08 pm;Alice;00:05:00;6.0;6.1;93;00:04:10;\r" +                  // 4: the start
-      "07:08:09 04.03.2026;Alice;5 min;6.0;6.1;93;00:04:10;\r\n" +       // 5: the duration
-      "07:08:09 04.03.2026;Alice;00:05:00;fast;6.1;93;00:04:10;\r\n" +   // 6: the pace
-      "07:08:09 04.03.2026;Alice;00:05:00;6.0;6,1;93;00:04:10;\r\n" +    // 7: the rate
-      "07:08:09 04.03.2026;Alice;00:05:00;6.0;6.1;101;00:04:10;\r\n" +   // 8: the score
-      "07:08:09 04.03.2026;Alice;00:05:00;6.0;6.1;93;;\r\n" +            // 9: the stretch
+      "7:08 pm;Alice;00:05:00;6.0;6.1;93;00:04:10;\r" +                 // 4: the start
+      "07:08:09 04.03.2026;Alice;5 min;6.0;6.1;93;00:04:10;\r\n" +      // 5: the duration
+      "07:08:09 04.03.2026;Alice;00:05:00;fast;6.1;93;00:04:10;\r\n" +  // 6: the pace
+      "07:08:09 04.03.2026;Alice;00:05:00;6.0;6,1;93;00:04:10;\r\n" +   // 7: the rate
+      "07:08:09 04.03.2026;Alice;00:05:00;6.0;6.1;101;00:04:10;\r\n" +  // 8: the score
+      "07:08:09 04.03.2026;Alice;00:05:00;6.0;6.1;93;;\r\n" +           // 9: the stretch
       "\r\n" +                                                          // 10: empty, skipped
       good;                                                             // 11: no line end
-  const GuideHistory h = parseGuideHistory(content, QStringLiteral("Alice"), "/h/Data/usr_guide.csv");
+  const GuideHistory h =
+      parseGuideHistory(content, QStringLiteral("Alice"), "/h/Data/usr_guide.csv");
   ASSERT_EQ(h.exercises.size(), 2u);
   ASSERT_EQ(h.faults.size(), 8u);
   const int lines[] = {2, 3, 4, 5, 6, 7, 8, 9};

@@ -61,8 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
     Pacer, GuideTiming,
     ::testing::Values(
         // 6 a minute: 10 s, 40 % in.
-        TimingCase{"default", GuideSettings(),
-                   {{4000, GuidePhase::Out}, {10000, GuidePhase::In}}},
+        TimingCase{"default", GuideSettings(), {{4000, GuidePhase::Out}, {10000, GuidePhase::In}}},
         // Holds come out of the breath; in and out share what is left (10 - 3 = 7 s).
         TimingCase{"holds",
                    make(6.0, 40, 2.0, 1.0),
@@ -70,9 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {4800, GuidePhase::Out},
                     {9000, GuidePhase::HoldOut},
                     {10000, GuidePhase::In}}},
-        TimingCase{"hold after breathing out only",
-                   make(4.0, 50, 0.0, 5.0),
-                   {{5000, GuidePhase::Out}, {10000, GuidePhase::HoldOut}, {15000, GuidePhase::In}}},
+        TimingCase{
+            "hold after breathing out only",
+            make(4.0, 50, 0.0, 5.0),
+            {{5000, GuidePhase::Out}, {10000, GuidePhase::HoldOut}, {15000, GuidePhase::In}}},
         TimingCase{"fast, long breath in",
                    make(12.0, 60, 0.0, 0.0),
                    {{3000, GuidePhase::Out}, {5000, GuidePhase::In}}},
