@@ -148,7 +148,11 @@ QWidget* BreathingGuidePage::buildGuide() {
   values->addWidget(targetCaption, 2, 1);
   values->addWidget(rateReadout, 3, 0);
   values->addWidget(targetReadout, 3, 1);
-  top->addLayout(values);
+  auto* valuesColumn = new QVBoxLayout;
+  valuesColumn->addStretch(1);
+  valuesColumn->addLayout(values);
+  valuesColumn->addStretch(1);
+  top->addLayout(valuesColumn);
   column->addLayout(top, 2);
 
   wave = named(new GuideWave(panel), "PaintBoxGuide", QStringLiteral("Target and breathing"));
