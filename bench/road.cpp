@@ -2,7 +2,8 @@
 // notifications goes through the framer, the dispatcher and the decoder to every consumer on the
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
 // optional consumer off) and with every optional consumer the program has switched on (the key
-// triggers, an open session with its alarms, a recording, a connected Scratch link).
+// triggers, an open session with its alarms, a recording, the breathing guide listening to an
+// exercise, a connected Scratch link).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "base/EventPump.h"
 #include "base/TickSource.h"
+#include "guide/GuideListener.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"
@@ -84,9 +86,14 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   NullActivityAlarm alarm;
   NullScratchLink scratch;
   NullAppendFile recordFile;
+  GuideListener guide;
   if (everyConsumer) {
     core.recorder().setFile(recordFile);
     core.recorder().startLogClicked();
+    GuideSettings exercise;
+    exercise.minutes = 30;
+    guide.start(exercise, ticks.tick());
+    core.addConsumer(guide);
     core.addConsumer(scratch);
     core.keys().setActive(true);
     core.activity().setSessionControl(&session);
@@ -124,6 +131,9 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   state.SetItemsProcessed(notifications);
   benchmark::DoNotOptimize(scratch.bytes);
   if (everyConsumer && recordFile.bytes() == 0) state.SkipWithError("nothing was recorded");
+  if (everyConsumer && guide.forceCount() == 0) state.SkipWithError("the guide heard nothing");
+  core.removeConsumer(guide);
+  core.removeConsumer(scratch);
   state.counters["allocs_per_notification"] = double(elsewhere) / double(kRecorded - blockEnds);
   state.counters["allocs_per_block_end"] =
       blockEnds > 0 ? double(atBlockEnds) / double(blockEnds) : 0.0;

@@ -122,6 +122,21 @@ def check_sound(tree):
         check(False, "sample alarm sound is a short, audible 16-bit WAV", str(e))
 
 
+def check_cue(tree):
+    path = os.path.join(tree, "usr/share/kelvaro-monitor/breath-cue.wav")
+    try:
+        with wave.open(path) as w:
+            seconds = w.getnframes() / w.getframerate()
+            frames = w.readframes(w.getnframes())
+            shape = (w.getnchannels(), w.getsampwidth())
+        peak = max(abs(s) for (s,) in struct.iter_unpack("<h", frames)) / 32768
+        check(shape == (1, 2) and 0.1 <= seconds <= 1 and 0.05 < peak <= 0.5,
+              "breathing guide's cue is a short, soft 16-bit WAV",
+              f"channels/bytes {shape}, {seconds:.2f} s, peak {peak:.2f}")
+    except (OSError, wave.Error, ValueError) as e:
+        check(False, "breathing guide's cue is a short, soft 16-bit WAV", str(e))
+
+
 def check_manual(tree, program, must_show):
     path = os.path.join(tree, "usr/share/man/man1", program + ".1.gz")
     with gzip.open(path, "rt") as f:
@@ -200,6 +215,7 @@ def main():
         check_licence(tree)
         check_icons(tree)
         check_sound(tree)
+        check_cue(tree)
         check_manual(tree, "kelvaro-monitor", ["finds the belt's USB dongle", "--simulate", "--home", "--connect", "FILES",
                                                "XDG_CONFIG_HOME", "SoundAct.wav"])
         check_manual(tree, "kelvaro-belt-sim", ["through its real serial-port code", "--scenario", "--link", "--no-answer", "EXAMPLES"])

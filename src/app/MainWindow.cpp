@@ -24,6 +24,7 @@
 #include "app/dialogs/DongleNotFoundDialog.h"
 #include "app/pages/ActivityHistoryPage.h"
 #include "app/pages/ActivityMonitorPage.h"
+#include "app/pages/BreathingGuidePage.h"
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
 #include "app/pages/LiveGraphPage.h"
@@ -33,6 +34,7 @@
 #include "app/panels/BreathingPanel.h"
 #include "app/panels/CapturePanel.h"
 #include "app/panels/ChartOutputPanel.h"
+#include "app/panels/GuidePanel.h"
 #include "app/panels/HistoryPanel.h"
 #include "app/panels/KeysPanel.h"
 #include "app/panels/LastBelt.h"
@@ -134,6 +136,13 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       this);
   breathing_ = new BreathingPanel(*core_, *windowPages_.liveGraph, *windowPages_.activityMonitor,
                                   *windowPages_.apneaBanner, this);
+  guide_ = new GuidePanel(
+      {*core_, *windowPages_.breathingGuide, *env_.ticks, env_.clock ? *env_.clock : systemClock_,
+       env_.sound ? *env_.sound : silence_,
+       GuidePanel::findCueSound(QCoreApplication::applicationDirPath(), env_.homeDir),
+       [this] { return users_->users().selectedName(); }, env_.homeDir, core_->console(),
+       [this](const QString& text) { reportError(text); }},
+      this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);
@@ -159,6 +168,8 @@ MainWindow::~MainWindow() {
   link_ = nullptr;
   delete breathing_;
   breathing_ = nullptr;
+  delete guide_;
+  guide_ = nullptr;
   finishFiles();
   delete capture_;
   capture_ = nullptr;
@@ -203,6 +214,7 @@ void MainWindow::buildPages() {
   windowPages_.gamingKeys = new GamingKeysPage;
   windowPages_.activityMonitor = new ActivityMonitorPage;
   windowPages_.activityHistory = new ActivityHistoryPage;
+  windowPages_.breathingGuide = new BreathingGuidePage;
   pages_ = {{
       {windowPages_.connection, QStringLiteral("Connection")},
       {windowPages_.settings, QStringLiteral("Settings")},
@@ -210,6 +222,7 @@ void MainWindow::buildPages() {
       {windowPages_.specSetting, QStringLiteral("Spec. Setting")},
       {windowPages_.gamingKeys, QStringLiteral("Gaming Key Activation")},
       {windowPages_.activityMonitor, QStringLiteral("Activity Monitor")},
+      {windowPages_.breathingGuide, QStringLiteral("Breathing Guide")},
       {windowPages_.activityHistory, QStringLiteral("Activity History")},
   }};
   for (const auto& [page, caption] : pages_) windowPages_.tabs->addTab(page, caption);
@@ -228,24 +241,6 @@ void MainWindow::buildPages() {
 }
 
 void MainWindow::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
-
-void MainWindow::keysChanged(const KeysPanel::Values& values) {
-  KeyActivationValues working;
-  working.forceThreshold = values.forceThreshold;
-  working.forceKey = keyCodeFromField(values.forceKey);
-  AxisKeyValues* axes[] = {&working.x, &working.y, &working.z};
-  for (std::size_t i = 0; i < 3; ++i) {
-    *axes[i] = {values.lowLimits[i], values.highLimits[i], keyCodeFromField(values.lowKeys[i]),
-                keyCodeFromField(values.highKeys[i])};
-  }
-  // A held key whose code changes is released; switching off releases every held key.
-  core_->keys().applyValues(working);
-  core_->keys().setActive(values.active);
-}
-
-void MainWindow::showKeyIndicator(KeyIndicator indicator) {
-  keys_->showForceAbove(indicator == KeyIndicator::kGreen);
-}
 
 void MainWindow::showPage(QWidget* page, bool visible) {
   // A hidden page leaves the tab widget: a tab only set invisible stays in the accessibility
@@ -370,8 +365,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   finishFiles();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
-  // A session still open is stopped, so that its line is in the history.
+  // A session still open is stopped, so that its line is in the history; an exercise too.
   guarded([this] { activity_->finish(); });
+  guarded([this] { guide_->finish(); });
   // A refused write-back is reported; the window closes all the same.
   guarded([this] { shutDown(); });
   event->accept();

@@ -49,6 +49,7 @@ class RecorderPanel;
 class ScratchPanel;
 class BreathingPanel;
 class CapturePanel;
+class GuidePanel;
 class PlaybackPanel;
 class LastBelt;
 class LinkPanel;
@@ -193,7 +194,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<CaptureWriter> captureWriter_;
   std::unique_ptr<CaptureTap> captureTap_;
   // Every page of PageControl1 with its caption, in tab order, shown or not.
-  std::array<std::pair<QWidget*, QString>, 7> pages_{};
+  std::array<std::pair<QWidget*, QString>, 8> pages_{};
   // What the environment may leave out.
   NullSoundPlayer silence_;
   NullKeyInjector noKeys_;
@@ -217,6 +218,7 @@ class MainWindow : public QMainWindow {
   CapturePanel* capture_ = nullptr;
   PlaybackPanel* playback_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
+  GuidePanel* guide_ = nullptr;
   LinkPanel* link_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ConsoleView> consoleView_;

@@ -185,4 +185,22 @@ void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
   poll->start();
 }
 
+void MainWindow::keysChanged(const KeysPanel::Values& values) {
+  KeyActivationValues working;
+  working.forceThreshold = values.forceThreshold;
+  working.forceKey = keyCodeFromField(values.forceKey);
+  AxisKeyValues* axes[] = {&working.x, &working.y, &working.z};
+  for (std::size_t i = 0; i < 3; ++i) {
+    *axes[i] = {values.lowLimits[i], values.highLimits[i], keyCodeFromField(values.lowKeys[i]),
+                keyCodeFromField(values.highKeys[i])};
+  }
+  // A held key whose code changes is released; switching off releases every held key.
+  core_->keys().applyValues(working);
+  core_->keys().setActive(values.active);
+}
+
+void MainWindow::showKeyIndicator(KeyIndicator indicator) {
+  keys_->showForceAbove(indicator == KeyIndicator::kGreen);
+}
+
 }  // namespace kelvaro

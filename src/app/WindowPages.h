@@ -7,6 +7,7 @@ namespace kelvaro {
 
 class ActivityHistoryPage;
 class ActivityMonitorPage;
+class BreathingGuidePage;
 class ConnectionPage;
 class GamingKeysPage;
 class LiveChart;
@@ -25,6 +26,7 @@ struct WindowPages {
   SpecSettingPage* specSetting = nullptr;
   GamingKeysPage* gamingKeys = nullptr;
   ActivityMonitorPage* activityMonitor = nullptr;
+  BreathingGuidePage* breathingGuide = nullptr;
   ActivityHistoryPage* activityHistory = nullptr;
   LiveChart* chart = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "app/WindowSettings.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
@@ -10,6 +11,7 @@
 #include <QTabWidget>
 
 #include "app/pages/ActivityMonitorPage.h"
+#include "app/pages/BreathingGuidePage.h"
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
 #include "app/pages/SettingsPage.h"
@@ -21,6 +23,7 @@
 #include "base/Formats.h"
 #include "base/SettingsFile.h"
 #include "breathing/BreathDetector.h"
+#include "guide/GuidePacer.h"
 #include "keys/KeyTriggers.h"
 #include "measure/MeasurementState.h"
 #include "widgets/NumberEdit.h"
@@ -34,6 +37,7 @@ const QString kKeys = QStringLiteral("Keys");
 const QString kSetGraf = QStringLiteral("SetGraf");
 const QString kUsers = QStringLiteral("users");
 const QString kBreathing = QStringLiteral("Breathing");
+const QString kGuide = QStringLiteral("Guide");
 
 struct SpinKey {
   const char* key;
@@ -152,6 +156,17 @@ void WindowSettings::read(SettingsFile& file) {
   specPage.offset2Spin->setValue(calibration.ofs2);
 
   parts_.applyAutoscaleCheckBoxes();
+
+  // The breathing guide's fields; a value out of range is brought into it by the field.
+  auto& guide = *pages.breathingGuide;
+  guide.paceSpin->setValue(file.readReal(kGuide, QStringLiteral("Pace"), guide::kDefaultPace));
+  guide.inShareSpin->setValue(
+      file.readInteger(kGuide, QStringLiteral("InShare"), guide::kDefaultInShare));
+  guide.holdInSpin->setValue(file.readReal(kGuide, QStringLiteral("HoldIn"), 0.0));
+  guide.holdOutSpin->setValue(file.readReal(kGuide, QStringLiteral("HoldOut"), 0.0));
+  guide.lengthSpin->setValue(
+      file.readInteger(kGuide, QStringLiteral("Minutes"), guide::kDefaultMinutes));
+  guide.soundCheck->setChecked(file.readBool(kGuide, QStringLiteral("Sound"), false));
 }
 
 void WindowSettings::write(SettingsFile& file) const {
@@ -191,6 +206,14 @@ void WindowSettings::write(SettingsFile& file) const {
 
   file.writeBool(kGlobal, QStringLiteral("AutoComPort"), autoComPort_);
   file.writeInteger(kBreathing, QStringLiteral("ApneaLimit"), activity.apneaSpin->value());
+
+  const auto& guide = *pages.breathingGuide;
+  file.writeReal(kGuide, QStringLiteral("Pace"), guide.paceSpin->value());
+  file.writeInteger(kGuide, QStringLiteral("InShare"), guide.inShareSpin->value());
+  file.writeReal(kGuide, QStringLiteral("HoldIn"), guide.holdInSpin->value());
+  file.writeReal(kGuide, QStringLiteral("HoldOut"), guide.holdOutSpin->value());
+  file.writeInteger(kGuide, QStringLiteral("Minutes"), guide.lengthSpin->value());
+  file.writeBool(kGuide, QStringLiteral("Sound"), guide.soundCheck->isChecked());
 }
 
 }  // namespace kelvaro

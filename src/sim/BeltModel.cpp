@@ -107,6 +107,15 @@ BeltModel::Targets BeltModel::targetsFor(Scenario scenario) const {
   return {1200 + force1Offset_, 820 + force2Offset_, 62.0, 4.0, 1.0, 0.06, 0.99, 0.12, worn, false};
 }
 
+BeltModel::Targets BeltModel::targetsFor(const ScenarioTimeline::Step& step) const {
+  Targets target = targetsFor(step.scenario);
+  if (step.pacePerMinute > 0) {
+    target.breathSeconds = 60.0 / step.pacePerMinute;
+    target.pacedSeconds = target.breathSeconds;
+  }
+  return target;
+}
+
 // One breath, -1 (end of breathing out) to 1 (end of breathing in): in for 40 %, out for 60 %.
 double BeltModel::breathShape(double phase) const {
   phase -= std::floor(phase);
@@ -136,6 +145,22 @@ std::optional<double> BeltModel::breathingRate() const {
 }
 
 void BeltModel::startBreath(const Targets& target) {
+  if (target.pacedSeconds > 0) {
+    const double period = target.pacedSeconds * kSamplesPerSecond;
+    if (!paced_ || pacedPeriod_ != period) {
+      paced_ = true;
+      pacedPeriod_ = period;
+      pacedOrigin_ = static_cast<double>(samples_);
+      pacedBreaths_ = 0;
+    }
+    ++pacedBreaths_;
+    const double end = pacedOrigin_ + static_cast<double>(pacedBreaths_) * period +
+                       period * random_.uniform(-0.02, 0.02);
+    breathSamples_ = std::max(0.5 * period, end - static_cast<double>(samples_));
+    breathDepth_ = random_.uniform(0.9, 1.1);
+    return;
+  }
+  paced_ = false;
   // Every breath is a little different in length and depth, and the pace drifts slowly.
   breathSamples_ = target.breathSeconds * kSamplesPerSecond * random_.uniform(0.88, 1.12);
   breathDepth_ = random_.uniform(0.85, 1.15);
@@ -163,6 +188,7 @@ void BeltModel::advanceBreath(const Targets& target) {
     } else {
       // Breathing stops at the end of breathing out; the rate starts again when it resumes.
       holding_ = true;
+      paced_ = false;
       breathPhase_ = 0.0;
       runBreaths_ = 0;
       intervalCount_ = 0;
@@ -180,6 +206,7 @@ void BeltModel::advanceBreath(const Targets& target) {
     if (!breathes && target.holdsIn) {
       // Breathed in, and held there; the rate starts again when breathing resumes.
       holding_ = true;
+      paced_ = false;
       breathPhase_ = kPeakPhase;
       runBreaths_ = 0;
       intervalCount_ = 0;
@@ -188,7 +215,7 @@ void BeltModel::advanceBreath(const Targets& target) {
 }
 
 void BeltModel::nextValue(const ScenarioTimeline& timeline, Value& out) {
-  const Targets target = targetsFor(timeline.at(samples_ * kSampleMs));
+  const Targets target = targetsFor(timeline.stepAt(samples_ * kSampleMs));
   if (samples_ == 0) {
     // The first sample finds the belt already in its first scenario's state.
     force1Base_ = target.force1Base;

@@ -74,10 +74,12 @@ class BeltModel {
     bool motion;
     bool worn = true;
     bool holdsIn = false;  // not breathing: held at the end of breathing in, not of breathing out
+    double pacedSeconds = 0;  // kept to a pacer: every breath this long (0: the pace wanders)
   };
   static constexpr int kRateIntervals = 5;
 
   Targets targetsFor(Scenario scenario) const;
+  Targets targetsFor(const ScenarioTimeline::Step& step) const;
   double breathShape(double phase) const;
   void advanceBreath(const Targets& target);
   void startBreath(const Targets& target);
@@ -102,6 +104,11 @@ class BeltModel {
   SimRandom paceRandom_;
   double pace_ = 1.0;
   bool holding_ = false;  // not breathing: the phase rests at the end of breathing out or in
+  // Kept to a pacer: breath k of the run ends k periods after its start, give or take 2 % of a
+  // period, so the breathing keeps one steady phase instead of drifting away from the pacer.
+  bool paced_ = false;
+  double pacedPeriod_ = 0, pacedOrigin_ = 0;
+  std::uint64_t pacedBreaths_ = 0;
   // The truth: breaths, and the sample numbers of the latest peaks since breathing last stopped.
   std::uint64_t breaths_ = 0;
   std::uint64_t lastPeak_ = 0;

@@ -52,13 +52,30 @@ std::optional<ScenarioTimeline> ScenarioTimeline::parse(const QString& text, QSt
   for (const QString& part : trimmed.split(QLatin1Char(','))) {
     const QStringList fields = part.trimmed().split(QLatin1Char(':'));
     if (fields.size() > 2) return fail(QStringLiteral("bad scenario step \"%1\"").arg(part));
-    const auto scenario = scenarioFromName(fields.at(0).trimmed());
-    if (!scenario) {
+    // "name" or "name@R"; only breathing takes a pace.
+    const QStringList named = fields.at(0).trimmed().split(QLatin1Char('@'));
+    const auto scenario = scenarioFromName(named.at(0).trimmed());
+    if (!scenario || named.size() > 2) {
       return fail(
           QStringLiteral("unknown scenario \"%1\" (breathing, shallow, apnea, hold, moving, off)")
               .arg(fields.at(0).trimmed()));
     }
-    Step step{*scenario, 0};
+    Step step{*scenario, 0, 0};
+    if (named.size() == 2) {
+      bool ok = false;
+      const QString paceText = named.at(1).trimmed();
+      const double pace = paceText.toDouble(&ok);
+      if (*scenario != Scenario::Breathing) {
+        return fail(QStringLiteral("a pace is for breathing only, not \"%1\"").arg(part.trimmed()));
+      }
+      if (!ok || !(pace >= kMinPacePerMinute && pace <= kMaxPacePerMinute)) {
+        return fail(QStringLiteral("bad pace in \"%1\": breaths a minute, %2 to %3")
+                        .arg(part.trimmed())
+                        .arg(kMinPacePerMinute)
+                        .arg(kMaxPacePerMinute));
+      }
+      step.pacePerMinute = pace;
+    }
     if (fields.size() == 2) {
       bool ok = false;
       const uint seconds = fields.at(1).trimmed().toUInt(&ok);
@@ -74,7 +91,7 @@ std::optional<ScenarioTimeline> ScenarioTimeline::parse(const QString& text, QSt
   return timeline;
 }
 
-Scenario ScenarioTimeline::at(std::uint64_t ms) const {
+const ScenarioTimeline::Step& ScenarioTimeline::stepAt(std::uint64_t ms) const {
   std::uint64_t cycle = 0;
   bool repeats = true;
   for (const Step& step : steps_) {
@@ -87,20 +104,20 @@ Scenario ScenarioTimeline::at(std::uint64_t ms) const {
   // Timed steps before a for-ever step are played once; a timeline of timed steps repeats.
   std::uint64_t t = repeats ? ms % cycle : ms;
   for (const Step& step : steps_) {
-    if (step.seconds == 0) return step.scenario;
+    if (step.seconds == 0) return step;
     const std::uint64_t length = std::uint64_t{step.seconds} * 1000;
-    if (t < length) return step.scenario;
+    if (t < length) return step;
     t -= length;
   }
-  return steps_.back().scenario;
+  return steps_.back();
 }
 
 QString ScenarioTimeline::toString() const {
   QStringList parts;
   for (const Step& step : steps_) {
-    parts << (step.seconds == 0
-                  ? scenarioName(step.scenario)
-                  : QStringLiteral("%1:%2").arg(scenarioName(step.scenario)).arg(step.seconds));
+    QString name = scenarioName(step.scenario);
+    if (step.pacePerMinute > 0) name += QLatin1Char('@') + QString::number(step.pacePerMinute);
+    parts << (step.seconds == 0 ? name : QStringLiteral("%1:%2").arg(name).arg(step.seconds));
   }
   return parts.join(QLatin1Char(','));
 }

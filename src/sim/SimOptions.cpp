@@ -219,6 +219,8 @@ QString SimCommandLine::helpText() {
       "                        shallow, apnea (breathing stops after breathing out), hold (the\n"
       "                        breath is held after breathing in), moving, off. Default:\n"
       "                        breathing:60,shallow:30,apnea:20,moving:30\n"
+      "                        breathing@R is breathing kept to R breaths a minute (2 to 40),\n"
+      "                        e.g. breathing@6:120\n"
       "  --rate HZ|flood       notifications a second once a belt streams: above 0 up to 460,\n"
       "                        or flood (as many as 115200 baud carries, about 460). The signals\n"
       "                        follow the belt's 20 Hz sample clock, so other rates play the\n"

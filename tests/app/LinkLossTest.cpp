@@ -231,7 +231,7 @@ TEST_F(LinkLossTest, WhileTheBeltStreamsOnlyTheShownPagesAreOfferedAsTabs) {
   QString current;
   EXPECT_EQ(accessibleTabs(w->pages().tabs->tabBar(), &current),
             (QStringList{"Settings", "Live Graph", "Gaming Key Activation", "Activity Monitor",
-                         "Activity History"}));
+                         "Breathing Guide", "Activity History"}));
   EXPECT_EQ(current, QStringLiteral("Live Graph"));
   EXPECT_FALSE(inAccessibleTree(w, w->pages().connection));
   EXPECT_FALSE(inAccessibleTree(w, w->pages().specSetting));
@@ -240,7 +240,7 @@ TEST_F(LinkLossTest, WhileTheBeltStreamsOnlyTheShownPagesAreOfferedAsTabs) {
   find<QPushButton>(*w, "Button20").click();
   EXPECT_EQ(accessibleTabs(w->pages().tabs->tabBar(), &current),
             (QStringList{"Connection", "Settings", "Gaming Key Activation", "Activity Monitor",
-                         "Activity History"}));
+                         "Breathing Guide", "Activity History"}));
   EXPECT_EQ(current, QStringLiteral("Connection"));
   EXPECT_FALSE(inAccessibleTree(w, w->pages().liveGraph));
 }

@@ -308,7 +308,9 @@ TEST(MainWindowSettingsTest, ANewFileHasItsSectionsAndKeysInTheWriteBackOrder) {
       "LIMLY=-501",  "LIMLZ=-502",     "LIMHX=500",     "LIMHY=501",     "LIMHZ=502",
       "[SetGraf]",   "Force1=1",       "Force2=0",      "AccX=0",        "AccY=1",
       "AccZ=0",      "Auto=0",         "AutoAcel=0",    "[users]",       "count=2",
-      "usr1=---- 1", "usr2=Bea",       "[Breathing]",   "ApneaLimit=10",
+      "usr1=---- 1", "usr2=Bea",       "[Breathing]",   "ApneaLimit=10", "[Guide]",
+      "Pace=6",      "InShare=40",     "HoldIn=0",      "HoldOut=0",     "Minutes=5",
+      "Sound=0",
   };
   const auto lines = h.darevLines();
   ASSERT_TRUE(lines.has_value());

@@ -8,6 +8,7 @@
 #include "DialogTestSupport.h"
 #include "MainWindowTestSupport.h"
 #include "app/dialogs/AboutDialog.h"
+#include "app/pages/BreathingGuidePage.h"
 
 namespace kelvaro {
 namespace {
@@ -31,6 +32,7 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
       {w.pages().specSetting, "Spec. Setting", false},
       {w.pages().gamingKeys, "Gaming Key Activation", true},
       {w.pages().activityMonitor, "Activity Monitor", true},
+      {w.pages().breathingGuide, "Breathing Guide", true},
       {w.pages().activityHistory, "Activity History", true},
   };
   // A hidden page has no tab; it is still the window's, and comes back at its place.
@@ -54,8 +56,8 @@ TEST(MainWindowTest, PagesInTheirOrderWithConnectionActiveAndLiveGraphAndSpecSet
   w.showPage(w.pages().specSetting, true);
   w.showPage(w.pages().liveGraph, true);
   w.showPage(w.pages().liveGraph, true);
-  ASSERT_EQ(w.pages().tabs->count(), 7);
-  for (int i = 0; i < 7; ++i) {
+  ASSERT_EQ(w.pages().tabs->count(), 8);
+  for (int i = 0; i < 8; ++i) {
     SCOPED_TRACE(pages[i].caption);
     EXPECT_EQ(w.pages().tabs->widget(i), pages[i].page);
     EXPECT_EQ(w.pages().tabs->tabText(i), QString::fromLatin1(pages[i].caption));

@@ -76,7 +76,7 @@ done
 echo "page tabs while the belt streams:"
 echo "$tabs"
 main=$(grep 'Settings' <<<"$tabs")
-[ "$main" = "Settings | [Live Graph] | Gaming Key Activation | Activity Monitor | Activity History" ] ||
+[ "$main" = "Settings | [Live Graph] | Gaming Key Activation | Activity Monitor | Breathing Guide | Activity History" ] ||
   fail "the window's page tabs are: $main"
 # Neither hidden page's caption ("Connection", and the one that ends in " Setting") in any tab list.
 grep -qE 'Connection| Setting( |$)' <<<"$tabs" && fail "a hidden page is offered: $tabs"

@@ -104,6 +104,57 @@ INSTANTIATE_TEST_SUITE_P(Belt, BreathTruth,
                            return std::string(info.param.scenario);
                          });
 
+struct PacedCase {
+  const char* timeline;
+  double pace;  // breaths a minute
+};
+
+void PrintTo(const PacedCase& c, std::ostream* os) { *os << c.timeline; }
+
+class PacedBreathing : public ::testing::TestWithParam<PacedCase> {};
+
+// Told a pace, the wearer keeps it: the true rate is the pace, and the breaths keep one phase (the
+// peaks stay within a few percent of a period of a fixed grid) instead of wandering off it.
+TEST_P(PacedBreathing, KeepsThePaceAtOneSteadyPhase) {
+  const PacedCase& c = GetParam();
+  const double period = 60.0 * 20 / c.pace;  // samples
+  for (std::uint64_t seed : {1, 2, 3}) {
+    const Played p = play(c.timeline, seed, 600);
+    std::vector<std::size_t> peaks;
+    for (std::size_t i = 1; i < p.breathsAfter.size(); ++i) {
+      if (p.breathsAfter[i] != p.breathsAfter[i - 1]) peaks.push_back(i);
+    }
+    ASSERT_GE(peaks.size(), std::size_t(10 * c.pace) - 2) << c.timeline << " seed " << seed;
+    // Once the median of five intervals leaves out the first (begun before the pace was told).
+    for (std::size_t i = std::size_t(8 * period); i < p.rateAfter.size(); ++i) {
+      ASSERT_TRUE(p.rateAfter[i].has_value());
+      EXPECT_NEAR(*p.rateAfter[i], c.pace, 0.03 * c.pace) << c.timeline << " at " << i;
+    }
+    // From the second peak on (the first breath was under way when the pace was told).
+    const double origin = double(peaks[1]);
+    double farthest = 0;
+    for (std::size_t k = 1; k < peaks.size(); ++k) {
+      const double expected = origin + double(k - 1) * period;
+      farthest = std::max(farthest, std::abs(double(peaks[k]) - expected));
+    }
+    EXPECT_LE(farthest, 0.05 * period + 1) << c.timeline << " seed " << seed;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Belt, PacedBreathing,
+                         ::testing::Values(PacedCase{"breathing@6", 6.0},
+                                           PacedCase{"breathing@6.5", 6.5},
+                                           PacedCase{"breathing@12", 12.0},
+                                           PacedCase{"breathing@30", 30.0}),
+                         [](const ::testing::TestParamInfo<PacedCase>& info) {
+                           std::string name = info.param.timeline;
+                           for (char& ch : name) {
+                             if (ch == '@') ch = '_';
+                             if (ch == '.') ch = 'p';
+                           }
+                           return name;
+                         });
+
 class NotBreathing : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(NotBreathing, FromTheStartKnowsNoBreathAndNoRate) {
@@ -194,6 +245,16 @@ TEST(SimStats, LineCarriesTheCountersAndTheBeltsTruth) {
   EXPECT_GE(belt.breaths(), 10u);
   ASSERT_TRUE(belt.breathingRate().has_value());
   EXPECT_EQ(m.captured(3), QString::number(*belt.breathingRate(), 'f', 1));
+}
+
+TEST(SimStats, ReportsThePaceTheWearerWasTold) {
+  SimOptions options;
+  options.timeline = *ScenarioTimeline::parse(QStringLiteral("breathing@6"));
+  simtest::Bench bench(options);
+  bench.connectAndStream();
+  bench.run(90000, 50);
+  EXPECT_TRUE(simStatsLine(bench.dongle).endsWith(QStringLiteral(" rate=6.0")))
+      << simStatsLine(bench.dongle).toStdString();
 }
 
 }  // namespace

@@ -38,7 +38,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TimelineCase{" off:5 , moving ", "off:5,moving"}, TimelineCase{"", ""},
                       TimelineCase{"sleeping", ""}, TimelineCase{"breathing:0", ""},
                       TimelineCase{"breathing:-5", ""}, TimelineCase{"breathing:1.5", ""},
-                      TimelineCase{"breathing:60,", ""}, TimelineCase{"breathing:60:5", ""}));
+                      TimelineCase{"breathing:60,", ""}, TimelineCase{"breathing:60:5", ""},
+                      // A pace, breaths a minute, for breathing only.
+                      TimelineCase{"breathing@6:120", "breathing@6:120"},
+                      TimelineCase{"Breathing@6.5", "breathing@6.5"},
+                      TimelineCase{"breathing@6:120, apnea:20", "breathing@6:120,apnea:20"},
+                      TimelineCase{"breathing@2:10,breathing@40", "breathing@2:10,breathing@40"},
+                      TimelineCase{"breathing@", ""}, TimelineCase{"breathing@1.9", ""},
+                      TimelineCase{"breathing@40.5", ""}, TimelineCase{"breathing@six", ""},
+                      TimelineCase{"breathing@nan", ""}, TimelineCase{"breathing@6@7", ""},
+                      TimelineCase{"apnea@6:20", ""}, TimelineCase{"@6", ""}));
 
 struct AtCase {
   const char* timeline;
