@@ -87,7 +87,9 @@ SimDongle::SimDongle(const SimOptions& options)
   beltTimeline_.assign(belts_.size(), -1);
   for (std::size_t i = 0; i < options.beltTimelines.size(); ++i) {
     const int belt = options.beltTimelines[i].belt;
-    if (belt >= 0 && belt < int(belts_.size()) && !recorded) beltTimeline_[std::size_t(belt)] = int(i);
+    if (belt >= 0 && belt < int(belts_.size()) && !recorded) {
+      beltTimeline_[std::size_t(belt)] = int(i);
+    }
   }
   pending_.reserve(kTransmitBuffer);
   output_.reserve(64 * 1024);
@@ -318,8 +320,7 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
       stopStream(c);
       c.procedure.armed = false;
       c.linkLoss.armed = false;
-      c.disconnected.set(nowNs_ + c.intervalNs() +
-                         std::uint64_t(air(p[0]).between(1, 10)) * kMs);
+      c.disconnected.set(nowNs_ + c.intervalNs() + std::uint64_t(air(p[0]).between(1, 10)) * kMs);
     }
     result(classId, id, code, "disconnect");
     send(Packet(kCommand, kClassConnection, kDisconnect).u8(p[0]).u16(code));

@@ -364,10 +364,9 @@ void SimDongle::emitScanResponse(Advertiser& a) {
 void SimDongle::establishLink(std::size_t handle) {
   Connection& c = connections_[handle];
   c.link = Link::Connected;
-  trace(handle == 0 ? QStringLiteral("connected to %1").arg(DeviceId(c.peer))
-                    : QStringLiteral("connected to %1 on connection %2")
-                          .arg(DeviceId(c.peer))
-                          .arg(handle));
+  trace(handle == 0
+            ? QStringLiteral("connected to %1").arg(DeviceId(c.peer))
+            : QStringLiteral("connected to %1 on connection %2").arg(DeviceId(c.peer)).arg(handle));
   if (c.linkLossAfterMs) c.linkLoss.set(nowNs_ + std::uint64_t{c.linkLossAfterMs} * kMs);
   send(Packet(kEvent, kClassConnection, kEvtConnectionStatus)
            .u8(static_cast<std::uint8_t>(handle))

@@ -118,16 +118,24 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       paceWithoutReplay = true;
       continue;
     }
-    static const QStringList withValue{
-        QStringLiteral("--scenario"),   QStringLiteral("--rate"),
-        QStringLiteral("--belts"),      QStringLiteral("--others"),
-        QStringLiteral("--seed"),       QStringLiteral("--link"),
-        QStringLiteral("--drop-every"), QStringLiteral("--garble-every"),
-        QStringLiteral("--no-answer"),  QStringLiteral("--delay"),
-        QStringLiteral("--link-loss"),  QStringLiteral("--unplug"),
-        QStringLiteral("--replug"),     QStringLiteral("--late-status"),
-        QStringLiteral("--replay"),     QStringLiteral("--speed"),
-        QStringLiteral("--max-connections"), QStringLiteral("--belt-scenario")};
+    static const QStringList withValue{QStringLiteral("--scenario"),
+                                       QStringLiteral("--rate"),
+                                       QStringLiteral("--belts"),
+                                       QStringLiteral("--others"),
+                                       QStringLiteral("--seed"),
+                                       QStringLiteral("--link"),
+                                       QStringLiteral("--drop-every"),
+                                       QStringLiteral("--garble-every"),
+                                       QStringLiteral("--no-answer"),
+                                       QStringLiteral("--delay"),
+                                       QStringLiteral("--link-loss"),
+                                       QStringLiteral("--unplug"),
+                                       QStringLiteral("--replug"),
+                                       QStringLiteral("--late-status"),
+                                       QStringLiteral("--replay"),
+                                       QStringLiteral("--speed"),
+                                       QStringLiteral("--max-connections"),
+                                       QStringLiteral("--belt-scenario")};
     if (!withValue.contains(name)) return fail(QStringLiteral("unknown option: %1").arg(name));
     if (!hasValue) {
       if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(name));
@@ -212,9 +220,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       for (const QString& part : value.split(QLatin1Char(','))) {
         const int at = part.indexOf(QLatin1Char('@'));
         const auto ms = parseSeconds(at < 0 ? part : part.left(at));
-        const auto handle =
-            at < 0 ? std::optional<std::uint64_t>(0)
-                   : parseNumber(part.mid(at + 1), SimOptions::kMaxConnections - 1);
+        const auto handle = at < 0 ? std::optional<std::uint64_t>(0)
+                                   : parseNumber(part.mid(at + 1), SimOptions::kMaxConnections - 1);
         if (!ms || !handle) {
           return bad(QStringLiteral("SECONDS or SECONDS@HANDLE, seconds above 0, handle 0 to %1")
                          .arg(SimOptions::kMaxConnections - 1));

@@ -38,8 +38,8 @@ struct SimFaults {
     std::uint32_t afterMs = 0;
   };
   std::vector<LinkLossOn> linkLossOn;
-  std::uint32_t unplugAfterMs = 0;         // the dongle is pulled out this long after start
-  std::uint32_t replugAfterMs = 0;         // ... and comes back this long after that
+  std::uint32_t unplugAfterMs = 0;  // the dongle is pulled out this long after start
+  std::uint32_t replugAfterMs = 0;  // ... and comes back this long after that
   // The connection to a belt is made (the connection-status event) this long after connect
   // direct, instead of about SimDongle::kConnectMs.
   std::uint32_t lateStatusMs = 0;

@@ -86,9 +86,9 @@ TEST(SimConnections, SecondBeltGetsHandleOneAndBothStreamInterleaved) {
   const std::vector<Frame> answers = connectAndStream(bench, 1, 1);
   ASSERT_EQ(answers.size(), 6u);
   EXPECT_EQ(answers[0].bytes().toHex(' '), hex("00 03 06 03 00 00 01").toHex(' '));
-  EXPECT_EQ(answers[1].bytes().toHex(' '),
-            (hex("80 10 03 00 01 05") + wireAddress(second) + hex("00 3C 00 64 00 00 00 FF"))
-                .toHex(' '));
+  EXPECT_EQ(
+      answers[1].bytes().toHex(' '),
+      (hex("80 10 03 00 01 05") + wireAddress(second) + hex("00 3C 00 64 00 00 00 FF")).toHex(' '));
   EXPECT_EQ(answers[2].bytes().toHex(' '), hex("00 03 04 05 01 00 00").toHex(' '));
   EXPECT_EQ(answers[3].bytes().toHex(' '), hex("80 05 04 01 01 00 00 1C 00").toHex(' '));
   EXPECT_EQ(answers[4].bytes().toHex(' '), hex("00 03 04 05 01 00 00").toHex(' '));
@@ -184,7 +184,8 @@ TEST_P(ConnectionLimit, ConnectBeyondTheMaximumIsRefused) {
   // The refused belt still advertises; the connected ones go on streaming.
   const QByteArray refused = wireAddress(bench.dongle.beltDeviceId(max));
   bool heard = false;
-  for (const Frame& f : frames) heard = heard || (f.is(true, 6, 0) && f.payload.mid(2, 6) == refused);
+  for (const Frame& f : frames)
+    heard = heard || (f.is(true, 6, 0) && f.payload.mid(2, 6) == refused);
   EXPECT_TRUE(heard);
   const std::vector<int> handles = notificationHandles(frames);
   for (int handle = 0; handle < max; ++handle) {
@@ -229,10 +230,9 @@ TEST_P(OneBeltLeaves, TheOtherStreamsOn) {
       }
       if (f.is(true, 3, 4)) {
         leftAt = ms;
-        EXPECT_EQ(f.bytes().toHex(' '),
-                  (hex("80 03 03 04") + QByteArray(1, char(c.leaving)) +
-                   hex(c.lostLink ? "08 02" : "16 02"))
-                      .toHex(' '));
+        EXPECT_EQ(f.bytes().toHex(' '), (hex("80 03 03 04") + QByteArray(1, char(c.leaving)) +
+                                         hex(c.lostLink ? "08 02" : "16 02"))
+                                            .toHex(' '));
       }
       if (!f.is(true, 4, 5)) continue;
       const int handle = f.u8(0);
@@ -262,14 +262,11 @@ TEST_P(OneBeltLeaves, TheOtherStreamsOn) {
   EXPECT_TRUE(bench.dongle.streaming(1));
 }
 
-INSTANTIATE_TEST_SUITE_P(SimConnections, OneBeltLeaves,
-                         ::testing::Values(LeaveCase{"disconnect0", 0, false},
-                                           LeaveCase{"disconnect1", 1, false},
-                                           LeaveCase{"linkloss0", 0, true},
-                                           LeaveCase{"linkloss1", 1, true}),
-                         [](const ::testing::TestParamInfo<LeaveCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    SimConnections, OneBeltLeaves,
+    ::testing::Values(LeaveCase{"disconnect0", 0, false}, LeaveCase{"disconnect1", 1, false},
+                      LeaveCase{"linkloss0", 0, true}, LeaveCase{"linkloss1", 1, true}),
+    [](const ::testing::TestParamInfo<LeaveCase>& info) { return std::string(info.param.name); });
 
 // Connect direct is refused in the wrong state while another connect is under way and for a
 // belt that already has a connection; commands on a handle that is not connected are refused.
@@ -347,7 +344,8 @@ TEST(SimConnections, StatsGiveALineForEachConnectionOnlyWhenThereAreSeveral) {
   ASSERT_EQ(lines.size(), 2);
   for (int handle = 0; handle < 2; ++handle) {
     const QRegularExpression pattern(
-        QStringLiteral("^connection %1 belt %2 samples=([0-9]+) breaths=[0-9]+ rate=([0-9]+\\.[0-9]|none)$")
+        QStringLiteral(
+            "^connection %1 belt %2 samples=([0-9]+) breaths=[0-9]+ rate=([0-9]+\\.[0-9]|none)$")
             .arg(handle)
             .arg(bench.dongle.beltDeviceId(handle)));
     const QRegularExpressionMatch match = pattern.match(lines.at(handle));

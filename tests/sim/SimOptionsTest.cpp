@@ -180,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--speed", "2"}, std::vector<const char*>{"--loop"},
         std::vector<const char*>{"--max-connections", "0"},
         std::vector<const char*>{"--max-connections", "9"},
-        std::vector<const char*>{"--link-loss", "2@"}, std::vector<const char*>{"--link-loss", "2@8"},
+        std::vector<const char*>{"--link-loss", "2@"},
+        std::vector<const char*>{"--link-loss", "2@8"},
         std::vector<const char*>{"--link-loss", "2@1,x"},
         std::vector<const char*>{"--link-loss", "2@3"},
         std::vector<const char*>{"--max-connections", "2", "--link-loss", "1@2"},
@@ -191,10 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--belts", "2", "--belt-scenario", "2=apnea"}));
 
 TEST(SimCommandLine, ConnectionsLinkLossesAndBeltTimelines) {
-  const SimCommandLine line =
-      parse({"--max-connections", "4", "--link-loss", "2@1,0.5", "--link-loss=3@3",
-             "--belt-scenario", "1=apnea:5,off", "--belts=2", "--belt-scenario=0=moving",
-             "--link-loss", "4@1"});
+  const SimCommandLine line = parse(
+      {"--max-connections", "4", "--link-loss", "2@1,0.5", "--link-loss=3@3", "--belt-scenario",
+       "1=apnea:5,off", "--belts=2", "--belt-scenario=0=moving", "--link-loss", "4@1"});
   ASSERT_TRUE(line.error.isEmpty()) << line.error.toStdString();
   const SimOptions& o = line.options;
   EXPECT_EQ(o.maxConnections, 4);
@@ -257,10 +257,11 @@ TEST(SimCommandLine, HelpNamesEveryOption) {
   EXPECT_TRUE(parse({"--help"}).showHelp);
   const QString help = SimCommandLine::helpText();
   for (const char* option :
-       {"--scenario", "--rate", "--belts", "--others", "--seed", "--link ", "--drop-every",
-        "--garble-every", "--no-answer", "--delay", "--link-loss", "--unplug", "--replug",
-        "--late-status", "--replay", "--speed", "--loop", "--verbose", "--help",
-        "--max-connections", "--belt-scenario"}) {
+       {"--scenario",     "--rate",       "--belts",        "--others",      "--seed",
+        "--link ",        "--drop-every", "--garble-every", "--no-answer",   "--delay",
+        "--link-loss",    "--unplug",     "--replug",       "--late-status", "--replay",
+        "--speed",        "--loop",       "--verbose",      "--help",        "--max-connections",
+        "--belt-scenario"}) {
     EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
   }
 }

@@ -133,13 +133,12 @@ int main(int argc, char** argv) {
   }
   QTimer statsTimer;
   if (stats) {
-    QObject::connect(&statsTimer, &QTimer::timeout,
-                     [&port] {
-                       say(kelvaro::simStatsLine(port.dongle()));
-                       for (const QString& line : kelvaro::simConnectionStatsLines(port.dongle())) {
-                         say(line);
-                       }
-                     });
+    QObject::connect(&statsTimer, &QTimer::timeout, [&port] {
+      say(kelvaro::simStatsLine(port.dongle()));
+      for (const QString& line : kelvaro::simConnectionStatsLines(port.dongle())) {
+        say(line);
+      }
+    });
     statsTimer.start(1000);
   }
   const int result = app.exec();
