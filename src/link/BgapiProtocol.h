@@ -33,6 +33,7 @@ constexpr std::uint8_t kClassGap = 6;
 constexpr std::uint8_t kReset = 0;
 constexpr std::uint8_t kHello = 1;
 constexpr std::uint8_t kAddressGet = 2;
+constexpr std::uint8_t kGetConnections = 6;  // answers how many connections the dongle holds
 constexpr std::uint8_t kGetInfo = 8;
 constexpr std::uint8_t kEvtBoot = 0;
 constexpr std::uint8_t kEvtProtocolError = 6;
@@ -65,6 +66,8 @@ constexpr std::uint16_t kWrongState = 0x0181;
 constexpr std::uint16_t kCommandNotRecognized = 0x0184;
 constexpr std::uint16_t kTimeout = 0x0185;
 constexpr std::uint16_t kNotConnected = 0x0186;
+// Connect direct with every connection handle in use (the Bluetooth controller's error 0x09).
+constexpr std::uint16_t kConnectionLimitExceeded = 0x0209;
 
 // Disconnect reasons.
 constexpr std::uint16_t kSupervisionTimeout = 0x0208;

@@ -75,9 +75,24 @@ SimDongle::SimDongle(const SimOptions& options)
     advertisers_.push_back(a);
   }
   if (recorded) playback_.emplace(options.playback.belt, options.playback.pace);
+  connections_.resize(
+      std::size_t(std::clamp(options.maxConnections, 1, SimOptions::kMaxConnections)));
+  for (std::size_t h = 0; h < connections_.size(); ++h) {
+    Connection& c = connections_[h];
+    c.procedureData.reserve(255);
+    c.linkLossAfterMs = options.faults.linkLossAfterMsOn(int(h));
+    // Connection 0 uses the dongle's own stream, as a dongle of one connection does.
+    c.random = SimRandom(SimRandom::derive(options.seed, 100 + h));
+  }
+  beltTimeline_.assign(belts_.size(), -1);
+  for (std::size_t i = 0; i < options.beltTimelines.size(); ++i) {
+    const int belt = options.beltTimelines[i].belt;
+    if (belt >= 0 && belt < int(belts_.size()) && !recorded) {
+      beltTimeline_[std::size_t(belt)] = int(i);
+    }
+  }
   pending_.reserve(kTransmitBuffer);
   output_.reserve(64 * 1024);
-  procedureData_.reserve(255);
 }
 
 QString SimDongle::beltDeviceId(int index) const {
@@ -89,8 +104,48 @@ std::optional<PlaybackProgress> SimDongle::playbackProgress() const {
   return playback_->progress();
 }
 
-bool SimDongle::streaming() const {
-  return link_ == Link::Connected && peerBelt_ >= 0 && belts_[std::size_t(peerBelt_)].notifying();
+SimDongle::Link SimDongle::link(int handle) const {
+  if (handle < 0 || handle >= int(connections_.size())) return Link::Idle;
+  return connections_[std::size_t(handle)].link;
+}
+
+int SimDongle::connectionBelt(int handle) const {
+  if (handle < 0 || handle >= int(connections_.size())) return -1;
+  const Connection& c = connections_[std::size_t(handle)];
+  return c.link == Link::Idle ? -1 : c.belt;
+}
+
+bool SimDongle::streaming(int handle) const {
+  if (handle < 0 || handle >= int(connections_.size())) return false;
+  return streaming(connections_[std::size_t(handle)]);
+}
+
+bool SimDongle::streaming(const Connection& c) const {
+  return c.link == Link::Connected && c.belt >= 0 && belts_[std::size_t(c.belt)].notifying();
+}
+
+int SimDongle::connectionTo(int belt) const {
+  if (belt < 0) return -1;
+  for (std::size_t h = 0; h < connections_.size(); ++h) {
+    if (connections_[h].link != Link::Idle && connections_[h].belt == belt) return int(h);
+  }
+  return -1;
+}
+
+int SimDongle::connecting() const {
+  for (std::size_t h = 0; h < connections_.size(); ++h) {
+    if (connections_[h].link == Link::Connecting) return int(h);
+  }
+  return -1;
+}
+
+SimRandom& SimDongle::air(std::size_t handle) {
+  return handle == 0 ? random_ : connections_[handle].random;
+}
+
+const ScenarioTimeline& SimDongle::timelineOf(int belt) const {
+  const int own = beltTimeline_[std::size_t(belt)];
+  return own < 0 ? options_.timeline : options_.beltTimelines[std::size_t(own)].timeline;
 }
 
 // --- commands -----------------------------------------------------------------------------
@@ -174,6 +229,11 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
   } else if (classId == kClassSystem && id == kAddressGet) {
     if (!fits(0)) return;
     send(Packet(kCommand, kClassSystem, kAddressGet).bytes(ownAddress_.data(), 6));
+  } else if (classId == kClassSystem && id == kGetConnections) {
+    if (!fits(0)) return;
+    trace(QStringLiteral("0/6 get connections -> %1").arg(connections_.size()));
+    send(Packet(kCommand, kClassSystem, kGetConnections)
+             .u8(static_cast<std::uint8_t>(connections_.size())));
   } else if (classId == kClassSystem && id == kGetInfo) {
     if (!fits(0)) return;
     send(Packet(kCommand, kClassSystem, kGetInfo).bytes(kVersionInfo.data(), kVersionInfo.size()));
@@ -182,7 +242,7 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
     std::uint16_t code = 0;
     if (p[0] > 2) {
       code = kInvalidParameter;
-    } else if (scanning_ || link_ == Link::Connecting) {
+    } else if (scanning_ || connecting() >= 0) {
       code = kWrongState;
     } else {
       startScanning();
@@ -194,10 +254,11 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
     std::uint16_t code = 0;
     if (scanning_) {
       scanning_ = false;
-    } else if (link_ == Link::Connecting) {
-      link_ = Link::Idle;
-      status_.armed = false;
-      peerBelt_ = -1;
+    } else if (const int h = connecting(); h >= 0) {
+      Connection& c = connections_[std::size_t(h)];
+      c.link = Link::Idle;
+      c.status.armed = false;
+      c.belt = -1;
     } else {
       code = kWrongState;
     }
@@ -208,46 +269,58 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
     const std::uint16_t minInterval = get16(p + 7), maxInterval = get16(p + 9);
     const std::uint16_t timeout = get16(p + 11), latency = get16(p + 13);
     std::uint16_t code = 0;
+    Address peer{};
+    std::copy(p, p + 6, peer.begin());
+    int belt = -1;
+    for (std::size_t i = 0; i < belts_.size(); ++i) {
+      if (belts_[i].address() == peer) belt = int(i);
+    }
+    std::size_t handle = 0;
+    while (handle < connections_.size() && connections_[handle].link != Link::Idle) ++handle;
     if (minInterval < 6 || maxInterval > 3200 || minInterval > maxInterval || timeout < 10 ||
         timeout > 3200 || latency > 500) {
       code = kInvalidParameter;
-    } else if (link_ != Link::Idle) {
+    } else if (connecting() >= 0 || connectionTo(belt) >= 0) {
+      // One connection is initiated at a time, and a belt takes one connection.
       code = kWrongState;
+    } else if (handle == connections_.size()) {
+      code = kConnectionLimitExceeded;
     } else {
       // The dongle leaves scanning to initiate the connection.
       scanning_ = false;
-      link_ = Link::Connecting;
-      std::copy(p, p + 6, peer_.begin());
-      peerType_ = p[6];
-      connInterval_ = minInterval;
-      supervision_ = timeout;
-      latency_ = latency;
-      peerBelt_ = -1;
-      for (std::size_t i = 0; i < belts_.size(); ++i) {
-        if (belts_[i].address() == peer_) peerBelt_ = int(i);
-      }
+      Connection& c = connections_[handle];
+      c.link = Link::Connecting;
+      c.peer = peer;
+      c.peerType = p[6];
+      c.interval = minInterval;
+      c.supervision = timeout;
+      c.latency = latency;
+      c.belt = belt;
       // Only a belt in range answers; any other address leaves the dongle initiating until the
       // host ends the procedure.
-      if (peerBelt_ >= 0 && !beltAway_) {
+      if (belt >= 0 && !beltAway_) {
         const std::uint32_t late = options_.faults.lateStatusMs;
         const auto ms =
-            late ? std::uint64_t{late} : std::uint64_t(kConnectMs + random_.between(-30, 30));
-        status_.set(nowNs_ + ms * kMs);
+            late ? std::uint64_t{late} : std::uint64_t(kConnectMs + air(handle).between(-30, 30));
+        c.status.set(nowNs_ + ms * kMs);
       }
     }
     result(classId, id, code, "connect direct");
-    send(Packet(kCommand, kClassGap, kConnectDirect).u16(code).u8(0));
+    send(Packet(kCommand, kClassGap, kConnectDirect)
+             .u16(code)
+             .u8(static_cast<std::uint8_t>(code == 0 ? handle : 0)));
   } else if (classId == kClassConnection && id == kDisconnect) {
     if (!fits(1)) return;
     std::uint16_t code = 0;
-    if (p[0] != 0 || link_ != Link::Connected) {
+    if (link(p[0]) != Link::Connected) {
       code = kNotConnected;
     } else {
-      link_ = Link::Disconnecting;
-      stopStream();
-      procedure_.armed = false;
-      linkLoss_.armed = false;
-      disconnected_.set(nowNs_ + intervalNs() + std::uint64_t(random_.between(1, 10)) * kMs);
+      Connection& c = connections_[p[0]];
+      c.link = Link::Disconnecting;
+      stopStream(c);
+      c.procedure.armed = false;
+      c.linkLoss.armed = false;
+      c.disconnected.set(nowNs_ + c.intervalNs() + std::uint64_t(air(p[0]).between(1, 10)) * kMs);
     }
     result(classId, id, code, "disconnect");
     send(Packet(kCommand, kClassConnection, kDisconnect).u8(p[0]).u16(code));
@@ -257,17 +330,18 @@ void SimDongle::execute(const std::uint8_t* bytes, std::size_t size) {
       return;
     }
     std::uint16_t code = 0;
-    if (p[0] != 0 || link_ != Link::Connected) {
+    if (link(p[0]) != Link::Connected) {
       code = kNotConnected;
-    } else if (procedure_.armed) {
+    } else if (connections_[p[0]].procedure.armed) {
       code = kWrongState;
     } else {
-      procedureHandle_ = get16(p + 1);
-      procedureData_.assign(p + 4, p + 4 + p[3]);
+      Connection& c = connections_[p[0]];
+      c.procedureHandle = get16(p + 1);
+      c.procedureData.assign(p + 4, p + 4 + p[3]);
       // The write request goes out at the next connection event, the answer comes back soon
       // after.
-      procedure_.set(nowNs_ + intervalNs() +
-                     std::uint64_t(random_.between(0, connInterval_ / 2)) * kMs);
+      c.procedure.set(nowNs_ + c.intervalNs() +
+                      std::uint64_t(air(p[0]).between(0, c.interval / 2)) * kMs);
     }
     result(classId, id, code, "attribute write");
     send(Packet(kCommand, kClassAttributeClient, kAttributeWrite).u8(p[0]).u16(code));

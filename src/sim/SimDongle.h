@@ -29,6 +29,15 @@ namespace kelvaro {
 // - hello, address get and get info are answered; everything else the monitor never sends is
 //   treated as unknown.
 //
+// Like a BLED112 it holds several connections at once (SimOptions::maxConnections, the number
+// system_get_connections answers): connect direct while connected to other belts makes a new
+// connection with the lowest free handle (0, 1, 2, ...), which its connection-status event, its
+// notifications, its procedure-completed and disconnected events carry and its commands name. A
+// connect with every handle in use is refused with 0x0209 (connection limit exceeded); one to a
+// belt already in a connection, or while another connect is under way, with 0x0181 (wrong state).
+// The connection with handle 0 draws its timings from the same stream as a dongle of one
+// connection, so the first belt's bytes and times do not depend on the others.
+//
 // With a playback in the options its one belt is a recorded belt: it has the captured address
 // and, once notifications are switched on, streams the captured notifications with their captured
 // spacing (BeltPlayback), loses its link where the capture did and stays out of reach as long,
@@ -79,8 +88,9 @@ class SimDongle {
   bool unplugged() const { return unplugged_; }
   void unplug();
   void replug();
-  // The belt's link drops (supervision time-out), as if it went out of range.
-  void loseLink();
+  // The belt's link on connection `handle` drops (supervision time-out), as if it went out of
+  // range.
+  void loseLink(int handle = 0);
   void setTimeline(const ScenarioTimeline& timeline) { options_.timeline = timeline; }
   // Receives a line for every command handled and every change of state.
   void setTrace(std::function<void(const QString&)> trace) { trace_ = std::move(trace); }
@@ -89,9 +99,14 @@ class SimDongle {
   const std::vector<BeltModel>& belts() const { return belts_; }
   // The belt's address as the monitor shows it: 12 hex digits, most significant byte first.
   QString beltDeviceId(int index) const;
-  Link link() const { return link_; }
+  int maxConnections() const { return int(connections_.size()); }
+  // The state of connection `handle` (out of range: Idle); link() is the first connection's.
+  Link link(int handle = 0) const;
+  // The belt (index into belts()) connection `handle` is made or being made to; -1 for none.
+  int connectionBelt(int handle) const;
   bool scanning() const { return scanning_; }
-  bool streaming() const;
+  // The belt on connection `handle` has its notifications on.
+  bool streaming(int handle = 0) const;
   const Counters& counters() const { return counters_; }
   // The belt is a recorded one, and how far its playback has got.
   bool playing() const { return playback_.has_value(); }
@@ -125,6 +140,21 @@ class SimDongle {
     std::uint64_t at;
     std::vector<std::uint8_t> bytes;
   };
+  // One connection handle of the chip and what goes on on it.
+  struct Connection {
+    Link link = Link::Idle;
+    int belt = -1;  // index into belts_, or -1 (an address nobody answers to)
+    Address peer{};
+    std::uint8_t peerType = 0;
+    std::uint16_t interval = 60, supervision = 100, latency = 0;
+    Deadline status, disconnected, linkLoss, procedure, notify;
+    std::uint16_t procedureHandle = 0;
+    std::vector<std::uint8_t> procedureData;
+    bool flooding = false;
+    std::uint32_t linkLossAfterMs = 0;  // the fault, for this handle
+    SimRandom random;                   // the air's jitter on this connection
+    std::uint64_t intervalNs() const { return std::uint64_t{interval} * 1250000; }
+  };
   class Packet;
 
   void runUntil(std::uint64_t targetNs);
@@ -138,16 +168,25 @@ class SimDongle {
   void powerDown();
   void startScanning();
   void emitScanResponse(Advertiser& advertiser);
-  void completeProcedure();
-  void sendNotification();
-  void establishLink();
-  void dropLink(std::uint16_t reason);
-  void stopStream();
-  void playRecorded();
+  void completeProcedure(std::size_t handle);
+  void sendNotification(std::size_t handle);
+  void establishLink(std::size_t handle);
+  void dropLink(std::size_t handle, std::uint16_t reason);
+  void stopStream(Connection& c);
+  void playRecorded(std::size_t handle);
+  // The flooding connection whose notification goes out next (they take turns); -1 for none.
+  int floodingTurn() const;
+  bool streaming(const Connection& c) const;
+  // The connection to belt `belt` (made or being made), or -1.
+  int connectionTo(int belt) const;
+  // The connection being initiated, or -1.
+  int connecting() const;
+  // The random stream of connection `handle`'s timings.
+  SimRandom& air(std::size_t handle);
+  const ScenarioTimeline& timelineOf(int belt) const;
   // The belt goes out of reach for awayNs (RecordedBelt::kForever: for good).
   void goAway(std::uint64_t awayNs);
   void comeBack();
-  std::uint64_t intervalNs() const { return std::uint64_t{connInterval_} * 1250000; }
   void trace(const QString& line) const {
     if (trace_) trace_(line);
   }
@@ -184,17 +223,10 @@ class SimDongle {
   bool booting_ = false;
   Deadline present_, boot_, unplugAt_, replugAt_;
   bool scanning_ = false;
-  Link link_ = Link::Idle;
-  int peerBelt_ = -1;
-  Address peer_{};
-  std::uint8_t peerType_ = 0;
-  std::uint16_t connInterval_ = 60, supervision_ = 100, latency_ = 0;
-  Deadline status_, disconnected_, linkLoss_;
-  Deadline procedure_;
-  std::uint16_t procedureHandle_ = 0;
-  std::vector<std::uint8_t> procedureData_;
-  Deadline notify_;
-  bool flooding_ = false;
+  std::vector<Connection> connections_;  // indexed by handle
+  std::size_t floodTurn_ = 0;            // the handle to look at first for the next flood packet
+  // The timeline each belt plays: an index into options_.beltTimelines, or -1 for the run's.
+  std::vector<int> beltTimeline_;
   BeltModel::Value value_{};
   std::optional<BeltPlayback> playback_;
   bool beltAway_ = false;

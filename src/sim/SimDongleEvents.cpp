@@ -61,12 +61,14 @@ void SimDongle::runUntil(std::uint64_t targetNs) {
     Kind kind = Kind::None;
     std::uint64_t at = targetNs + 1;
     std::size_t which = 0;
-    const auto consider = [&](const Deadline& d, Kind k) {
+    const auto consider = [&](const Deadline& d, Kind k, std::size_t w = 0) {
       if (d.armed && d.at < at) {
         at = d.at;
         kind = k;
+        which = w;
       }
     };
+    const std::size_t handles = connections_.size();
     consider(present_, Kind::Present);
     consider(boot_, Kind::Boot);
     consider(unplugAt_, Kind::Unplug);
@@ -76,26 +78,39 @@ void SimDongle::runUntil(std::uint64_t targetNs) {
       at = held_.front().at;
       kind = Kind::Held;
     }
-    consider(status_, Kind::Status);
-    consider(procedure_, Kind::Procedure);
-    consider(disconnected_, Kind::Disconnected);
-    consider(linkLoss_, Kind::LinkLoss);
+    for (std::size_t h = 0; h < handles; ++h) consider(connections_[h].status, Kind::Status, h);
+    for (std::size_t h = 0; h < handles; ++h) {
+      consider(connections_[h].procedure, Kind::Procedure, h);
+    }
+    for (std::size_t h = 0; h < handles; ++h) {
+      consider(connections_[h].disconnected, Kind::Disconnected, h);
+    }
+    for (std::size_t h = 0; h < handles; ++h) {
+      consider(connections_[h].linkLoss, Kind::LinkLoss, h);
+    }
     consider(backInReach_, Kind::BackInReach);
-    if (flooding_ && streaming()) {
+    if (const int turn = floodingTurn(); turn >= 0) {
       const std::uint64_t due = floodDueNs();
       if (due < at) {
         at = due;
         kind = Kind::Notify;
+        which = std::size_t(turn);
       }
-    } else if (playback_ && notify_.armed) {
-      // A recording is never sent faster than the wire carries.
-      const std::uint64_t due = std::max(notify_.at, floodDueNs());
-      if (due < at) {
-        at = due;
-        kind = Kind::Notify;
+    }
+    for (std::size_t h = 0; h < handles; ++h) {
+      const Connection& c = connections_[h];
+      if (c.flooding) continue;  // their turns are taken above
+      if (playback_ && c.notify.armed) {
+        // A recording is never sent faster than the wire carries.
+        const std::uint64_t due = std::max(c.notify.at, floodDueNs());
+        if (due < at) {
+          at = due;
+          kind = Kind::Notify;
+          which = h;
+        }
+      } else {
+        consider(c.notify, Kind::Notify, h);
       }
-    } else {
-      consider(notify_, Kind::Notify);
     }
     if (scanning_) {
       for (std::size_t i = 0; i < advertisers_.size(); ++i) {
@@ -147,23 +162,23 @@ void SimDongle::runUntil(std::uint64_t targetNs) {
         break;
       }
       case Kind::Status:
-        status_.armed = false;
-        establishLink();
+        connections_[which].status.armed = false;
+        establishLink(which);
         break;
       case Kind::Procedure:
-        procedure_.armed = false;
-        completeProcedure();
+        connections_[which].procedure.armed = false;
+        completeProcedure(which);
         break;
       case Kind::Disconnected:
-        disconnected_.armed = false;
-        dropLink(kLocalHostTerminated);
+        connections_[which].disconnected.armed = false;
+        dropLink(which, kLocalHostTerminated);
         break;
       case Kind::LinkLoss:
-        linkLoss_.armed = false;
-        loseLink();
+        connections_[which].linkLoss.armed = false;
+        loseLink(int(which));
         break;
       case Kind::Notify:
-        sendNotification();
+        sendNotification(which);
         break;
       case Kind::Scan:
         emitScanResponse(advertisers_[which]);
@@ -190,18 +205,22 @@ std::uint32_t SimDongle::msUntilNextActivity() const {
   consider(unplugAt_);
   consider(replugAt_);
   consider(rxTimeout_);
-  consider(status_);
-  consider(procedure_);
-  consider(disconnected_);
-  consider(linkLoss_);
+  for (const Connection& c : connections_) {
+    consider(c.status);
+    consider(c.procedure);
+    consider(c.disconnected);
+    consider(c.linkLoss);
+  }
   consider(backInReach_);
   if (!held_.empty()) next = std::min(next, held_.front().at);
-  if (flooding_ && streaming()) {
-    next = std::min(next, floodDueNs());
-  } else if (playback_ && notify_.armed) {
-    next = std::min(next, std::max(notify_.at, floodDueNs()));
-  } else if (streaming()) {
-    consider(notify_);
+  if (floodingTurn() >= 0) next = std::min(next, floodDueNs());
+  for (const Connection& c : connections_) {
+    if (c.flooding) continue;
+    if (playback_ && c.notify.armed) {
+      next = std::min(next, std::max(c.notify.at, floodDueNs()));
+    } else if (streaming(c)) {
+      consider(c.notify);
+    }
   }
   if (scanning_) {
     for (const Advertiser& a : advertisers_) next = std::min(next, a.nextAt);
@@ -282,15 +301,17 @@ QByteArray SimDongle::takeOutput() {
 // --- the chip's state ---------------------------------------------------------------------
 
 void SimDongle::powerDown() {
-  if (peerBelt_ >= 0) belts_[std::size_t(peerBelt_)].linkClosed();
-  link_ = Link::Idle;
-  peerBelt_ = -1;
-  scanning_ = false;
-  for (Deadline* d : {&status_, &disconnected_, &linkLoss_, &procedure_, &notify_, &rxTimeout_,
-                      &present_, &boot_}) {
-    d->armed = false;
+  for (Connection& c : connections_) {
+    if (c.link != Link::Idle && c.belt >= 0) belts_[std::size_t(c.belt)].linkClosed();
+    c.link = Link::Idle;
+    c.belt = -1;
+    for (Deadline* d : {&c.status, &c.disconnected, &c.linkLoss, &c.procedure, &c.notify}) {
+      d->armed = false;
+    }
+    c.flooding = false;
   }
-  flooding_ = false;
+  scanning_ = false;
+  for (Deadline* d : {&rxTimeout_, &present_, &boot_}) d->armed = false;
   if (playback_) playback_->pause(nowNs_);
   held_.clear();
   rxCount_ = 0;
@@ -326,7 +347,7 @@ void SimDongle::emitScanResponse(Advertiser& a) {
   // Advertising events come every interval plus the 0-10 ms random delay the air adds.
   a.nextAt += (a.intervalMs + std::uint64_t(random_.between(0, 10))) * kMs;
   // A belt in a connection does not advertise, nor does one out of reach.
-  if (a.belt >= 0 && a.belt == peerBelt_ && link_ != Link::Idle) return;
+  if (a.belt >= 0 && connectionTo(a.belt) >= 0) return;
   if (a.belt >= 0 && beltAway_) return;
   const long rssi = std::clamp(std::lround(a.rssiMean + 2.5 * random_.gauss()), -100L, -20L);
   ++counters_.scanResponses;
@@ -340,79 +361,93 @@ void SimDongle::emitScanResponse(Advertiser& a) {
            .bytes(a.data.data(), a.dataSize));
 }
 
-void SimDongle::establishLink() {
-  link_ = Link::Connected;
-  trace(QStringLiteral("connected to %1").arg(DeviceId(peer_)));
-  if (options_.faults.linkLossAfterMs) {
-    linkLoss_.set(nowNs_ + options_.faults.linkLossAfterMs * kMs);
-  }
+void SimDongle::establishLink(std::size_t handle) {
+  Connection& c = connections_[handle];
+  c.link = Link::Connected;
+  trace(handle == 0
+            ? QStringLiteral("connected to %1").arg(DeviceId(c.peer))
+            : QStringLiteral("connected to %1 on connection %2").arg(DeviceId(c.peer)).arg(handle));
+  if (c.linkLossAfterMs) c.linkLoss.set(nowNs_ + std::uint64_t{c.linkLossAfterMs} * kMs);
   send(Packet(kEvent, kClassConnection, kEvtConnectionStatus)
-           .u8(0)
+           .u8(static_cast<std::uint8_t>(handle))
            .u8(kFlagsConnectedAndCompleted)
-           .bytes(peer_.data(), 6)
-           .u8(peerType_)
-           .u16(connInterval_)
-           .u16(supervision_)
-           .u16(latency_)
+           .bytes(c.peer.data(), 6)
+           .u8(c.peerType)
+           .u16(c.interval)
+           .u16(c.supervision)
+           .u16(c.latency)
            .u8(0xFF));  // no bonding
 }
 
-void SimDongle::completeProcedure() {
-  BeltModel& belt = belts_[std::size_t(peerBelt_)];
+void SimDongle::completeProcedure(std::size_t handle) {
+  Connection& c = connections_[handle];
+  BeltModel& belt = belts_[std::size_t(c.belt)];
   const bool wasNotifying = belt.notifying();
   const std::uint16_t code =
-      belt.write(procedureHandle_, procedureData_.data(), procedureData_.size());
+      belt.write(c.procedureHandle, c.procedureData.data(), c.procedureData.size());
   trace(QStringLiteral("write to 0x%1 completed -> %2")
-            .arg(procedureHandle_, 4, 16, QLatin1Char('0'))
+            .arg(c.procedureHandle, 4, 16, QLatin1Char('0'))
             .arg(code, 4, 16, QLatin1Char('0')));
   send(Packet(kEvent, kClassAttributeClient, kEvtProcedureCompleted)
-           .u8(0)
+           .u8(static_cast<std::uint8_t>(handle))
            .u16(code)
-           .u16(procedureHandle_));
+           .u16(c.procedureHandle));
   if (belt.notifying() && !wasNotifying && playback_) {
     trace(QStringLiteral("notifications on: the recording plays %1")
               .arg(playbackSpeedText(playback_->pace())));
-    flooding_ = playback_->pace().flood;
+    c.flooding = playback_->pace().flood;
     playback_->resume(nowNs_);
-    if (!flooding_) notify_.set(playback_->dueNs());
+    if (!c.flooding) c.notify.set(playback_->dueNs());
   } else if (belt.notifying() && !wasNotifying) {
     trace(options_.flood ? QStringLiteral("notifications on, as fast as the wire carries")
                          : QStringLiteral("notifications on, %1 a second").arg(options_.rateHz));
-    flooding_ = options_.flood;
-    if (!flooding_) {
-      notify_.set(nowNs_ + static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz)));
+    c.flooding = options_.flood;
+    if (!c.flooding) {
+      c.notify.set(nowNs_ + static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz)));
     }
   } else if (!belt.notifying() && wasNotifying) {
     trace(QStringLiteral("notifications off"));
-    stopStream();
+    stopStream(c);
   }
 }
 
-void SimDongle::sendNotification() {
+int SimDongle::floodingTurn() const {
+  const std::size_t handles = connections_.size();
+  for (std::size_t k = 0; k < handles; ++k) {
+    const std::size_t h = (floodTurn_ + k) % handles;
+    if (connections_[h].flooding && streaming(connections_[h])) return int(h);
+  }
+  return -1;
+}
+
+void SimDongle::sendNotification(std::size_t handle) {
+  Connection& c = connections_[handle];
+  if (c.flooding) floodTurn_ = (handle + 1) % connections_.size();
   if (playback_) {
-    playRecorded();
+    playRecorded(handle);
     return;
   }
-  if (!flooding_) {
-    notify_.at += static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz));
+  if (!c.flooding) {
+    c.notify.at += static_cast<std::uint64_t>(std::llround(1e9 / options_.rateHz));
   }
-  belts_[std::size_t(peerBelt_)].nextValue(options_.timeline, value_);
+  belts_[std::size_t(c.belt)].nextValue(timelineOf(c.belt), value_);
   ++counters_.notifications;
   send(Packet(kEvent, kClassAttributeClient, kEvtAttributeValue)
-           .u8(0)
+           .u8(static_cast<std::uint8_t>(handle))
            .u16(BeltModel::kMeasurementHandle)
            .u8(kValueTypeNotify)
            .u8(BeltModel::kValueSize)
            .bytes(value_.data(), value_.size()));
 }
 
-void SimDongle::playRecorded() {
+void SimDongle::playRecorded(std::size_t handle) {
+  Connection& c = connections_[handle];
   const BeltPlayback::Taken taken = playback_->take();
   switch (taken.step) {
     case BeltPlayback::Step::Notification:
       ++counters_.notifications;
       send(Packet(kEvent, kClassAttributeClient, kEvtAttributeValue)
-               .u8(0)
+               .u8(static_cast<std::uint8_t>(handle))
                .bytes(playback_->belt().data(*taken.event), taken.event->size));
       break;
     case BeltPlayback::Step::LinkLoss: {
@@ -422,20 +457,20 @@ void SimDongle::playRecorded() {
       trace(QStringLiteral("the recorded link loss, reason %1")
                 .arg(taken.event->reason, 4, 16, QLatin1Char('0')));
       goAway(away);
-      dropLink(taken.event->reason);
+      dropLink(handle, taken.event->reason);
       return;
     }
     case BeltPlayback::Step::End:
       if (playback_->finished()) {
         trace(QStringLiteral("the recording is over: the belt goes out of reach"));
         goAway(RecordedBelt::kForever);
-        dropLink(kSupervisionTimeout);
+        dropLink(handle, kSupervisionTimeout);
         return;
       }
       trace(QStringLiteral("the recording plays again from its start"));
       break;
   }
-  if (!flooding_) notify_.set(playback_->dueNs());
+  if (!c.flooding) c.notify.set(playback_->dueNs());
 }
 
 void SimDongle::goAway(std::uint64_t awayNs) {
@@ -448,32 +483,41 @@ void SimDongle::comeBack() {
   beltAway_ = false;
   trace(QStringLiteral("the belt is in reach again"));
   // A dongle still initiating a connection to it makes it now.
-  if (link_ == Link::Connecting && peerBelt_ >= 0 && !status_.armed) {
-    status_.set(nowNs_ + kConnectMs * kMs);
+  if (const int h = connecting(); h >= 0) {
+    Connection& c = connections_[std::size_t(h)];
+    if (c.belt >= 0 && !c.status.armed) c.status.set(nowNs_ + kConnectMs * kMs);
   }
 }
 
-void SimDongle::stopStream() {
-  notify_.armed = false;
-  flooding_ = false;
+void SimDongle::stopStream(Connection& c) {
+  c.notify.armed = false;
+  c.flooding = false;
   if (playback_) playback_->pause(nowNs_);
-  if (peerBelt_ >= 0) belts_[std::size_t(peerBelt_)].linkClosed();
+  if (c.belt >= 0) belts_[std::size_t(c.belt)].linkClosed();
 }
 
-void SimDongle::dropLink(std::uint16_t reason) {
-  stopStream();
-  procedure_.armed = false;
-  linkLoss_.armed = false;
-  disconnected_.armed = false;
-  link_ = Link::Idle;
-  peerBelt_ = -1;
-  trace(QStringLiteral("disconnected, reason %1").arg(reason, 4, 16, QLatin1Char('0')));
-  send(Packet(kEvent, kClassConnection, kEvtDisconnected).u8(0).u16(reason));
+void SimDongle::dropLink(std::size_t handle, std::uint16_t reason) {
+  Connection& c = connections_[handle];
+  stopStream(c);
+  c.procedure.armed = false;
+  c.linkLoss.armed = false;
+  c.disconnected.armed = false;
+  c.link = Link::Idle;
+  c.belt = -1;
+  trace(handle == 0 ? QStringLiteral("disconnected, reason %1").arg(reason, 4, 16, QLatin1Char('0'))
+                    : QStringLiteral("connection %1 disconnected, reason %2")
+                          .arg(handle)
+                          .arg(reason, 4, 16, QLatin1Char('0')));
+  send(Packet(kEvent, kClassConnection, kEvtDisconnected)
+           .u8(static_cast<std::uint8_t>(handle))
+           .u16(reason));
 }
 
-void SimDongle::loseLink() {
-  if (link_ != Link::Connected && link_ != Link::Disconnecting) return;
-  dropLink(kSupervisionTimeout);
+void SimDongle::loseLink(int handle) {
+  if (handle < 0 || handle >= int(connections_.size())) return;
+  const Link state = connections_[std::size_t(handle)].link;
+  if (state != Link::Connected && state != Link::Disconnecting) return;
+  dropLink(std::size_t(handle), kSupervisionTimeout);
 }
 
 }  // namespace kelvaro

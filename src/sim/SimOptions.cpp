@@ -1,5 +1,6 @@
 #include "sim/SimOptions.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvaro {
@@ -23,6 +24,14 @@ std::optional<std::uint32_t> parseSeconds(const QString& text) {
 }
 
 }  // namespace
+
+std::uint32_t SimFaults::linkLossAfterMsOn(int handle) const {
+  std::uint32_t ms = handle == 0 ? linkLossAfterMs : 0;
+  for (const LinkLossOn& loss : linkLossOn) {
+    if (loss.handle == handle) ms = loss.afterMs;
+  }
+  return ms;
+}
 
 bool parseSimRate(const QString& text, SimOptions* options, QString* error) {
   if (text.trimmed().compare(QLatin1String("flood"), Qt::CaseInsensitive) == 0) {
@@ -81,6 +90,7 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
   SimOptions& o = result.options;
   bool replugWithoutUnplug = false;
   bool paceWithoutReplay = false;
+  int highestLossHandle = 0;
   for (int i = 1; i < arguments.size(); ++i) {
     QString name = arguments.at(i);
     QString value;
@@ -108,15 +118,24 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       paceWithoutReplay = true;
       continue;
     }
-    static const QStringList withValue{
-        QStringLiteral("--scenario"),   QStringLiteral("--rate"),
-        QStringLiteral("--belts"),      QStringLiteral("--others"),
-        QStringLiteral("--seed"),       QStringLiteral("--link"),
-        QStringLiteral("--drop-every"), QStringLiteral("--garble-every"),
-        QStringLiteral("--no-answer"),  QStringLiteral("--delay"),
-        QStringLiteral("--link-loss"),  QStringLiteral("--unplug"),
-        QStringLiteral("--replug"),     QStringLiteral("--late-status"),
-        QStringLiteral("--replay"),     QStringLiteral("--speed")};
+    static const QStringList withValue{QStringLiteral("--scenario"),
+                                       QStringLiteral("--rate"),
+                                       QStringLiteral("--belts"),
+                                       QStringLiteral("--others"),
+                                       QStringLiteral("--seed"),
+                                       QStringLiteral("--link"),
+                                       QStringLiteral("--drop-every"),
+                                       QStringLiteral("--garble-every"),
+                                       QStringLiteral("--no-answer"),
+                                       QStringLiteral("--delay"),
+                                       QStringLiteral("--link-loss"),
+                                       QStringLiteral("--unplug"),
+                                       QStringLiteral("--replug"),
+                                       QStringLiteral("--late-status"),
+                                       QStringLiteral("--replay"),
+                                       QStringLiteral("--speed"),
+                                       QStringLiteral("--max-connections"),
+                                       QStringLiteral("--belt-scenario")};
     if (!withValue.contains(name)) return fail(QStringLiteral("unknown option: %1").arg(name));
     if (!hasValue) {
       if (i + 1 >= arguments.size()) return fail(QStringLiteral("%1 needs a value").arg(name));
@@ -131,6 +150,18 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       const auto timeline = ScenarioTimeline::parse(value, &why);
       if (!timeline) return fail(QStringLiteral("--scenario: %1").arg(why));
       o.timeline = *timeline;
+    } else if (name == QLatin1String("--belt-scenario")) {
+      const int eq = value.indexOf(QLatin1Char('='));
+      const auto belt = parseNumber(value.left(eq), SimOptions::kMaxBelts - 1);
+      if (eq <= 0 || !belt) return bad(QStringLiteral("BELT=TIMELINE, BELT from 0"));
+      QString why;
+      const auto timeline = ScenarioTimeline::parse(value.mid(eq + 1), &why);
+      if (!timeline) return fail(QStringLiteral("--belt-scenario: %1").arg(why));
+      o.beltTimelines.push_back({static_cast<int>(*belt), *timeline});
+    } else if (name == QLatin1String("--max-connections")) {
+      const auto n = parseNumber(value, SimOptions::kMaxConnections);
+      if (!n || *n == 0) return bad(QStringLiteral("1 to %1").arg(SimOptions::kMaxConnections));
+      o.maxConnections = static_cast<int>(*n);
     } else if (name == QLatin1String("--rate")) {
       QString why;
       if (!parseSimRate(value, &o, &why)) return fail(QStringLiteral("--rate: %1").arg(why));
@@ -185,12 +216,27 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
       const auto n = parseNumber(value, 600000);
       if (!n || *n == 0) return bad(QStringLiteral("1 to 600000 ms"));
       o.faults.lateStatusMs = static_cast<std::uint32_t>(*n);
+    } else if (name == QLatin1String("--link-loss")) {
+      for (const QString& part : value.split(QLatin1Char(','))) {
+        const int at = part.indexOf(QLatin1Char('@'));
+        const auto ms = parseSeconds(at < 0 ? part : part.left(at));
+        const auto handle = at < 0 ? std::optional<std::uint64_t>(0)
+                                   : parseNumber(part.mid(at + 1), SimOptions::kMaxConnections - 1);
+        if (!ms || !handle) {
+          return bad(QStringLiteral("SECONDS or SECONDS@HANDLE, seconds above 0, handle 0 to %1")
+                         .arg(SimOptions::kMaxConnections - 1));
+        }
+        if (*handle == 0) {
+          o.faults.linkLossAfterMs = *ms;
+        } else {
+          o.faults.linkLossOn.push_back({static_cast<int>(*handle), *ms});
+        }
+        highestLossHandle = std::max(highestLossHandle, static_cast<int>(*handle));
+      }
     } else {
       const auto ms = parseSeconds(value);
       if (!ms) return bad(QStringLiteral("seconds above 0"));
-      if (name == QLatin1String("--link-loss")) {
-        o.faults.linkLossAfterMs = *ms;
-      } else if (name == QLatin1String("--unplug")) {
+      if (name == QLatin1String("--unplug")) {
         o.faults.unplugAfterMs = *ms;
       } else {
         o.faults.replugAfterMs = *ms;
@@ -202,6 +248,17 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
     result.error = QStringLiteral("--replug needs --unplug");
   } else if (paceWithoutReplay && result.replayPath.isEmpty()) {
     result.error = QStringLiteral("--speed and --loop need --replay");
+  } else if (highestLossHandle >= o.maxConnections) {
+    result.error = QStringLiteral("--link-loss: handle %1, but the dongle holds %2 connections")
+                       .arg(highestLossHandle)
+                       .arg(o.maxConnections);
+  }
+  for (const SimOptions::BeltTimeline& own : o.beltTimelines) {
+    if (result.error.isEmpty() && own.belt >= o.belts) {
+      result.error = QStringLiteral("--belt-scenario: belt %1, but there are %2 belts (from 0)")
+                         .arg(own.belt)
+                         .arg(o.belts);
+    }
   }
   return result;
 }
@@ -225,7 +282,17 @@ QString SimCommandLine::helpText() {
       "                        or flood (as many as 115200 baud carries, about 460). The signals\n"
       "                        follow the belt's 20 Hz sample clock, so other rates play the\n"
       "                        scenario slower or faster. Default 20\n"
-      "  --belts N             belts in range, 0 to 16; addresses 00:07:80:xx:xx:xx. Default 1\n"
+      "  --belt-scenario B=TIMELINE\n"
+      "                        belt B (0 for the first \"belt\" line) plays TIMELINE instead of\n"
+      "                        --scenario's; may be given for several belts\n"
+      "  --belts N             belts in range, 0 to 16; addresses 00:07:80:xx:xx:xx. Each belt\n"
+      "                        has signals of its own (its wearer breathes at a pace of its\n"
+      "                        own). Default 1\n"
+      "  --max-connections N   connections the dongle holds at once, 1 to 8 (what\n"
+      "                        system_get_connections answers); connection handles are 0 to\n"
+      "                        N-1, the lowest free one for each new connection, and a connect\n"
+      "                        beyond N is refused with 0x0209 (connection limit exceeded).\n"
+      "                        Default 3\n"
       "  --others N            other advertisers heard while scanning, 0 to 16. Default 3\n"
       "  --seed N              the same seed gives the same addresses and signals. Default 1\n"
       "  --link PATH           keep a symbolic link PATH to the device; it is recreated when the\n"
@@ -240,8 +307,10 @@ QString SimCommandLine::helpText() {
       "  --delay C/I:MS        handle only that command late\n"
       "  --late-status MS      the connection to a belt is made (connection-status event) MS\n"
       "                        milliseconds after connect direct instead of about 200\n"
-      "  --link-loss SECONDS   the belt's link drops SECONDS after each connection (disconnected\n"
-      "                        event, reason 0x0208 supervision timeout)\n"
+      "  --link-loss SECONDS[@HANDLE][,..]\n"
+      "                        the link on connection HANDLE (default 0, the first belt's)\n"
+      "                        drops SECONDS after each time it is made (disconnected event,\n"
+      "                        reason 0x0208 supervision timeout); a list for several handles\n"
       "  --unplug SECONDS      the dongle is pulled out SECONDS after start: the device goes\n"
       "  --replug SECONDS      ... and is plugged in again SECONDS after that (a new device)\n"
       "\n"

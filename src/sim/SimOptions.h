@@ -31,12 +31,21 @@ struct SimFaults {
   // Commands are handled this late (responses and the events that follow them).
   std::uint32_t delayMs = 0;
   std::optional<SimCommandKey> delayOnly;  // empty: every command is late
-  std::uint32_t linkLossAfterMs = 0;       // the belt's link drops this long after each connection
-  std::uint32_t unplugAfterMs = 0;         // the dongle is pulled out this long after start
-  std::uint32_t replugAfterMs = 0;         // ... and comes back this long after that
+  std::uint32_t linkLossAfterMs = 0;  // the link on connection 0 drops this long after it is made
+  // ... and on other connections, by handle (a later entry for a handle replaces an earlier one).
+  struct LinkLossOn {
+    int handle = 0;
+    std::uint32_t afterMs = 0;
+  };
+  std::vector<LinkLossOn> linkLossOn;
+  std::uint32_t unplugAfterMs = 0;  // the dongle is pulled out this long after start
+  std::uint32_t replugAfterMs = 0;  // ... and comes back this long after that
   // The connection to a belt is made (the connection-status event) this long after connect
   // direct, instead of about SimDongle::kConnectMs.
   std::uint32_t lateStatusMs = 0;
+
+  // The link-loss time for connection `handle` (0: none).
+  std::uint32_t linkLossAfterMsOn(int handle) const;
 };
 
 // How a recorded belt is played: its spacing divided by the speed, or as fast as the wire
@@ -62,11 +71,20 @@ struct SimOptions {
   static constexpr double kMaxRateHz = 460.0;  // 25-byte notifications at 115200 baud
   static constexpr int kMaxBelts = 16;
   static constexpr int kMaxOthers = 16;
+  static constexpr int kMaxConnections = 8;  // what BLED112 firmware can be built for
+
+  // A belt (by its index, 0 for the first) that plays a timeline of its own.
+  struct BeltTimeline {
+    int belt = 0;
+    ScenarioTimeline timeline;
+  };
 
   std::uint64_t seed = 1;
   int belts = 1;
   int otherAdvertisers = 3;
-  ScenarioTimeline timeline = ScenarioTimeline::standard();
+  int maxConnections = 3;  // connections the dongle holds at once, 1 to kMaxConnections
+  ScenarioTimeline timeline = ScenarioTimeline::standard();  // every belt's, unless ...
+  std::vector<BeltTimeline> beltTimelines;                   // ... it has its own here
   double rateHz = 20.0;
   bool flood = false;  // as many notifications as the wire carries; rateHz is then unused
   SimFaults faults;

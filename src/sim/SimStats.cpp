@@ -25,4 +25,30 @@ QString simStatsLine(const SimDongle& dongle) {
       .arg(rate ? QString::number(*rate, 'f', 1) : QStringLiteral("none"));
 }
 
+namespace {
+
+QString rateText(const BeltModel& belt) {
+  const auto rate = belt.breathingRate();
+  return rate ? QString::number(*rate, 'f', 1) : QStringLiteral("none");
+}
+
+}  // namespace
+
+QStringList simConnectionStatsLines(const SimDongle& dongle) {
+  QStringList lines;
+  for (int handle = 0; handle < dongle.maxConnections(); ++handle) {
+    const int index = dongle.connectionBelt(handle);
+    if (index < 0 || dongle.link(handle) != SimDongle::Link::Connected) continue;
+    const BeltModel& belt = dongle.belts()[std::size_t(index)];
+    lines << QStringLiteral("connection %1 belt %2 samples=%3 breaths=%4 rate=%5")
+                 .arg(handle)
+                 .arg(dongle.beltDeviceId(index))
+                 .arg(belt.samples())
+                 .arg(belt.breaths())
+                 .arg(rateText(belt));
+  }
+  if (lines.size() < 2) lines.clear();
+  return lines;
+}
+
 }  // namespace kelvaro

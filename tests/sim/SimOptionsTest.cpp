@@ -186,7 +186,40 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--replay", "a.capture", "--speed", "0.05"},
         std::vector<const char*>{"--replay", "a.capture", "--speed", "101"},
         std::vector<const char*>{"--replay", "a.capture", "--speed", "fast"},
-        std::vector<const char*>{"--speed", "2"}, std::vector<const char*>{"--loop"}));
+        std::vector<const char*>{"--speed", "2"}, std::vector<const char*>{"--loop"},
+        std::vector<const char*>{"--max-connections", "0"},
+        std::vector<const char*>{"--max-connections", "9"},
+        std::vector<const char*>{"--link-loss", "2@"},
+        std::vector<const char*>{"--link-loss", "2@8"},
+        std::vector<const char*>{"--link-loss", "2@1,x"},
+        std::vector<const char*>{"--link-loss", "2@3"},
+        std::vector<const char*>{"--max-connections", "2", "--link-loss", "1@2"},
+        std::vector<const char*>{"--belt-scenario", "breathing"},
+        std::vector<const char*>{"--belt-scenario", "=breathing"},
+        std::vector<const char*>{"--belt-scenario", "0=dancing"},
+        std::vector<const char*>{"--belt-scenario", "1=apnea"},
+        std::vector<const char*>{"--belts", "2", "--belt-scenario", "2=apnea"}));
+
+TEST(SimCommandLine, ConnectionsLinkLossesAndBeltTimelines) {
+  const SimCommandLine line = parse(
+      {"--max-connections", "4", "--link-loss", "2@1,0.5", "--link-loss=3@3", "--belt-scenario",
+       "1=apnea:5,off", "--belts=2", "--belt-scenario=0=moving", "--link-loss", "4@1"});
+  ASSERT_TRUE(line.error.isEmpty()) << line.error.toStdString();
+  const SimOptions& o = line.options;
+  EXPECT_EQ(o.maxConnections, 4);
+  // A bare time is connection 0's, as it always was.
+  EXPECT_EQ(o.faults.linkLossAfterMs, 500u);
+  const std::uint32_t expected[] = {500, 4000, 0, 3000};
+  for (int handle = 0; handle < 4; ++handle) {
+    EXPECT_EQ(o.faults.linkLossAfterMsOn(handle), expected[handle]) << handle;
+  }
+  ASSERT_EQ(o.beltTimelines.size(), 2u);
+  EXPECT_EQ(o.beltTimelines[0].belt, 1);
+  EXPECT_EQ(o.beltTimelines[0].timeline.toString().toStdString(), "apnea:5,off");
+  EXPECT_EQ(o.beltTimelines[1].belt, 0);
+  EXPECT_EQ(o.beltTimelines[1].timeline.toString().toStdString(), "moving");
+  EXPECT_EQ(parse({}).options.maxConnections, 3);
+}
 
 TEST(SimCommandLine, AReplayTakesItsFileSpeedAndLoop) {
   const struct {
@@ -233,9 +266,11 @@ TEST(SimCommandLine, HelpNamesEveryOption) {
   EXPECT_TRUE(parse({"--help"}).showHelp);
   const QString help = SimCommandLine::helpText();
   for (const char* option :
-       {"--scenario", "--rate", "--belts", "--others", "--seed", "--link ", "--drop-every",
-        "--garble-every", "--no-answer", "--delay", "--link-loss", "--unplug", "--replug",
-        "--late-status", "--replay", "--speed", "--loop", "--verbose", "--help"}) {
+       {"--scenario",     "--rate",       "--belts",        "--others",      "--seed",
+        "--link ",        "--drop-every", "--garble-every", "--no-answer",   "--delay",
+        "--link-loss",    "--unplug",     "--replug",       "--late-status", "--replay",
+        "--speed",        "--loop",       "--verbose",      "--help",        "--max-connections",
+        "--belt-scenario"}) {
     EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
   }
 }

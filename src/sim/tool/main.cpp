@@ -41,7 +41,10 @@ const char* const kStatsHelp =
     "                        breaths so far (each counted where it peaks) and its breaths a\n"
     "                        minute of the belt's sample clock, the median of the last five\n"
     "                        breath-to-breath intervals (\"none\" before the third breath and\n"
-    "                        after breathing stopped)\n";
+    "                        after breathing stopped). While more than one belt is connected,\n"
+    "                        each stats line is followed by a line for each connection:\n"
+    "                        \"connection H belt DEVICEID samples=N breaths=N rate=R\", the\n"
+    "                        samples its belt has sent and that belt's truth as above\n";
 
 }  // namespace
 
@@ -130,8 +133,12 @@ int main(int argc, char** argv) {
   }
   QTimer statsTimer;
   if (stats) {
-    QObject::connect(&statsTimer, &QTimer::timeout,
-                     [&port] { say(kelvaro::simStatsLine(port.dongle())); });
+    QObject::connect(&statsTimer, &QTimer::timeout, [&port] {
+      say(kelvaro::simStatsLine(port.dongle()));
+      for (const QString& line : kelvaro::simConnectionStatsLines(port.dongle())) {
+        say(line);
+      }
+    });
     statsTimer.start(1000);
   }
   const int result = app.exec();
