@@ -13,6 +13,7 @@
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
 #include "app/pages/SettingsPage.h"
+#include "app/pages/Scratch3Group.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
 #include "app/panels/LastBelt.h"
@@ -34,6 +35,7 @@ const QString kKeys = QStringLiteral("Keys");
 const QString kSetGraf = QStringLiteral("SetGraf");
 const QString kUsers = QStringLiteral("users");
 const QString kBreathing = QStringLiteral("Breathing");
+const QString kScratch3 = QStringLiteral("Scratch3");
 
 struct SpinKey {
   const char* key;
@@ -152,6 +154,12 @@ void WindowSettings::read(SettingsFile& file) {
   specPage.offset2Spin->setValue(calibration.ofs2);
 
   parts_.applyAutoscaleCheckBoxes();
+
+  scratch3_.enabled = file.readBool(kScratch3, QStringLiteral("Enabled"), false);
+  const int port = file.readInteger(kScratch3, QStringLiteral("Port"), BeltBridge::kDefaultPort);
+  scratch3_.port = port >= 0 && port <= 65535 ? port : BeltBridge::kDefaultPort;
+  scratch3_.origins = file.readString(kScratch3, QStringLiteral("Origins"),
+                                      OriginList::defaultText(BeltBridge::kDefaultPort));
 }
 
 void WindowSettings::write(SettingsFile& file) const {
@@ -191,6 +199,10 @@ void WindowSettings::write(SettingsFile& file) const {
 
   file.writeBool(kGlobal, QStringLiteral("AutoComPort"), autoComPort_);
   file.writeInteger(kBreathing, QStringLiteral("ApneaLimit"), activity.apneaSpin->value());
+  file.writeBool(kScratch3, QStringLiteral("Enabled"),
+                 specPage.scratch3Group->enableCheck->isChecked());
+  file.writeInteger(kScratch3, QStringLiteral("Port"), scratch3_.port);
+  file.writeString(kScratch3, QStringLiteral("Origins"), scratch3_.origins);
 }
 
 }  // namespace kelvaro
