@@ -2,7 +2,8 @@
 // notifications goes through the framer, the dispatcher and the decoder to every consumer on the
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
 // optional consumer off) and with every optional consumer the program has switched on (the key
-// triggers, an open session with its alarms, a recording, a connected Scratch link).
+// triggers, an open session with its alarms, a recording, a connected Scratch link, the Scratch 3
+// bridge with no editor).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "base/EventPump.h"
 #include "base/TickSource.h"
+#include "bridge/BeltBridge.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"
@@ -83,10 +85,12 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   OpenSession session;
   NullActivityAlarm alarm;
   NullScratchLink scratch;
+  BeltBridge bridge(core.console(), core.activity());
   NullAppendFile recordFile;
   if (everyConsumer) {
     core.recorder().setFile(recordFile);
     core.recorder().startLogClicked();
+    core.addConsumer(bridge);
     core.addConsumer(scratch);
     core.keys().setActive(true);
     core.activity().setSessionControl(&session);
