@@ -384,8 +384,6 @@ TEST_F(BeltBridgeTest, AnEditorThatStopsReadingCostsOldMessagesNotTheLoop) {
   EXPECT_GT(bridge->droppedMessages(), 0u) << sent << " offered";
   EXPECT_LE(mostUnsent, BeltBridge::kMaxUnsentBytes + qint64(BeltMessage::kCapacity))
       << "what waits in the socket stays bounded";
-  EXPECT_TRUE(console.lines().filter(QStringLiteral("dropped")).isEmpty())
-      << "the drops are told once the editor has caught up";
 
   // It reads again: what it gets ends with the newest messages, one after the other.
   std::vector<std::string> frames;
@@ -411,11 +409,19 @@ TEST_F(BeltBridgeTest, AnEditorThatStopsReadingCostsOldMessagesNotTheLoop) {
   for (std::size_t i = numbers.size() - BeltBridge::kQueueLength; i < numbers.size(); ++i) {
     EXPECT_EQ(numbers[i], sent - int(numbers.size() - 1 - i)) << "the queue kept the newest";
   }
+  // One line for each burst of drops, once the editor caught up (the system may have taken a
+  // little now and then meanwhile), and together they tell every message lost.
   const QStringList dropLines = console.lines().filter(QStringLiteral("dropped"));
-  ASSERT_EQ(dropLines.size(), 1) << console.lines().join('\n').toStdString();
-  EXPECT_EQ(dropLines.front(), QStringLiteral("Scratch 3: %1 messages dropped, an editor not "
-                                              "reading")
-                                   .arg(bridge->droppedMessages()));
+  ASSERT_GE(dropLines.size(), 1);
+  EXPECT_LE(dropLines.size(), 10) << console.lines().join('\n').toStdString();
+  std::uint64_t told = 0;
+  for (const QString& line : dropLines) {
+    ASSERT_TRUE(line.startsWith(QStringLiteral("Scratch 3: ")) &&
+                line.endsWith(QStringLiteral(" messages dropped, an editor not reading")))
+        << line.toStdString();
+    told += line.section(QLatin1Char(' '), 2, 2).toULongLong();
+  }
+  EXPECT_EQ(told, bridge->droppedMessages());
   // Offered, less those lost, less the greeting: all arrived.
   EXPECT_EQ(numbers.size(), std::size_t(sent) - bridge->droppedMessages() + 1);
   std::cout << "[ measured ] " << sent << " messages offered, " << bridge->droppedMessages()
