@@ -244,6 +244,32 @@ TEST_F(BeltBridgeTest, APortTakenByAnotherProgramIsNamedAndNothingElseChanges) {
       << "the first bridge serves on";
 }
 
+TEST_F(BeltBridgeTest, WithoutTheIpv6LoopbackItServesOnTheIpv4One) {
+  QTcpServer ipv6;
+  if (!ipv6.listen(QHostAddress::LocalHostIPv6)) GTEST_SKIP() << "no ::1 on this system";
+  const std::uint16_t taken = ipv6.serverPort();
+  BeltBridge second(console, activity);
+  ASSERT_TRUE(second.start(taken, OriginList::parse(kTurboWarp)));
+  EXPECT_EQ(second.boundAddresses(), QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)});
+  EXPECT_EQ(console.lines().join('\n').toStdString(),
+            QStringLiteral("Scratch 3: [::1]:%1 is in use by another program; serving on "
+                           "127.0.0.1 only\nScratch 3: serving %2")
+                .arg(taken)
+                .arg(BeltBridge::extensionAddress(taken))
+                .toStdString());
+  EXPECT_EQ(get(taken, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").status, 200);
+}
+
+TEST_F(BeltBridgeTest, AnEditorThatSaysTooMuchIsClosed) {
+  auto editor = openEditor();
+  ASSERT_TRUE(connected(*editor));
+  console.clear();
+  editor->socket->sendTextMessage(QString(BeltBridge::kMaxIncomingBytes * 2, QLatin1Char('a')));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bridge->editorCount() == 0; }, 5000));
+  EXPECT_EQ(console.lines(),
+            QStringList{QStringLiteral("Scratch 3: an editor went away, 0 in all")});
+}
+
 TEST_F(BeltBridgeTest, MalformedOverLongAndSlowRequestsAreRefused) {
   bridge->stop(false);
   bridge->setRequestTimeoutMs(300);
