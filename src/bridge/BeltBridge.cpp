@@ -67,7 +67,9 @@ QString BeltBridge::extensionAddress(std::uint16_t port) {
   return QStringLiteral("http://localhost:%1/kelvaro-belt.js").arg(port);
 }
 
-void BeltBridge::line(const QString& text) { console_.append(QStringLiteral("Scratch 3: ") + text); }
+void BeltBridge::line(const QString& text) {
+  console_.append(QStringLiteral("Scratch 3: ") + text);
+}
 
 bool BeltBridge::start(std::uint16_t port, const OriginList& origins) {
   stop(false);
@@ -184,9 +186,11 @@ void BeltBridge::accept(QTcpServer& server) {
     });
     connect(socket, &QTcpSocket::readyRead, this, [this, request] { readRequest(*request); });
     connect(socket, &QTcpSocket::disconnected, this, [this, request] { dropRequest(request); });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, request](QAbstractSocket::SocketError e) {
-      if (e != QAbstractSocket::RemoteHostClosedError || !request->answered) dropRequest(request);
-    });
+    connect(socket, &QTcpSocket::errorOccurred, this,
+            [this, request](QAbstractSocket::SocketError e) {
+              if (e != QAbstractSocket::RemoteHostClosedError || !request->answered)
+                dropRequest(request);
+            });
     request->deadline.start(requestTimeoutMs_);
     readRequest(*request);
   }
@@ -249,8 +253,9 @@ void BeltBridge::respond(Request& request, BridgeAnswer answer, bool headOnly) {
       type = "text/javascript; charset=utf-8";
       body = script_;
       // Chrome asks a public page's fetch of a loopback address for this.
-      fields = "Access-Control-Allow-Origin: *\r\nAccess-Control-Allow-Private-Network: true\r\n"
-               "Cache-Control: no-cache\r\n";
+      fields =
+          "Access-Control-Allow-Origin: *\r\nAccess-Control-Allow-Private-Network: true\r\n"
+          "Cache-Control: no-cache\r\n";
       break;
     case BridgeAnswer::Page:
       type = "text/html; charset=utf-8";
@@ -283,8 +288,8 @@ void BeltBridge::respond(Request& request, BridgeAnswer answer, bool headOnly) {
   }
   if (body.isEmpty()) body = QByteArray::number(code) + ' ' + reason + '\n';
   QByteArray response = "HTTP/1.1 " + QByteArray::number(code) + ' ' + reason + "\r\n" +
-                        "Content-Type: " + type + "\r\nContent-Length: " +
-                        QByteArray::number(body.size()) + "\r\n" + fields +
+                        "Content-Type: " + type +
+                        "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + fields +
                         "X-Content-Type-Options: nosniff\r\nConnection: close\r\n\r\n";
   if (!headOnly) response += body;
   request.socket->write(response);

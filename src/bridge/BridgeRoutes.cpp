@@ -35,9 +35,9 @@ BridgeRoute routeRequest(const HttpRequestHead& head, const OriginList& origins,
   }
   const QByteArray path = head.path();
   if (path == "/kelvaro-belt.js" || path == "/") {
-    route.answer = !(get || route.headOnly)         ? BridgeAnswer::NotAllowed
-                   : path == "/"                    ? BridgeAnswer::Page
-                                                    : BridgeAnswer::Script;
+    route.answer = !(get || route.headOnly) ? BridgeAnswer::NotAllowed
+                   : path == "/"            ? BridgeAnswer::Page
+                                            : BridgeAnswer::Script;
     return route;
   }
   if (path != "/belt") {
@@ -55,8 +55,8 @@ BridgeRoute routeRequest(const HttpRequestHead& head, const OriginList& origins,
     return route;
   }
   if (head.webSocketKey().isEmpty()) return route;
-  route.answer = origins.allows(head.origin()) ? BridgeAnswer::Upgrade
-                                               : BridgeAnswer::OriginRefused;
+  route.answer =
+      origins.allows(head.origin()) ? BridgeAnswer::Upgrade : BridgeAnswer::OriginRefused;
   return route;
 }
 

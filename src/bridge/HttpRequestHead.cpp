@@ -1,18 +1,14 @@
 #include "bridge/HttpRequestHead.h"
 
+#include <string_view>
+
 namespace kelvaro {
 namespace {
 
 // RFC 9110's token characters, of a field's name.
 bool tokenCharacter(char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+': case '-':
-    case '.': case '^': case '_': case '`': case '|': case '~':
-      return true;
-    default:
-      return false;
-  }
+  return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
 QByteArray trimmed(const QByteArray& text) {

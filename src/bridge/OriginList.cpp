@@ -17,8 +17,9 @@ bool hostCharacter(QChar c) {
 }  // namespace
 
 QString OriginList::defaultText(std::uint16_t port) {
-  return QStringLiteral("https://turbowarp.org https://experiments.turbowarp.org tw-editor://. "
-                        "http://localhost:%1")
+  return QStringLiteral(
+             "https://turbowarp.org https://experiments.turbowarp.org tw-editor://. "
+             "http://localhost:%1")
       .arg(port);
 }
 

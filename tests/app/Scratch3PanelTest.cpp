@@ -98,8 +98,9 @@ TEST_F(Scratch3PanelTest, APortTakenByAnotherProgramIsNamedAndTheRestGoesOn) {
   ASSERT_TRUE(other.listen(QHostAddress::LocalHost));
   start("Enabled=1\nPort=" + QByteArray::number(other.serverPort()) + "\n");
   EXPECT_TRUE(box().isChecked());
-  EXPECT_EQ(status(), QStringLiteral("Not serving: Port %1 is in use by another program")
-                          .arg(other.serverPort()));
+  EXPECT_EQ(
+      status(),
+      QStringLiteral("Not serving: Port %1 is in use by another program").arg(other.serverPort()));
   EXPECT_TRUE(h.window->core().console().lines().contains(
       QStringLiteral("Scratch 3: port %1 is in use by another program; the bridge is off")
           .arg(other.serverPort())));

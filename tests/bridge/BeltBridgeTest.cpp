@@ -97,8 +97,9 @@ class BeltBridgeTest : public ::testing::Test {
 };
 
 TEST_F(BeltBridgeTest, ServesTheExtensionToAnyPageAndAShortPageAtTheRoot) {
-  const auto script = get(port, "GET /kelvaro-belt.js HTTP/1.1\r\nHost: localhost:" +
-                                    QByteArray::number(port) + "\r\n\r\n");
+  const auto script =
+      get(port, "GET /kelvaro-belt.js HTTP/1.1\r\nHost: localhost:" + QByteArray::number(port) +
+                    "\r\n\r\n");
   ASSERT_EQ(script.status, 200) << script.raw.left(300).toStdString();
   EXPECT_EQ(script.fields.value("content-type"), "text/javascript; charset=utf-8");
   EXPECT_EQ(script.fields.value("access-control-allow-origin"), "*");
@@ -110,8 +111,8 @@ TEST_F(BeltBridgeTest, ServesTheExtensionToAnyPageAndAShortPageAtTheRoot) {
       << "the extension finds the port it was served from";
   QFile source(QStringLiteral(KELVARO_EXTENSION_SOURCE));
   ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QByteArray(source.readAll()).replace("localhost:8000/belt",
-                                                 "localhost:" + QByteArray::number(port) + "/belt"),
+  EXPECT_EQ(QByteArray(source.readAll())
+                .replace("localhost:8000/belt", "localhost:" + QByteArray::number(port) + "/belt"),
             script.body)
       << "the file of the repository, nothing else";
 
@@ -142,8 +143,8 @@ TEST_F(BeltBridgeTest, AnEditorOfAnAllowedOriginGetsEveryNotificationInOrder) {
   for (int i = 0; i < 200; ++i) {
     notify(i * 0.5, i - 100, i % 40 >= 20, i >= 190);
     if (i % 25 == 24) {
-      ASSERT_TRUE(QTest::qWaitFor([&] { return editor->messages.size() == std::size_t(i) + 3; },
-                                  5000));
+      ASSERT_TRUE(
+          QTest::qWaitFor([&] { return editor->messages.size() == std::size_t(i) + 3; }, 5000));
     }
   }
   bridge->linkChanged({LinkEvent::Lost, QStringLiteral("000780008D83"), QStringLiteral("gone")});
@@ -285,7 +286,8 @@ TEST_F(BeltBridgeTest, MalformedOverLongAndSlowRequestsAreRefused) {
       {"SSH", {"SSH-2.0-OpenSSH_9.2\r\n"}, 400},
       {"a bare line feed", {"GET / HTTP/1.1\n\n"}, 400},
       {"an endless field", {"GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'a')}, 431},
-      {"too many fields", {"GET / HTTP/1.1\r\n" + QByteArray("X: 1\r\n").repeated(70) + "\r\n"},
+      {"too many fields",
+       {"GET / HTTP/1.1\r\n" + QByteArray("X: 1\r\n").repeated(70) + "\r\n"},
        400},
       {"a head that never ends", {"GET / HTTP/1.1\r\n" + host}, 408},
       {"a head one byte at a time", {"G", "E", "T", " ", "/"}, 408},
@@ -321,8 +323,7 @@ TEST_F(BeltBridgeTest, OnlyAFewRequestsWaitAndOnlyAFewEditorsConnect) {
   EXPECT_TRUE(turnedAway.closed);
   idle.clear();
   ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return get(port, "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n").status == 200; },
-      5000));
+      [&] { return get(port, "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n").status == 200; }, 5000));
 
   std::vector<std::unique_ptr<Editor>> editors;
   for (int i = 0; i < BeltBridge::kMaxEditors; ++i) {
@@ -417,11 +418,10 @@ TEST_F(BeltBridgeTest, AnEditorThatStopsReadingCostsOldMessagesNotTheLoop) {
       [&] {
         deaf.listen();
         frames = bridgetest::textFrames(deaf.received);
-        return !frames.empty() &&
-               QJsonDocument::fromJson(QByteArray::fromStdString(frames.back()))
-                       .object()
-                       .value("n")
-                       .toInt() == sent;
+        return !frames.empty() && QJsonDocument::fromJson(QByteArray::fromStdString(frames.back()))
+                                          .object()
+                                          .value("n")
+                                          .toInt() == sent;
       },
       10000));
   std::vector<int> numbers;

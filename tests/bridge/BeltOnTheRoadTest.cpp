@@ -45,7 +45,9 @@ class RoadRecord final : public MeasurementConsumer {
 class BeltOnTheRoad final : public breathtest::SimWire {
  public:
   explicit BeltOnTheRoad(const SimOptions& options)
-      : SimWire(options), core_(ticks(), pump_, port_, scanView_, display_), record(core_.activity()),
+      : SimWire(options),
+        core_(ticks(), pump_, port_, scanView_, display_),
+        record(core_.activity()),
         bridge(console, core_.activity()) {
     core_.graph().createPoints();
     core_.addConsumer(record);

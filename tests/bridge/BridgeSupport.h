@@ -15,7 +15,7 @@
 namespace kelvaro::bridgetest {
 
 struct Answer {
-  int status = 0;  // 0: no status line came
+  int status = 0;                       // 0: no status line came
   QMap<QByteArray, QByteArray> fields;  // names in lower case
   QByteArray body;
   bool closed = false;  // the bridge closed the connection

@@ -117,7 +117,8 @@ TEST(HttpRequestHead, AHeadIsBoundedInSizeAndInFields) {
   for (int i = 0; i <= HttpRequestHead::kMaxFields; ++i) many += "X: 1\r\n";
   EXPECT_EQ(fed(many + "\r\n").state(), State::Malformed);
 
-  std::string longTarget = "GET /" + std::string(HttpRequestHead::kMaxTarget, 'a') + " HTTP/1.1\r\n";
+  std::string longTarget =
+      "GET /" + std::string(HttpRequestHead::kMaxTarget, 'a') + " HTTP/1.1\r\n";
   EXPECT_EQ(fed(longTarget + "\r\n").state(), State::Malformed);
 }
 

@@ -58,8 +58,7 @@ int main(int argc, char** argv) {
   const QCommandLineOption speedOption(QStringLiteral("speed"), QStringLiteral("speed"),
                                        QStringLiteral("K"), QStringLiteral("4"));
   const QCommandLineOption scenarioOption(QStringLiteral("scenario"), QStringLiteral("timeline"),
-                                          QStringLiteral("TIMELINE"),
-                                          QStringLiteral("breathing"));
+                                          QStringLiteral("TIMELINE"), QStringLiteral("breathing"));
   parser.addOptions({portOption, speedOption, scenarioOption});
   parser.process(app);
   const auto timeline = ScenarioTimeline::parse(parser.value(scenarioOption));
