@@ -42,7 +42,9 @@ QByteArray page(std::uint16_t port) {
 // A connection that is still sending its request, or being answered.
 class BeltBridge::Request final : public QObject {
  public:
-  explicit Request(QTcpSocket* s) : socket(s) { deadline.setSingleShot(true); }
+  Request(QTcpSocket* s, QObject* parent) : QObject(parent), socket(s) {
+    deadline.setSingleShot(true);
+  }
   QTcpSocket* socket;
   QTimer deadline;
   HttpRequestHead head;
@@ -175,7 +177,7 @@ void BeltBridge::accept(QTcpServer& server) {
     }
     // Qt reads no further ahead than a head may be long.
     socket->setReadBufferSize(static_cast<qint64>(HttpRequestHead::kMaxBytes) + 1);
-    auto* request = new Request(socket);
+    auto* request = new Request(socket, this);
     requests_.push_back(request);
     connect(&request->deadline, &QTimer::timeout, this, [this, request] {
       if (request->answered) {
