@@ -40,6 +40,7 @@
 #include "platform/SerialTransport.h"
 #include "sim/BeltModel.h"
 #include "sim/Scenario.h"
+#include "support/AllocationCount.h"
 #include "support/NotificationPackets.h"
 
 namespace {
@@ -168,11 +169,15 @@ void BM_NotificationToMessage(benchmark::State& state) {
   // The greeting.
   while (editor.take(0) == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   std::vector<double> micros;
+  micros.reserve(stream.size() / kNotificationBytes);
+  long allocations = 0;
   for (auto _ : state) {
     micros.clear();
     for (std::size_t at = 0; at < stream.size(); at += kNotificationBytes) {
       const auto start = Clock::now();
+      const long before = allocationCount();
       rig.core.feed(stream.data() + at, kNotificationBytes);
+      allocations += allocationCount() - before;
       // The message is handed to the system at once; the loop turns only if it was not.
       int got = editor.take(0);
       while (got == 0) {
@@ -187,6 +192,8 @@ void BM_NotificationToMessage(benchmark::State& state) {
   state.counters["p99_us"] = percentile(micros, 0.99);
   state.counters["max_us"] = percentile(micros, 1.0);
   state.counters["dropped"] = double(rig.bridge.droppedMessages());
+  // The core's road and the bridge's message to one editor (Qt WebSockets frames each message).
+  state.counters["allocs_per_notification"] = double(allocations) / double(micros.size());
 }
 
 double cpuSeconds() {
