@@ -3,7 +3,7 @@
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
 // optional consumer off) and with every optional consumer the program has switched on (the key
 // triggers, an open session with its alarms, a recording, the breathing guide listening to an
-// exercise, a connected Scratch link).
+// exercise, the Scratch 3 bridge with no editor, a connected Scratch link).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "guide/GuideListener.h"
+#include "bridge/BeltBridge.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"
@@ -85,6 +86,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   OpenSession session;
   NullActivityAlarm alarm;
   NullScratchLink scratch;
+  BeltBridge bridge(core.console(), core.activity());
   NullAppendFile recordFile;
   GuideListener guide;
   if (everyConsumer) {
@@ -94,6 +96,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
     exercise.minutes = 30;
     guide.start(exercise, ticks.tick());
     core.addConsumer(guide);
+    core.addConsumer(bridge);
     core.addConsumer(scratch);
     core.keys().setActive(true);
     core.activity().setSessionControl(&session);

@@ -137,6 +137,17 @@ def check_cue(tree):
         check(False, "breathing guide's cue is a short, soft 16-bit WAV", str(e))
 
 
+def check_extension(tree):
+    path = os.path.join(tree, "usr/share/kelvaro-monitor/kelvaro-belt.js")
+    try:
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+    except OSError as e:
+        text = str(e)
+    check("Scratch.extensions.register(" in text and "'ws://localhost:8000/belt'" in text,
+          "the Scratch 3 extension registers its blocks and reads the bridge on port 8000")
+
+
 def check_manual(tree, program, must_show):
     path = os.path.join(tree, "usr/share/man/man1", program + ".1.gz")
     with gzip.open(path, "rt") as f:
@@ -216,6 +227,7 @@ def main():
         check_icons(tree)
         check_sound(tree)
         check_cue(tree)
+        check_extension(tree)
         check_manual(tree, "kelvaro-monitor", ["finds the belt's USB dongle", "--simulate", "--home", "--connect", "FILES",
                                                "XDG_CONFIG_HOME", "SoundAct.wav"])
         check_manual(tree, "kelvaro-belt-sim", ["through its real serial-port code", "--scenario", "--link", "--no-answer", "EXAMPLES"])

@@ -28,6 +28,7 @@
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
 #include "app/pages/LiveGraphPage.h"
+#include "app/pages/Scratch3Group.h"
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
@@ -41,6 +42,7 @@
 #include "app/panels/LinkPanel.h"
 #include "app/panels/PlaybackPanel.h"
 #include "app/panels/RecorderPanel.h"
+#include "app/panels/Scratch3Panel.h"
 #include "app/panels/ScratchPanel.h"
 #include "app/panels/UsersPanel.h"
 #include "app/shell/ErrorReportingApplication.h"
@@ -143,6 +145,9 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
        [this] { return users_->users().selectedName(); }, env_.homeDir, core_->console(),
        [this](const QString& text) { reportError(text); }},
       this);
+  scratch3_ = std::make_unique<Scratch3Panel>(*windowPages_.specSetting->scratch3Group,
+                                              core_->console(), core_->activity());
+  core_->addConsumer(scratch3_->bridge());
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);
@@ -175,6 +180,8 @@ MainWindow::~MainWindow() {
   capture_ = nullptr;
   core_->removeConsumer(scratch_->client());
   scratch_.reset();
+  core_->removeConsumer(scratch3_->bridge());
+  scratch3_.reset();
   core_->keys().releaseAll();
   core_->keys().setSink(nullptr);
   if (env_.keys) env_.keys->setConsoleSink(nullptr);
@@ -303,6 +310,7 @@ bool MainWindow::startUp() {
   windowSettings_->read(*settings_);
   // From here a close writes the settings back, even when the rest of the start-up fails.
   settingsRead_ = true;
+  scratch3_->apply(windowSettings_->scratch3());
   // After the read sequence, whose first line is the settings file's path.
   if (!env_.volume || !env_.volume->available()) {
     core_->console().append(

@@ -14,6 +14,7 @@
 #include "app/pages/BreathingGuidePage.h"
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/GamingKeysPage.h"
+#include "app/pages/Scratch3Group.h"
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
@@ -38,6 +39,7 @@ const QString kSetGraf = QStringLiteral("SetGraf");
 const QString kUsers = QStringLiteral("users");
 const QString kBreathing = QStringLiteral("Breathing");
 const QString kGuide = QStringLiteral("Guide");
+const QString kScratch3 = QStringLiteral("Scratch3");
 
 struct SpinKey {
   const char* key;
@@ -167,6 +169,12 @@ void WindowSettings::read(SettingsFile& file) {
   guide.lengthSpin->setValue(
       file.readInteger(kGuide, QStringLiteral("Minutes"), guide::kDefaultMinutes));
   guide.soundCheck->setChecked(file.readBool(kGuide, QStringLiteral("Sound"), false));
+
+  scratch3_.enabled = file.readBool(kScratch3, QStringLiteral("Enabled"), false);
+  const int port = file.readInteger(kScratch3, QStringLiteral("Port"), BeltBridge::kDefaultPort);
+  scratch3_.port = port >= 0 && port <= 65535 ? port : BeltBridge::kDefaultPort;
+  scratch3_.origins = file.readString(kScratch3, QStringLiteral("Origins"),
+                                      OriginList::defaultText(BeltBridge::kDefaultPort));
 }
 
 void WindowSettings::write(SettingsFile& file) const {
@@ -214,6 +222,10 @@ void WindowSettings::write(SettingsFile& file) const {
   file.writeReal(kGuide, QStringLiteral("HoldOut"), guide.holdOutSpin->value());
   file.writeInteger(kGuide, QStringLiteral("Minutes"), guide.lengthSpin->value());
   file.writeBool(kGuide, QStringLiteral("Sound"), guide.soundCheck->isChecked());
+  file.writeBool(kScratch3, QStringLiteral("Enabled"),
+                 specPage.scratch3Group->enableCheck->isChecked());
+  file.writeInteger(kScratch3, QStringLiteral("Port"), scratch3_.port);
+  file.writeString(kScratch3, QStringLiteral("Origins"), scratch3_.origins);
 }
 
 }  // namespace kelvaro

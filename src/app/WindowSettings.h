@@ -6,6 +6,7 @@
 class QWidget;
 
 #include "app/WindowPages.h"
+#include "app/panels/Scratch3Panel.h"
 
 namespace kelvaro {
 
@@ -44,12 +45,15 @@ class WindowSettings {
   void setAutoComPort(bool on) { autoComPort_ = on; }
   double actStart() const { return actStart_; }
   double actStop() const { return actStop_; }
+  // [Scratch3] as read; the write-back takes Enabled from the box, the rest from here.
+  const Scratch3Settings& scratch3() const { return scratch3_; }
 
  private:
   Parts parts_;
   bool autoComPort_ = true;
   double actStart_ = 4.15;
   double actStop_ = 0.6;
+  Scratch3Settings scratch3_;
 };
 
 }  // namespace kelvaro

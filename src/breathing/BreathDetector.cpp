@@ -145,6 +145,7 @@ BreathUpdate BreathDetector::addSample(double force1Grams, std::uint32_t tickMs)
   update.ratePerMinute = rate_;
   update.msSinceBreath = msSinceBreath();
   update.apnea = apnea_;
+  update.inhaling = phase_ == Phase::SeekPeak;
   return update;
 }
 

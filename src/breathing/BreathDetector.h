@@ -41,6 +41,9 @@ struct BreathUpdate {
   bool apnea = false;
   bool apneaBegan = false;  // ... from this sample on
   bool apneaEnded = false;  // this sample's breath ended an apnea
+  // Breathing in: the band has risen from its last trough and not yet fallen from a peak (a breath
+  // held after breathing in stays here). False while breathing out, and before the first trough.
+  bool inhaling = false;
 };
 
 // Finds breaths in the force of channel 1 (grams, one value per decoded notification, with the

@@ -279,6 +279,29 @@ const ReadCase kReadCases[] = {
        EXPECT_EQ(control<QLabel>(h, "LabelAktStop").text(), QStringLiteral("ActStop=0.50"));
      },
      "GLOBAL", "ActStart", "5"},
+    // Port 0 takes a free port, so that tests may run side by side.
+    {"Scratch3ServesFromTheStart", "[Scratch3]\nEnabled=1\nPort=0\n",
+     [](WindowHarness& h) {
+       EXPECT_TRUE(control<QCheckBox>(h, "CheckBoxScratch3").isChecked());
+       EXPECT_EQ(control<QLabel>(h, "LabelScratch3Editors").text(),
+                 QStringLiteral("Editors connected: 0"));
+       const QString address = control<QLineEdit>(h, "EditScratch3Address").text();
+       EXPECT_TRUE(address.startsWith(QStringLiteral("http://localhost:"))) << address.toStdString();
+       EXPECT_NE(address, QStringLiteral("http://localhost:0/kelvaro-belt.js"));
+     },
+     "Scratch3", "Enabled", "1"},
+    {"Scratch3Origins", "[Scratch3]\nOrigins=https://editor.example tw-editor://.\n",
+     [](WindowHarness& h) {
+       EXPECT_FALSE(control<QCheckBox>(h, "CheckBoxScratch3").isChecked()) << "off by default";
+       EXPECT_EQ(control<QLabel>(h, "LabelScratch3Editors").text(), QStringLiteral("Off"));
+     },
+     "Scratch3", "Origins", "https://editor.example tw-editor://."},
+    {"Scratch3PortBeyondItsRange", "[Scratch3]\nPort=70000\n",
+     [](WindowHarness& h) {
+       EXPECT_EQ(control<QLineEdit>(h, "EditScratch3Address").text(),
+                 QStringLiteral("http://localhost:8000/kelvaro-belt.js"));
+     },
+     "Scratch3", "Port", "8000"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Keys, MainWindowSettingsReadTest, ::testing::ValuesIn(kReadCases),
@@ -310,7 +333,9 @@ TEST(MainWindowSettingsTest, ANewFileHasItsSectionsAndKeysInTheWriteBackOrder) {
       "AccZ=0",      "Auto=0",         "AutoAcel=0",    "[users]",       "count=2",
       "usr1=---- 1", "usr2=Bea",       "[Breathing]",   "ApneaLimit=10", "[Guide]",
       "Pace=6",      "InShare=40",     "HoldIn=0",      "HoldOut=0",     "Minutes=5",
-      "Sound=0",
+      "Sound=0",     "[Scratch3]",     "Enabled=0",     "Port=8000",
+      "Origins=https://turbowarp.org https://experiments.turbowarp.org tw-editor://. "
+      "http://localhost:8000",
   };
   const auto lines = h.darevLines();
   ASSERT_TRUE(lines.has_value());

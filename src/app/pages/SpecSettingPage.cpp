@@ -16,6 +16,7 @@
 #include <iterator>
 
 #include "app/Widgets.h"
+#include "app/pages/Scratch3Group.h"
 #include "widgets/NumberEdit.h"
 
 namespace kelvaro {
@@ -144,6 +145,9 @@ QWidget* SpecSettingPage::buildStandard() {
   beltLayout->addRow(batteryLabel, batteryEdit);
   beltLayout->addRow(temperatureLabel, temperatureEdit);
   grid->addWidget(belt, 0, 2);
+
+  scratch3Group = new Scratch3Group(page);
+  grid->addWidget(scratch3Group, 1, 0, 1, 3, Qt::AlignTop);
 
   clearConsoleButton = makeButton(page, "Button5", QStringLiteral("Clear"));
   clearConsoleButton->setToolTip(tr("Empties the console below"));
@@ -372,6 +376,11 @@ void SpecSettingPage::orderTabs() {
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
+  // The Scratch 3 group comes after the read-outs above it, before "Clear".
+  QWidget* const scratch3[] = {temperatureEdit, scratch3Group->enableCheck,
+                               scratch3Group->addressEdit, scratch3Group->copyButton,
+                               clearConsoleButton};
+  for (std::size_t i = 1; i < std::size(scratch3); ++i) setTabOrder(scratch3[i - 1], scratch3[i]);
 }
 
 }  // namespace kelvaro

@@ -14,6 +14,7 @@ class QTabWidget;
 namespace kelvaro {
 
 class NumberEdit;
+class Scratch3Group;
 
 // specSettingPage, the page of special settings: the low-level tools on four sub-pages
 // ("Standard", "Edhanced", "Calibration", "Accel Setting") above the diagnostics console Memo3. A
@@ -51,6 +52,7 @@ class SpecSettingPage : public QWidget {
   QLabel* temperatureLabel = nullptr;
   QLineEdit* temperatureEdit = nullptr;
   QPushButton* clearConsoleButton = nullptr;
+  Scratch3Group* scratch3Group = nullptr;  // the Scratch 3 bridge, under the three groups
 
   // "Edhanced"
   QPushButton* connectDirectButton = nullptr;
