@@ -113,7 +113,7 @@ void MainWindow::wireControls() {
 
   // Calibration fields and zero buttons.
   auto zero = [this](ForceChannel channel, QSpinBox* field) {
-    field->setValue(zeroForceChannel(channel, core_->measurement(), core_->calibration()));
+    field->setValue(core_->zeroForce(channel));
   };
   connect(specPage.zero1Button, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin); });
