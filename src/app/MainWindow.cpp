@@ -36,6 +36,7 @@
 #include "app/panels/KeysPanel.h"
 #include "app/panels/LastBelt.h"
 #include "app/panels/LinkPanel.h"
+#include "app/panels/MarkerPanel.h"
 #include "app/panels/RecorderPanel.h"
 #include "app/panels/ScratchPanel.h"
 #include "app/panels/UsersPanel.h"
@@ -126,6 +127,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       this);
   breathing_ = new BreathingPanel(*core_, *windowPages_.liveGraph, *windowPages_.activityMonitor,
                                   *windowPages_.apneaBanner, this);
+  markers_ = new MarkerPanel(*core_, *windowPages_.liveGraph, *windowPages_.chart, *this, this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);

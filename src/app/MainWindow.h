@@ -43,6 +43,7 @@ class ScratchPanel;
 class BreathingPanel;
 class LastBelt;
 class LinkPanel;
+class MarkerPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -189,6 +190,7 @@ class MainWindow : public QMainWindow {
   RecorderPanel* recorderPanel_ = nullptr;
   BreathingPanel* breathing_ = nullptr;
   LinkPanel* link_ = nullptr;
+  MarkerPanel* markers_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

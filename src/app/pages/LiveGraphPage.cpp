@@ -81,6 +81,7 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   liveChart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   liveChart->setMinimumHeight(200);
   layout_->addWidget(liveChart, 1);
+  layout_->addLayout(buildMarker());
 
   lowerPages = new QTabWidget(this);
   lowerPages->setObjectName(QStringLiteral("LowerPages"));
@@ -96,6 +97,8 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   lowerPages->setCornerWidget(graphFreezeCheck, Qt::TopRightCorner);
   layout_->addWidget(lowerPages);
 
+  setTabOrder(markerTextEdit, markerButton);
+  setTabOrder(markerButton, lowerPages);
   setTabOrder(lowerPages, graphFreezeCheck);
   setTabOrder(graphFreezeCheck, printButton);
   setTabOrder(printButton, exportPictureButton);
@@ -119,6 +122,25 @@ void LiveGraphPage::replaceChart(QWidget* chart) {
   liveChart->deleteLater();
   liveChart = chart;
   liveChart->show();
+}
+
+QLayout* LiveGraphPage::buildMarker() {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(8);
+  row->addStretch(1);
+  markerTextLabel = named(new QLabel(QStringLiteral("Marker text"), this), "LabelMarker");
+  markerTextEdit = named(new QLineEdit(this), "EditMarker", markerTextLabel->text());
+  markerTextLabel->setBuddy(markerTextEdit);
+  // What a recording's event list keeps of it, after "Marker: ".
+  markerTextEdit->setMaxLength(32);
+  markerTextEdit->setMinimumWidth(220);
+  markerButton = makeButton(this, "ButtonMarker", QStringLiteral("Marker"));
+  markerButton->setToolTip(QStringLiteral("A marker at this moment (F9 on every page)"));
+  markerButton->setAccessibleDescription(QStringLiteral("F9 on every page"));
+  row->addWidget(markerTextLabel);
+  row->addWidget(markerTextEdit);
+  row->addWidget(markerButton);
+  return row;
 }
 
 QWidget* LiveGraphPage::buildStandard() {
@@ -215,6 +237,7 @@ QWidget* LiveGraphPage::buildScientificTools() {
   logFileNameEdit = named(new QLineEdit(QStringLiteral("File Name"), measurementLogGroup),
                           "EditSoub", QStringLiteral("File Name"));
   logFileNameEdit->setMinimumWidth(160);
+
   startLogButton = makeButton(measurementLogGroup, "ButtonStartLog", QStringLiteral("Start Log"));
   endLogButton = makeButton(measurementLogGroup, "ButtonEndLog", QStringLiteral("EndLog"));
   endLogButton->setEnabled(false);
