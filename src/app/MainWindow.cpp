@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <iostream>
 
+#include "app/AppInfo.h"
 #include "app/WindowViews.h"
 #include "app/dialogs/AboutDialog.h"
 #include "app/dialogs/ComSetupDialog.h"
@@ -44,6 +45,7 @@
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "base/WallClock.h"
+#include "edf/EdfRepair.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/DongleWatchdog.h"
 #include "link/PortSelection.h"
@@ -112,8 +114,16 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   scratch_ = std::make_unique<ScratchPanel>(*windowPages_.specSetting, core_->console(),
                                             *env_.ticks, *env_.pump, env_.scratchPort);
   recorderPanel_ = new RecorderPanel(
-      *windowPages_.liveGraph, core_->recorder(),
-      [this](const QString& text) { reportError(text); }, this);
+      {*windowPages_.liveGraph, *core_, env_.clock ? *env_.clock : systemClock_, *env_.ticks,
+       [this] {
+         const QString belt = core_->linkGuard().deviceId();
+         return edf::RecordingIdentity{users_->users().selectedName(),
+                                       belt.isEmpty() ? lastBelt_->id() : belt,
+                                       AppInfo::productName() + QLatin1Char(' ') +
+                                           AppInfo::versionNumber()};
+       },
+       [this](const QString& text) { reportError(text); }},
+      this);
   history_ = new HistoryPanel(
       *windowPages_.activityHistory, *users_, core_->console(), env_.homeDir,
       [this](const QString& text) { reportError(text); }, this);
@@ -213,52 +223,7 @@ void MainWindow::buildPages() {
   setMinimumSize(760, 560);
 }
 
-void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
-  if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
-    lastBelt_->setId(deviceId.toUpper());
-  }
-  auto* poll = new QTimer(this);
-  poll->setInterval(100);
-  const std::uint32_t started = env_.ticks->tick();
-  connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
-    const QString wanted = lastBelt_->id();
-    for (int i = 0; i < core_->scanList().ScanCount(); ++i) {
-      if (DeviceId(core_->scanList().entry(i)) == wanted) {
-        poll->deleteLater();
-        poll->stop();
-        guarded([this] { connection_->connectLastClicked(); });
-        return;
-      }
-    }
-    if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
-      poll->stop();
-      poll->deleteLater();
-      core_->console().append(QStringLiteral("Connect at start: ") + wanted +
-                              QStringLiteral(" not heard"));
-    }
-  });
-  poll->start();
-}
-
 void MainWindow::showActivityBlock(const ActivityBlock& block) { activity_->showBlock(block); }
-
-void MainWindow::keysChanged(const KeysPanel::Values& values) {
-  KeyActivationValues working;
-  working.forceThreshold = values.forceThreshold;
-  working.forceKey = keyCodeFromField(values.forceKey);
-  AxisKeyValues* axes[] = {&working.x, &working.y, &working.z};
-  for (std::size_t i = 0; i < 3; ++i) {
-    *axes[i] = {values.lowLimits[i], values.highLimits[i], keyCodeFromField(values.lowKeys[i]),
-                keyCodeFromField(values.highKeys[i])};
-  }
-  // A held key whose code changes is released; switching off releases every held key.
-  core_->keys().applyValues(working);
-  core_->keys().setActive(values.active);
-}
-
-void MainWindow::showKeyIndicator(KeyIndicator indicator) {
-  keys_->showForceAbove(indicator == KeyIndicator::kGreen);
-}
 
 void MainWindow::showPage(QWidget* page, bool visible) {
   // A hidden page leaves the tab widget: a tab only set invisible stays in the accessibility
@@ -327,6 +292,10 @@ bool MainWindow::startUp() {
         QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
   }
   if (!env_.keyInjectorLine.isEmpty()) core_->console().append(env_.keyInjectorLine);
+  // Recordings a killed run left in the current folder, where recordings go.
+  for (const QString& line : edf::repairRecordingsIn(QStringLiteral("."))) {
+    core_->console().append(line);
+  }
   stdoutBinding_.attach(std::cout, core_->console());
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(
@@ -334,7 +303,7 @@ bool MainWindow::startUp() {
       [this](int code) {
         runEnded_ = true;
         core_->keys().releaseAll();
-        core_->recorder().finish();
+        recorderPanel_->finish();
         guarded([this] { activity_->finish(); });
         dongleWatchdogTimer.stop();
         if (env_.endProcess) env_.endProcess(code);
@@ -380,7 +349,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   core_->linkDisconnected();
   scratch_->client().closeQuietly();
   // A recording ends with the window: every row on the disk, the file closed.
-  core_->recorder().finish();
+  recorderPanel_->finish();
   // A key left held would stay held for the whole desktop.
   core_->keys().releaseAll();
   // A session still open is stopped, so that its line is in the history.

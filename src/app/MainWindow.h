@@ -118,6 +118,9 @@ class MainWindow : public QMainWindow {
   // Connects as "Connect Last" does to the belt `deviceId` ("last": the one in EditLastID) as soon
   // as the scan has heard it; gives up with a console line after `patienceMs`.
   void connectWhenHeard(const QString& deviceId, int patienceMs = 15000);
+  // A recording into `path` from the first plotted sample on, in the format its extension names
+  // (".csv", ".bdf"); false for any other.
+  bool recordAtFirstSample(const QString& path);
 
   // Shows or hides a page; a shown page takes its place in the pages' fixed order.
   void showPage(QWidget* page, bool visible);

@@ -157,4 +157,53 @@ void MainWindow::wireControls() {
           });
 }
 
+void MainWindow::connectWhenHeard(const QString& deviceId, int patienceMs) {
+  if (deviceId.compare(QLatin1String("last"), Qt::CaseInsensitive) != 0) {
+    lastBelt_->setId(deviceId.toUpper());
+  }
+  auto* poll = new QTimer(this);
+  poll->setInterval(100);
+  const std::uint32_t started = env_.ticks->tick();
+  connect(poll, &QTimer::timeout, this, [this, poll, started, patienceMs] {
+    const QString wanted = lastBelt_->id();
+    for (int i = 0; i < core_->scanList().ScanCount(); ++i) {
+      if (DeviceId(core_->scanList().entry(i)) == wanted) {
+        poll->deleteLater();
+        poll->stop();
+        guarded([this] { connection_->connectLastClicked(); });
+        return;
+      }
+    }
+    if (static_cast<int>(env_.ticks->tick() - started) > patienceMs) {
+      poll->stop();
+      poll->deleteLater();
+      core_->console().append(QStringLiteral("Connect at start: ") + wanted +
+                              QStringLiteral(" not heard"));
+    }
+  });
+  poll->start();
+}
+
+void MainWindow::keysChanged(const KeysPanel::Values& values) {
+  KeyActivationValues working;
+  working.forceThreshold = values.forceThreshold;
+  working.forceKey = keyCodeFromField(values.forceKey);
+  AxisKeyValues* axes[] = {&working.x, &working.y, &working.z};
+  for (std::size_t i = 0; i < 3; ++i) {
+    *axes[i] = {values.lowLimits[i], values.highLimits[i], keyCodeFromField(values.lowKeys[i]),
+                keyCodeFromField(values.highKeys[i])};
+  }
+  // A held key whose code changes is released; switching off releases every held key.
+  core_->keys().applyValues(working);
+  core_->keys().setActive(values.active);
+}
+
+void MainWindow::showKeyIndicator(KeyIndicator indicator) {
+  keys_->showForceAbove(indicator == KeyIndicator::kGreen);
+}
+
+bool MainWindow::recordAtFirstSample(const QString& path) {
+  return recorderPanel_->recordTo(path);
+}
+
 }  // namespace kelvaro

@@ -148,7 +148,7 @@ TEST(LiveGraphPage, TabWalksEachSubPage) {
 
   page.lowerPages->setCurrentIndex(1);
   const QStringList scientific = {"LowerPages",     "CheckBoxFreeze", "EditSoub",
-                                  "ButtonStartLog", "ButtonEndLog",   "EditPosY",
+                                  "ComboLogFormat", "ButtonStartLog", "ButtonEndLog",   "EditPosY",
                                   "EditPosX",       "Edit8",          "Edit7",
                                   "EditMarker",     "ButtonMarker"};
   EXPECT_EQ(joined(tabWalk(page, page.lowerPages)), joined(scientific));

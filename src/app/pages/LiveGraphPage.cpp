@@ -1,6 +1,7 @@
 #include "app/pages/LiveGraphPage.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -106,7 +107,8 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   setTabOrder(zeroForce1Button, zeroForce2Button);
   setTabOrder(zeroForce2Button, disconnectButton);
   setTabOrder(disconnectButton, logFileNameEdit);
-  setTabOrder(logFileNameEdit, startLogButton);
+  setTabOrder(logFileNameEdit, logFormatCombo);
+  setTabOrder(logFormatCombo, startLogButton);
   setTabOrder(startLogButton, endLogButton);
   setTabOrder(endLogButton, forceValueEdit);
   setTabOrder(forceValueEdit, timeValueEdit);
@@ -237,7 +239,13 @@ QWidget* LiveGraphPage::buildScientificTools() {
   logFileNameEdit = named(new QLineEdit(QStringLiteral("File Name"), measurementLogGroup),
                           "EditSoub", QStringLiteral("File Name"));
   logFileNameEdit->setMinimumWidth(160);
-
+  logFormatLabel = named(new QLabel(QStringLiteral("Format"), measurementLogGroup), "LabelLogFormat");
+  logFormatCombo = named(new QComboBox(measurementLogGroup), "ComboLogFormat",
+                         logFormatLabel->text());
+  logFormatCombo->addItems({QStringLiteral("CSV"), QStringLiteral("EDF+")});
+  logFormatCombo->setItemData(1, QStringLiteral("BDF+ (24-bit EDF+), the name gets .bdf"),
+                              Qt::ToolTipRole);
+  logFormatLabel->setBuddy(logFormatCombo);
   startLogButton = makeButton(measurementLogGroup, "ButtonStartLog", QStringLiteral("Start Log"));
   endLogButton = makeButton(measurementLogGroup, "ButtonEndLog", QStringLiteral("EndLog"));
   endLogButton->setEnabled(false);
@@ -250,8 +258,13 @@ QWidget* LiveGraphPage::buildScientificTools() {
   logStatusLabel->setMinimumWidth(150);
   log->addWidget(logFileNameEdit, 0, 0);
   log->addWidget(logStatusLabel, 1, 0);
-  log->addWidget(startLogButton, 0, 1);
-  log->addWidget(endLogButton, 1, 1);
+  auto* format = new QHBoxLayout;
+  format->setSpacing(4);
+  format->addWidget(logFormatLabel);
+  format->addWidget(logFormatCombo);
+  log->addLayout(format, 0, 1);
+  log->addWidget(startLogButton, 0, 2);
+  log->addWidget(endLogButton, 1, 2);
   row->addWidget(measurementLogGroup);
 
   const auto measureGroup = [tab](const char* name, const QString& title, const QString& first,

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLayout;
 class QLabel;
@@ -66,6 +67,8 @@ class LiveGraphPage : public QWidget {
   // "Scientific Tools"
   QGroupBox* measurementLogGroup = nullptr;
   QLineEdit* logFileNameEdit = nullptr;
+  QLabel* logFormatLabel = nullptr;
+  QComboBox* logFormatCombo = nullptr;  // "CSV" (the default) or "EDF+"
   QPushButton* startLogButton = nullptr;
   QPushButton* endLogButton = nullptr;
   QLabel* logStatusLabel = nullptr;

@@ -11,6 +11,7 @@
 #include "app/shell/ProcessExit.h"
 #include "app/shell/QuitSignals.h"
 #include "base/EventPump.h"
+#include "edf/EdfRepair.h"
 #include "base/TickSource.h"
 #include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
@@ -34,6 +35,12 @@ int main(int argc, char** argv) {
     std::printf("%s %s\n", qPrintable(kelvaro::AppInfo::productName()),
                 qPrintable(kelvaro::AppInfo::versionNumber()));
     return 0;
+  }
+  if (!options.repair.isEmpty()) {
+    const auto outcome = kelvaro::edf::repairRecording(options.repair);
+    std::printf("%s\n", outcome.message.toLocal8Bit().constData());
+    using Result = kelvaro::edf::RepairOutcome::Result;
+    return outcome.result == Result::kRepaired || outcome.result == Result::kNotNeeded ? 0 : 1;
   }
 
   kelvaro::ErrorReportingApplication app(argc, argv);
@@ -83,7 +90,10 @@ int main(int argc, char** argv) {
                    [&form] { kelvaro::closeForQuit(form); });
 
   try {
-    if (form.startUp() && !options.connect.isEmpty()) form.connectWhenHeard(options.connect);
+    if (form.startUp()) {
+      if (!options.record.isEmpty()) form.recordAtFirstSample(options.record);
+      if (!options.connect.isEmpty()) form.connectWhenHeard(options.connect);
+    }
   } catch (const std::exception& e) {
     // The rest of the start-up is skipped; the watchdog ends the run if the dongle stays silent.
     app.report(QString::fromUtf8(e.what()));
