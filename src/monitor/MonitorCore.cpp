@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/TickSource.h"
 #include "link/SerialReceiver.h"
 #include "measure/MeasurementDecoder.h"
 
@@ -10,7 +11,8 @@ namespace kelvaro {
 
 MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& port,
                          ScanView& scanView, MonitorDisplay& display)
-    : port_(port),
+    : clock_(ticks),
+      port_(port),
       display_(display),
       stopwatch_(ticks),
       waiter_(stopwatch_, pump),
@@ -209,7 +211,7 @@ void MonitorCore::watchLink() {
     linkTimer_.stop();
     return;
   }
-  linkTimer_.start(static_cast<int>(std::max<std::uint32_t>(*due, kLinkCheckMs)));
+  linkTimer_.start(realWaitMs(clock_, std::max<std::uint32_t>(*due, kLinkCheckMs)));
 }
 
 void MonitorCore::linkLost(const QString& deviceId, const QString& reason) {

@@ -134,6 +134,7 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   void resetBreathing();
   void watchLink();
 
+  const TickSource& clock_;
   SerialTransport& port_;
   MonitorDisplay& display_;
   MonitorSwitches switches_;

@@ -7,6 +7,7 @@
 #include "app/shell/AppHome.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/ErrorReportingApplication.h"
+#include "app/shell/HeadlessMain.h"
 #include "app/shell/PortRouter.h"
 #include "app/shell/ProcessExit.h"
 #include "app/shell/QuitSignals.h"
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
     using Result = kelvaro::edf::RepairOutcome::Result;
     return outcome.result == Result::kRepaired || outcome.result == Result::kNotNeeded ? 0 : 1;
   }
+
+  if (options.headless) return kelvaro::runHeadless(options, argc, argv);
 
   kelvaro::ErrorReportingApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
