@@ -34,7 +34,7 @@ class SteadyTickSource final : public TickSource {
 // it, and the clock catches up over the next readings.
 class FastTickSource final : public TickSource {
  public:
-  static constexpr std::uint64_t kMaxStepMs = 250;
+  static constexpr std::uint64_t kMaxStepMs = 100;
 
   explicit FastTickSource(int speed);
   std::uint32_t tick() const override;

@@ -83,6 +83,8 @@ HeadlessRun::HeadlessRun(HeadlessEnvironment environment, HeadlessOptions option
     const QString belt = core_->linkGuard().deviceId();
     return edf::RecordingIdentity{user_, belt.isEmpty() ? wanted_ : belt, options_.program};
   });
+  edf_->setView(this);
+  core_->recorder().setView(this);
   // Road order: the recordings, then what watches them.
   core_->addConsumer(*edf_);
   core_->addConsumer(status_);
@@ -107,6 +109,8 @@ HeadlessRun::HeadlessRun(HeadlessEnvironment environment, HeadlessOptions option
 
 HeadlessRun::~HeadlessRun() {
   stop();
+  edf_->setView(nullptr);
+  core_->recorder().setView(nullptr);
   core_->removeConsumer(*this);
   core_->removeConsumer(status_);
   core_->removeConsumer(*edf_);
@@ -217,6 +221,13 @@ void HeadlessRun::tryConnect() {
     }
   }
 }
+
+void HeadlessRun::showFileExists() {
+  core_->console().append(
+      QStringLiteral("Recording %1 not started: the file exists").arg(options_.record));
+}
+
+void HeadlessRun::showFailure(const QString& message) { core_->console().append(message); }
 
 std::uint32_t HeadlessRun::elapsedMs() const { return env_.ticks->tick() - startTick_; }
 

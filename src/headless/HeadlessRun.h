@@ -12,6 +12,7 @@
 #include "headless/HeadlessStatus.h"
 #include "link/Dispatcher.h"
 #include "link/ScanList.h"
+#include "measure/Recorder.h"
 #include "monitor/MeasurementConsumer.h"
 #include "monitor/MonitorDisplay.h"
 #include "platform/AppendFile.h"
@@ -63,7 +64,7 @@ struct HeadlessOptions {
 // link keeper exactly as in the window, the recording of --record (CSV or EDF+), and a status
 // line. A missing dongle ends the run with the exit code the window would give, a message in
 // place of its dialog. The settings are read, never written back: they are the window's.
-class HeadlessRun final : public QObject, private MeasurementConsumer {
+class HeadlessRun final : public QObject, private MeasurementConsumer, private RecorderView {
   Q_OBJECT
 
  public:
@@ -110,6 +111,13 @@ class HeadlessRun final : public QObject, private MeasurementConsumer {
   void tick();
   void notificationDecoded(const DecodedNotification& notification) override;
   std::uint32_t elapsedMs() const;
+  // What a recording shows goes to the console: no window to show it in.
+  QString fileNameText() const override { return QString(); }
+  void showFileExists() override;
+  void showRecording() override {}
+  void showFirstRow() override {}
+  void showStopped() override {}
+  void showFailure(const QString& message) override;
 
   HeadlessEnvironment env_;
   HeadlessOptions options_;

@@ -4,6 +4,7 @@
 # minute):
 #   headless.sh MONITOR EDF_CHECK duration|term|kill|nodongle
 # duration: --duration=10m ends by itself with 0, the file holds the ten minutes, EDFlib opens it;
+#           a second run on the same name is refused;
 # term:     SIGTERM halfway closes the file in order, exit 0;
 # kill:     SIGKILL halfway, then --repair: EDFlib opens the file with every whole record;
 # nodongle: no dongle, no --simulate: the window's exit code 4 and a message, no dialog.
@@ -49,6 +50,14 @@ case "$way" in
       || { echo "no last status: $(tail -1 err.txt)"; exit 1; }
     grep -q $'\r' err.txt && { echo "a status line drawn in place without a terminal"; exit 1; }
     [ ! -s out.txt ] || { echo "standard output is not empty"; exit 1; }
+    # A second run on the same name is refused before it connects, and the file is left as it was.
+    before=$(md5sum <x.bdf)
+    set +e
+    "$monitor" --headless --simulate --connect --record=x.bdf --home "$work/home" 2>again.txt
+    status=$?
+    set -e
+    [ "$status" -eq 1 ] && grep -q 'x.bdf exists' again.txt || { echo "not refused: $status"; cat again.txt; exit 1; }
+    [ "$(md5sum <x.bdf)" = "$before" ] || { echo "the first recording changed"; exit 1; }
     ;;
   term|kill)
     "$monitor" --headless --simulate --connect --record=x.bdf --sim-speed=20 \

@@ -1,6 +1,7 @@
 #include "app/shell/HeadlessMain.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <cstdio>
 #include <memory>
@@ -22,6 +23,12 @@
 namespace kelvaro {
 
 int runHeadless(const CommandLine& options, int argc, char** argv) {
+  // An unattended recording never goes over a file; better said now than after the connection.
+  if (!options.record.isEmpty() && QFileInfo::exists(options.record)) {
+    std::fprintf(stderr, "kelvaro-monitor: %s exists: a recording is never written over a file\n",
+                 options.record.toLocal8Bit().constData());
+    return CommandLine::kUsageExitCode;
+  }
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
   QCoreApplication::setApplicationVersion(AppInfo::versionNumber());
