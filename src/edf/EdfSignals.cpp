@@ -17,7 +17,7 @@ double forceRange(double slope) {
   return range;
 }
 
-std::array<SignalSpec, kSignalCount> signalSpecs(const Calibration& calibration) {
+std::array<SignalHeader, kSignalCount> signalHeaders(const Calibration& calibration) {
   const double range1 = forceRange(calibration.k1);
   const double range2 = forceRange(calibration.k2);
   return {{
@@ -35,22 +35,22 @@ std::array<SignalSpec, kSignalCount> signalSpecs(const Calibration& calibration)
 
 namespace {
 
-std::int32_t clampDigital(const SignalSpec& spec, double digital) {
-  if (!(digital >= spec.digitalMin)) return spec.digitalMin;  // NaN too
-  if (digital > spec.digitalMax) return spec.digitalMax;
+std::int32_t clampDigital(const SignalHeader& header, double digital) {
+  if (!(digital >= header.digitalMin)) return header.digitalMin;  // NaN too
+  if (digital > header.digitalMax) return header.digitalMax;
   return static_cast<std::int32_t>(std::lround(digital));
 }
 
 }  // namespace
 
-std::int32_t digitalValue(const std::array<SignalSpec, kSignalCount>& specs, int signal,
+std::int32_t digitalValue(const std::array<SignalHeader, kSignalCount>& headers, int signal,
                           const MeasurementState& state) {
-  const SignalSpec& spec = specs[static_cast<std::size_t>(signal)];
+  const SignalHeader& header = headers[static_cast<std::size_t>(signal)];
   switch (signal) {
     case kForce1:
-      return clampDigital(spec, state.force1Grams * spec.digitalMax / spec.physicalMax);
+      return clampDigital(header, state.force1Grams * header.digitalMax / header.physicalMax);
     case kForce2:
-      return clampDigital(spec, state.force2Grams * spec.digitalMax / spec.physicalMax);
+      return clampDigital(header, state.force2Grams * header.digitalMax / header.physicalMax);
     case kAccelX:
       return state.accelX;
     case kAccelY:
@@ -58,18 +58,18 @@ std::int32_t digitalValue(const std::array<SignalSpec, kSignalCount>& specs, int
     case kAccelZ:
       return state.accelZ;
     case kBattery:
-      return clampDigital(spec, state.batteryMillivolts);
+      return clampDigital(header, state.batteryMillivolts);
     case kTemperature:
-      return clampDigital(spec, state.temperatureCentidegrees);
+      return clampDigital(header, state.temperatureCentidegrees);
     default:
       return 0;
   }
 }
 
-double physicalValue(const SignalSpec& spec, std::int32_t digital) {
+double physicalValue(const SignalHeader& header, std::int32_t digital) {
   const double step =
-      (spec.physicalMax - spec.physicalMin) / double(spec.digitalMax - spec.digitalMin);
-  return spec.physicalMin + (digital - spec.digitalMin) * step;
+      (header.physicalMax - header.physicalMin) / double(header.digitalMax - header.digitalMin);
+  return header.physicalMin + (digital - header.digitalMin) * step;
 }
 
 }  // namespace kelvaro::edf

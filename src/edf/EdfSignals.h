@@ -21,7 +21,7 @@ inline constexpr std::int32_t kForceDigitalMax = 8388607;
 
 // How one signal is stored: its header fields. The physical range is what digitalMin..digitalMax
 // stand for, linearly; each limit is a number of at most 8 characters as the header holds it.
-struct SignalSpec {
+struct SignalHeader {
   const char* label;
   const char* unit;
   double physicalMin;
@@ -38,14 +38,14 @@ struct SignalSpec {
 double forceRange(double slope);
 
 // The seven signals of a recording made with `calibration`'s slopes.
-std::array<SignalSpec, kSignalCount> signalSpecs(const Calibration& calibration);
+std::array<SignalHeader, kSignalCount> signalHeaders(const Calibration& calibration);
 
-// The digital value of one sample of `signal` taken from `state`, for the specs above; a value
+// The digital value of one sample of `signal` taken from `state`, for the headers above; a value
 // beyond the signal's range gets its limit.
-std::int32_t digitalValue(const std::array<SignalSpec, kSignalCount>& specs, int signal,
+std::int32_t digitalValue(const std::array<SignalHeader, kSignalCount>& headers, int signal,
                           const MeasurementState& state);
 
 // The physical value a digital one stands for, as a reader computes it.
-double physicalValue(const SignalSpec& spec, std::int32_t digital);
+double physicalValue(const SignalHeader& header, std::int32_t digital);
 
 }  // namespace kelvaro::edf

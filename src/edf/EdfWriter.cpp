@@ -78,10 +78,10 @@ EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& 
   // Held from now on: a repair of cut recordings leaves a file alone while it is written.
   lock_.open(path, nullptr);
 
-  specs_ = signalSpecs(calibration);
+  headers_ = signalHeaders(calibration);
   bool ok = true;
   for (int i = 0; i < kSignalCount; ++i) {
-    const SignalSpec& s = specs_[static_cast<std::size_t>(i)];
+    const SignalHeader& s = headers_[static_cast<std::size_t>(i)];
     ok = ok && edf_set_samplefrequency(handle, i, kSamplesPerRecord) == 0 &&
          edf_set_physical_maximum(handle, i, s.physicalMax) == 0 &&
          edf_set_physical_minimum(handle, i, s.physicalMin) == 0 &&
@@ -138,7 +138,7 @@ bool EdfWriter::addSample(const MeasurementState& state, std::uint32_t atMs, QSt
   }
   for (int s = 0; s < kSignalCount; ++s) {
     record_[static_cast<std::size_t>(s * kSamplesPerRecord + filled_)] =
-        digitalValue(specs_, s, state);
+        digitalValue(headers_, s, state);
   }
   ++filled_;
   ++stretchSamples_;

@@ -105,7 +105,7 @@ class EdfWriter {
   int handle_ = -1;
   QString path_;
   std::int64_t subsecond_ = 0;  // of the start, in 100 ns units
-  std::array<SignalSpec, kSignalCount> specs_{};
+  std::array<SignalHeader, kSignalCount> headers_{};
   std::array<int, kSignalCount * kSamplesPerRecord> record_{};
   QByteArray timeList_;  // a record's first annotation signal, as it is written
   int filled_ = 0;

@@ -54,14 +54,14 @@ TEST(EdfSignals, IntegerSignalsAreStoredAsTheyCome) {
   m.batteryMillivolts = 4200;
   m.temperatureCentidegrees = 65535;
   m.force1Grams = 1e12;  // beyond any range: the limit
-  const auto specs = edf::signalSpecs(Calibration{});
-  EXPECT_EQ(edf::digitalValue(specs, edf::kAccelX, m), -32768);
-  EXPECT_EQ(edf::digitalValue(specs, edf::kAccelY, m), 32767);
-  EXPECT_EQ(edf::digitalValue(specs, edf::kBattery, m), 4200);
-  EXPECT_DOUBLE_EQ(edf::physicalValue(specs[edf::kBattery], 4200), 4.2);
-  EXPECT_EQ(edf::digitalValue(specs, edf::kTemperature, m), 65535);
-  EXPECT_NEAR(edf::physicalValue(specs[edf::kTemperature], 2537), 25.37, 1e-9);
-  EXPECT_EQ(edf::digitalValue(specs, edf::kForce1, m), edf::kForceDigitalMax);
+  const auto headers = edf::signalHeaders(Calibration{});
+  EXPECT_EQ(edf::digitalValue(headers, edf::kAccelX, m), -32768);
+  EXPECT_EQ(edf::digitalValue(headers, edf::kAccelY, m), 32767);
+  EXPECT_EQ(edf::digitalValue(headers, edf::kBattery, m), 4200);
+  EXPECT_DOUBLE_EQ(edf::physicalValue(headers[edf::kBattery], 4200), 4.2);
+  EXPECT_EQ(edf::digitalValue(headers, edf::kTemperature, m), 65535);
+  EXPECT_NEAR(edf::physicalValue(headers[edf::kTemperature], 2537), 25.37, 1e-9);
+  EXPECT_EQ(edf::digitalValue(headers, edf::kForce1, m), edf::kForceDigitalMax);
 }
 
 TEST(EdfLayout, RefusesWhatIsNoHeader) {
@@ -95,8 +95,8 @@ TEST(EdfLayout, ARecordsTimeListIsRewrittenAndItsEventsKept) {
   const auto retimed = edf::retimedAnnotations(list, 36125000000LL + 2500000);
   ASSERT_TRUE(retimed);
   EXPECT_EQ(retimed->size(), 114);
-  EXPECT_EQ(retimed->left(30),
-            QByteArray("+3612.75\x14\x14\x00+3.5\x15" "2\x14" "Apnea\x14\x00\x00\x00", 30));
+  EXPECT_EQ(retimed->left(27),
+            QByteArray("+3612.75\x14\x14\x00+3.5\x15" "2\x14" "Apnea\x14\x00\x00\x00", 27));
   EXPECT_FALSE(edf::retimedAnnotations(QByteArray(114, '\0'), 0)) << "no time list";
   EXPECT_FALSE(edf::retimedAnnotations(list.left(23), 36125000000LL)) << "no room";
   char out[8];

@@ -17,7 +17,7 @@ class TickSource;
 class WallClock;
 
 // The measurement log's controls on "Live Graph" → "Scientific Tools": the file name EditSoub,
-// the "Format" choice ("CSV", the measurement record of the settings' Part, or "EDF+", a BDF+
+// the "Format" choice ("CSV", the program's own measurement record, or "EDF+", a BDF+
 // recording with the run's events), "Start Log" and "EndLog", and the status LabelErr. The CSV
 // recorder is the core's; the EDF+ recorder is this panel's, a consumer of the core's road.
 // Either takes the name from EditSoub and adds its extension (".csv", ".bdf"), refuses an
