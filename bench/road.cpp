@@ -2,8 +2,9 @@
 // notifications goes through the framer, the dispatcher and the decoder to every consumer on the
 // road and the live graph's model, in the headless core. Two cases: the road as at start (every
 // optional consumer off) and with every optional consumer the program has switched on (the key
-// triggers, an open session with its alarms, a recording, the breathing guide listening to an
-// exercise, the Scratch 3 bridge with no editor, a connected Scratch link).
+// triggers, an open session with its alarms, a CSV recording, an EDF+ recording into the null
+// device, the breathing guide listening to an exercise, the Scratch 3 bridge with no editor, a
+// connected Scratch link).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "base/TickSource.h"
 #include "guide/GuideListener.h"
 #include "bridge/BeltBridge.h"
+#include "base/WallClock.h"
+#include "edf/EdfRecorder.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"
@@ -88,10 +91,16 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   NullScratchLink scratch;
   BeltBridge bridge(core.console(), core.activity());
   NullAppendFile recordFile;
+  // The EDF+ file is EDFlib's own; the null device takes its records.
+  NullAppendFile edfReservation;
+  SystemWallClock wall;
+  EdfRecorder edf(edfReservation, wall, ticks, core.calibration(), core.console());
   GuideListener guide;
   if (everyConsumer) {
     core.recorder().setFile(recordFile);
     core.recorder().startLogClicked();
+    edf.startRecording(QStringLiteral("/dev/null"));
+    core.addConsumer(edf);
     GuideSettings exercise;
     exercise.minutes = 30;
     guide.start(exercise, ticks.tick());
@@ -135,7 +144,10 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   benchmark::DoNotOptimize(scratch.bytes);
   if (everyConsumer && recordFile.bytes() == 0) state.SkipWithError("nothing was recorded");
   if (everyConsumer && guide.forceCount() == 0) state.SkipWithError("the guide heard nothing");
+  if (everyConsumer && edf.writer().records() == 0) state.SkipWithError("no EDF+ record");
+  state.counters["edf_records"] = double(edf.writer().records());
   core.removeConsumer(guide);
+  core.removeConsumer(edf);
   core.removeConsumer(scratch);
   state.counters["allocs_per_notification"] = double(elsewhere) / double(kRecorded - blockEnds);
   state.counters["allocs_per_block_end"] =

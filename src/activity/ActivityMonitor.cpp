@@ -132,6 +132,7 @@ void ActivityMonitor::raiseAlarm(ActivityBlock& block) {
   if (!(static_cast<double>(settings_.alarmLevel) > forceActivity_)) {
     return;
   }
+  block.alarms.belowLevel = true;
   // The sound goes first, so that it starts before the volume drops.
   if (settings_.sound) {
     block.alarms.sound = true;

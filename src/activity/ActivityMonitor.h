@@ -68,6 +68,7 @@ struct ActivityTexts {
 
 // Which alarms a block raised.
 struct ActivityAlarms {
+  bool belowLevel = false;  // its force activity was below the alarm level, whatever follows it
   bool sound = false;
   bool mute = false;
 };

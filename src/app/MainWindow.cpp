@@ -40,6 +40,7 @@
 #include "app/panels/KeysPanel.h"
 #include "app/panels/LastBelt.h"
 #include "app/panels/LinkPanel.h"
+#include "app/panels/MarkerPanel.h"
 #include "app/panels/PlaybackPanel.h"
 #include "app/panels/RecorderPanel.h"
 #include "app/panels/Scratch3Panel.h"
@@ -49,6 +50,7 @@
 #include "base/Errors.h"
 #include "base/SettingsFile.h"
 #include "base/WallClock.h"
+#include "edf/EdfRepair.h"
 #include "link/DongleNotFoundExit.h"
 #include "link/DongleWatchdog.h"
 #include "link/PortSelection.h"
@@ -122,8 +124,10 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   scratch_ = std::make_unique<ScratchPanel>(*windowPages_.specSetting, core_->console(),
                                             *env_.ticks, *env_.pump, env_.scratchPort);
   recorderPanel_ = new RecorderPanel(
-      *windowPages_.liveGraph, core_->recorder(),
-      [this](const QString& text) { reportError(text); }, this);
+      {*windowPages_.liveGraph, *core_, env_.clock ? *env_.clock : systemClock_, *env_.ticks,
+       [this] { return recordingIdentity(); },
+       [this](const QString& text) { reportError(text); }},
+      this);
   buildCapture();
   history_ = new HistoryPanel(
       *windowPages_.activityHistory, *users_, core_->console(), env_.homeDir,
@@ -148,6 +152,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
   scratch3_ = std::make_unique<Scratch3Panel>(*windowPages_.specSetting->scratch3Group,
                                               core_->console(), core_->activity());
   core_->addConsumer(scratch3_->bridge());
+  markers_ = new MarkerPanel(*core_, *windowPages_.liveGraph, *windowPages_.chart, *this, this);
   // The Scratch link is the road's last consumer.
   core_->addConsumer(scratch_->client());
   aboutBox_ = new AboutBox(this);
@@ -317,6 +322,10 @@ bool MainWindow::startUp() {
         QStringLiteral("No audio output found: the mute alarm cannot lower the volume"));
   }
   if (!env_.keyInjectorLine.isEmpty()) core_->console().append(env_.keyInjectorLine);
+  // Recordings a killed run left in the current folder, where recordings go.
+  for (const QString& line : edf::repairRecordingsIn(QStringLiteral("."))) {
+    core_->console().append(line);
+  }
   stdoutBinding_.attach(std::cout, core_->console());
 
   dongleNotFound_ = std::make_unique<DongleNotFoundExit>(

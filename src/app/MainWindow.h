@@ -33,6 +33,10 @@ class QTabWidget;
 
 namespace kelvaro {
 
+namespace edf {
+struct RecordingIdentity;
+}
+
 class DongleNotFoundExit;
 class LiveChart;
 class DongleWatchdog;
@@ -54,6 +58,7 @@ class GuidePanel;
 class PlaybackPanel;
 class LastBelt;
 class LinkPanel;
+class MarkerPanel;
 class WindowConnectionPanel;
 class WindowReadouts;
 class WindowScanGrid;
@@ -135,6 +140,9 @@ class MainWindow : public QMainWindow {
   // Connects as "Connect Last" does to the belt `deviceId` ("last": the one in EditLastID) as soon
   // as the scan has heard it; gives up with a console line after `patienceMs`.
   void connectWhenHeard(const QString& deviceId, int patienceMs = 15000);
+  // A recording into `path` from the first plotted sample on, in the format its extension names
+  // (".csv", ".bdf"); false for any other.
+  bool recordAtFirstSample(const QString& path);
 
   // Shows or hides a page; a shown page takes its place in the pages' fixed order.
   void showPage(QWidget* page, bool visible);
@@ -187,6 +195,7 @@ class MainWindow : public QMainWindow {
   void buildPlayback();
   // Every way out of the run: the measurement log and the capture flushed, synced and closed.
   void finishFiles();
+  edf::RecordingIdentity recordingIdentity() const;
 
   MonitorEnvironment env_;
   // The dongle's port goes through the capture's tap; env_.port is the tap from the start on.
@@ -222,6 +231,7 @@ class MainWindow : public QMainWindow {
   BreathingPanel* breathing_ = nullptr;
   GuidePanel* guide_ = nullptr;
   LinkPanel* link_ = nullptr;
+  MarkerPanel* markers_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ConsoleView> consoleView_;
   std::unique_ptr<SettingsFile> settings_;

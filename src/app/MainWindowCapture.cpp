@@ -1,4 +1,5 @@
-// The window's captures of the dongle's port and the recorded belts it plays back.
+// The window's files of a run: the captures of the dongle's port and the recorded belts it plays
+// back, the identity an EDF+ recording carries, and the ending of them all.
 #include <QCheckBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -9,6 +10,9 @@
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/CapturePanel.h"
 #include "app/panels/PlaybackPanel.h"
+#include "app/panels/RecorderPanel.h"
+#include "app/panels/UsersPanel.h"
+#include "app/panels/LastBelt.h"
 #include "link/PortSelection.h"
 
 namespace kelvaro {
@@ -36,8 +40,21 @@ void MainWindow::buildPlayback() {
 }
 
 void MainWindow::finishFiles() {
-  core_->recorder().finish();
+  // The recorder panel ends the CSV and the EDF+ recording; without it (as the window goes) the
+  // core's recorder is ended directly.
+  if (recorderPanel_) {
+    recorderPanel_->finish();
+  } else {
+    core_->recorder().finish();
+  }
   if (capture_) capture_->finish();
+}
+
+edf::RecordingIdentity MainWindow::recordingIdentity() const {
+  const QString belt = core_->linkGuard().deviceId();
+  return edf::RecordingIdentity{users_->users().selectedName(),
+                                belt.isEmpty() ? lastBelt_->id() : belt,
+                                AppInfo::productName() + QLatin1Char(' ') + AppInfo::versionNumber()};
 }
 
 }  // namespace kelvaro

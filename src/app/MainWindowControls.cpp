@@ -114,7 +114,7 @@ void MainWindow::wireControls() {
 
   // Calibration fields and zero buttons.
   auto zero = [this](ForceChannel channel, QSpinBox* field) {
-    field->setValue(zeroForceChannel(channel, core_->measurement(), core_->calibration()));
+    field->setValue(core_->zeroForce(channel));
   };
   connect(specPage.zero1Button, &QPushButton::clicked, this,
           [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin); });
@@ -201,6 +201,10 @@ void MainWindow::keysChanged(const KeysPanel::Values& values) {
 
 void MainWindow::showKeyIndicator(KeyIndicator indicator) {
   keys_->showForceAbove(indicator == KeyIndicator::kGreen);
+}
+
+bool MainWindow::recordAtFirstSample(const QString& path) {
+  return recorderPanel_->recordTo(path);
 }
 
 }  // namespace kelvaro

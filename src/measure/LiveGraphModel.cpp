@@ -75,6 +75,9 @@ void LiveGraphModel::plotSample(double force1Grams, double force2Grams, double a
   if (!hasPoints_ || graphSlot_ < 0 || graphSlot_ > kLastPoint) return;
   const auto at = static_cast<std::size_t>(graphSlot_);
   breathMarks_[at] = false;
+  for (Marker& m : markers_) {
+    if (m.slot == graphSlot_) m.slot = -1;
+  }
   lineBreaks_[at] = pendingBreak_;
   pendingBreak_ = false;
   write(kForce1, at, force1Grams);
@@ -130,6 +133,21 @@ const LiveGraphModel::SeriesExtremes& LiveGraphModel::extremes(int series) const
   return e;
 }
 
+void LiveGraphModel::addMarker(int slot, const QString& text) {
+  if (slot < 0 || slot > kLastPoint) return;
+  // A free place first; else the one written longest ago.
+  std::size_t at = nextMarker_;
+  for (std::size_t i = 0; i < kMaxMarkers; ++i) {
+    const std::size_t k = (nextMarker_ + i) % kMaxMarkers;
+    if (markers_[k].slot < 0) {
+      at = k;
+      break;
+    }
+  }
+  markers_[at] = Marker{slot, text};
+  nextMarker_ = (at + 1) % kMaxMarkers;
+}
+
 bool LiveGraphModel::wrapSlot() {
   if (graphSlot_ != kPointCount) return false;
   graphSlot_ = 0;
@@ -139,6 +157,7 @@ bool LiveGraphModel::wrapSlot() {
 void LiveGraphModel::clearLiveGraph() {
   for (Points& p : values_) p.fill(0.0);
   breathMarks_.fill(false);
+  for (Marker& m : markers_) m.slot = -1;
   lineBreaks_.fill(false);
   pendingBreak_ = false;
   invalidateFit();

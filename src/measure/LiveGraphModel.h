@@ -137,6 +137,19 @@ class LiveGraphModel {
   void markBreath(int slot) {
     if (slot >= 0 && slot <= kLastPoint) breathMarks_[static_cast<std::size_t>(slot)] = true;
   }
+  // A person's marker at the sample plotted at slot: the chart draws a thin vertical line there
+  // with the text, until the slot is written again. The oldest gives way when kMaxMarkers are
+  // on the sweep.
+  static constexpr std::size_t kMaxMarkers = 16;
+  struct Marker {
+    int slot = -1;  // -1: none
+    QString text;
+  };
+  void addMarker(int slot, const QString& text);
+  const std::array<Marker, kMaxMarkers>& markers() const { return markers_; }
+  // The slot of the sample plotted last (the one before the write position).
+  int lastPlottedSlot() const { return graphSlot_ <= 0 ? kLastPoint : graphSlot_ - 1; }
+
   // The data stopped (a lost link): the line is not drawn from the last point to the next one
   // plotted, until that point is written again.
   void breakLine() { pendingBreak_ = true; }
@@ -232,6 +245,8 @@ class LiveGraphModel {
   mutable std::array<SeriesExtremes, kSeriesCount> extremes_{};
   std::array<bool, kSeriesCount> visible_{};
   std::array<bool, kPointCount> breathMarks_{};
+  std::array<Marker, kMaxMarkers> markers_{};
+  std::size_t nextMarker_ = 0;
   std::array<bool, kPointCount> lineBreaks_{};
   bool pendingBreak_ = false;
   bool hasPoints_ = false;

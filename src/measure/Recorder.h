@@ -54,7 +54,15 @@ class Recorder {
   // Where the rows go from the next start on.
   void setFile(AppendFile& file) { file_ = &file; }
 
-  void startLogClicked() { state_ = RecorderState::StartRequested; }
+  void startLogClicked() {
+    requestedPath_.clear();
+    state_ = RecorderState::StartRequested;
+  }
+  // A recording into `path` exactly (the command line's), acted on like "Start Log".
+  void startRecording(const QString& path) {
+    requestedPath_ = path;
+    state_ = RecorderState::StartRequested;
+  }
   void endLogClicked() { state_ = RecorderState::StopRequested; }
   // Once for every plotted sample, after it was plotted and the write position advanced.
   void RecordSample(const MeasurementState& m);
@@ -76,6 +84,7 @@ class Recorder {
   RecorderState state_ = RecorderState::Idle;
   bool rowWritten_ = false;
   QString path_;
+  QString requestedPath_;  // empty: from the view's name
   std::string row_;
 };
 

@@ -37,10 +37,35 @@ struct LinkChange {
   const QString& reason;  // Lost: in words, e.g. "supervision time-out (0x0208)"; else empty
 };
 
+// Something that happened during the run that a recording notes with its time: a person's
+// marker, an apnea that is over, a block's activity alarm, a session opened or closed, a force
+// zeroed, the dongle gone or back.
+enum class MonitorEventKind {
+  Marker,
+  Apnea,
+  ActivityAlarm,
+  SessionStart,
+  SessionStop,
+  ZeroForce1,
+  ZeroForce2,
+  DongleGone,
+  DongleBack,
+};
+
+struct MonitorEvent {
+  MonitorEventKind kind;
+  // Marker: the person's text (may be empty); SessionStart, SessionStop: the user; else empty.
+  const QString& text;
+  // The core's millisecond clock when it happened; an apnea began when the last breath before
+  // it peaked.
+  std::uint32_t tick;
+  std::uint32_t durationMs;  // Apnea: until breathing was seen again; else 0
+};
+
 // An output of the road of one measurement: a recorder, a link to another program, a view. It is
 // registered with the core in road order and called on the core's thread, in registration order,
-// at its two places on the road and for every change of the link. A consumer must not block and
-// should allocate nothing per call.
+// at its two places on the road, for every change of the link and for every event of the run. A
+// consumer must not block and should allocate nothing per call.
 class MeasurementConsumer {
  public:
   virtual ~MeasurementConsumer() = default;
@@ -50,6 +75,7 @@ class MeasurementConsumer {
   // Every decoded notification, last on the road.
   virtual void notificationDecoded(const DecodedNotification& /*notification*/) {}
   virtual void linkChanged(const LinkChange& /*change*/) {}
+  virtual void eventNoted(const MonitorEvent& /*event*/) {}
 };
 
 }  // namespace kelvaro

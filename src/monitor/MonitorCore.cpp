@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/TickSource.h"
 #include "link/SerialReceiver.h"
 #include "measure/MeasurementDecoder.h"
 
@@ -10,7 +11,8 @@ namespace kelvaro {
 
 MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& port,
                          ScanView& scanView, MonitorDisplay& display)
-    : port_(port),
+    : clock_(ticks),
+      port_(port),
       display_(display),
       stopwatch_(ticks),
       waiter_(stopwatch_, pump),
@@ -93,6 +95,7 @@ void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
     display_.samplePlotted(graph_.graphSlot());
     if (const auto block = activity_.AddActivitySample(m.force1Grams, m.accelX)) {
       display_.activityBlock(*block);
+      if (block->alarms.belowLevel) tellEvent(MonitorEventKind::ActivityAlarm, QString(), tick);
     }
     graph_.advanceSlot();
     recorder_.RecordSample(m);
@@ -113,9 +116,18 @@ BreathUpdate MonitorCore::detectBreath(const NotificationOutcome& out, int plott
                                        std::uint32_t tick) {
   const MeasurementState& m = measurement_;
   // The first notification of a connection starts afresh; a zeroing moves the force's zero.
-  if (m.notificationCount == 1) breath_.reset();
+  if (m.notificationCount == 1) resetBreathing();
   if (out.zeroed) breath_.restartSignal();
   const BreathUpdate update = breath_.addSample(m.force1Grams, tick);
+  lastNotificationTick_ = tick;
+  if (update.apneaBegan) {
+    apneaOpen_ = true;
+    apneaSince_ = tick - update.msSinceBreath;
+  }
+  if (update.apneaEnded && apneaOpen_) {
+    apneaOpen_ = false;
+    tellEvent(MonitorEventKind::Apnea, QString(), apneaSince_, tick - apneaSince_);
+  }
 
   ++notifications_;
   if (plottedSlot >= 0 && plottedSlot <= livegraph::kLastPoint) {
@@ -151,12 +163,34 @@ void MonitorCore::linkDisconnected() {
   watchLink();
   measurement_.notificationCount = 0;
   // No belt: nothing of its breathing goes on.
-  breath_.reset();
+  resetBreathing();
   tellLink(LinkEvent::Disconnected, deviceId);
 }
 
 void MonitorCore::restartZeroing() {
   measurement_.notificationCount = measurement::kSessionStartCount;
+}
+
+std::int32_t MonitorCore::zeroForce(ForceChannel channel) {
+  const std::int32_t offset = zeroForceChannel(channel, measurement_, calibration_);
+  noteEvent(channel == ForceChannel::One ? MonitorEventKind::ZeroForce1
+                                         : MonitorEventKind::ZeroForce2);
+  return offset;
+}
+
+void MonitorCore::noteEvent(MonitorEventKind kind, const QString& text) {
+  tellEvent(kind, text, stopwatch_.tick());
+}
+
+void MonitorCore::resetBreathing() {
+  if (apneaOpen_) {
+    apneaOpen_ = false;
+    const std::uint32_t end = lastNotificationTick_ - apneaSince_ < 0x80000000u
+                                  ? lastNotificationTick_
+                                  : apneaSince_;
+    tellEvent(MonitorEventKind::Apnea, QString(), apneaSince_, end - apneaSince_);
+  }
+  breath_.reset();
 }
 
 void MonitorCore::checkLink() {
@@ -177,13 +211,13 @@ void MonitorCore::watchLink() {
     linkTimer_.stop();
     return;
   }
-  linkTimer_.start(static_cast<int>(std::max<std::uint32_t>(*due, kLinkCheckMs)));
+  linkTimer_.start(realWaitMs(clock_, std::max<std::uint32_t>(*due, kLinkCheckMs)));
 }
 
 void MonitorCore::linkLost(const QString& deviceId, const QString& reason) {
   // The chart's line breaks where the data stopped; a silence is no apnea.
   graph_.breakLine();
-  breath_.reset();
+  resetBreathing();
   tellLink(LinkEvent::Lost, deviceId, reason);
 }
 
@@ -197,6 +231,17 @@ void MonitorCore::tellLink(LinkEvent event, const QString& deviceId, const QStri
   const LinkChange change{event, deviceId, reason};
   forEachConsumer(consumers_, dispatching_, sweep_,
                   [&](MeasurementConsumer& c) { c.linkChanged(change); });
+}
+
+}  // namespace kelvaro
+
+namespace kelvaro {
+
+void MonitorCore::tellEvent(MonitorEventKind kind, const QString& text, std::uint32_t tick,
+                            std::uint32_t durationMs) {
+  const MonitorEvent event{kind, text, tick, durationMs};
+  forEachConsumer(consumers_, dispatching_, sweep_,
+                  [&](MeasurementConsumer& c) { c.eventNoted(event); });
 }
 
 }  // namespace kelvaro

@@ -18,6 +18,7 @@
 #include "link/RxFramer.h"
 #include "link/ScanList.h"
 #include "link/Stopwatch.h"
+#include "measure/CalibrationFields.h"
 #include "measure/LiveGraphModel.h"
 #include "measure/MeasurementState.h"
 #include "measure/Recorder.h"
@@ -72,6 +73,12 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   // A session start: the next notification zeroes the forces again and primes the activity
   // computation.
   void restartZeroing();
+  // "Zero Force 1" / "Zero Force 2" (and "Zero1" / "Zero2"): the channel's offset becomes its
+  // latest raw reading, noted as an event. Returns the new offset for the channel's field.
+  std::int32_t zeroForce(ForceChannel channel);
+  // Something that happened now (a marker, a session, the dongle), for every consumer. The core
+  // notes the apneas and the activity alarms of the road itself.
+  void noteEvent(MonitorEventKind kind, const QString& text = QString());
   // Notices a silence and starts a reconnect when one is due; the core's own timer calls it when
   // the guard is due, a test or a benchmark may call it directly.
   void checkLink();
@@ -121,8 +128,13 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   void linkBack(const QString& deviceId) override;
   bool reconnect(const QString& deviceId) override;
   void tellLink(LinkEvent event, const QString& deviceId, const QString& reason = QString());
+  void tellEvent(MonitorEventKind kind, const QString& text, std::uint32_t tick,
+                 std::uint32_t durationMs = 0);
+  // The breath detector starts afresh: an apnea it was in is over where the data stopped.
+  void resetBreathing();
   void watchLink();
 
+  const TickSource& clock_;
   SerialTransport& port_;
   MonitorDisplay& display_;
   MonitorSwitches switches_;
@@ -143,6 +155,10 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   // peak for as long as the sweep shows it, and none once the slot has been written again.
   std::uint64_t notifications_ = 0;
   std::array<std::uint64_t, livegraph::kPointCount> slotShows_{};
+  // The apnea under way: since when (the last breath's peak), and the latest notification's tick.
+  bool apneaOpen_ = false;
+  std::uint32_t apneaSince_ = 0;
+  std::uint32_t lastNotificationTick_ = 0;
   KeyTriggers keys_;
   CommandSender commands_;
   Dispatcher dispatcher_;

@@ -121,7 +121,8 @@ void SimSerialTransport::schedule() {
   if (!open_ || !autoPump_) return;
   const std::uint32_t wait =
       std::clamp<std::uint32_t>(dongle_.msUntilNextActivity(), 1, kMaxSleepMs);
-  timer_->start(static_cast<int>(wait));
+  // The dongle lives on the clock's time; a clock run fast wakes it as often in its own time.
+  timer_->start(realWaitMs(clock_, wait));
 }
 
 }  // namespace kelvaro

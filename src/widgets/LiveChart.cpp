@@ -80,6 +80,14 @@ void LiveChart::clearLiveGraph() {
   invalidateAll();
 }
 
+void LiveChart::addMarker(const QString& text) {
+  const int slot = model_.lastPlottedSlot();
+  model_.addMarker(slot, text);
+  const double x = layout().mapping.xToPixel(slot);
+  markDirty(std::max(0, static_cast<int>(std::floor(x)) - kStripPad),
+            std::min(width(), static_cast<int>(std::ceil(x)) + kMarkerTextWidth + kStripPad));
+}
+
 void LiveChart::setSeriesVisible(int series, bool visible) {
   model_.setSeriesVisible(series, visible);
   invalidateAll();

@@ -63,6 +63,9 @@ class LiveChart : public QWidget {
   void resetSlot() { model_.resetSlot(); }
   int graphSlot() const { return model_.graphSlot(); }
   void clearLiveGraph();
+  // A person's marker at the sample plotted last: a thin vertical line across the plot with the
+  // text beside it, until the sweep writes that sample again.
+  void addMarker(const QString& text);
 
   // The "Settings" page. A refused limit throws Error with the refusal message and leaves the
   // axis as it was.
@@ -115,6 +118,9 @@ class LiveChart : public QWidget {
   static constexpr double kBreathMarkHalf = 3.5;
   static constexpr double kBreathMarkGap = 3.0;
   static inline const QColor kBreathMarkColour{0x1F, 0x4E, 0x9A};
+  // Markers: their colour, and the room their text takes right of the line at most.
+  static inline const QColor kMarkerColour{0xB0, 0x00, 0x20};
+  static constexpr int kMarkerTextWidth = 160;
 
   struct AxisLabels {
     livegraph::AxisTicks ticks;
@@ -159,6 +165,8 @@ class LiveChart : public QWidget {
                   double toX) const;
   void drawBreathMarks(QPainter& painter, const livegraph::PlotMapping& mapping, int first,
                        int last) const;
+  void drawMarkers(QPainter& painter, const livegraph::PlotMapping& mapping, double fromX,
+                   double toX) const;
   void drawBand(QPainter& painter) const;
 
   const Layout& layout() const;

@@ -1,6 +1,7 @@
 // Drawing of the live chart: the layout of plot, axes and legend, the cached background and
 // the series lines. Shared by the screen, the printer and the vector export.
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QLineF>
 #include <QPainter>
@@ -349,6 +350,35 @@ void LiveChart::drawSeries(QPainter& painter, const PlotMapping& m, double fromX
     }
   }
   drawBreathMarks(painter, m, first, last);
+  painter.restore();
+  drawMarkers(painter, m, fromX, toX);
+}
+
+// A thin line from the plot's top to its bottom, and the text at its top, right of the line.
+void LiveChart::drawMarkers(QPainter& painter, const PlotMapping& m, double fromX,
+                            double toX) const {
+  const auto& markers = model_.markers();
+  if (std::none_of(markers.begin(), markers.end(),
+                   [](const livegraph::LiveGraphModel::Marker& k) { return k.slot >= 0; })) {
+    return;
+  }
+  painter.save();
+  painter.setClipRect(m.plot.adjusted(-1, -1, 1, 1), Qt::IntersectClip);
+  QPen pen(kMarkerColour, 1.0);
+  pen.setCosmetic(true);
+  painter.setFont(labelFont_);
+  const QFontMetrics metrics(labelFont_);
+  for (const auto& marker : markers) {
+    if (marker.slot < 0) continue;
+    const double x = m.xToPixel(marker.slot);
+    if (x + kMarkerTextWidth < fromX - kStripPad || x > toX + kStripPad) continue;
+    painter.setPen(pen);
+    painter.drawLine(QLineF(x, m.plot.top(), x, m.plot.bottom()));
+    const QString text = marker.text.isEmpty() ? QStringLiteral("Marker") : marker.text;
+    const QRectF area(x + 3, m.plot.top() + 2, kMarkerTextWidth - 3, metrics.height());
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignTop,
+                     metrics.elidedText(text, Qt::ElideRight, int(area.width())));
+  }
   painter.restore();
 }
 

@@ -45,6 +45,47 @@ TEST(CommandLine, ParsesOptions) {
   }
 }
 
+TEST(CommandLine, RecordingRepairAndTheHeadlessRecordersOptions) {
+  const auto parse = [](QStringList args) {
+    args.prepend(QStringLiteral("k"));
+    return CommandLine::parse(args);
+  };
+  EXPECT_EQ(parse({"--record=night.bdf"}).record, QStringLiteral("night.bdf"));
+  EXPECT_EQ(parse({"--record=/tmp/a b.CSV"}).record, QStringLiteral("/tmp/a b.CSV"));
+  EXPECT_EQ(parse({"--record=x.edf"}).error,
+            QStringLiteral("--record=x.edf: the belt's forces need 24-bit samples, so its EDF+ "
+                           "recordings are BDF+ files: name it x.bdf"));
+  EXPECT_FALSE(parse({"--record=x.txt"}).error.isEmpty());
+  EXPECT_FALSE(parse({"--record="}).error.isEmpty());
+  EXPECT_EQ(parse({"--repair=cut.bdf"}).repair, QStringLiteral("cut.bdf"));
+  EXPECT_FALSE(parse({"--repair="}).error.isEmpty());
+
+  const auto headless = parse({"--headless", "--simulate", "--duration=10m", "--sim-speed=60"});
+  EXPECT_TRUE(headless.error.isEmpty()) << headless.error.toStdString();
+  EXPECT_TRUE(headless.headless);
+  EXPECT_EQ(headless.durationMs, 600000u);
+  EXPECT_EQ(headless.simSpeed, 60);
+  EXPECT_FALSE(parse({"--duration=10m"}).error.isEmpty()) << "only without a window";
+  EXPECT_FALSE(parse({"--headless", "--sim-speed=5"}).error.isEmpty()) << "only simulated";
+  EXPECT_FALSE(parse({"--headless", "--simulate", "--sim-speed=0"}).error.isEmpty());
+  EXPECT_FALSE(parse({"--headless", "--simulate", "--sim-speed=fast"}).error.isEmpty());
+}
+
+TEST(CommandLine, ADurationIsANumberWithItsUnit) {
+  const struct {
+    const char* text;
+    std::uint64_t ms;  // 0: refused
+  } cases[] = {{"100s", 100000},  {"10m", 600000}, {"8h", 28800000}, {"1s", 1000},
+               {"168h", 604800000}, {"169h", 0},   {"0s", 0},        {"10", 0},
+               {"m", 0},          {"-5m", 0},      {"1.5h", 0},      {"10 m", 0},
+               {"10M", 0},        {"", 0},         {"99999999999999s", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto ms = CommandLine::parseDuration(QString::fromLatin1(c.text));
+    EXPECT_EQ(ms.value_or(0), c.ms);
+  }
+}
+
 // The monitor and kelvaro-belt-sim take the same timelines and refuse the same ones, in the same
 // words, before any window or simulated dongle is made.
 TEST(CommandLine, TheSimulatedScenarioIsCheckedAsTheSimulatorChecksIt) {

@@ -138,16 +138,19 @@ TEST(LiveGraphPage, ChartPlaceholderFillsTheTopAndCanBeReplaced) {
 TEST(LiveGraphPage, TabWalksEachSubPage) {
   LiveGraphPage page;
   page.endLogButton->setEnabled(true);
-  const QStringList standard = {"LowerPages", "CheckBoxFreeze", "Button2", "Button6",
-                                "Button19",   "Button4",        "Button20"};
+  // The marker between the chart and the sub-pages closes the round.
+  const QStringList standard = {"LowerPages", "CheckBoxFreeze", "Button2",   "Button6",
+                                "Button19",   "Button4",        "Button20",  "EditMarker",
+                                "ButtonMarker"};
   EXPECT_EQ(joined(tabWalk(page, page.lowerPages)), joined(standard));
   QStringList stops = tabStops(page);
   EXPECT_EQ(stops.size(), standard.size());
 
   page.lowerPages->setCurrentIndex(1);
   const QStringList scientific = {"LowerPages",     "CheckBoxFreeze", "EditSoub",
-                                  "ButtonStartLog", "ButtonEndLog",   "EditPosY",
-                                  "EditPosX",       "Edit8",          "Edit7"};
+                                  "ComboLogFormat", "ButtonStartLog", "ButtonEndLog",   "EditPosY",
+                                  "EditPosX",       "Edit8",          "Edit7",
+                                  "EditMarker",     "ButtonMarker"};
   EXPECT_EQ(joined(tabWalk(page, page.lowerPages)), joined(scientific));
   stops = tabStops(page);
   stops.sort();

@@ -451,6 +451,58 @@ TEST_F(LiveChartPaintTest, StripPaintingMatchesAFullRender) {
   EXPECT_EQ(differing, 0);
 }
 
+// The backing store against a fresh render of the whole chart: the pixels that differ.
+int differingFromFullRender(RecordingChart& chart) {
+  QPaintDevice* store = chart.backingStore()->paintDevice();
+  if (store->devType() != QInternal::Image) return -1;
+  const QImage onScreen = static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32);
+  QImage full(onScreen.size(), QImage::Format_RGB32);
+  full.setDevicePixelRatio(onScreen.devicePixelRatio());
+  {
+    QPainter p(&full);
+    chart.render(p, chart.size());
+  }
+  int differing = 0;
+  for (int y = 0; y < full.height(); ++y) {
+    for (int x = 0; x < full.width(); ++x) {
+      if (full.pixel(x, y) != onScreen.pixel(x, y)) ++differing;
+    }
+  }
+  return differing;
+}
+
+TEST_F(LiveChartPaintTest, AMarkerIsALineWithItsTextUntilTheSweepWritesOverIt) {
+  for (int i = 0; i < 100; ++i) plotAndStep(chart, 400 + 300 * std::sin(i * 0.1), 0, 0, 0, 0);
+  settle();
+  chart.addMarker(QStringLiteral("coughed"));
+  const int slot = chart.model().lastPlottedSlot();
+  ASSERT_EQ(slot, 99);
+  settle();
+  const QImage img = renderAt(chart, 1.0);
+  const livegraph::PlotMapping m = chart.mapping();
+  const int x = static_cast<int>(std::lround(m.xToPixel(slot)));
+  int line = 0;
+  for (int y = static_cast<int>(m.plot.top()) + 30; y < static_cast<int>(m.plot.bottom()); ++y) {
+    bool found = false;
+    for (int dx = -1; dx <= 1; ++dx) {
+      const QColor c = img.pixelColor(x + dx, y);
+      found = found || std::abs(c.red() - 0xB0) + c.green() + std::abs(c.blue() - 0x20) < 90;
+    }
+    line += found;
+  }
+  EXPECT_GT(line, (m.plot.height() - 30) * 0.8) << "a line from top to bottom";
+  EXPECT_EQ(differingFromFullRender(chart), 0) << "the text's strip was repainted with it";
+
+  // The sweep goes on over it and past its text: strip by strip, nothing of it stays.
+  for (int i = 0; i < 620; ++i) {
+    plotAndStep(chart, 400 + 300 * std::sin(i * 0.1), 0, 0, 0, 0);
+    if (i % 5 == 0) settle();
+  }
+  settle();
+  for (const auto& k : chart.model().markers()) EXPECT_LT(k.slot, 0);
+  EXPECT_EQ(differingFromFullRender(chart), 0);
+}
+
 // Pixels of the breath marks' colour near a slot's column, and how far the farthest lies from
 // the point vertically.
 struct MarkPixels {

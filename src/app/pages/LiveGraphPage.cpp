@@ -1,6 +1,7 @@
 #include "app/pages/LiveGraphPage.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -82,6 +83,7 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   liveChart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   liveChart->setMinimumHeight(200);
   layout_->addWidget(liveChart, 1);
+  layout_->addLayout(buildMarker());
 
   lowerPages = new QTabWidget(this);
   lowerPages->setObjectName(QStringLiteral("LowerPages"));
@@ -97,6 +99,8 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   lowerPages->setCornerWidget(graphFreezeCheck, Qt::TopRightCorner);
   layout_->addWidget(lowerPages);
 
+  setTabOrder(markerTextEdit, markerButton);
+  setTabOrder(markerButton, lowerPages);
   setTabOrder(lowerPages, graphFreezeCheck);
   setTabOrder(graphFreezeCheck, printButton);
   setTabOrder(printButton, exportPictureButton);
@@ -104,7 +108,8 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   setTabOrder(zeroForce1Button, zeroForce2Button);
   setTabOrder(zeroForce2Button, disconnectButton);
   setTabOrder(disconnectButton, logFileNameEdit);
-  setTabOrder(logFileNameEdit, startLogButton);
+  setTabOrder(logFileNameEdit, logFormatCombo);
+  setTabOrder(logFormatCombo, startLogButton);
   setTabOrder(startLogButton, endLogButton);
   setTabOrder(endLogButton, forceValueEdit);
   setTabOrder(forceValueEdit, timeValueEdit);
@@ -120,6 +125,25 @@ void LiveGraphPage::replaceChart(QWidget* chart) {
   liveChart->deleteLater();
   liveChart = chart;
   liveChart->show();
+}
+
+QLayout* LiveGraphPage::buildMarker() {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(8);
+  row->addStretch(1);
+  markerTextLabel = named(new QLabel(QStringLiteral("Marker text"), this), "LabelMarker");
+  markerTextEdit = named(new QLineEdit(this), "EditMarker", markerTextLabel->text());
+  markerTextLabel->setBuddy(markerTextEdit);
+  // What a recording's event list keeps of it, after "Marker: ".
+  markerTextEdit->setMaxLength(32);
+  markerTextEdit->setMinimumWidth(220);
+  markerButton = makeButton(this, "ButtonMarker", QStringLiteral("Marker"));
+  markerButton->setToolTip(QStringLiteral("A marker at this moment (F9 on every page)"));
+  markerButton->setAccessibleDescription(QStringLiteral("F9 on every page"));
+  row->addWidget(markerTextLabel);
+  row->addWidget(markerTextEdit);
+  row->addWidget(markerButton);
+  return row;
 }
 
 QWidget* LiveGraphPage::buildStandard() {
@@ -216,6 +240,13 @@ QWidget* LiveGraphPage::buildScientificTools() {
   logFileNameEdit = named(new QLineEdit(QStringLiteral("File Name"), measurementLogGroup),
                           "EditSoub", QStringLiteral("File Name"));
   logFileNameEdit->setMinimumWidth(160);
+  logFormatLabel = named(new QLabel(QStringLiteral("Format"), measurementLogGroup), "LabelLogFormat");
+  logFormatCombo = named(new QComboBox(measurementLogGroup), "ComboLogFormat",
+                         logFormatLabel->text());
+  logFormatCombo->addItems({QStringLiteral("CSV"), QStringLiteral("EDF+")});
+  logFormatCombo->setItemData(1, QStringLiteral("BDF+ (24-bit EDF+), the name gets .bdf"),
+                              Qt::ToolTipRole);
+  logFormatLabel->setBuddy(logFormatCombo);
   startLogButton = makeButton(measurementLogGroup, "ButtonStartLog", QStringLiteral("Start Log"));
   endLogButton = makeButton(measurementLogGroup, "ButtonEndLog", QStringLiteral("EndLog"));
   endLogButton->setEnabled(false);
@@ -228,8 +259,13 @@ QWidget* LiveGraphPage::buildScientificTools() {
   logStatusLabel->setMinimumWidth(150);
   log->addWidget(logFileNameEdit, 0, 0);
   log->addWidget(logStatusLabel, 1, 0);
-  log->addWidget(startLogButton, 0, 1);
-  log->addWidget(endLogButton, 1, 1);
+  auto* format = new QHBoxLayout;
+  format->setSpacing(4);
+  format->addWidget(logFormatLabel);
+  format->addWidget(logFormatCombo);
+  log->addLayout(format, 0, 1);
+  log->addWidget(startLogButton, 0, 2);
+  log->addWidget(endLogButton, 1, 2);
   row->addWidget(measurementLogGroup);
 
   const auto measureGroup = [tab](const char* name, const QString& title, const QString& first,

@@ -3,7 +3,9 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -19,7 +21,8 @@ class ShapeIndicator;
 // The "Live Graph" page: the live chart above a panel of two sub-pages, "Standard" (print and
 // export, disconnect, zeroing, key indicator, battery, force and activity read-outs) and
 // "Scientific Tools" (the measurement log and the cursor measurement fields), with "Graph Freeze"
-// beside their tabs. A passive view; the main window wires every control.
+// beside their tabs; between the chart and the panel a person's marker ("Marker text" and
+// "Marker"). A passive view; the main window wires every control.
 class LiveGraphPage : public QWidget {
   Q_OBJECT
 
@@ -33,6 +36,9 @@ class LiveGraphPage : public QWidget {
   QWidget* liveChart = nullptr;
   QCheckBox* graphFreezeCheck = nullptr;
   QTabWidget* lowerPages = nullptr;
+  QLabel* markerTextLabel = nullptr;
+  QLineEdit* markerTextEdit = nullptr;  // the marker's text, empty by default
+  QPushButton* markerButton = nullptr;  // "Marker" (F9 on every page)
   QWidget* standardTab = nullptr;
   QWidget* scientificToolsTab = nullptr;
 
@@ -61,6 +67,8 @@ class LiveGraphPage : public QWidget {
   // "Scientific Tools"
   QGroupBox* measurementLogGroup = nullptr;
   QLineEdit* logFileNameEdit = nullptr;
+  QLabel* logFormatLabel = nullptr;
+  QComboBox* logFormatCombo = nullptr;  // "CSV" (the default) or "EDF+"
   QPushButton* startLogButton = nullptr;
   QPushButton* endLogButton = nullptr;
   QLabel* logStatusLabel = nullptr;
@@ -74,6 +82,7 @@ class LiveGraphPage : public QWidget {
  private:
   QWidget* buildStandard();
   QWidget* buildScientificTools();
+  QLayout* buildMarker();
 
   QVBoxLayout* layout_ = nullptr;
 };

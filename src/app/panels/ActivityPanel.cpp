@@ -56,6 +56,7 @@ void ActivityPanel::startSession() {
   parts_.page.sessionActivityReadout->setText(texts.forceAverage);
   sessionStart_ = now;
   setSessionButtons(true);
+  parts_.core.noteEvent(MonitorEventKind::SessionStart, parts_.users.users().selectedName());
 }
 
 void ActivityPanel::stopSession() {
@@ -71,6 +72,7 @@ void ActivityPanel::stopSession() {
   session.forceAverage = texts.forceAverage;
   appendSession(parts_.homeDir, session);
   setSessionButtons(false);
+  parts_.core.noteEvent(MonitorEventKind::SessionStop, session.user);
 }
 
 void ActivityPanel::soundAlarm() { parts_.sound.play(kAlarmSound); }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "link/DongleKeeper.h"
+#include "monitor/LinkKeeper.h"
 #include "monitor/MeasurementConsumer.h"
 
 class QLabel;
@@ -18,8 +19,8 @@ class PortCatalog;
 class PortSelection;
 class SerialTransport;
 
-// A lost link in the window. The core's link guard notices it and has it mended through the
-// connection procedure; this panel shows what the person sees meanwhile:  "Belt <id> out of reach —
+// A lost link in the window. The core's link guard notices it and the link keeper (monitor/) mends
+// it through the connection procedure; this panel shows what the person sees meanwhile:  "Belt <id> out of reach —
 // reconnecting…" in the status bar and above the live chart, a break in the chart's line where the
 // data stopped, (the guard's console line gives the reason). The attempts are the connection
 // procedure's "Connect Last" path to the same belt; "Disconnect" ends them. A dongle pulled out
@@ -53,7 +54,7 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
   ~LinkPanel() override;
 
   // Brings the dongle back when it goes away after the start-up.
-  DongleKeeper& keeper() { return keeper_; }
+  DongleKeeper& keeper() { return link_.dongle(); }
   static inline const QString kDongleGoneText =
       QStringLiteral("Dongle gone \u2014 waiting for it to come back\u2026");
   // "Belt 000780008D83 out of reach — reconnecting…"
@@ -62,18 +63,12 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
   void linkChanged(const LinkChange& change) override;
 
  private:
-  bool reconnect(const QString& deviceId);
   void showLost(const QString& text);
   void showStatus();
-  // The port to try for the dongle: in automatic mode the one with its USB identity, if any;
-  // otherwise the configured one.
-  QString donglePort() const;
-  bool openDongle(const QString& name);
 
   Parts parts_;
   MonitorCore& core_;
-  ConnectionProcedure& connection_;
-  DongleKeeper keeper_;
+  LinkKeeper link_;
   QString lostText_;
   QLabel* statusLabel_ = nullptr;
 };

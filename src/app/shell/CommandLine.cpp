@@ -85,6 +85,43 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.error = QStringLiteral("--key-injector takes uinput, xtest or none");
         return result;
       }
+    } else if (arg.startsWith(QLatin1String("--record="))) {
+      result.record = arg.mid(int(sizeof("--record=")) - 1);
+      if (result.record.endsWith(QLatin1String(".edf"), Qt::CaseInsensitive)) {
+        result.error = QStringLiteral(
+                           "--record=%1: the belt's forces need 24-bit samples, so its EDF+ "
+                           "recordings are BDF+ files: name it %2.bdf")
+                           .arg(result.record, result.record.chopped(4));
+        return result;
+      }
+      if (!result.record.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) &&
+          !result.record.endsWith(QLatin1String(".bdf"), Qt::CaseInsensitive)) {
+        result.error = QStringLiteral("--record takes a file named .csv (CSV) or .bdf (EDF+)");
+        return result;
+      }
+    } else if (arg.startsWith(QLatin1String("--repair="))) {
+      result.repair = arg.mid(int(sizeof("--repair=")) - 1);
+      if (result.repair.isEmpty()) {
+        result.error = QStringLiteral("--repair needs a file");
+        return result;
+      }
+    } else if (arg == QLatin1String("--headless")) {
+      result.headless = true;
+    } else if (arg.startsWith(QLatin1String("--duration="))) {
+      const auto ms = parseDuration(arg.mid(int(sizeof("--duration=")) - 1));
+      if (!ms) {
+        result.error = QStringLiteral("--duration takes a number with s, m or h (100s, 10m, 8h)");
+        return result;
+      }
+      result.durationMs = *ms;
+    } else if (arg.startsWith(QLatin1String("--sim-speed="))) {
+      bool ok = false;
+      result.simSpeed = arg.mid(int(sizeof("--sim-speed=")) - 1).toInt(&ok);
+      if (!ok || result.simSpeed < 1 || result.simSpeed > kMaxSimSpeed) {
+        result.error = QStringLiteral("--sim-speed takes a whole number from 1 to %1")
+                           .arg(kMaxSimSpeed);
+        return result;
+      }
     } else if (arg == QLatin1String("--console-to-stderr")) {
       result.consoleToStderr = true;
     } else if (arg == QLatin1String("--version")) {
@@ -101,8 +138,36 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
   }
   if (result.simulate && !result.replay.isEmpty()) {
     result.error = QStringLiteral("--simulate and --replay are two different dongles: give one");
+  } else if (result.durationMs > 0 && !result.headless) {
+    result.error = QStringLiteral("--duration needs --headless");
+  } else if (result.simSpeed > 1 && !(result.headless && result.simulate)) {
+    result.error = QStringLiteral("--sim-speed needs --headless and --simulate");
   }
   return result;
+}
+
+std::optional<std::uint64_t> CommandLine::parseDuration(const QString& text) {
+  if (text.size() < 2 || text.size() > 12) return std::nullopt;
+  const QChar unit = text.back();
+  std::uint64_t scale = 0;
+  if (unit == QLatin1Char('s')) {
+    scale = 1000;
+  } else if (unit == QLatin1Char('m')) {
+    scale = 60 * 1000;
+  } else if (unit == QLatin1Char('h')) {
+    scale = 60 * 60 * 1000;
+  } else {
+    return std::nullopt;
+  }
+  const QString number = text.chopped(1);
+  for (const QChar c : number) {
+    if (!c.isDigit() || c.unicode() > 0x7F) return std::nullopt;
+  }
+  bool ok = false;
+  const std::uint64_t value = number.toULongLong(&ok);
+  // A week at most: what an unattended recording can sensibly be asked for.
+  if (!ok || value == 0 || value * scale > 7ull * 24 * 60 * 60 * 1000) return std::nullopt;
+  return value * scale;
 }
 
 QString CommandLine::helpText() {
@@ -134,6 +199,17 @@ QString CommandLine::helpText() {
       "                         default the first of these that works\n"
       "  --console-to-stderr    copy every line of the diagnostics console to standard error\n"
       "                         as it is written (for logs and scripts)\n"
+      "  --record=PATH          record from the first plotted sample on: PATH.csv the CSV of\n"
+      "                         \"Start Log\", PATH.bdf an EDF+ (BDF+) recording with events\n"
+      "  --repair=FILE          repair a recording a killed run left (every whole data record\n"
+      "                         kept) and exit; recordings in the current folder are repaired\n"
+      "                         at every start\n"
+      "  --headless             no window and no display: connect, record and keep the link,\n"
+      "                         the console on standard error, a status line on a terminal;\n"
+      "                         SIGTERM or SIGINT closes the recording and ends with 0\n"
+      "  --duration=TIME        with --headless: end after TIME (100s, 10m, 8h)\n"
+      "  --sim-speed=N          with --headless --simulate: the simulated belt and the\n"
+      "                         program's clock run N times as fast (for tests)\n"
       "  --version              print the version and exit\n"
       "  --help                 print this help and exit\n");
 }

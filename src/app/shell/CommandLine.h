@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 #include "sim/SimOptions.h"
@@ -12,6 +13,7 @@ namespace kelvaro {
 struct CommandLine {
   // The exit code of a command line that could not be understood.
   static constexpr int kUsageExitCode = 1;
+  static constexpr int kMaxSimSpeed = 1000;
 
   bool simulate = false;
   QString scenario;              // empty: the simulator's default timeline; else a valid one
@@ -23,11 +25,18 @@ struct CommandLine {
   QString connect;               // a belt to connect to once the scan hears it ("last": EditLastID)
   QString keyInjector;           // "uinput", "xtest" or "none"; empty: the first that works
   bool consoleToStderr = false;  // every console line also on standard error
+  QString record;                // a recording from the first plotted sample: .csv or .bdf
+  QString repair;                // a cut recording to repair, then exit
+  bool headless = false;         // no window: the core, the link keeper and the recorders
+  std::uint64_t durationMs = 0;  // --headless ends after this long (0: when told to)
+  int simSpeed = 1;              // the simulated belt and the program's clock this many times fast
   bool showVersion = false;
   bool showHelp = false;
   QString error;  // non-empty when the arguments could not be understood
 
   static CommandLine parse(const QStringList& arguments);
+  // "100s", "10m", "8h": milliseconds; none for anything else (no number, no unit, zero).
+  static std::optional<std::uint64_t> parseDuration(const QString& text);
   static QString helpText();
 };
 

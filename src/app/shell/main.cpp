@@ -10,10 +10,12 @@
 #include "app/shell/AppHome.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/ErrorReportingApplication.h"
+#include "app/shell/HeadlessMain.h"
 #include "app/shell/PortRouter.h"
 #include "app/shell/ProcessExit.h"
 #include "app/shell/QuitSignals.h"
 #include "base/EventPump.h"
+#include "edf/EdfRepair.h"
 #include "base/TickSource.h"
 #include "platform/KeyInjector.h"
 #include "platform/MasterVolume.h"
@@ -40,6 +42,14 @@ int main(int argc, char** argv) {
                 qPrintable(kelvaro::AppInfo::versionNumber()));
     return 0;
   }
+  if (!options.repair.isEmpty()) {
+    const auto outcome = kelvaro::edf::repairRecording(options.repair);
+    std::printf("%s\n", outcome.message.toLocal8Bit().constData());
+    using Result = kelvaro::edf::RepairOutcome::Result;
+    return outcome.result == Result::kRepaired || outcome.result == Result::kNotNeeded ? 0 : 1;
+  }
+
+  if (options.headless) return kelvaro::runHeadless(options, argc, argv);
 
   // A capture with nothing to play is refused before any window, as a mistyped scenario is.
   kelvaro::RecordedBeltFile recording;
@@ -118,9 +128,11 @@ int main(int argc, char** argv) {
 
   if (!recording.damage.isEmpty()) form.core().console().append(recording.damage);
   try {
-    const bool started = form.startUp();
-    if (started && options.startLog) form.pages().liveGraph->startLogButton->click();
-    if (started && !options.connect.isEmpty()) form.connectWhenHeard(options.connect);
+    if (form.startUp()) {
+      if (options.startLog) form.pages().liveGraph->startLogButton->click();
+      if (!options.record.isEmpty()) form.recordAtFirstSample(options.record);
+      if (!options.connect.isEmpty()) form.connectWhenHeard(options.connect);
+    }
   } catch (const std::exception& e) {
     // The rest of the start-up is skipped; the watchdog ends the run if the dongle stays silent.
     app.report(QString::fromUtf8(e.what()));
