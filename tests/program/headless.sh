@@ -7,7 +7,9 @@
 #           a second run on the same name is refused;
 # term:     SIGTERM halfway closes the file in order, exit 0;
 # kill:     SIGKILL halfway, then --repair: EDFlib opens the file with every whole record;
-# nodongle: no dongle, no --simulate: the window's exit code 4 and a message, no dialog.
+# nodongle: no dongle, no --simulate: the window's exit code 4 and a message, no dialog;
+# replay:   a capture of the window's run on the simulated belt (offscreen), recorded by the
+#           unattended recorder with --replay for --duration=2s: exit 0, a file EDFlib opens.
 set -euo pipefail
 monitor="$(realpath "$1")"
 check="$(realpath "$2")"
@@ -103,6 +105,28 @@ case "$way" in
     [ "$status" -eq 4 ] || { echo "exit $status"; exit 1; }
     grep -q 'cannot find the Bluetooth Dongle' err.txt || { echo "no message"; exit 1; }
     [ ! -e x.bdf ] || { echo "a recording without a belt"; exit 1; }
+    ;;
+  replay)
+    belt=000780008D83
+    QT_QPA_PLATFORM=offscreen "$monitor" --home "$work/home" --simulate --connect=$belt \
+      --capture=belt.capture >capture-out.txt 2>&1 &
+    pid=$!
+    count() { if [ -f belt.capture ]; then grep -c ' 80 15 04 05 ' belt.capture || true; else echo 0; fi; }
+    for _ in $(seq 1 300); do
+      [ "$(count)" -ge 80 ] && break
+      sleep 0.1
+    done
+    kill -TERM "$pid"
+    wait "$pid" || true
+    [ "$(count)" -ge 80 ] || { echo "too few notifications captured: $(count)"; exit 1; }
+    set +e
+    timeout 60 "$monitor" --headless --replay=belt.capture --connect=$belt --record=r.bdf \
+      --duration=2s --home "$work/home" >out.txt 2>err.txt
+    status=$?
+    set -e
+    [ "$status" -eq 0 ] || { echo "exit $status"; tail -20 err.txt; exit 1; }
+    result=$("$check" r.bdf) || { echo "EDFlib: $result"; exit 1; }
+    grep -q 'filetype=3 records=2 signals=7' <<<"$result" || { echo "not two seconds: $result"; exit 1; }
     ;;
   *) echo "unknown way $way"; exit 2 ;;
 esac

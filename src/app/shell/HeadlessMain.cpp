@@ -19,6 +19,8 @@
 #include "base/WallClock.h"
 #include "headless/HeadlessRun.h"
 #include "platform/PortCatalog.h"
+#include "sim/RecordedBelt.h"
+#include "sim/SimSerialTransport.h"
 
 namespace kelvaro {
 
@@ -28,6 +30,19 @@ int runHeadless(const CommandLine& options, int argc, char** argv) {
     std::fprintf(stderr, "kelvaro-monitor: %s exists: a recording is never written over a file\n",
                  options.record.toLocal8Bit().constData());
     return CommandLine::kUsageExitCode;
+  }
+  // A capture with nothing to play is refused before the run; a damaged one plays what came before
+  // the damage.
+  RecordedBeltFile recording;
+  if (!options.replay.isEmpty()) {
+    recording = loadRecordedBelt(options.replay);
+    if (!recording.belt) {
+      std::fprintf(stderr, "kelvaro-monitor: --replay: %s\n", qPrintable(recording.error));
+      return CommandLine::kUsageExitCode;
+    }
+    if (!recording.damage.isEmpty()) {
+      std::fprintf(stderr, "kelvaro-monitor: %s\n", qPrintable(recording.damage));
+    }
   }
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("kelvaro-monitor"));
@@ -64,6 +79,10 @@ int runHeadless(const CommandLine& options, int argc, char** argv) {
   if (options.simulate) {
     settings.forcedPort = options.scenario.isEmpty() ? QStringLiteral("SIM")
                                                      : QStringLiteral("SIM:") + options.scenario;
+  }
+  if (recording.belt) {
+    port.setPlayback({recording.belt, options.pace});
+    settings.forcedPort = SimSerialTransport::kReplayPort;
   }
   settings.connect = options.connect;
   settings.record = options.record;
