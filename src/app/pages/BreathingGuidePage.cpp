@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QFontMetrics>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -180,6 +181,12 @@ QWidget* BreathingGuidePage::buildHistory() {
   historyTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   historyTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   historyTable->horizontalHeader()->setStretchLastSection(true);
+  // Wide enough for a line of five columns ("12:13 11.12.26", 6.0, 6.0, "41 % (+9)", 01:09)
+  // without a scroll bar, in the window's font.
+  const QFontMetrics metrics(historyTable->font());
+  historyTable->setMinimumWidth(
+      metrics.horizontalAdvance(QStringLiteral("00:00 00.00.00 Target Mean 100 % (+100) Longest")) +
+      12 * metrics.averageCharWidth());
   trendLabel = named(new QLabel(QString(), panel), "LabelGuideTrend");
   trendLabel->setWordWrap(true);
   column->addWidget(historyLabel);
