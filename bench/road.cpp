@@ -12,10 +12,10 @@
 
 #include "base/EventPump.h"
 #include "base/TickSource.h"
-#include "guide/GuideListener.h"
-#include "bridge/BeltBridge.h"
 #include "base/WallClock.h"
+#include "bridge/BeltBridge.h"
 #include "edf/EdfRecorder.h"
+#include "guide/GuideListener.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"

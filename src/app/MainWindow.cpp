@@ -125,8 +125,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
                                             *env_.ticks, *env_.pump, env_.scratchPort);
   recorderPanel_ = new RecorderPanel(
       {*windowPages_.liveGraph, *core_, env_.clock ? *env_.clock : systemClock_, *env_.ticks,
-       [this] { return recordingIdentity(); },
-       [this](const QString& text) { reportError(text); }},
+       [this] { return recordingIdentity(); }, [this](const QString& text) { reportError(text); }},
       this);
   buildCapture();
   history_ = new HistoryPanel(

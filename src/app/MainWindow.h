@@ -216,7 +216,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<WindowScanGrid> scanGrid_;
   std::unique_ptr<WindowReadouts> readouts_;
   std::unique_ptr<MonitorCore> core_;
-  std::unique_ptr<ScratchPanel> scratch_;  // goes before the core whose console it writes to
+  std::unique_ptr<ScratchPanel> scratch_;    // goes before the core whose console it writes to
   std::unique_ptr<Scratch3Panel> scratch3_;  // likewise
   std::unique_ptr<WindowConnectionPanel> connectionPanel_;
   UsersPanel* users_ = nullptr;

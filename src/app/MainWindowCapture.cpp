@@ -9,10 +9,10 @@
 #include "app/pages/ConnectionPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/CapturePanel.h"
+#include "app/panels/LastBelt.h"
 #include "app/panels/PlaybackPanel.h"
 #include "app/panels/RecorderPanel.h"
 #include "app/panels/UsersPanel.h"
-#include "app/panels/LastBelt.h"
 #include "link/PortSelection.h"
 
 namespace kelvaro {
@@ -52,9 +52,9 @@ void MainWindow::finishFiles() {
 
 edf::RecordingIdentity MainWindow::recordingIdentity() const {
   const QString belt = core_->linkGuard().deviceId();
-  return edf::RecordingIdentity{users_->users().selectedName(),
-                                belt.isEmpty() ? lastBelt_->id() : belt,
-                                AppInfo::productName() + QLatin1Char(' ') + AppInfo::versionNumber()};
+  return edf::RecordingIdentity{
+      users_->users().selectedName(), belt.isEmpty() ? lastBelt_->id() : belt,
+      AppInfo::productName() + QLatin1Char(' ') + AppInfo::versionNumber()};
 }
 
 }  // namespace kelvaro

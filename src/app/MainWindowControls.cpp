@@ -203,8 +203,6 @@ void MainWindow::showKeyIndicator(KeyIndicator indicator) {
   keys_->showForceAbove(indicator == KeyIndicator::kGreen);
 }
 
-bool MainWindow::recordAtFirstSample(const QString& path) {
-  return recorderPanel_->recordTo(path);
-}
+bool MainWindow::recordAtFirstSample(const QString& path) { return recorderPanel_->recordTo(path); }
 
 }  // namespace kelvaro

@@ -42,7 +42,8 @@ std::optional<EdfLayout> parseLayout(const QByteArray& header, QString* error) {
   }
   if (header.startsWith("0       ")) {
     layout.bdf = false;
-  } else if (header.startsWith("\xff" "BIOSEMI")) {
+  } else if (header.startsWith("\xff"
+                               "BIOSEMI")) {
     layout.bdf = true;
   } else {
     fail(error, "not an EDF or BDF file");
@@ -59,8 +60,8 @@ std::optional<EdfLayout> parseLayout(const QByteArray& header, QString* error) {
     return std::nullopt;
   }
   layout.headerBytes = *size;
-  layout.signalCount = static_cast<int>((*size - EdfLayout::kFixedHeaderBytes) /
-                                    EdfLayout::kSignalHeaderBytes);
+  layout.signalCount =
+      static_cast<int>((*size - EdfLayout::kFixedHeaderBytes) / EdfLayout::kSignalHeaderBytes);
   const auto records =
       integerField(header, EdfLayout::kRecordCountOffset, EdfLayout::kRecordCountWidth);
   if (!records || *records < -1) {

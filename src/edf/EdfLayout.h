@@ -19,7 +19,7 @@ struct EdfLayout {
   static constexpr int kMaxSignals = 4096;
 
   bool bdf = false;              // 24-bit samples (3 bytes) instead of 16-bit ones
-  int signalCount = 0;              // annotation signals included
+  int signalCount = 0;           // annotation signals included
   std::int64_t headerBytes = 0;  // fixed header and the signals' headers
   std::int64_t recordBytes = 0;
   std::int64_t records = -1;  // -1: not written yet (a recording that never closed)

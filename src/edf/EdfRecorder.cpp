@@ -37,9 +37,8 @@ QString eventText(const MonitorEvent& event) {
 
 }  // namespace
 
-EdfRecorder::EdfRecorder(AppendFile& reservation, const WallClock& clock,
-                         const TickSource& ticks, const Calibration& calibration,
-                         ConsoleLog& console)
+EdfRecorder::EdfRecorder(AppendFile& reservation, const WallClock& clock, const TickSource& ticks,
+                         const Calibration& calibration, ConsoleLog& console)
     : writer_(reservation),
       clock_(clock),
       ticks_(ticks),

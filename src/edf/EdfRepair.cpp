@@ -61,11 +61,11 @@ RepairOutcome repairRecording(const QString& path) {
   }
   out.result = Result::kRepaired;
   out.records = plan->records;
-  out.message = QStringLiteral("Repaired %1: %2 whole data records kept%3")
-                    .arg(path)
-                    .arg(plan->records)
-                    .arg(plan->cutRecord ? QStringLiteral(", a record cut short removed")
-                                         : QString());
+  out.message =
+      QStringLiteral("Repaired %1: %2 whole data records kept%3")
+          .arg(path)
+          .arg(plan->records)
+          .arg(plan->cutRecord ? QStringLiteral(", a record cut short removed") : QString());
   return out;
 }
 
@@ -77,8 +77,8 @@ QStringList repairRecordingsIn(const QString& folder) {
                      QStringLiteral("*.EDF")},
                     QDir::Files | QDir::Readable | QDir::Writable, QDir::Name);
   for (const QString& name : names) {
-    const QString path = folder == QLatin1String(".") ? QStringLiteral("./") + name
-                                                      : dir.filePath(name);
+    const QString path =
+        folder == QLatin1String(".") ? QStringLiteral("./") + name : dir.filePath(name);
     // Only a file that never closed is looked at further; others pass in silence.
     LockedFile peek;
     QString reason;

@@ -12,8 +12,8 @@ namespace kelvaro::edf {
 
 namespace {
 
-constexpr std::int64_t kTimeUnitsPerMs = 10000;       // EDFlib's header times: 100 ns
-constexpr std::int64_t kAnnotationUnitsPerMs = 10;    // its annotation times: 100 us
+constexpr std::int64_t kTimeUnitsPerMs = 10000;     // EDFlib's header times: 100 ns
+constexpr std::int64_t kAnnotationUnitsPerMs = 10;  // its annotation times: 100 us
 
 QString edflibError(int code) {
   switch (code) {
@@ -66,8 +66,8 @@ EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& 
   reservation_.close(nullptr);
 
   const QByteArray name = QFile::encodeName(path);
-  const int handle = edfopen_file_writeonly(name.constData(), EDFLIB_FILETYPE_BDFPLUS,
-                                            kSignalCount);
+  const int handle =
+      edfopen_file_writeonly(name.constData(), EDFLIB_FILETYPE_BDFPLUS, kSignalCount);
   if (handle < 0) {
     if (reason) *reason = edflibError(handle);
     QFile::remove(path);
@@ -195,14 +195,13 @@ bool EdfWriter::retimeWrittenRecord(QString* reason) {
   }
   // While the file is written, a record's first annotation signal holds its time list alone.
   const std::int64_t record = records_ - 1;
-  const std::int64_t onset = subsecond_ + recordOnsetMs(stretches_.size() - 1, record) *
-                                              kTimeUnitsPerMs;
+  const std::int64_t onset =
+      subsecond_ + recordOnsetMs(stretches_.size() - 1, record) * kTimeUnitsPerMs;
   if (!writeTimeKeeping(onset, timeList_.data(), static_cast<std::size_t>(timeList_.size()))) {
     if (reason) *reason = QStringLiteral("a record's time list does not have room");
     return false;
   }
-  return lock_.writeAt(headerBytes_ + record * recordBytes_ + annotationOffset_, timeList_,
-                       reason);
+  return lock_.writeAt(headerBytes_ + record * recordBytes_ + annotationOffset_, timeList_, reason);
 }
 
 void EdfWriter::breakStretch() {

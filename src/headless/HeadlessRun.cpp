@@ -73,10 +73,10 @@ HeadlessRun::HeadlessRun(HeadlessEnvironment environment, HeadlessOptions option
       core_->console().append(QString::fromUtf8(e.what()));
     }
   };
-  keeper_ = std::make_unique<LinkKeeper>(LinkKeeper::Parts{
-      *core_, *connection_, *env_.port, env_.catalog, [this] { return portSelection_.get(); },
-      [this] { return autoComPort_; }, [this] { return watchdog_ && watchdog_->startedUp(); },
-      guarded});
+  keeper_ = std::make_unique<LinkKeeper>(
+      LinkKeeper::Parts{*core_, *connection_, *env_.port, env_.catalog,
+                        [this] { return portSelection_.get(); }, [this] { return autoComPort_; },
+                        [this] { return watchdog_ && watchdog_->startedUp(); }, guarded});
   edf_ = std::make_unique<EdfRecorder>(edfReservation_, *env_.clock, *env_.ticks,
                                        core_->calibration(), core_->console());
   edf_->setIdentity([this] {
@@ -102,9 +102,8 @@ HeadlessRun::HeadlessRun(HeadlessEnvironment environment, HeadlessOptions option
   statusTimer_.setInterval(realWaitMs(*env_.ticks, kStatusMs));
   connect(&statusTimer_, &QTimer::timeout, this, [this] { tick(); });
   connectTimer_.setInterval(realWaitMs(*env_.ticks, 100));
-  connect(&connectTimer_, &QTimer::timeout, this, [this, guarded] {
-    guarded([this] { tryConnect(); });
-  });
+  connect(&connectTimer_, &QTimer::timeout, this,
+          [this, guarded] { guarded([this] { tryConnect(); }); });
 }
 
 HeadlessRun::~HeadlessRun() {

@@ -51,7 +51,7 @@ struct HeadlessOptions {
   // The belt to connect to once heard; "last": the settings' MAC, or where a home has none the
   // strongest signal the scan hears (what the window tells a person to look for). Empty: none.
   QString connect;
-  QString record;      // .csv or .bdf, from the first plotted sample; empty: none
+  QString record;  // .csv or .bdf, from the first plotted sample; empty: none
   // The run ends after this long: counted from the recording's first sample when there is one,
   // else from the start. 0: when it is told to.
   std::uint64_t durationMs = 0;
@@ -137,8 +137,8 @@ class HeadlessRun final : public QObject, private MeasurementConsumer, private R
   QTimer watchdogTimer_;
   QTimer statusTimer_;
   QTimer connectTimer_;
-  QString wanted_;      // the belt to connect to
-  QString user_;        // the selected user, for an EDF+ recording's header
+  QString wanted_;  // the belt to connect to
+  QString user_;    // the selected user, for an EDF+ recording's header
   bool autoComPort_ = true;
   bool ended_ = false;  // a missing dongle ended the run
   bool stopped_ = false;

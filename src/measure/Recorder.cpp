@@ -28,10 +28,10 @@ void Recorder::RecordSample(const MeasurementState& m) {
   if (state_ == RecorderState::StartRequested) {
     // A start over a running recording ends that one first, so that no file is left open.
     if (file_->isOpen()) finish();
-    path_ = !requestedPath_.isEmpty() ? requestedPath_
-                                      : QStringLiteral("./") +
-                                            (view_ ? view_->fileNameText() : QString()) +
-                                            QStringLiteral(".csv");
+    path_ = !requestedPath_.isEmpty()
+                ? requestedPath_
+                : QStringLiteral("./") + (view_ ? view_->fileNameText() : QString()) +
+                      QStringLiteral(".csv");
     QString reason;
     switch (file_->create(path_, &reason)) {
       case AppendFile::Created::kExists:

@@ -185,9 +185,8 @@ void MonitorCore::noteEvent(MonitorEventKind kind, const QString& text) {
 void MonitorCore::resetBreathing() {
   if (apneaOpen_) {
     apneaOpen_ = false;
-    const std::uint32_t end = lastNotificationTick_ - apneaSince_ < 0x80000000u
-                                  ? lastNotificationTick_
-                                  : apneaSince_;
+    const std::uint32_t end =
+        lastNotificationTick_ - apneaSince_ < 0x80000000u ? lastNotificationTick_ : apneaSince_;
     tellEvent(MonitorEventKind::Apnea, QString(), apneaSince_, end - apneaSince_);
   }
   breath_.reset();

@@ -84,9 +84,9 @@ QByteArray LockedFile::readAt(std::int64_t offset, std::int64_t size) const {
 bool LockedFile::writeAt(std::int64_t offset, const QByteArray& bytes, QString* reason) {
   std::int64_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd_, bytes.constData() + done,
-                               static_cast<std::size_t>(bytes.size() - done),
-                               static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pwrite(fd_, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done),
+                 static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       if (reason) *reason = systemReason(errno);

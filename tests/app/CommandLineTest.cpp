@@ -75,10 +75,10 @@ TEST(CommandLine, ADurationIsANumberWithItsUnit) {
   const struct {
     const char* text;
     std::uint64_t ms;  // 0: refused
-  } cases[] = {{"100s", 100000},  {"10m", 600000}, {"8h", 28800000}, {"1s", 1000},
-               {"168h", 604800000}, {"169h", 0},   {"0s", 0},        {"10", 0},
-               {"m", 0},          {"-5m", 0},      {"1.5h", 0},      {"10 m", 0},
-               {"10M", 0},        {"", 0},         {"99999999999999s", 0}};
+  } cases[] = {
+      {"100s", 100000}, {"10m", 600000}, {"8h", 28800000}, {"1s", 1000}, {"168h", 604800000},
+      {"169h", 0},      {"0s", 0},       {"10", 0},        {"m", 0},     {"-5m", 0},
+      {"1.5h", 0},      {"10 m", 0},     {"10M", 0},       {"", 0},      {"99999999999999s", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     const auto ms = CommandLine::parseDuration(QString::fromLatin1(c.text));

@@ -129,10 +129,10 @@ TEST_F(EdfRecordingWindowTest, MarkersAndSessionsOfTheWindowAreInTheRecording) {
   w->pages().activityMonitor->sessionStopButton->click();
   notifications(10);
   end->click();
-  EXPECT_EQ(texts(QStringLiteral("File Name.bdf")),
-            (std::vector<std::string>{"Recording start", "Marker: coughed",
-                                      "Session start Jan Novak", "Session stop Jan Novak",
-                                      "Recording stop"}));
+  EXPECT_EQ(
+      texts(QStringLiteral("File Name.bdf")),
+      (std::vector<std::string>{"Recording start", "Marker: coughed", "Session start Jan Novak",
+                                "Session stop Jan Novak", "Recording stop"}));
   const auto file = testing::readWithEdflib(folder.filePath(QStringLiteral("File Name.bdf")));
   ASSERT_EQ(file.annotations.size(), 5u);
   EXPECT_NEAR(file.annotations[1].onsetSeconds, 0.45, 1e-3) << "after ten samples";

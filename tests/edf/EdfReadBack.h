@@ -23,7 +23,7 @@ struct ReadSignal {
 };
 
 struct ReadAnnotation {
-  double onsetSeconds = 0.0;     // after the first sample
+  double onsetSeconds = 0.0;    // after the first sample
   double durationSeconds = -1;  // -1: none
   std::string text;
 };
@@ -97,7 +97,7 @@ struct RawBdf {
   std::string patientField;
   std::string recordingField;
   long long records = 0;
-  std::vector<double> recordOnsets;  // seconds after the header's start time
+  std::vector<double> recordOnsets;         // seconds after the header's start time
   std::vector<ReadAnnotation> annotations;  // onsets after the header's start time
   std::vector<std::string> labels;          // ordinary signalList only
   std::vector<std::vector<std::int32_t>> digital;

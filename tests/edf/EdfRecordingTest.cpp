@@ -13,8 +13,8 @@
 #include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "base/WallClock.h"
-#include "edf/EdfRecorder.h"
 #include "edf/EdfReadBack.h"
+#include "edf/EdfRecorder.h"
 #include "link/Dispatcher.h"
 #include "monitor/MonitorCore.h"
 #include "platform/AppendFile.h"
@@ -135,7 +135,7 @@ class EdfRecordingTest : public ::testing::Test {
   int sent = 0;
 };
 
-const std::vector<std::string> kLabels = {"Force 1", "Force 2",  "Accel X",    "Accel Y",
+const std::vector<std::string> kLabels = {"Force 1", "Force 2", "Accel X",    "Accel Y",
                                           "Accel Z", "Battery", "Temperature"};
 const std::vector<std::string> kUnits = {"g", "g", "", "", "", "V", "degC"};
 
@@ -160,9 +160,9 @@ TEST_F(EdfRecordingTest, EveryNotificationGoesIntoABdfPlusFileThatEdflibReads) {
   EXPECT_EQ(raw.recordingField, "Startdate 10-MAR-2025 X X 000780008D83 KELVARO monitor 3.24");
   EXPECT_EQ(file.equipment, "000780008D83");
   EXPECT_EQ(file.recordingAdditional, "KELVARO monitor 3.24");
-  EXPECT_EQ(std::vector<int>({file.year, file.month, file.day, file.hour, file.minute,
-                              file.second}),
-            std::vector<int>({2025, 3, 10, 22, 15, 30}));
+  EXPECT_EQ(
+      std::vector<int>({file.year, file.month, file.day, file.hour, file.minute, file.second}),
+      std::vector<int>({2025, 3, 10, 22, 15, 30}));
   EXPECT_EQ(file.subsecond, 2500000) << "the first sample's millisecond";
   ASSERT_EQ(file.signalList.size(), 7u);
   const double counts[] = {0.5, 1.25, 1, 1, 1, 0.001, 0.01};
@@ -284,8 +284,9 @@ TEST_F(EdfRecordingTest, ALostLinkLeavesAGapAndTheRecordsAfterItStartAtTheirTrue
   }
   std::vector<std::string> texts;
   for (const auto& a : raw.annotations) texts.push_back(a.text);
-  EXPECT_EQ(texts, (std::vector<std::string>{"Recording start", "Link lost: no notification for 3 s",
-                                             "Link back", "Recording stop"}));
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{"Recording start", "Link lost: no notification for 3 s",
+                                      "Link back", "Recording stop"}));
   EXPECT_NEAR(raw.annotations[1].onsetSeconds - 0.25, since(spy.linkTick(LinkEvent::Lost)), 1e-3);
   EXPECT_NEAR(raw.annotations[2].onsetSeconds - 0.25, since(spy.linkTick(LinkEvent::Back)), 1e-3);
 }
@@ -320,7 +321,8 @@ TEST_F(EdfRecordingTest, AnExistingNameIsRefusedAndSoIsASecondStartOnTheSameName
 
   recorder.startLogClicked();
   stream(30);
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"recording", "first sample", "stopped", "exists"}));
+  EXPECT_EQ(view.calls,
+            (std::vector<std::string>{"recording", "first sample", "stopped", "exists"}));
   QFile again(path("first.bdf"));
   ASSERT_TRUE(again.open(QIODevice::ReadOnly));
   EXPECT_EQ(again.readAll(), written) << "the first recording is left as it was";
@@ -357,7 +359,8 @@ TEST_F(EdfRecordingTest, FourEventsASecondAllFindRoom) {
 TEST_F(EdfRecordingTest, ALongTextIsCutWhereACharacterEnds) {
   recorder.startRecording(path("text.bdf"));
   stream(1);
-  core.noteEvent(MonitorEventKind::Marker, QString::fromUtf8("příliš žluťoučký kůň úpěl ďábelské ódy"));
+  core.noteEvent(MonitorEventKind::Marker,
+                 QString::fromUtf8("příliš žluťoučký kůň úpěl ďábelské ódy"));
   stream(20);
   recorder.endLogClicked();
   const auto file = testing::readWithEdflib(path("text.bdf"));

@@ -79,9 +79,9 @@ TEST(EdfLayout, RefusesWhatIsNoHeader) {
   EXPECT_EQ(layout->recordBytes, 40);
   EXPECT_EQ(layout->records, -1);
   EXPECT_EQ(layout->annotationOffset, -1);
-  for (const auto& [at, bad] : {std::pair{184, "511     "}, std::pair{236, "many    "},
-                                std::pair{252, "0   "}, std::pair{256 + 216, "0       "},
-                                std::pair{256 + 216, "x       "}}) {
+  for (const auto& [at, bad] :
+       {std::pair{184, "511     "}, std::pair{236, "many    "}, std::pair{252, "0   "},
+        std::pair{256 + 216, "0       "}, std::pair{256 + 216, "x       "}}) {
     QByteArray broken = header;
     broken.replace(at, static_cast<int>(std::strlen(bad)), bad);
     EXPECT_FALSE(edf::parseLayout(broken)) << at << " " << bad;
@@ -90,13 +90,19 @@ TEST(EdfLayout, RefusesWhatIsNoHeader) {
 }
 
 TEST(EdfLayout, ARecordsTimeListIsRewrittenAndItsEventsKept) {
-  QByteArray list("+3.25\x14\x14\x00+3.5\x15" "2\x14" "Apnea\x14\x00", 22);
+  QByteArray list(
+      "+3.25\x14\x14\x00+3.5\x15"
+      "2\x14"
+      "Apnea\x14\x00",
+      22);
   list.append(QByteArray(114 - list.size(), '\0'));
   const auto retimed = edf::retimedAnnotations(list, 36125000000LL + 2500000);
   ASSERT_TRUE(retimed);
   EXPECT_EQ(retimed->size(), 114);
-  EXPECT_EQ(retimed->left(27),
-            QByteArray("+3612.75\x14\x14\x00+3.5\x15" "2\x14" "Apnea\x14\x00\x00\x00", 27));
+  EXPECT_EQ(retimed->left(27), QByteArray("+3612.75\x14\x14\x00+3.5\x15"
+                                          "2\x14"
+                                          "Apnea\x14\x00\x00\x00",
+                                          27));
   EXPECT_FALSE(edf::retimedAnnotations(QByteArray(114, '\0'), 0)) << "no time list";
   EXPECT_FALSE(edf::retimedAnnotations(list.left(23), 36125000000LL)) << "no room";
   char out[8];
@@ -166,13 +172,11 @@ TEST_F(CutRecordingTest, EveryWholeRecordOfACutFileIsKeptAndEdflibOpensIt) {
   ASSERT_EQ(file.signalList[2].physical.size(), 100u);
   for (int i = 0; i < 100; ++i) EXPECT_EQ(file.signalList[2].physical[i], i) << i;
 
-  EXPECT_EQ(edf::repairRecording(path("cut.bdf")).result,
-            edf::RepairOutcome::Result::kNotNeeded);
+  EXPECT_EQ(edf::repairRecording(path("cut.bdf")).result, edf::RepairOutcome::Result::kNotNeeded);
   EXPECT_EQ(edf::repairRecording(path("night.bdf")).result, edf::RepairOutcome::Result::kBusy)
       << "the recording still being written is left alone";
   recorder.endLogClicked();
-  EXPECT_EQ(edf::repairRecording(path("night.bdf")).result,
-            edf::RepairOutcome::Result::kNotNeeded);
+  EXPECT_EQ(edf::repairRecording(path("night.bdf")).result, edf::RepairOutcome::Result::kNotNeeded);
 }
 
 TEST_F(CutRecordingTest, ACutFileAfterAGapKeepsItsRecordsTimes) {
@@ -186,8 +190,7 @@ TEST_F(CutRecordingTest, ACutFileAfterAGapKeepsItsRecordsTimes) {
   }
   stream(45);
   copyCut(path("cut.bdf"), 0);
-  EXPECT_EQ(edf::repairRecording(path("cut.bdf")).result,
-            edf::RepairOutcome::Result::kRepaired);
+  EXPECT_EQ(edf::repairRecording(path("cut.bdf")).result, edf::RepairOutcome::Result::kRepaired);
   const auto raw = testing::readBdfBytes(path("cut.bdf"));
   ASSERT_EQ(raw.records, 5);
   EXPECT_EQ(raw.reserved, "BDF+D");

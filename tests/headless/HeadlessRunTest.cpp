@@ -140,11 +140,19 @@ TEST_P(HeadlessRecording, AnApneaAndAFailureOfTheLinkAreInTheRecordingAtTheirTim
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, HeadlessRecording,
-    ::testing::Values(
-        Fault{"LinkLost", "breathing:15,apnea:20,breathing", 50000, 0, 0,
-              {"Link lost: supervision time-out (0x0208)", "Link back"}},
-        Fault{"DongleGone", "breathing:15,apnea:20,breathing", 0, 50000, 4000,
-              {"Dongle gone", "Link lost: no notification for 3 s", "Dongle back", "Link back"}}),
+    ::testing::Values(Fault{"LinkLost",
+                            "breathing:15,apnea:20,breathing",
+                            50000,
+                            0,
+                            0,
+                            {"Link lost: supervision time-out (0x0208)", "Link back"}},
+                      Fault{"DongleGone",
+                            "breathing:15,apnea:20,breathing",
+                            0,
+                            50000,
+                            4000,
+                            {"Dongle gone", "Link lost: no notification for 3 s", "Dongle back",
+                             "Link back"}}),
     [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 TEST(HeadlessStatus, SaysTheTimeTheNotificationsTheRateTheApneasAndTheLink) {
@@ -160,8 +168,9 @@ TEST(HeadlessStatus, SaysTheTimeTheNotificationsTheRateTheApneasAndTheLink) {
   const QString id = QStringLiteral("000780008D83");
   status.linkChanged(LinkChange{LinkEvent::Connected, id, QString()});
   status.eventNoted(MonitorEvent{MonitorEventKind::Apnea, QString(), 0, 12000});
-  EXPECT_EQ(status.line(8 * 3600000 + 61000),
-            QStringLiteral("08:01:01  notifications 1  breaths/min 15.0  apneas 1  link connected"));
+  EXPECT_EQ(
+      status.line(8 * 3600000 + 61000),
+      QStringLiteral("08:01:01  notifications 1  breaths/min 15.0  apneas 1  link connected"));
   status.linkChanged(LinkChange{LinkEvent::Lost, id, QStringLiteral("why")});
   EXPECT_TRUE(status.line(0).endsWith(QStringLiteral("link lost, reconnecting")));
   status.eventNoted(MonitorEvent{MonitorEventKind::DongleGone, QString(), 0, 0});
@@ -175,7 +184,8 @@ QByteArray written(std::FILE* f) {
   std::rewind(f);
   QByteArray all;
   char buffer[256];
-  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, f)) all.append(buffer, qsizetype(n));
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, f))
+    all.append(buffer, qsizetype(n));
   return all;
 }
 

@@ -60,7 +60,8 @@ TEST(ApneaEvent, OnePauseIsOneEventFromTheLastBreathToTheBreathingAgain) {
   // The pause: the longest time between two true peaks.
   std::size_t k = 0;
   for (std::size_t i = 1; i + 1 < belt.truePeaks.size(); ++i) {
-    if (belt.truePeaks[i + 1] - belt.truePeaks[i] > belt.truePeaks[k + 1] - belt.truePeaks[k]) k = i;
+    if (belt.truePeaks[i + 1] - belt.truePeaks[i] > belt.truePeaks[k + 1] - belt.truePeaks[k])
+      k = i;
   }
   const std::uint32_t lastPeak = belt.truePeaks[k];
   const std::uint32_t resumed = belt.truePeaks[k + 1];

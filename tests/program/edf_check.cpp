@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   std::printf("filetype=%d records=%lld signals=%d labels=%s samples=%d annotations=%d events=%s\n",
               r.filetype, r.records, static_cast<int>(r.signalList.size()),
               labels.join(QLatin1Char(',')).toUtf8().constData(), samples,
-              static_cast<int>(r.annotations.size()), texts.join(QLatin1Char('|')).toUtf8().constData());
+              static_cast<int>(r.annotations.size()),
+              texts.join(QLatin1Char('|')).toUtf8().constData());
   return r.filetype >= 0 ? 0 : 1;
 }

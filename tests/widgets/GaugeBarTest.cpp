@@ -1,10 +1,10 @@
 #include <QImage>
 #include <QProgressBar>
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "widgets/GaugeBar.h"
 
@@ -47,7 +47,8 @@ TEST(GaugeBar, LooksLikeAProgressBarWhateverChanges) {
       {"back to a kept value", [](QProgressBar& b) { b.setValue(89); }},
       {"greyed", [](QProgressBar& b) { b.setEnabled(false); }},
       {"another text", [](QProgressBar& b) { b.setFormat(QStringLiteral("---")); }},
-      {"current again", [](QProgressBar& b) {
+      {"current again",
+       [](QProgressBar& b) {
          b.setEnabled(true);
          b.setFormat(QStringLiteral("%p%"));
        }},

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QFontMetrics>
 #include <QTableWidget>
 #include <QVBoxLayout>
 

@@ -240,9 +240,10 @@ QWidget* LiveGraphPage::buildScientificTools() {
   logFileNameEdit = named(new QLineEdit(QStringLiteral("File Name"), measurementLogGroup),
                           "EditSoub", QStringLiteral("File Name"));
   logFileNameEdit->setMinimumWidth(160);
-  logFormatLabel = named(new QLabel(QStringLiteral("Format"), measurementLogGroup), "LabelLogFormat");
-  logFormatCombo = named(new QComboBox(measurementLogGroup), "ComboLogFormat",
-                         logFormatLabel->text());
+  logFormatLabel =
+      named(new QLabel(QStringLiteral("Format"), measurementLogGroup), "LabelLogFormat");
+  logFormatCombo =
+      named(new QComboBox(measurementLogGroup), "ComboLogFormat", logFormatLabel->text());
   logFormatCombo->addItems({QStringLiteral("CSV"), QStringLiteral("EDF+")});
   logFormatCombo->setItemData(1, QStringLiteral("BDF+ (24-bit EDF+), the name gets .bdf"),
                               Qt::ToolTipRole);

@@ -58,7 +58,6 @@ class GuidePanel final : public QObject {
   QTimer& frameTimer() { return frameTimer_; }
   const GuideListener& listener() const { return listener_; }
 
-
   // The cue sound installed with the program (share/kelvaro-monitor/breath-cue.wav beside its
   // bin/), else one beside the executable or in the home folder; the installed path when none is.
   static QString findCueSound(const QString& executableDir, const QString& homeDir);

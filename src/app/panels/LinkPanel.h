@@ -20,12 +20,12 @@ class PortSelection;
 class SerialTransport;
 
 // A lost link in the window. The core's link guard notices it and the link keeper (monitor/) mends
-// it through the connection procedure; this panel shows what the person sees meanwhile:  "Belt <id> out of reach —
-// reconnecting…" in the status bar and above the live chart, a break in the chart's line where the
-// data stopped, (the guard's console line gives the reason). The attempts are the connection
-// procedure's "Connect Last" path to the same belt; "Disconnect" ends them. A dongle pulled out
-// after the start-up is waited for ("Dongle gone" in the status bar), opened again when it is
-// back, and the belt then connected again.
+// it through the connection procedure; this panel shows what the person sees meanwhile:  "Belt <id>
+// out of reach — reconnecting…" in the status bar and above the live chart, a break in the chart's
+// line where the data stopped, (the guard's console line gives the reason). The attempts are the
+// connection procedure's "Connect Last" path to the same belt; "Disconnect" ends them. A dongle
+// pulled out after the start-up is waited for ("Dongle gone" in the status bar), opened again when
+// it is back, and the belt then connected again.
 class LinkPanel final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 

@@ -10,8 +10,8 @@
 
 namespace kelvaro {
 
-MarkerPanel::MarkerPanel(MonitorCore& core, LiveGraphPage& page, LiveChart& chart,
-                         QWidget& window, QObject* parent)
+MarkerPanel::MarkerPanel(MonitorCore& core, LiveGraphPage& page, LiveChart& chart, QWidget& window,
+                         QObject* parent)
     : QObject(parent),
       core_(core),
       page_(page),

@@ -118,8 +118,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
       bool ok = false;
       result.simSpeed = arg.mid(int(sizeof("--sim-speed=")) - 1).toInt(&ok);
       if (!ok || result.simSpeed < 1 || result.simSpeed > kMaxSimSpeed) {
-        result.error = QStringLiteral("--sim-speed takes a whole number from 1 to %1")
-                           .arg(kMaxSimSpeed);
+        result.error =
+            QStringLiteral("--sim-speed takes a whole number from 1 to %1").arg(kMaxSimSpeed);
         return result;
       }
     } else if (arg == QLatin1String("--console-to-stderr")) {
