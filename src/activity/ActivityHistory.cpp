@@ -9,6 +9,7 @@
 #include "activity/ActivitySession.h"
 #include "base/Errors.h"
 #include "base/Formats.h"
+#include "base/HistoryFile.h"
 
 namespace kelvaro {
 
@@ -16,24 +17,6 @@ namespace {
 
 constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
 const QString kMissingValue = QStringLiteral("---");
-
-// Where the line that starts at `begin` ends, and where the next one starts.
-struct LineBounds {
-  qsizetype end = 0;
-  qsizetype next = 0;
-};
-
-LineBounds findLineEnd(const QByteArray& content, qsizetype begin) {
-  const qsizetype size = content.size();
-  qsizetype end = begin;
-  while (end < size && content[end] != '\r' && content[end] != '\n') ++end;
-  qsizetype next = end;
-  if (next < size) {
-    ++next;
-    if (content[end] == '\r' && next < size && content[next] == '\n') ++next;
-  }
-  return {end, next};
-}
 
 // A value text of the activity monitor: "---" stands for no value and reads as 0.
 std::optional<double> readValue(const QString& text) {
@@ -139,7 +122,7 @@ HistoryReport parseHistory(const QByteArray& content, const QString& user,
   std::int64_t durationSum = 0;
   double forceSum = 0;
   for (qsizetype begin = 0; begin < content.size();) {
-    const LineBounds bounds = findLineEnd(content, begin);
+    const history::LineBounds bounds = history::lineAt(content, begin);
     const QString text = QString::fromUtf8(content.constData() + begin, bounds.end - begin);
     begin = bounds.next;
     const int lineNumber = count + 1;

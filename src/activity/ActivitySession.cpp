@@ -1,12 +1,11 @@
 #include "activity/ActivitySession.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
 
-#include "base/Errors.h"
 #include "base/Formats.h"
+#include "base/HistoryFile.h"
 
 namespace kelvaro {
 
@@ -29,8 +28,6 @@ QString findEntry(const QDir& dir, const QString& name, QDir::Filters filters) {
   }
   return {};
 }
-
-QString absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
 
 }  // namespace
 
@@ -70,24 +67,7 @@ QString historyFilePath(const QString& home) {
 }
 
 void appendSession(const QString& home, const ActivitySession& session) {
-  const QString path = historyFilePath(home);
-  const QString folder = QFileInfo(path).path();
-  if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder)) {
-    throw Error(
-        QStringLiteral("Unable to create the folder %1").arg(absolute(folder)).toStdString());
-  }
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    throw Error(QStringLiteral("Unable to open %1 for appending: %2")
-                    .arg(absolute(path), file.errorString())
-                    .toStdString());
-  }
-  const QByteArray bytes = sessionLineBytes(session);
-  const bool written = file.write(bytes) == bytes.size() && file.flush();
-  file.close();
-  if (!written || file.error() != QFileDevice::NoError) {
-    throw Error(QStringLiteral("Unable to write to %1").arg(absolute(path)).toStdString());
-  }
+  history::appendLine(historyFilePath(home), sessionLineBytes(session));
 }
 
 }  // namespace kelvaro

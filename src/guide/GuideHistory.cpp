@@ -1,6 +1,5 @@
 #include "guide/GuideHistory.h"
 
-#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 
 #include "base/Errors.h"
 #include "base/Formats.h"
+#include "base/HistoryFile.h"
 
 namespace kelvaro {
 
@@ -123,26 +123,7 @@ QString guideHistoryPath(const QString& home) {
 }
 
 void appendGuideExercise(const QString& home, const GuideExercise& exercise) {
-  const QString path = guideHistoryPath(home);
-  const QString folder = QFileInfo(path).path();
-  if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
-    throw Error(
-        QStringLiteral("Unable to create the folder %1").arg(absolute(folder)).toStdString());
-  }
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    throw Error(QStringLiteral("Unable to open %1 for appending: %2")
-                    .arg(absolute(path), file.errorString())
-                    .toStdString());
-  }
-  const QByteArray bytes = guideLineBytes(exercise);
-  bool written = file.write(bytes) == bytes.size() && file.flush();
-  // On the disk before the summary says it is kept.
-  if (written && ::fsync(file.handle()) != 0 && errno != EINVAL) written = false;
-  file.close();
-  if (!written || file.error() != QFileDevice::NoError) {
-    throw Error(QStringLiteral("Unable to write to %1").arg(absolute(path)).toStdString());
-  }
+  history::appendLine(guideHistoryPath(home), guideLineBytes(exercise));
 }
 
 GuideHistory parseGuideHistory(const QByteArray& content, const QString& user,
@@ -151,13 +132,7 @@ GuideHistory parseGuideHistory(const QByteArray& content, const QString& user,
   int lineNumber = 0;
   const qsizetype size = content.size();
   for (qsizetype begin = 0; begin < size;) {
-    qsizetype end = begin;
-    while (end < size && content[end] != '\r' && content[end] != '\n') ++end;
-    qsizetype next = end;
-    if (next < size) {
-      ++next;
-      if (content[end] == '\r' && next < size && content[next] == '\n') ++next;
-    }
+    const auto [end, next] = history::lineAt(content, begin);
     ++lineNumber;
     const QString text = QString::fromUtf8(content.constData() + begin, end - begin);
     begin = next;
