@@ -107,34 +107,30 @@ def check_icons(tree):
         check(png_size(path) == (n, n), f"{size_dir} icon is a {n}x{n} PNG", str(png_size(path)))
 
 
-def check_sound(tree):
-    path = os.path.join(tree, "usr/share/kelvaro-monitor/sample-alarm.wav")
+def check_wav(tree, name, what, seconds_range, peak_range):
+    """A mono 16-bit WAV of the package, its length and loudness within the given ranges."""
+    path = os.path.join(tree, "usr/share/kelvaro-monitor", name)
     try:
         with wave.open(path) as w:
             seconds = w.getnframes() / w.getframerate()
             frames = w.readframes(w.getnframes())
             shape = (w.getnchannels(), w.getsampwidth())
         peak = max(abs(s) for (s,) in struct.iter_unpack("<h", frames)) / 32768
-        check(shape == (1, 2) and 0.5 <= seconds <= 3 and peak > 0.2,
-              "sample alarm sound is a short, audible 16-bit WAV",
+        check(shape == (1, 2) and seconds_range[0] <= seconds <= seconds_range[1]
+              and peak_range[0] < peak <= peak_range[1], what,
               f"channels/bytes {shape}, {seconds:.2f} s, peak {peak:.2f}")
     except (OSError, wave.Error, ValueError) as e:
-        check(False, "sample alarm sound is a short, audible 16-bit WAV", str(e))
+        check(False, what, str(e))
+
+
+def check_sound(tree):
+    check_wav(tree, "sample-alarm.wav", "sample alarm sound is a short, audible 16-bit WAV",
+              (0.5, 3), (0.2, 1))
 
 
 def check_cue(tree):
-    path = os.path.join(tree, "usr/share/kelvaro-monitor/breath-cue.wav")
-    try:
-        with wave.open(path) as w:
-            seconds = w.getnframes() / w.getframerate()
-            frames = w.readframes(w.getnframes())
-            shape = (w.getnchannels(), w.getsampwidth())
-        peak = max(abs(s) for (s,) in struct.iter_unpack("<h", frames)) / 32768
-        check(shape == (1, 2) and 0.1 <= seconds <= 1 and 0.05 < peak <= 0.5,
-              "breathing guide's cue is a short, soft 16-bit WAV",
-              f"channels/bytes {shape}, {seconds:.2f} s, peak {peak:.2f}")
-    except (OSError, wave.Error, ValueError) as e:
-        check(False, "breathing guide's cue is a short, soft 16-bit WAV", str(e))
+    check_wav(tree, "breath-cue.wav", "breathing guide's cue is a short, soft 16-bit WAV",
+              (0.1, 1), (0.05, 0.5))
 
 
 def check_extension(tree):
