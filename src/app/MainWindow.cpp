@@ -101,11 +101,12 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       },
       core_->waiter(), core_->stopwatch(), core_->console());
   link_ = new LinkPanel(
-      {*core_, *connection_, *env_.port, env_.catalog, *statusBar(),
-       *windowPages_.liveGraph->linkLostLabel, [this] { return portSelection_.get(); },
-       [this] { return autoComPort(); }, [this] { return watchdog_ && watchdog_->startedUp(); },
-       [this](const QString& why) { readouts_->showNotCurrent(why); },
-       [this](const std::function<void()>& action) { guarded(action); }},
+      {{*core_, *connection_, *env_.port, env_.catalog, [this] { return portSelection_.get(); },
+        [this] { return autoComPort(); }, [this] { return watchdog_ && watchdog_->startedUp(); },
+        [this](const std::function<void()>& action) { guarded(action); }},
+       *statusBar(),
+       *windowPages_.liveGraph->linkLostLabel,
+       [this](const QString& why) { readouts_->showNotCurrent(why); }},
       this);
   buildPlayback();
   consoleView_ =

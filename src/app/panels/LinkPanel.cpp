@@ -8,12 +8,7 @@
 namespace kelvaro {
 
 LinkPanel::LinkPanel(Parts parts, QObject* parent)
-    : QObject(parent),
-      parts_(std::move(parts)),
-      core_(parts_.core),
-      link_(LinkKeeper::Parts{parts_.core, parts_.connection, parts_.port, parts_.catalog,
-                              parts_.portSelection, parts_.autoComPort, parts_.startedUp,
-                              parts_.guarded}) {
+    : QObject(parent), parts_(std::move(parts)), core_(parts_.keeper.core), link_(parts_.keeper) {
   statusLabel_ = new QLabel(&parts_.statusBar);
   statusLabel_->setObjectName(QStringLiteral("LabelLink"));
   parts_.statusBar.addPermanentWidget(statusLabel_);

@@ -32,21 +32,11 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
  public:
   // The few things the panel uses; all must outlive it.
   struct Parts {
-    MonitorCore& core;
-    ConnectionProcedure& connection;
-    SerialTransport& port;       // the dongle's port
-    const PortCatalog* catalog;  // the system's ports; none in some tests
-    QStatusBar& statusBar;       // where "LabelLink" goes
-    QLabel& linkLostLabel;       // the band above the live chart
-    // The port selection once the start-up has made it (null before), whether the port is
-    // chosen automatically, and whether the start-up is over (a reset's lost port is no loss).
-    std::function<const PortSelection*()> portSelection;
-    std::function<bool()> autoComPort;
-    std::function<bool()> startedUp;
+    LinkKeeper::Parts keeper;  // what the link keeper it runs uses
+    QStatusBar& statusBar;     // where "LabelLink" goes
+    QLabel& linkLostLabel;     // the band above the live chart
     // The read-outs shown as not current, with the reason in words.
     std::function<void(const QString& why)> showNotCurrent;
-    // Runs an action with the window's error report around it.
-    std::function<void(const std::function<void()>& action)> guarded;
   };
 
   // Registers with the core, which must outlive it.
