@@ -232,10 +232,6 @@ void MonitorCore::tellLink(LinkEvent event, const QString& deviceId, const QStri
                   [&](MeasurementConsumer& c) { c.linkChanged(change); });
 }
 
-}  // namespace kelvaro
-
-namespace kelvaro {
-
 void MonitorCore::tellEvent(MonitorEventKind kind, const QString& text, std::uint32_t tick,
                             std::uint32_t durationMs) {
   const MonitorEvent event{kind, text, tick, durationMs};

@@ -13,7 +13,7 @@
 #include "breathing/BreathTestSupport.h"
 #include "bridge/BeltBridge.h"
 #include "monitor/MonitorCore.h"
-#include "support/FakeSerialTransport.h"
+#include "support/CoreOnSimWire.h"
 
 namespace kelvaro {
 namespace {
@@ -42,29 +42,17 @@ class RoadRecord final : public MeasurementConsumer {
   const ActivityMonitor& activity_;
 };
 
-class BeltOnTheRoad final : public breathtest::SimWire {
+class BeltOnTheRoad final : public testing::CoreOnSimWire {
  public:
   explicit BeltOnTheRoad(const SimOptions& options)
-      : SimWire(options),
-        core_(ticks(), pump_, port_, scanView_, display_),
-        record(core_.activity()),
-        bridge(console, core_.activity()) {
-    core_.graph().createPoints();
-    core_.addConsumer(record);
-    core_.addConsumer(bridge);
+      : CoreOnSimWire(options), record(core().activity()), bridge(console, core().activity()) {
+    core().graph().createPoints();
+    core().addConsumer(record);
+    core().addConsumer(bridge);
     connect();
   }
-  MonitorCore& core() { return core_; }
 
  private:
-  void arrived(const std::uint8_t* bytes, std::size_t size) override { core_.feed(bytes, size); }
-
-  NoEventLoop pump_;
-  testing::FakeSerialTransport port_;
-  NullScanView scanView_;
-  NullMonitorDisplay display_;
-  MonitorCore core_;
-
  public:
   ConsoleLog console;
   RoadRecord record;

@@ -14,21 +14,20 @@
 #include "breathing/BreathTestSupport.h"
 #include "guide/GuideListener.h"
 #include "monitor/MonitorCore.h"
-#include "support/FakeSerialTransport.h"
+#include "support/CoreOnSimWire.h"
 
 namespace kelvaro {
 namespace {
 
 // The simulated belt played through a core with the guide's listener on its road.
-class GuidedBelt final : public breathtest::SimWire {
+class GuidedBelt final : public testing::CoreOnSimWire {
  public:
   GuidedBelt(const char* timeline, std::uint64_t seed)
-      : SimWire(breathtest::world(timeline, seed)),
-        core_(ticks(), pump_, port_, scanView_, display_) {
-    core_.addConsumer(listener_);
+      : CoreOnSimWire(breathtest::world(timeline, seed)) {
+    core().addConsumer(listener_);
     connect();
   }
-  ~GuidedBelt() override { core_.removeConsumer(listener_); }
+  ~GuidedBelt() override { core().removeConsumer(listener_); }
 
   // Plays until the belt's next true peak after its first 25 s (by then the wearer keeps the pace:
   // the first breath was under way before), then on for `ms`.
@@ -63,13 +62,6 @@ class GuidedBelt final : public breathtest::SimWire {
   const GuideListener& listener() const { return listener_; }
 
  private:
-  void arrived(const std::uint8_t* bytes, std::size_t size) override { core_.feed(bytes, size); }
-
-  NoEventLoop pump_;
-  testing::FakeSerialTransport port_;
-  NullScanView scanView_;
-  NullMonitorDisplay display_;
-  MonitorCore core_;
   GuideListener listener_;
 };
 

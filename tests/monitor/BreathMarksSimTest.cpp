@@ -12,7 +12,7 @@
 
 #include "breathing/BreathTestSupport.h"
 #include "monitor/MonitorCore.h"
-#include "support/FakeSerialTransport.h"
+#include "support/CoreOnSimWire.h"
 
 namespace kelvaro {
 namespace {
@@ -26,18 +26,17 @@ constexpr std::uint32_t kNear = 1000;  // a mark this close to a true peak is th
 // The simulated belt played through a core whose display is the test: it notes when each slot's
 // sample arrived and, just before the sweep writes a slot again, whether the slot was marked.
 // Times are milliseconds since the recording started.
-class ChartedBelt final : public breathtest::SimWire, private MonitorDisplay {
+class ChartedBelt final : private MonitorDisplay, public testing::CoreOnSimWire {
  public:
-  explicit ChartedBelt(const SimOptions& options)
-      : SimWire(options), core_(ticks(), pump_, port_, scanView_, *this) {
-    core_.graph().createPoints();
+  explicit ChartedBelt(const SimOptions& options) : CoreOnSimWire(options, this) {
+    core().graph().createPoints();
     connect();
   }
 
   // The end of the recording: the marks still on the sweep were shown too.
   void finish() {
     for (int slot = 0; slot <= kLastPoint; ++slot) {
-      if (plottedAt_[std::size_t(slot)] && core_.graph().breathMarked(slot)) {
+      if (plottedAt_[std::size_t(slot)] && core().graph().breathMarked(slot)) {
         shown.push_back(*plottedAt_[std::size_t(slot)]);
       }
     }
@@ -55,7 +54,6 @@ class ChartedBelt final : public breathtest::SimWire, private MonitorDisplay {
  private:
   static std::uint32_t elapsed(std::uint32_t tick) { return tick - breathtest::kStartTick; }
 
-  void arrived(const std::uint8_t* bytes, std::size_t size) override { core_.feed(bytes, size); }
   void stepped() override {
     const BeltModel& belt = dongle().belts()[0];
     if (belt.breaths() != trueBreaths_) {
@@ -67,8 +65,8 @@ class ChartedBelt final : public breathtest::SimWire, private MonitorDisplay {
   void showReadings(const NotificationOutcome& out, const MeasurementState&) override {
     if (!out.gated) return;
     // The slot about to be written: what it held, mark and all, has been shown until now.
-    const int slot = core_.graph().graphSlot();
-    if (plottedAt_[std::size_t(slot)] && core_.graph().breathMarked(slot)) {
+    const int slot = core().graph().graphSlot();
+    if (plottedAt_[std::size_t(slot)] && core().graph().breathMarked(slot)) {
       shown.push_back(*plottedAt_[std::size_t(slot)]);
     }
   }
@@ -84,10 +82,6 @@ class ChartedBelt final : public breathtest::SimWire, private MonitorDisplay {
     emitted.push_back(*plottedAt_[std::size_t(slot)]);
   }
 
-  NoEventLoop pump_;
-  testing::FakeSerialTransport port_;
-  NullScanView scanView_;
-  MonitorCore core_;
   std::array<std::optional<std::uint32_t>, kPointCount> plottedAt_{};
   std::uint64_t trueBreaths_ = 0;
 };
