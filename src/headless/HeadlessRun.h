@@ -47,7 +47,7 @@ struct HeadlessEnvironment {
 
 struct HeadlessOptions {
   QString homeDir;     // Darev.ini, ComPort.ini
-  QString forcedPort;  // "SIM" or "SIM:<timeline>" when simulating
+  QString forcedPort;  // "SIM" or "SIM:<timeline>" when simulating, "REPLAY" for --replay
   // The belt to connect to once heard; "last": the settings' MAC, or where a home has none the
   // strongest signal the scan hears (what the window tells a person to look for). Empty: none.
   QString connect;
