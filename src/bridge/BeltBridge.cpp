@@ -394,6 +394,8 @@ void BeltBridge::removeEditor(std::size_t index, bool loud) {
 }
 
 void BeltBridge::notificationDecoded(const DecodedNotification& n) {
+  // The first belt's only.
+  if (n.belt > 0) return;
   ++reading_.sequence;
   reading_.force1 = n.state.force1Grams;
   reading_.force2 = n.state.force2Grams;
@@ -414,6 +416,8 @@ void BeltBridge::notificationDecoded(const DecodedNotification& n) {
 }
 
 void BeltBridge::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   const bool connected = change.event == LinkEvent::Connected || change.event == LinkEvent::Back;
   if (change.event == LinkEvent::Connected || change.event == LinkEvent::Disconnected) {
     inhaledSinceConnect_ = false;

@@ -71,6 +71,8 @@ void EdfRecorder::finish() {
 }
 
 void EdfRecorder::samplePlotted(const PlottedSample& sample) {
+  // The first belt's only.
+  if (sample.belt > 0) return;
   if (state_ == RecorderState::StartRequested) create(sample.tick);
 }
 
@@ -103,6 +105,8 @@ void EdfRecorder::create(std::uint32_t tick) {
 }
 
 void EdfRecorder::notificationDecoded(const DecodedNotification& notification) {
+  // The first belt's only.
+  if (notification.belt > 0) return;
   if (state_ != RecorderState::Recording) return;
   QString reason;
   if (!writer_.addSample(notification.state, notification.tick - firstTick_, &reason)) {
@@ -116,6 +120,8 @@ void EdfRecorder::notificationDecoded(const DecodedNotification& notification) {
 }
 
 void EdfRecorder::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   if (state_ != RecorderState::Recording) return;
   const std::uint32_t now = ticks_.tick();
   switch (change.event) {
@@ -135,6 +141,8 @@ void EdfRecorder::linkChanged(const LinkChange& change) {
 }
 
 void EdfRecorder::eventNoted(const MonitorEvent& event) {
+  // The first belt's only.
+  if (event.belt > 0) return;
   if (state_ != RecorderState::Recording) return;
   if (event.kind == MonitorEventKind::DongleGone) writer_.breakStretch();
   note(event.tick, event.kind == MonitorEventKind::Apnea ? std::int64_t(event.durationMs) : -1,

@@ -27,6 +27,8 @@ const GuideListener::ForcePoint& GuideListener::force(std::size_t index) const {
 }
 
 void GuideListener::notificationDecoded(const DecodedNotification& n) {
+  // The first belt's only.
+  if (n.belt > 0) return;
   if (!running_) return;
   linkDown_ = false;
   const std::int64_t now = msSinceStart(n.tick);
@@ -52,6 +54,8 @@ std::optional<double> GuideListener::meanFollowing() const {
 }
 
 void GuideListener::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   if (change.event == LinkEvent::Lost || change.event == LinkEvent::Disconnected) {
     linkDown_ = true;
     rate_.reset();

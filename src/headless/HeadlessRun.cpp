@@ -245,6 +245,8 @@ void HeadlessRun::tick() {
 }
 
 void HeadlessRun::notificationDecoded(const DecodedNotification& notification) {
+  // The first belt's only.
+  if (notification.belt > 0) return;
   if (!recording_ || options_.durationMs == 0) return;
   if (!firstSampleSeen_) {
     const bool started = edf_->state() == RecorderState::Recording ||

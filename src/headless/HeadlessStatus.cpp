@@ -5,11 +5,15 @@
 namespace kelvaro {
 
 void HeadlessStatus::notificationDecoded(const DecodedNotification& notification) {
+  // The first belt's only.
+  if (notification.belt > 0) return;
   ++notifications_;
   rate_ = notification.breath.ratePerMinute;
 }
 
 void HeadlessStatus::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   switch (change.event) {
     case LinkEvent::Connected:
     case LinkEvent::Back:
@@ -25,6 +29,8 @@ void HeadlessStatus::linkChanged(const LinkChange& change) {
 }
 
 void HeadlessStatus::eventNoted(const MonitorEvent& event) {
+  // The first belt's only.
+  if (event.belt > 0) return;
   if (event.kind == MonitorEventKind::Apnea) ++apneas_;
   if (event.kind == MonitorEventKind::DongleGone) dongleGone_ = true;
   if (event.kind == MonitorEventKind::DongleBack) dongleGone_ = false;

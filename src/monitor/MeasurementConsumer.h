@@ -9,11 +9,16 @@
 
 namespace kelvaro {
 
+// The belt a call is about: its slot in the core (0: the first belt, 1.. the further belts), or
+// every belt for what concerns the whole run (a marker, the dongle).
+inline constexpr int kEveryBelt = -1;
+
 // One plotted sample: the values the live graph took at `slot`, as the recorder wrote them.
 struct PlottedSample {
   const MeasurementState& state;
   int slot;
   std::uint32_t tick;  // the core's millisecond clock when it was decoded
+  int belt = 0;
 };
 
 // One decoded notification after every step of the core: decoded, shown, keys, plotted (or
@@ -24,6 +29,7 @@ struct DecodedNotification {
   const BreathUpdate& breath;
   int plottedSlot;  // -1: not plotted (graph frozen, or still zeroing)
   std::uint32_t tick;
+  int belt = 0;
 };
 
 // What happened to the link to a belt. Connected: a connection was made (by the user or by a
@@ -35,6 +41,7 @@ struct LinkChange {
   LinkEvent event;
   const QString& deviceId;
   const QString& reason;  // Lost: in words, e.g. "supervision time-out (0x0208)"; else empty
+  int belt = 0;
 };
 
 // Something that happened during the run that a recording notes with its time: a person's
@@ -60,6 +67,9 @@ struct MonitorEvent {
   // it peaked.
   std::uint32_t tick;
   std::uint32_t durationMs;  // Apnea: until breathing was seen again; else 0
+  // Apnea, ActivityAlarm, ZeroForce1/2: the belt; SessionStart/Stop: the first belt (the
+  // sessions are the first belt's); Marker, DongleGone, DongleBack: kEveryBelt.
+  int belt = kEveryBelt;
 };
 
 // An output of the road of one measurement: a recorder, a link to another program, a view. It is
@@ -76,6 +86,9 @@ class MeasurementConsumer {
   virtual void notificationDecoded(const DecodedNotification& /*notification*/) {}
   virtual void linkChanged(const LinkChange& /*change*/) {}
   virtual void eventNoted(const MonitorEvent& /*event*/) {}
+  // A belt got its short name or another one (the first belt's is told too). Before it streams:
+  // a further belt is named before the core tells its link connected.
+  virtual void beltNamed(int /*belt*/, const QString& /*name*/) {}
 };
 
 }  // namespace kelvaro

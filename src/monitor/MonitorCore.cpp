@@ -18,10 +18,11 @@ MonitorCore::MonitorCore(TickSource& ticks, EventPump& pump, SerialTransport& po
       waiter_(stopwatch_, pump),
       commands_(port, console_, link_),
       dispatcher_(link_, scanList_, console_, scanView, *this),
-      framer_(ticks, console_, dispatcher_),
-      guard_(ticks, console_, *this) {
+      framer_(ticks, console_, dispatcher_) {
+  roads_[0] = std::make_unique<BeltRoad>(0, clock_, console_, static_cast<BeltLinkActions&>(*this));
+  beltOnHandle_[0] = 1;
   dispatcher_.setDisconnectedHandler([this](std::uint16_t reason) {
-    guard_.disconnectedEvent(reason);
+    first().guard.disconnectedEvent(reason);
     watchLink();
   });
   linkTimer_.setSingleShot(true);
@@ -70,142 +71,255 @@ static void forEachConsumer(std::vector<MeasurementConsumer*>& consumers, int& d
   }
 }
 
-// The road of one measurement, in the one order every consumer relies on: decode, read-outs, key
-// activation, then (only while the graph runs and the forces have been zeroed) plot, activity,
-// advance, record and the consumers of plotted samples; the wrap of the write position, the
-// breath detector and the consumers of every notification (the Scratch links among them).
 void MonitorCore::handleMeasurementNotification(const BgapiPacket& packet) {
+  // The connection handle is the payload's first byte; a packet too short to carry one is the
+  // first belt's to refuse.
+  const std::uint8_t handle = packet.length >= 1 ? packet.payload[0] : 0;
+  const int slot = beltOnHandle_[handle] - 1;
+  if (slot < 0) return;
+  road(*roads_[static_cast<std::size_t>(slot)], packet);
+}
+
+// The road of one belt's measurement, in the one order every consumer relies on: decode,
+// read-outs, key activation, then (only while the graph runs and the forces have been zeroed)
+// plot, activity, advance, record and the consumers of plotted samples; the wrap of the write
+// position, the breath detector and the consumers of every notification (the Scratch links among
+// them). The display hears of the shown belt only, and of the other belts' chart lines.
+void MonitorCore::road(BeltRoad& belt, const BgapiPacket& packet) {
   const NotificationOutcome out = kelvaro::handleMeasurementNotification(
-      packet.payload.data(), packet.length, measurement_, calibration_,
+      packet.payload.data(), packet.length, belt.measurement, belt.calibration,
       NotificationSwitches{switches_.log, switches_.freeze}, console_);
   if (!out.decoded) return;
+  const int index = belt.index();
+  const bool shown = index == shownBelt_;
   const std::uint32_t tick = stopwatch_.tick();
   // Every decoded notification is a sign of life, whatever the window does with it.
-  guard_.notificationAt(tick);
-  const MeasurementState& m = measurement_;
-  if (out.zeroed) activity_.PrimeActivity(m.force1Grams, m.accelX);
-  display_.showReadings(out, measurement_);
+  belt.guard.notificationAt(tick);
+  const MeasurementState& m = belt.measurement;
+  if (out.zeroed) belt.activity.PrimeActivity(m.force1Grams, m.accelX);
+  if (shown) display_.showReadings(out, m);
 
-  display_.keyIndicator(keys_.update(m.force1Grams, m.accelX, m.accelY, m.accelZ));
+  const KeyIndicator keys = belt.keys.update(m.force1Grams, m.accelX, m.accelY, m.accelZ);
+  if (shown) display_.keyIndicator(keys);
 
   int plottedSlot = -1;
   if (out.gated) {
-    plottedSlot = graph_.graphSlot();
-    graph_.plotSample(m.force1Grams, m.force2Grams, m.accelX, m.accelY, m.accelZ);
-    display_.samplePlotted(graph_.graphSlot());
-    if (const auto block = activity_.AddActivitySample(m.force1Grams, m.accelX)) {
-      display_.activityBlock(*block);
-      if (block->alarms.belowLevel) tellEvent(MonitorEventKind::ActivityAlarm, QString(), tick);
+    livegraph::LiveGraphModel& graph = belt.graph;
+    plottedSlot = graph.graphSlot();
+    graph.plotSample(m.force1Grams, m.force2Grams, m.accelX, m.accelY, m.accelZ);
+    if (index == 0) {
+      display_.samplePlotted(graph.graphSlot());
+    } else {
+      display_.beltPlotted(index, graph.graphSlot());
     }
-    graph_.advanceSlot();
-    recorder_.RecordSample(m);
-    const PlottedSample sample{m, plottedSlot, tick};
+    if (const auto block = belt.activity.AddActivitySample(m.force1Grams, m.accelX)) {
+      if (index == 0) display_.activityBlock(*block);
+      if (block->alarms.belowLevel) {
+        tellEvent(index, MonitorEventKind::ActivityAlarm, QString(), tick);
+      }
+    }
+    graph.advanceSlot();
+    belt.recorder.RecordSample(m);
+    const PlottedSample sample{m, plottedSlot, tick, index};
     forEachConsumer(consumers_, dispatching_, sweep_,
                     [&](MeasurementConsumer& c) { c.samplePlotted(sample); });
   }
-  graph_.wrapSlot();
+  belt.graph.wrapSlot();
 
-  const BreathUpdate breath = detectBreath(out, plottedSlot, tick);
+  const BreathUpdate breath = detectBreath(belt, out, plottedSlot, tick);
 
-  const DecodedNotification decoded{m, out, breath, plottedSlot, tick};
+  const DecodedNotification decoded{m, out, breath, plottedSlot, tick, index};
   forEachConsumer(consumers_, dispatching_, sweep_,
                   [&](MeasurementConsumer& c) { c.notificationDecoded(decoded); });
 }
 
-BreathUpdate MonitorCore::detectBreath(const NotificationOutcome& out, int plottedSlot,
-                                       std::uint32_t tick) {
-  const MeasurementState& m = measurement_;
+BreathUpdate MonitorCore::detectBreath(BeltRoad& belt, const NotificationOutcome& out,
+                                       int plottedSlot, std::uint32_t tick) {
+  const MeasurementState& m = belt.measurement;
+  const int index = belt.index();
   // The first notification of a connection starts afresh; a zeroing moves the force's zero.
-  if (m.notificationCount == 1) resetBreathing();
-  if (out.zeroed) breath_.restartSignal();
-  const BreathUpdate update = breath_.addSample(m.force1Grams, tick);
-  lastNotificationTick_ = tick;
+  if (m.notificationCount == 1) resetBreathing(belt);
+  if (out.zeroed) belt.breath.restartSignal();
+  const BreathUpdate update = belt.breath.addSample(m.force1Grams, tick);
+  belt.lastNotificationTick = tick;
   if (update.apneaBegan) {
-    apneaOpen_ = true;
-    apneaSince_ = tick - update.msSinceBreath;
+    belt.apneaOpen = true;
+    belt.apneaSince = tick - update.msSinceBreath;
   }
-  if (update.apneaEnded && apneaOpen_) {
-    apneaOpen_ = false;
-    tellEvent(MonitorEventKind::Apnea, QString(), apneaSince_, tick - apneaSince_);
+  if (update.apneaEnded && belt.apneaOpen) {
+    belt.apneaOpen = false;
+    tellEvent(index, MonitorEventKind::Apnea, QString(), belt.apneaSince, tick - belt.apneaSince);
   }
 
-  ++notifications_;
+  const std::uint64_t number = ++belt.notifications;
+  auto& shows = belt.slotShows;
   if (plottedSlot >= 0 && plottedSlot <= livegraph::kLastPoint) {
-    slotShows_[static_cast<std::size_t>(plottedSlot)] = notifications_;
+    shows[static_cast<std::size_t>(plottedSlot)] = number;
   }
   // A search of the sweep once a breath: a held breath peaked many seconds before it is seen.
-  if (update.breath && update.peakSamplesAgo < notifications_) {
-    const std::uint64_t peak = notifications_ - update.peakSamplesAgo;
-    const auto shown = std::find(slotShows_.begin(), slotShows_.end(), peak);
-    if (shown != slotShows_.end()) {
-      const int slot = static_cast<int>(shown - slotShows_.begin());
-      graph_.markBreath(slot);
-      display_.breathMarked(slot);
+  if (update.breath && update.peakSamplesAgo < number) {
+    const std::uint64_t peak = number - update.peakSamplesAgo;
+    const auto found = std::find(shows.begin(), shows.end(), peak);
+    if (found != shows.end()) {
+      const int slot = static_cast<int>(found - shows.begin());
+      belt.graph.markBreath(slot);
+      if (index == 0) display_.breathMarked(slot);
     }
   }
   if (update.apneaBegan) {
-    if (activity_.settings().sound) activity_.alarm().soundAlarm();
-    if (activity_.settings().mute) activity_.alarm().muteAlarm();
+    ActivityMonitor& activity = belt.activity;
+    if (activity.settings().sound) activity.alarm().soundAlarm();
+    if (activity.settings().mute) activity.alarm().muteAlarm();
   }
-  display_.breathing(update);
+  if (index == shownBelt_) display_.breathing(update);
   return update;
 }
 
 void MonitorCore::linkConnected(const QString& deviceId) {
-  guard_.connected(deviceId);
+  BeltRoad& belt = first();
+  belt.deviceId = deviceId;
+  belt.guard.connected(deviceId);
   watchLink();
-  tellLink(LinkEvent::Connected, deviceId);
+  tellLink(0, LinkEvent::Connected, deviceId);
 }
 
 void MonitorCore::linkDisconnected() {
-  const QString deviceId = guard_.deviceId();
-  guard_.userDisconnected();
+  BeltRoad& belt = first();
+  const QString deviceId = belt.guard.deviceId();
+  belt.guard.userDisconnected();
   watchLink();
-  measurement_.notificationCount = 0;
+  belt.measurement.notificationCount = 0;
   // No belt: nothing of its breathing goes on.
-  resetBreathing();
-  tellLink(LinkEvent::Disconnected, deviceId);
+  resetBreathing(belt);
+  tellLink(0, LinkEvent::Disconnected, deviceId);
 }
 
+bool MonitorCore::hasBelt(int index) const {
+  return index >= 0 && index < kMaxBelts && roads_[static_cast<std::size_t>(index)] != nullptr;
+}
+
+int MonitorCore::beltCount() const {
+  return static_cast<int>(std::count_if(roads_.begin(), roads_.end(),
+                                        [](const auto& road) { return road != nullptr; }));
+}
+
+int MonitorCore::beltOnHandle(std::uint8_t handle) const { return beltOnHandle_[handle] - 1; }
+
+int MonitorCore::attachBelt(const QString& deviceId, std::uint8_t handle) {
+  // Connection 0 is the first belt's.
+  if (handle == 0) return -1;
+  BeltLinkActions& actions = *this;
+  int slot = -1;
+  for (int i = 1; i < kMaxBelts; ++i) {
+    if (hasBelt(i) && belt(i).deviceId == deviceId) slot = i;
+  }
+  for (int i = 1; i < kMaxBelts && slot < 0; ++i) {
+    if (!hasBelt(i)) {
+      roads_[static_cast<std::size_t>(i)] =
+          std::make_unique<BeltRoad>(i, clock_, console_, actions);
+      BeltRoad& added = belt(i);
+      added.deviceId = deviceId;
+      // Its sweep runs beside the first belt's.
+      for (int s = 0; s < first().graph.graphSlot(); ++s) added.graph.advanceSlot();
+      slot = i;
+    }
+  }
+  if (slot < 0) return -1;
+  BeltRoad& road = belt(slot);
+  // A reconnect may have brought it back on another connection.
+  if (beltOnHandle_[road.handle] == slot + 1) beltOnHandle_[road.handle] = 0;
+  road.handle = handle;
+  beltOnHandle_[handle] = static_cast<std::int8_t>(slot + 1);
+  road.guard.connected(deviceId);
+  watchLink();
+  tellLink(slot, LinkEvent::Connected, deviceId);
+  return slot;
+}
+
+void MonitorCore::detachBelt(int index) {
+  if (index <= 0 || !hasBelt(index)) return;
+  BeltRoad& road = belt(index);
+  const QString deviceId = road.deviceId;
+  road.guard.userDisconnected();
+  road.keys.releaseAll();
+  road.recorder.finish();
+  resetBreathing(road);
+  if (beltOnHandle_[road.handle] == index + 1) beltOnHandle_[road.handle] = 0;
+  if (shownBelt_ == index) shownBelt_ = 0;
+  tellLink(index, LinkEvent::Disconnected, deviceId);
+  roads_[static_cast<std::size_t>(index)].reset();
+  watchLink();
+}
+
+void MonitorCore::beltDisconnectedEvent(int index, std::uint16_t reason) {
+  if (!hasBelt(index)) return;
+  belt(index).guard.disconnectedEvent(reason);
+  watchLink();
+}
+
+void MonitorCore::setBeltName(int index, const QString& name) {
+  if (!hasBelt(index)) return;
+  belt(index).name = name;
+  forEachConsumer(consumers_, dispatching_, sweep_,
+                  [&](MeasurementConsumer& c) { c.beltNamed(index, name); });
+}
+
+void MonitorCore::setShownBelt(int index) { shownBelt_ = hasBelt(index) ? index : 0; }
+
 void MonitorCore::restartZeroing() {
-  measurement_.notificationCount = measurement::kSessionStartCount;
+  first().measurement.notificationCount = measurement::kSessionStartCount;
 }
 
 std::int32_t MonitorCore::zeroForce(ForceChannel channel) {
-  const std::int32_t offset = zeroForceChannel(channel, measurement_, calibration_);
-  noteEvent(channel == ForceChannel::One ? MonitorEventKind::ZeroForce1
-                                         : MonitorEventKind::ZeroForce2);
+  BeltRoad& belt = *roads_[static_cast<std::size_t>(shownBelt_)];
+  const std::int32_t offset = zeroForceChannel(channel, belt.measurement, belt.calibration);
+  tellEvent(
+      belt.index(),
+      channel == ForceChannel::One ? MonitorEventKind::ZeroForce1 : MonitorEventKind::ZeroForce2,
+      QString(), stopwatch_.tick());
   return offset;
 }
 
 void MonitorCore::noteEvent(MonitorEventKind kind, const QString& text) {
-  tellEvent(kind, text, stopwatch_.tick());
+  const bool firstBelts =
+      kind == MonitorEventKind::SessionStart || kind == MonitorEventKind::SessionStop;
+  tellEvent(firstBelts ? 0 : kEveryBelt, kind, text, stopwatch_.tick());
 }
 
-void MonitorCore::resetBreathing() {
-  if (apneaOpen_) {
-    apneaOpen_ = false;
-    const std::uint32_t end =
-        lastNotificationTick_ - apneaSince_ < 0x80000000u ? lastNotificationTick_ : apneaSince_;
-    tellEvent(MonitorEventKind::Apnea, QString(), apneaSince_, end - apneaSince_);
+void MonitorCore::resetBreathing(BeltRoad& belt) {
+  if (belt.apneaOpen) {
+    belt.apneaOpen = false;
+    const std::uint32_t since = belt.apneaSince;
+    const std::uint32_t last = belt.lastNotificationTick;
+    const std::uint32_t end = last - since < 0x80000000u ? last : since;
+    tellEvent(belt.index(), MonitorEventKind::Apnea, QString(), since, end - since);
   }
-  breath_.reset();
+  belt.breath.reset();
 }
 
 void MonitorCore::checkLink() {
-  guard_.tick();
+  for (auto& road : roads_) {
+    if (road) road->guard.tick();
+  }
   watchLink();
 }
 
 void MonitorCore::retryLinkSoon() {
-  guard_.retrySoon();
+  for (auto& road : roads_) {
+    if (road) road->guard.retrySoon();
+  }
   watchLink();
 }
 
 void MonitorCore::watchLink() {
   // Notifications move the end of a silence on without touching the timer: a look that comes
   // before it only sets the timer again.
-  const std::optional<std::uint32_t> due = guard_.msUntilDue();
+  std::optional<std::uint32_t> due;
+  for (const auto& road : roads_) {
+    if (!road) continue;
+    const std::optional<std::uint32_t> beltDue = road->guard.msUntilDue();
+    if (beltDue && (!due || *beltDue < *due)) due = beltDue;
+  }
   if (!due) {
     linkTimer_.stop();
     return;
@@ -213,28 +327,33 @@ void MonitorCore::watchLink() {
   linkTimer_.start(realWaitMs(clock_, std::max<std::uint32_t>(*due, kLinkCheckMs)));
 }
 
-void MonitorCore::linkLost(const QString& deviceId, const QString& reason) {
+void MonitorCore::beltLinkLost(int index, const QString& deviceId, const QString& reason) {
+  BeltRoad& road = belt(index);
   // The chart's line breaks where the data stopped; a silence is no apnea.
-  graph_.breakLine();
-  resetBreathing();
-  tellLink(LinkEvent::Lost, deviceId, reason);
+  road.graph.breakLine();
+  resetBreathing(road);
+  tellLink(index, LinkEvent::Lost, deviceId, reason);
 }
 
-void MonitorCore::linkBack(const QString& deviceId) { tellLink(LinkEvent::Back, deviceId); }
-
-bool MonitorCore::reconnect(const QString& deviceId) {
-  return reconnect_ ? reconnect_(deviceId) : false;
+void MonitorCore::beltLinkBack(int index, const QString& deviceId) {
+  tellLink(index, LinkEvent::Back, deviceId);
 }
 
-void MonitorCore::tellLink(LinkEvent event, const QString& deviceId, const QString& reason) {
-  const LinkChange change{event, deviceId, reason};
+bool MonitorCore::beltReconnect(int index, const QString& deviceId) {
+  if (index == 0) return reconnect_ ? reconnect_(deviceId) : false;
+  return beltReconnect_ ? beltReconnect_(index, deviceId) : false;
+}
+
+void MonitorCore::tellLink(int belt, LinkEvent event, const QString& deviceId,
+                           const QString& reason) {
+  const LinkChange change{event, deviceId, reason, belt};
   forEachConsumer(consumers_, dispatching_, sweep_,
                   [&](MeasurementConsumer& c) { c.linkChanged(change); });
 }
 
-void MonitorCore::tellEvent(MonitorEventKind kind, const QString& text, std::uint32_t tick,
-                            std::uint32_t durationMs) {
-  const MonitorEvent event{kind, text, tick, durationMs};
+void MonitorCore::tellEvent(int belt, MonitorEventKind kind, const QString& text,
+                            std::uint32_t tick, std::uint32_t durationMs) {
+  const MonitorEvent event{kind, text, tick, durationMs, belt};
   forEachConsumer(consumers_, dispatching_, sweep_,
                   [&](MeasurementConsumer& c) { c.eventNoted(event); });
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "activity/ActivityMonitor.h"
@@ -22,6 +23,7 @@
 #include "measure/LiveGraphModel.h"
 #include "measure/MeasurementState.h"
 #include "measure/Recorder.h"
+#include "monitor/BeltRoad.h"
 #include "monitor/MeasurementConsumer.h"
 #include "monitor/MonitorDisplay.h"
 #include "platform/AppendFile.h"
@@ -37,8 +39,11 @@ class TickSource;
 // bytes to the last consumer. It knows no widget: the window, a test, a benchmark or a replay
 // creates it with a transport, a clock and a display, sets its switches and registers its
 // outputs as consumers.
-class MonitorCore final : private MeasurementSink, private LinkGuardActions {
+class MonitorCore final : private MeasurementSink, private BeltLinkActions {
  public:
+  // Belts at once, the first included.
+  static constexpr int kMaxBelts = 4;
+
   // The link guard is looked at when it has something to notice (the end of a silence, an
   // attempt due), never sooner than this, and not at all while no link is watched.
   static constexpr int kLinkCheckMs = 250;
@@ -91,47 +96,89 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   void setReconnect(std::function<bool(const QString& deviceId)> reconnect) {
     reconnect_ = std::move(reconnect);
   }
-  LinkGuard& linkGuard() { return guard_; }
-  const LinkGuard& linkGuard() const { return guard_; }
+  LinkGuard& linkGuard() { return first().guard; }
+  const LinkGuard& linkGuard() const { return first().guard; }
 
   // The activity computation; its session control and alarm are attached to it.
-  ActivityMonitor& activity() { return activity_; }
+  ActivityMonitor& activity() { return first().activity; }
   // The breath detector; reset by the window when no belt is connected. Its apnea sounds the
   // activity alarm's outputs, as they are ticked.
-  BreathDetector& breathing() { return breath_; }
+  BreathDetector& breathing() { return first().breath; }
   // The key triggers; the window gives them their sink and working copies and switches them on
   // and off.
-  KeyTriggers& keys() { return keys_; }
+  KeyTriggers& keys() { return first().keys; }
 
   ConsoleLog& console() { return console_; }
   LinkState& link() { return link_; }
   ScanList& scanList() { return scanList_; }
-  MeasurementState& measurement() { return measurement_; }
-  const MeasurementState& measurement() const { return measurement_; }
-  Calibration& calibration() { return calibration_; }
+  MeasurementState& measurement() { return first().measurement; }
+  const MeasurementState& measurement() const { return first().measurement; }
+  Calibration& calibration() { return first().calibration; }
   // The measurement recorder; its file is the real one unless a test or a benchmark sets another.
-  Recorder& recorder() { return recorder_; }
-  livegraph::LiveGraphModel& graph() { return graph_; }
-  const livegraph::LiveGraphModel& graph() const { return graph_; }
+  Recorder& recorder() { return first().recorder; }
+  livegraph::LiveGraphModel& graph() { return first().graph; }
+  const livegraph::LiveGraphModel& graph() const { return first().graph; }
   CommandSender& commands() { return commands_; }
   Dispatcher& dispatcher() { return dispatcher_; }
   Stopwatch& stopwatch() { return stopwatch_; }
   Waiter& waiter() { return waiter_; }
 
+  // The belts. Belt 0 is the first belt, on connection 0, whose accessors are the ones above;
+  // further belts get a slot when their connection streams and keep it (their calibration,
+  // name and recording) until they are detached. Each belt's notifications go down a road of
+  // their own, routed by the connection handle they carry; one on a connection no belt has is
+  // dropped.
+  BeltRoad& belt(int index) { return *roads_[static_cast<std::size_t>(index)]; }
+  const BeltRoad& belt(int index) const { return *roads_[static_cast<std::size_t>(index)]; }
+  // Whether slot `index` (0..kMaxBelts-1) holds a belt; slot 0 always does.
+  bool hasBelt(int index) const;
+  // Slots holding a belt, the first included.
+  int beltCount() const;
+  // The belt on connection `handle`, or -1.
+  int beltOnHandle(std::uint8_t handle) const;
+  // A further belt streams on connection `handle`: the slot it had (the same DeviceId) with its
+  // new handle, or a free one, whose sweep starts where the first belt's is; -1 when every slot
+  // is taken. Its link is watched from now on, and the consumers hear it connected.
+  int attachBelt(const QString& deviceId, std::uint8_t handle);
+  // The user disconnected further belt `index`: its recording ends, nothing of it is watched,
+  // the consumers hear it disconnected and its slot is free.
+  void detachBelt(int index);
+  // The dongle's disconnected event for further belt `index`'s connection.
+  void beltDisconnectedEvent(int index, std::uint16_t reason);
+  // The belt's short name, for every consumer (beltNamed).
+  void setBeltName(int index, const QString& name);
+  // The belt whose readings, key indicator and breathing the display shows (the first by
+  // default); its chart line is drawn by every belt's plotted samples all the same.
+  void setShownBelt(int index);
+  int shownBelt() const { return shownBelt_; }
+  // One attempt to connect further belt `index` again after its link was lost (true:
+  // connected); it may pump the event loop.
+  void setBeltReconnect(std::function<bool(int belt, const QString& deviceId)> reconnect) {
+    beltReconnect_ = std::move(reconnect);
+  }
+
  private:
+  BeltRoad& first() { return *roads_[0]; }
+  const BeltRoad& first() const { return *roads_[0]; }
+
   void handleMeasurementNotification(const BgapiPacket& packet) override;
+  // The road of one belt's notification.
+  void road(BeltRoad& belt, const BgapiPacket& packet);
   // The breathing step: the detector fed with every decoded notification, a peak marked where it
   // was plotted, an apnea's alarm.
-  BreathUpdate detectBreath(const NotificationOutcome& out, int plottedSlot, std::uint32_t tick);
+  BreathUpdate detectBreath(BeltRoad& belt, const NotificationOutcome& out, int plottedSlot,
+                            std::uint32_t tick);
 
-  void linkLost(const QString& deviceId, const QString& reason) override;
-  void linkBack(const QString& deviceId) override;
-  bool reconnect(const QString& deviceId) override;
-  void tellLink(LinkEvent event, const QString& deviceId, const QString& reason = QString());
-  void tellEvent(MonitorEventKind kind, const QString& text, std::uint32_t tick,
+  void beltLinkLost(int belt, const QString& deviceId, const QString& reason) override;
+  void beltLinkBack(int belt, const QString& deviceId) override;
+  bool beltReconnect(int belt, const QString& deviceId) override;
+  void tellLink(int belt, LinkEvent event, const QString& deviceId,
+                const QString& reason = QString());
+  void tellEvent(int belt, MonitorEventKind kind, const QString& text, std::uint32_t tick,
                  std::uint32_t durationMs = 0);
-  // The breath detector starts afresh: an apnea it was in is over where the data stopped.
-  void resetBreathing();
+  // The belt's breath detector starts afresh: an apnea it was in is over where the data stopped.
+  void resetBreathing(BeltRoad& belt);
+  // The link timer set for the belt whose guard is due first.
   void watchLink();
 
   const TickSource& clock_;
@@ -143,29 +190,16 @@ class MonitorCore final : private MeasurementSink, private LinkGuardActions {
   Waiter waiter_;
   LinkState link_;
   ScanList scanList_;
-  MeasurementState measurement_;
-  Calibration calibration_;
-  livegraph::LiveGraphModel graph_;
-  PosixAppendFile recordFile_;
-  Recorder recorder_{recordFile_};
-  ActivityMonitor activity_;
-  BreathDetector breath_;
-  // The notifications numbered as they come (from 1), and the one each slot of the sweep shows,
-  // so that a breath confirmed later (a held one when it is breathed out) finds the slot of its
-  // peak for as long as the sweep shows it, and none once the slot has been written again.
-  std::uint64_t notifications_ = 0;
-  std::array<std::uint64_t, livegraph::kPointCount> slotShows_{};
-  // The apnea under way: since when (the last breath's peak), and the latest notification's tick.
-  bool apneaOpen_ = false;
-  std::uint32_t apneaSince_ = 0;
-  std::uint32_t lastNotificationTick_ = 0;
-  KeyTriggers keys_;
+  std::array<std::unique_ptr<BeltRoad>, kMaxBelts> roads_;
+  // Connection handle -> belt slot + 1 (0: none), for the notifications' routing.
+  std::array<std::int8_t, 256> beltOnHandle_{};
+  int shownBelt_ = 0;
   CommandSender commands_;
   Dispatcher dispatcher_;
   RxFramer framer_;
-  LinkGuard guard_;
   QTimer linkTimer_;
   std::function<bool(const QString&)> reconnect_;
+  std::function<bool(int, const QString&)> beltReconnect_;
   // In registration order; a slot emptied while the road runs is swept afterwards.
   std::vector<MeasurementConsumer*> consumers_;
   int dispatching_ = 0;

@@ -17,7 +17,9 @@ struct MonitorSwitches {
 
 // What the road of one measurement shows. The window implements it (and decides how often its
 // read-outs repaint); tests record the calls. Called on the thread that feeds the port's bytes,
-// in the road's order, for every notification.
+// in the road's order, for every notification of the shown belt (MonitorCore::setShownBelt; the
+// first by default); the chart and the activity page are the first belt's, and the further
+// belts' chart lines are told with beltPlotted.
 class MonitorDisplay {
  public:
   virtual ~MonitorDisplay() = default;
@@ -25,8 +27,10 @@ class MonitorDisplay {
   // A notification was decoded: the battery or temperature reading, the force bar and the
   // forces in `state` are new.
   virtual void showReadings(const NotificationOutcome& outcome, const MeasurementState& state) = 0;
-  // The live graph's points at `slot` were overwritten with the newest sample.
+  // The live graph's points at `slot` were overwritten with the first belt's newest sample.
   virtual void samplePlotted(int slot) = 0;
+  // Further belt `belt`'s graph took its newest sample at `slot` (its chart line).
+  virtual void beltPlotted(int /*belt*/, int /*slot*/) {}
   // The key indicators' colour for this notification (green: the force is above the threshold).
   virtual void keyIndicator(KeyIndicator /*indicator*/) {}
   // A block of 200 charted samples ended: its activity values, texts and chart points.

@@ -56,6 +56,7 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   // One frame when connected, nothing otherwise.
   void sendSensorUpdate(int accelX, int accelY, int accelZ, double force1, double force2);
   void notificationDecoded(const DecodedNotification& n) override {
+    if (n.belt > 0) return;
     sendSensorUpdate(n.state.accelX, n.state.accelY, n.state.accelZ, n.state.force1Grams,
                      n.state.force2Grams);
   }

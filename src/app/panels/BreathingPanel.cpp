@@ -53,11 +53,15 @@ QString BreathingPanel::bannerText(std::uint32_t msSinceBreath) {
 }
 
 void BreathingPanel::notificationDecoded(const DecodedNotification& notification) {
+  // The first belt's only.
+  if (notification.belt > 0) return;
   showRate(notification.breath.ratePerMinute);
   showBanner(notification.breath.apnea, notification.breath.msSinceBreath);
 }
 
 void BreathingPanel::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   if (change.event != LinkEvent::Lost && change.event != LinkEvent::Disconnected) return;
   showRate(std::nullopt);
   showBanner(false, 0);

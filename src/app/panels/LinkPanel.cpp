@@ -39,6 +39,8 @@ void LinkPanel::showStatus() {
 }
 
 void LinkPanel::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   showLost(change.event == LinkEvent::Lost ? lostText(change.deviceId) : QString());
 }
 

@@ -135,6 +135,8 @@ void PlaybackPanel::showStatus() {
 }
 
 void PlaybackPanel::linkChanged(const LinkChange& change) {
+  // The first belt's only.
+  if (change.belt > 0) return;
   if (change.event == LinkEvent::Connected) linkMade_ = true;
   if (change.event != LinkEvent::Disconnected || !playing_ || switching_) return;
   if (parts_.connection.abandoned()) return;  // the window is closing
