@@ -175,9 +175,19 @@ BreathUpdate MonitorCore::detectBreath(BeltRoad& belt, const NotificationOutcome
   return update;
 }
 
+QString MonitorCore::nameFor(const QString& deviceId) const {
+  const QString name = beltNames_ ? beltNames_(deviceId) : QString();
+  return name.isEmpty() ? defaultBeltName(deviceId) : name;
+}
+
+QString MonitorCore::defaultBeltName(const QString& deviceId) { return deviceId.right(4); }
+
 void MonitorCore::linkConnected(const QString& deviceId) {
   BeltRoad& belt = first();
-  belt.deviceId = deviceId;
+  if (belt.deviceId != deviceId || belt.name.isEmpty()) {
+    belt.deviceId = deviceId;
+    setBeltName(0, nameFor(deviceId));
+  }
   belt.guard.connected(deviceId);
   watchLink();
   tellLink(0, LinkEvent::Connected, deviceId);
@@ -219,6 +229,7 @@ int MonitorCore::attachBelt(const QString& deviceId, std::uint8_t handle) {
           std::make_unique<BeltRoad>(i, clock_, console_, actions);
       BeltRoad& added = belt(i);
       added.deviceId = deviceId;
+      setBeltName(i, nameFor(deviceId));
       // Its sweep runs beside the first belt's.
       for (int s = 0; s < first().graph.graphSlot(); ++s) added.graph.advanceSlot();
       slot = i;
@@ -230,6 +241,9 @@ int MonitorCore::attachBelt(const QString& deviceId, std::uint8_t handle) {
   if (beltOnHandle_[road.handle] == slot + 1) beltOnHandle_[road.handle] = 0;
   road.handle = handle;
   beltOnHandle_[handle] = static_cast<std::int8_t>(slot + 1);
+  // A reconnect of its guard's: the guard says it is back.
+  const LinkGuard::State state = road.guard.state();
+  if (state == LinkGuard::State::Lost || state == LinkGuard::State::Reconnecting) return slot;
   road.guard.connected(deviceId);
   watchLink();
   tellLink(slot, LinkEvent::Connected, deviceId);
@@ -270,8 +284,8 @@ void MonitorCore::restartZeroing() {
   first().measurement.notificationCount = measurement::kSessionStartCount;
 }
 
-std::int32_t MonitorCore::zeroForce(ForceChannel channel) {
-  BeltRoad& belt = *roads_[static_cast<std::size_t>(shownBelt_)];
+std::int32_t MonitorCore::zeroForce(ForceChannel channel, int index) {
+  BeltRoad& belt = hasBelt(index) ? this->belt(index) : first();
   const std::int32_t offset = zeroForceChannel(channel, belt.measurement, belt.calibration);
   tellEvent(
       belt.index(),

@@ -79,8 +79,9 @@ class MonitorCore final : private MeasurementSink, private BeltLinkActions {
   // computation.
   void restartZeroing();
   // "Zero Force 1" / "Zero Force 2" (and "Zero1" / "Zero2"): the channel's offset becomes its
-  // latest raw reading, noted as an event. Returns the new offset for the channel's field.
-  std::int32_t zeroForce(ForceChannel channel);
+  // latest raw reading, noted as an event. Returns the new offset for the channel's field. The
+  // first belt's unless another belt is named.
+  std::int32_t zeroForce(ForceChannel channel, int belt = 0);
   // Something that happened now (a marker, a session, the dongle), for every consumer. The core
   // notes the apneas and the activity alarms of the road itself.
   void noteEvent(MonitorEventKind kind, const QString& text = QString());
@@ -147,6 +148,12 @@ class MonitorCore final : private MeasurementSink, private BeltLinkActions {
   void beltDisconnectedEvent(int index, std::uint16_t reason);
   // The belt's short name, for every consumer (beltNamed).
   void setBeltName(int index, const QString& name);
+  // Where a belt's name comes from when it connects (the one the user gave it); a belt without
+  // one is called by the last four digits of its DeviceId.
+  void setBeltNames(std::function<QString(const QString& deviceId)> names) {
+    beltNames_ = std::move(names);
+  }
+  static QString defaultBeltName(const QString& deviceId);
   // The belt whose readings, key indicator and breathing the display shows (the first by
   // default); its chart line is drawn by every belt's plotted samples all the same.
   void setShownBelt(int index);
@@ -178,6 +185,7 @@ class MonitorCore final : private MeasurementSink, private BeltLinkActions {
                  std::uint32_t durationMs = 0);
   // The belt's breath detector starts afresh: an apnea it was in is over where the data stopped.
   void resetBreathing(BeltRoad& belt);
+  QString nameFor(const QString& deviceId) const;
   // The link timer set for the belt whose guard is due first.
   void watchLink();
 
@@ -200,6 +208,7 @@ class MonitorCore final : private MeasurementSink, private BeltLinkActions {
   QTimer linkTimer_;
   std::function<bool(const QString&)> reconnect_;
   std::function<bool(int, const QString&)> beltReconnect_;
+  std::function<QString(const QString&)> beltNames_;
   // In registration order; a slot emptied while the road runs is swept afterwards.
   std::vector<MeasurementConsumer*> consumers_;
   int dispatching_ = 0;

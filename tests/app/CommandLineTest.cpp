@@ -130,6 +130,36 @@ TEST(CommandLine, TheSimulatedScenarioIsCheckedAsTheSimulatorChecksIt) {
   EXPECT_TRUE(bare.scenario.isEmpty());
 }
 
+TEST(CommandLine, TheSimulatedDongleMayHearSeveralBeltsEachWithItsScenario) {
+  const auto several = CommandLine::parse(
+      {QStringLiteral("k"), QStringLiteral("--simulate=breathing@6"),
+       QStringLiteral("--sim-belts=2"), QStringLiteral("--sim-belt-scenario=1=breathing@15")});
+  ASSERT_TRUE(several.error.isEmpty()) << several.error.toStdString();
+  EXPECT_EQ(several.simBelts, 2);
+  ASSERT_EQ(several.simBeltTimelines.size(), 1u);
+  EXPECT_EQ(several.simBeltTimelines[0].belt, 1);
+  const struct {
+    QStringList args;
+    const char* error;
+  } refused[] = {
+      {{"--sim-belts=2"}, "--sim-belts and --sim-belt-scenario need --simulate"},
+      {{"--simulate", "--sim-belts=0"}, "--sim-belts takes a whole number from 1 to 16"},
+      {{"--simulate", "--sim-belts=17"}, "--sim-belts takes a whole number from 1 to 16"},
+      {{"--simulate", "--sim-belt-scenario=1=breathing@15"},
+       "--sim-belt-scenario: belt 1, but there are 1 belts (from 0)"},
+      {{"--simulate", "--sim-belt-scenario=breathing"},
+       "--sim-belt-scenario takes BELT=SCENARIO, BELT from 0"},
+      {{"--simulate", "--sim-belts=2", "--sim-belt-scenario=1=bogus"},
+       "--sim-belt-scenario takes BELT=SCENARIO, BELT from 0: unknown scenario \"bogus\" "
+       "(breathing, shallow, apnea, hold, moving, off)"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+    EXPECT_EQ(CommandLine::parse(QStringList{QStringLiteral("k")} + c.args).error,
+              QString::fromLatin1(c.error));
+  }
+}
+
 TEST(CommandLine, TheKeyInjectorIsOneOfThree) {
   const struct {
     const char* arg;

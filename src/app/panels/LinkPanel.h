@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 
 #include "link/DongleKeeper.h"
@@ -53,12 +54,14 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
   void linkChanged(const LinkChange& change) override;
 
  private:
-  void showLost(const QString& text);
+  void showLost(int belt, const QString& text);
   void showStatus();
 
   Parts parts_;
   MonitorCore& core_;
   LinkKeeper link_;
+  // Each belt's line while it is out of reach, and all of them.
+  std::array<QString, 4> lost_;
   QString lostText_;
   QLabel* statusLabel_ = nullptr;
 };

@@ -122,6 +122,28 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             QStringLiteral("--sim-speed takes a whole number from 1 to %1").arg(kMaxSimSpeed);
         return result;
       }
+    } else if (arg.startsWith(QLatin1String("--sim-belts="))) {
+      bool ok = false;
+      result.simBelts = arg.mid(int(sizeof("--sim-belts=")) - 1).toInt(&ok);
+      if (!ok || result.simBelts < 1 || result.simBelts > SimOptions::kMaxBelts) {
+        result.error = QStringLiteral("--sim-belts takes a whole number from 1 to %1")
+                           .arg(SimOptions::kMaxBelts);
+        return result;
+      }
+    } else if (arg.startsWith(QLatin1String("--sim-belt-scenario="))) {
+      const QString value = arg.mid(int(sizeof("--sim-belt-scenario=")) - 1);
+      const int eq = value.indexOf(QLatin1Char('='));
+      bool ok = false;
+      const int belt = value.left(eq).toInt(&ok);
+      QString why;
+      const auto timeline =
+          eq > 0 && ok ? ScenarioTimeline::parse(value.mid(eq + 1), &why) : std::nullopt;
+      if (!timeline) {
+        result.error = QStringLiteral("--sim-belt-scenario takes BELT=SCENARIO, BELT from 0%1")
+                           .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+        return result;
+      }
+      result.simBeltTimelines.push_back({belt, *timeline});
     } else if (arg == QLatin1String("--console-to-stderr")) {
       result.consoleToStderr = true;
     } else if (arg == QLatin1String("--version")) {
@@ -142,6 +164,15 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     result.error = QStringLiteral("--duration needs --headless");
   } else if (result.simSpeed > 1 && !(result.headless && result.simulate)) {
     result.error = QStringLiteral("--sim-speed needs --headless and --simulate");
+  } else if ((result.simBelts > 1 || !result.simBeltTimelines.empty()) && !result.simulate) {
+    result.error = QStringLiteral("--sim-belts and --sim-belt-scenario need --simulate");
+  }
+  for (const SimOptions::BeltTimeline& own : result.simBeltTimelines) {
+    if (result.error.isEmpty() && (own.belt < 0 || own.belt >= result.simBelts)) {
+      result.error = QStringLiteral("--sim-belt-scenario: belt %1, but there are %2 belts (from 0)")
+                         .arg(own.belt)
+                         .arg(result.simBelts);
+    }
   }
   return result;
 }
@@ -178,6 +209,11 @@ QString CommandLine::helpText() {
       "  --simulate[=SCENARIO]  use the built-in simulated dongle and belt instead of a serial "
       "port\n"
       "                         (SCENARIO as for kelvaro-belt-sim, e.g. breathing:60,apnea:20)\n"
+      "  --sim-belts=N          with --simulate: N belts around the simulated dongle (1 to 16),\n"
+      "                         to connect several at once with \"Add Belt\"\n"
+      "  --sim-belt-scenario=B=SCENARIO\n"
+      "                         with --simulate: belt B (from 0) plays a scenario of its own,\n"
+      "                         e.g. 1=breathing@15 (repeatable)\n"
       "  --replay=FILE          use a recorded belt instead of a serial port: a dongle that\n"
       "                         answers as the simulated one and whose belt (the one the\n"
       "                         capture FILE heard) streams what was captured, with its\n"

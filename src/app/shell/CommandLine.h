@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include <vector>
+
 #include "sim/SimOptions.h"
 
 namespace kelvaro {
@@ -29,7 +31,9 @@ struct CommandLine {
   QString repair;                // a cut recording to repair, then exit
   bool headless = false;         // no window: the core, the link keeper and the recorders
   std::uint64_t durationMs = 0;  // --headless ends after this long (0: when told to)
-  int simSpeed = 1;              // the simulated belt and the program's clock this many times fast
+  int simBelts = 1;              // belts the simulated dongle hears (--sim-belts)
+  std::vector<SimOptions::BeltTimeline> simBeltTimelines;  // --sim-belt-scenario, each belt's own
+  int simSpeed = 1;  // the simulated belt and the program's clock this many times fast
   bool showVersion = false;
   bool showHelp = false;
   QString error;  // non-empty when the arguments could not be understood

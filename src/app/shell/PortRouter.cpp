@@ -27,7 +27,7 @@ bool PortRouter::open(const QString& name, const SerialSettings& settings) {
         break;
       }
       case Kind::Simulated:
-        adopt(std::make_unique<SimSerialTransport>(clock_));
+        adopt(std::make_unique<SimSerialTransport>(clock_, simOptions_));
         break;
       case Kind::Serial:
         adopt(std::make_unique<QtSerialTransport>());

@@ -32,6 +32,8 @@ class PortRouter final : public SerialTransport {
 
   // The recorded belt that "REPLAY" opens from the next open on: a new playback from its start.
   void setPlayback(const SimPlayback& playback);
+  // The simulated dongle's belts and connections, from its next open on ("SIM").
+  void setSimOptions(const SimOptions& options) { simOptions_ = options; }
   // How far the recorded belt has got while "REPLAY" is open; nothing otherwise.
   std::optional<PlaybackProgress> playbackProgress() const;
 
@@ -43,6 +45,7 @@ class PortRouter final : public SerialTransport {
   std::unique_ptr<SerialTransport> active_;
   Kind kind_ = Kind::Serial;
   SimPlayback playback_;
+  SimOptions simOptions_;
   bool newPlayback_ = false;
   QString error_;
 };

@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
   environment.homeDir =
       kelvaro::AppHome::resolve(options.home, QCoreApplication::applicationDirPath());
   if (options.simulate) {
+    kelvaro::SimOptions simulated;
+    simulated.belts = options.simBelts;
+    simulated.beltTimelines = options.simBeltTimelines;
+    port.setSimOptions(simulated);
     environment.forcedPort = options.scenario.isEmpty() ? QStringLiteral("SIM")
                                                         : QStringLiteral("SIM:") + options.scenario;
   }
