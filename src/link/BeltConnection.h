@@ -88,6 +88,8 @@ class BeltConnection {
   std::uint8_t lastHandle() const { return lastHandle_; }
   const QString& deviceId() const { return deviceId_; }
   const QString& failure() const { return failure_; }
+  // Disconnecting what a failed attempt left, not a connection the owner asked to end.
+  bool endingFailure() const { return state_ == State::Disconnecting && failing_; }
   std::uint16_t lostReason() const { return lostReason_; }
   // What happened since the last call, if anything the owner must hear of.
   std::optional<Outcome> takeReport();

@@ -100,8 +100,9 @@ QString FurtherBelts::refusal(const QString& deviceId) const {
   if ((firstConnected_ && firstDeviceId_ == id) || handleOf(id)) {
     return QStringLiteral("Belt %1 is already connected").arg(id);
   }
+  // A failed attempt's leftovers may be ended while the belt is tried again.
   for (const Machine& m : machines_) {
-    if (m->deviceId() == id) {
+    if (m->deviceId() == id && !m->endingFailure()) {
       return QStringLiteral("Belt %1 is still being disconnected: try again in a moment").arg(id);
     }
   }

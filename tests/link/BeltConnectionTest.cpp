@@ -24,7 +24,9 @@ const QString kId = QStringLiteral("0007800A1B2C");
 const char* const kConnect = "00 0F 06 03 2C 1B 0A 80 07 00 00 3C 00 4C 00 64 00 00 00";
 const char* const kEndProcedure = "00 00 06 04";
 const char* const kGetConnections = "00 00 00 06";
-QByteArray set1(int h) { return QByteArray("00 05 04 05 0") + QByteArray::number(h) + " 1C 00 01 80"; }
+QByteArray set1(int h) {
+  return QByteArray("00 05 04 05 0") + QByteArray::number(h) + " 1C 00 01 80";
+}
 QByteArray set2(int h) {
   return QByteArray("00 06 04 05 0") + QByteArray::number(h) + " 1A 00 02 01 00";
 }
@@ -162,7 +164,8 @@ void wait(ManualTickSource& clock, BeltConnection& belt) {
 INSTANTIATE_TEST_SUITE_P(
     Phases, BeltConnectionFailTest,
     ::testing::Values(
-        FailCase{"ConnectTimeout", [](BeltConnection& b, ManualTickSource& c) { wait(c, b); },
+        FailCase{"ConnectTimeout",
+                 [](BeltConnection& b, ManualTickSource& c) { wait(c, b); },
                  QStringList{"Connect Faze1 Timeout ID=0007800A1B2C", "Write7"},
                  {kEndProcedure},
                  "Belt 0007800A1B2C was not connected: no answer within 3 s while connecting",
@@ -315,7 +318,9 @@ TEST_F(BeltConnectionTest, DisconnectEndsWhatEachStateHolds) {
        },
        {kEndProcedure, disconnect(1)},
        State::Disconnecting},
-      {"enabling", [this](BeltConnection& b) { upToEnabling(b); }, {disconnect(1)},
+      {"enabling",
+       [this](BeltConnection& b) { upToEnabling(b); },
+       {disconnect(1)},
        State::Disconnecting},
       {"streaming",
        [this](BeltConnection& b) {
