@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes along the whole receive path as the program wires it: the headless core's
 // framer, dispatcher, scan list, decoder and the rest of the road of one measurement down to the
-// live graph's model. Every third input byte moves the clock, so time-outs, stale bytes in the
-// receive buffer and a full scan list are all reachable; the log and freeze switches change as
-// notifications arrive.
+// live graph's model, with further belts behind the dispatcher. Every third input byte moves the
+// clock (and looks at the further belts, or adds or disconnects one), so time-outs, stale bytes in
+// the receive buffer, a full scan list and every phase of a further belt are all reachable; the
+// log and freeze switches change as notifications arrive.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "base/EventPump.h"
 #include "base/TickSource.h"
 #include "link/Dispatcher.h"
+#include "link/FurtherBelts.h"
 #include "monitor/MonitorCore.h"
 #include "platform/SerialTransport.h"
 
@@ -63,10 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kelvaro::MonitorCore core(ticks, pump, port, view, display);
   display.switches = &core.switches();
   core.graph().createPoints();
+  kelvaro::FurtherBelts belts(core.commands(), ticks, core.console());
+  belts.setFirstBeltConnected(true, QStringLiteral("000780000000"));
+  core.dispatcher().setFurtherBelts(&belts);
 
   for (std::size_t i = 0; i < size; ++i) {
     if (i % 3 == 2) {
       ticks.advance(data[i] > 0xF0 ? 600u : data[i] & 0x0Fu);
+      belts.tick();
+      if ((data[i] & 0x30) == 0x30) belts.add(QStringLiteral("00078000000%1").arg(data[i] & 7));
+      if ((data[i] & 0x70) == 0x40) belts.disconnect(data[i] & 3);
+      if (belts.streaming().size() >= kelvaro::FurtherBelts::kMaxBelts) std::abort();
+      if (belts.msUntilDue().value_or(0) > 3000) std::abort();
       continue;
     }
     core.feed(&data[i], 1);

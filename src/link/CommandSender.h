@@ -13,8 +13,9 @@ class SerialTransport;
 struct LinkState;
 
 // The BGAPI command packets this program sends, byte for byte (header, then payload with
-// multi-byte numbers little-endian). Connection 0 is always named: the handle the dongle reports
-// is not used.
+// multi-byte numbers little-endian). The first belt's commands always name connection 0: the handle
+// the dongle reports is not used for it. Further belts' commands name the handle their connection
+// got (the connection byte, first in the payload, is filled in).
 namespace bgapicmd {
 // A command packet: the header (its length byte counted here), then the payload.
 template <std::size_t N>
@@ -52,6 +53,10 @@ constexpr auto kSystemReset = command(bgapi::kClassSystem, bgapi::kReset, {bgapi
 constexpr auto kDisconnect = command(bgapi::kClassConnection, bgapi::kDisconnect, {0x00});
 // GAP end procedure (stops discovery).
 constexpr auto kGapEndProcedure = command(bgapi::kClassGap, bgapi::kEndProcedure);
+// System get connections: how many connections the dongle holds.
+constexpr auto kGetConnections = command(bgapi::kClassSystem, bgapi::kGetConnections);
+// Where the attribute writes and the disconnect name their connection.
+constexpr std::size_t kConnectionOffset = bgapi::kHeaderSize;
 }  // namespace bgapicmd
 
 // Writes one command packet per call, in a single write, then appends its trace line. A failing
@@ -77,9 +82,19 @@ class CommandSender {
   // Stops discovery (stopDiscoveryClicked). "Write7".
   void sendEndProcedure();
 
+  // A further belt's commands, on connection `handle`: the same bytes with the handle in place of
+  // connection 0, traced as above with the handle appended ("Write2 H=01").
+  void sendSet1(std::uint8_t handle);
+  void sendSet2(std::uint8_t handle);
+  void sendDisconnect(std::uint8_t handle);
+  // Asks how many connections the dongle holds. "Write8".
+  void sendGetConnections();
+
  private:
   template <std::size_t N>
   void send(const std::array<std::uint8_t, N>& bytes, const char* trace);
+  template <std::size_t N>
+  void sendOn(std::uint8_t handle, std::array<std::uint8_t, N> bytes, const char* trace);
 
   SerialTransport& port_;
   ConsoleLog& console_;

@@ -5,6 +5,7 @@
 
 #include "base/ConsoleLog.h"
 #include "base/Formats.h"
+#include "link/FurtherBelts.h"
 #include "link/LinkState.h"
 #include "link/ScanList.h"
 
@@ -22,6 +23,7 @@ constexpr int kConnectDirectMin = 3;
 constexpr int kEndProcedureMin = 2;
 constexpr int kDiscoverMin = 2;
 constexpr int kAttributeWriteMin = 3;
+constexpr int kGetConnectionsMin = 1;
 
 constexpr std::uint8_t kSet1AttributeHandle = 28;
 constexpr std::uint8_t kSet2AttributeHandle = 26;
@@ -68,18 +70,31 @@ bool Dispatcher::dispatchEvent(const BgapiPacket& p) {
   if (matches(p, kClassConnection, kEvtConnectionStatus, kConnectionStatusMin)) {
     console_.append(QStringLiteral("E30 Conn status  Handle=") + hex(b[0]) +
                     QStringLiteral(" Flags=") + hex(b[1]));
-    link_.connectionStatus = goodOrBad(b[1] == kFlagsConnectedAndCompleted);
+    if (further(b[0])) {
+      furtherBelts_->connectionStatus(b[0], b[1]);
+    } else {
+      link_.connectionStatus = goodOrBad(b[1] == kFlagsConnectedAndCompleted);
+    }
     return true;
   }
   if (matches(p, kClassConnection, kEvtDisconnected, kDisconnectedMin)) {
     // Traced like any other event; whoever watches the link hears of it as well.
-    if (disconnected_) disconnected_(static_cast<std::uint16_t>(b[1] | (b[2] << 8)));
+    const auto reason = static_cast<std::uint16_t>(b[1] | (b[2] << 8));
+    if (further(b[0])) {
+      furtherBelts_->disconnected(b[0], reason);
+    } else if (disconnected_) {
+      disconnected_(reason);
+    }
     return false;
   }
   if (matches(p, kClassAttributeClient, kEvtProcedureCompleted, kProcedureCompletedMin)) {
     console_.append(QStringLiteral("E41 Proc completed  Handle=") + hex(b[0]) +
                     QStringLiteral(" Res=") + hex(b[1]) + hex(b[2]) +
                     QStringLiteral(" Char Handle=") + hex(b[3]));
+    if (further(b[0])) {
+      furtherBelts_->procedureCompleted(b[0], static_cast<std::uint16_t>(b[1] | (b[2] << 8)), b[3]);
+      return true;
+    }
     // Only the low byte of the attribute handle is compared; a failed procedure changes nothing.
     if (b[1] == 0 && b[2] == 0) {
       link_.set1Result = goodOrBad(b[3] == kSet1AttributeHandle);
@@ -105,7 +120,11 @@ bool Dispatcher::dispatchResponse(const BgapiPacket& p) {
   if (matches(p, kClassGap, kConnectDirect, kConnectDirectMin)) {
     console_.append(QStringLiteral("63 RepConnDir=") + hex(b[0]) + hex(b[1]) +
                     QStringLiteral("  ") + hex(b[2]));
-    link_.connectResult = goodOrBad(b[0] == 0 && b[1] == 0);
+    if (furtherBelts_ && furtherBelts_->awaitsConnectDirectResponse()) {
+      furtherBelts_->connectDirectResponse(static_cast<std::uint16_t>(b[0] | (b[1] << 8)), b[2]);
+    } else {
+      link_.connectResult = goodOrBad(b[0] == 0 && b[1] == 0);
+    }
     return true;
   }
   if (matches(p, kClassGap, kEndProcedure, kEndProcedureMin)) {
@@ -117,12 +136,23 @@ bool Dispatcher::dispatchResponse(const BgapiPacket& p) {
     link_.discoverAnswered = LinkAnswer::Good;
     return true;
   }
+  if (matches(p, kClassSystem, kGetConnections, kGetConnectionsMin) && furtherBelts_ &&
+      furtherBelts_->awaitsGetConnectionsResponse()) {
+    // Traced as before, ahead of what the further belts send next.
+    console_.append(genericTrace(p));
+    furtherBelts_->getConnectionsResponse(b[0]);
+    return true;
+  }
   if (matches(p, kClassAttributeClient, kAttributeWrite, kAttributeWriteMin)) {
     console_.append(QStringLiteral("45 repwrite L=") + QString::number(p.length) +
                     QLatin1Char(' ') + hex(b[0]) + hex(b[1]) + QStringLiteral("  ") + hex(b[2]));
     return true;
   }
   return false;
+}
+
+bool Dispatcher::further(std::uint8_t handle) const {
+  return furtherBelts_ && furtherBelts_->isFurtherHandle(handle);
 }
 
 void Dispatcher::scanResponse(const BgapiPacket& p) {

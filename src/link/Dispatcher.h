@@ -9,6 +9,7 @@
 namespace kelvaro {
 
 class ConsoleLog;
+class FurtherBelts;
 struct LinkState;
 class ScanList;
 
@@ -48,6 +49,12 @@ class MeasurementSink {
 // notifications on and traces every other packet. A packet shorter than the payload positions
 // its branch reads gets the generic trace instead and changes nothing, so no decision is ever made
 // from the stale bytes of an earlier packet.
+//
+// With further belts set, the answers go by connection handle: the connection-status,
+// procedure-completed and disconnected events of a further belt's connection go to the further
+// belts (not to LinkState, not to the disconnected handler), and so do the connect-direct response
+// while a further belt awaits one and the system_get_connections response. Every packet is traced
+// as before; notifications all go to the measurement sink, whatever their connection.
 class Dispatcher final : public PacketSink {
  public:
   Dispatcher(LinkState& link, ScanList& scanList, ConsoleLog& console, ScanView& view,
@@ -59,11 +66,15 @@ class Dispatcher final : public PacketSink {
   void setDisconnectedHandler(std::function<void(std::uint16_t reason)> handler) {
     disconnected_ = std::move(handler);
   }
+  // Null: everything goes to the first belt, as with one belt.
+  void setFurtherBelts(FurtherBelts* furtherBelts) { furtherBelts_ = furtherBelts; }
 
  private:
   bool dispatchEvent(const BgapiPacket& packet);
   bool dispatchResponse(const BgapiPacket& packet);
   void scanResponse(const BgapiPacket& packet);
+  // The connection is a further belt's.
+  bool further(std::uint8_t handle) const;
 
   LinkState& link_;
   ScanList& scanList_;
@@ -71,6 +82,7 @@ class Dispatcher final : public PacketSink {
   ScanView& view_;
   MeasurementSink& measurements_;
   std::function<void(std::uint16_t)> disconnected_;
+  FurtherBelts* furtherBelts_ = nullptr;
 };
 
 }  // namespace kelvaro

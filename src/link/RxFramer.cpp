@@ -102,10 +102,12 @@ static_assert(listed(kEvents, kClassSystem, kEvtBoot) &&
               listed(kEvents, kClassGap, kEvtScanResponse));
 
 // A response answers a command, and these are the only commands anyone sends this dongle: the
-// program's seven (system reset has no response) and the hello of a liveness check.
+// program's seven (system reset has no response), the hello of a liveness check and the further
+// belts' question for the number of connections.
 constexpr MessageTable kResponses = [] {
   MessageTable t = noMessages();
   t[kClassSystem][kHello] = exactly(0);
+  t[kClassSystem][kGetConnections] = exactly(1);           // maxconn
   t[kClassConnection][kDisconnect] = exactly(3);           // connection, result
   t[kClassAttributeClient][kAttributeWrite] = exactly(3);  // connection, result
   t[kClassGap][kDiscover] = exactly(2);                    // result

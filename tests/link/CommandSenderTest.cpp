@@ -79,6 +79,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "Write7"}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
+// A further belt's commands name its connection; handle 0 gives the first belt's bytes.
+INSTANTIATE_TEST_SUITE_P(
+    HandleCommands, CommandSenderTableTest,
+    ::testing::Values(
+        CommandCase{"Set1OnHandle1", [](CommandSender& s) { s.sendSet1(1); },
+                    "00 05 04 05 01 1C 00 01 80", "Write2 H=01"},
+        CommandCase{"Set1OnHandle0", [](CommandSender& s) { s.sendSet1(0); },
+                    "00 05 04 05 00 1C 00 01 80", "Write2 H=00"},
+        CommandCase{"Set2OnHandle2", [](CommandSender& s) { s.sendSet2(2); },
+                    "00 06 04 05 02 1A 00 02 01 00", "Write3 H=02"},
+        CommandCase{"Set2OnHandle255", [](CommandSender& s) { s.sendSet2(0xFF); },
+                    "00 06 04 05 FF 1A 00 02 01 00", "Write3 H=FF"},
+        CommandCase{"DisconnectHandle3", [](CommandSender& s) { s.sendDisconnect(3); },
+                    "00 01 03 00 03", "Write6 H=03"},
+        CommandCase{"DisconnectHandle10", [](CommandSender& s) { s.sendDisconnect(10); },
+                    "00 01 03 00 0A", "Write6 H=0A"},
+        CommandCase{"GetConnections", [](CommandSender& s) { s.sendGetConnections(); },
+                    "00 00 00 06", "Write8"}),
+    [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
+
 TEST_F(CommandSenderTest, DiscoverClearsDiscoverAnsweredBeforeWriting) {
   link.discoverAnswered = LinkAnswer::Good;
   std::optional<LinkAnswer> answeredAtWrite;

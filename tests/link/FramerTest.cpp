@@ -229,6 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"00 03 04 05", true, "attribute write response"},
         HeaderCase{"00 00 00 01", true, "hello response"},
         HeaderCase{"00 03 03 00", true, "disconnect response"},
+        HeaderCase{"00 01 00 06", true, "get connections response"},
+        HeaderCase{"00 02 00 06", false, "get connections response one byte long"},
         HeaderCase{"08 02 06 02", false, "technology bits of another radio"},
         HeaderCase{"81 02 06 01", false, "length above 255"},
         HeaderCase{"00 1B 00 01", false, "hello response with a payload"},
