@@ -360,29 +360,6 @@ void LiveChart::drawSeries(QPainter& painter, const PlotMapping& m, double fromX
   drawMarkers(painter, m, fromX, toX);
 }
 
-// The further belts' Force 1, over the first belt's series, each breaking where its own data
-// stopped.
-void LiveChart::drawLines(QPainter& painter, const PlotMapping& m, int first, int last) const {
-  if (!linesShown()) return;
-  const auto& style = kSeriesStyles[static_cast<std::size_t>(livegraph::kForce1)];
-  QPen pen;
-  pen.setCapStyle(Qt::RoundCap);
-  pen.setWidthF(style.width);
-  for (std::size_t k = 0; k < lines_.size(); ++k) {
-    const livegraph::LiveGraphModel& model = *lines_[k].model;
-    if (!model.hasPoints()) continue;
-    pen.setColor(beltLines_[k].colour);
-    painter.setPen(pen);
-    const auto& p = model.points(livegraph::kForce1);
-    QPointF a = m.toPixel(first, style.axis, p[static_cast<std::size_t>(first)]);
-    for (int i = first + 1; i <= last; ++i) {
-      const QPointF c = m.toPixel(i, style.axis, p[static_cast<std::size_t>(i)]);
-      if (!model.lineBrokenBefore(i)) painter.drawLine(a, c);
-      a = c;
-    }
-  }
-}
-
 QString LiveChart::legendText(const LegendEntry& e) const {
   QString text = QString::fromLatin1(kSeriesStyles[static_cast<std::size_t>(e.series)].title);
   if (e.series != livegraph::kForce1 || lines_.empty()) return text;
