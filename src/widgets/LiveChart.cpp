@@ -127,8 +127,8 @@ bool LiveChart::checkRanges() {
   // Without a valid layout a full repaint is already pending (first showing, resize, font).
   if (!layoutValid_) return false;
   Layout& l = layout_;
-  const ValueRange left = model_.range(Axis::Left);
-  const ValueRange right = model_.range(Axis::Right);
+  const ValueRange left = layoutRange(Axis::Left);
+  const ValueRange right = layoutRange(Axis::Right);
   const bool leftFitted = model_.isFitted(Axis::Left);
   const bool rightFitted = model_.isFitted(Axis::Right);
   if (model_.bottomRange() == l.sourceBottom && leftFitted == l.leftFitted &&
@@ -163,6 +163,8 @@ const LiveChart::AxisLabels& LiveChart::labelsOf(Edge edge) const {
 }
 
 void LiveChart::invalidateAll() {
+  // A model changed without a word is caught up with at the next full repaint.
+  for (LineState& line : lines_) line.current = false;
   layoutValid_ = false;
   backgroundValid_ = false;
   fullDirty_ = true;

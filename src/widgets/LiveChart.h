@@ -32,6 +32,10 @@ namespace kelvaro {
 // range, of the shown series or of the size repaints the whole chart once. render() draws the same
 // picture onto any painter, for printing and export.
 //
+// Further belts streaming beside the first one each add a line: the Force 1 of their own model,
+// in their own colour, on the left axis and over the first belt's series, while the first belt's
+// Force 1 is shown. An automatic left axis fits their values too.
+//
 // Mouse: a press of any button starts a cursor measurement (pressed()); movement without the
 // left button held reports the position and the distance from the press (moved()). Dragging
 // with the left button draws a band; released to the right and down of its start it zooms into
@@ -48,6 +52,25 @@ class LiveChart : public QWidget {
   ~LiveChart() override;
 
   const livegraph::LiveGraphModel& model() const { return model_; }
+
+  // A further belt's line. Its model must outlive the chart, or the next setBeltLines().
+  struct BeltLine {
+    const livegraph::LiveGraphModel* model = nullptr;
+    QColor colour;
+    QString name;  // its legend entry reads "Force 1 <name>"
+  };
+  // Replaces the further belts' lines (lines without a model are left out); none: the first
+  // belt's chart alone.
+  void setBeltLines(std::vector<BeltLine> lines);
+  const std::vector<BeltLine>& beltLines() const { return beltLines_; }
+  // The first belt's name in its Force 1 legend entry while further belts are drawn.
+  void setFirstBeltName(const QString& name);
+  // A further line's model changed at `slot`: repaints the strip around it together with the
+  // frame's other strips (or the whole chart when the automatic left range moved). A line or slot
+  // that does not exist is ignored.
+  void beltPlotted(int line, int slot);
+  // A further line's model changed as a whole (created, cleared): repaints the whole chart.
+  void beltChanged(int line);
 
   // The window's first showing: 501 zero points per series.
   void createPoints();
@@ -87,6 +110,15 @@ class LiveChart : public QWidget {
   enum class Edge { Bottom, Left, Right };
   livegraph::AxisTicks ticks(Edge edge) const;
   QStringList labels(Edge edge) const;
+
+  // The legend's entries at the chart's current size, in their order: text, line colour and the
+  // area the entry takes (its line marker at the left).
+  struct LegendItem {
+    QString text;
+    QColor colour;
+    QRectF area;
+  };
+  std::vector<LegendItem> legend() const;
 
   // Hands the repaints collected for the current frame to Qt now instead of at the frame tick.
   void flushRepaint();
@@ -129,7 +161,19 @@ class LiveChart : public QWidget {
   };
   struct LegendEntry {
     int series = 0;
+    int line = -1;  // a further belt's line, or -1: the first belt's series
     QRectF area;
+  };
+  // A further belt's line and the extremes of its Force 1's finite values, kept up to date as
+  // points are written and found again from the model after the point of an extreme is
+  // overwritten.
+  struct LineState {
+    const livegraph::LiveGraphModel* model = nullptr;
+    mutable bool current = false;
+    mutable int lowSlot = -1;  // -1: no finite value
+    mutable int highSlot = -1;
+    mutable double low = 0.0;
+    mutable double high = 0.0;
   };
   struct Layout {
     QSizeF size;
@@ -160,6 +204,17 @@ class LiveChart : public QWidget {
   // The scale of a vertical axis `length` pixels long with labels `labelLine` high.
   axes::Scale verticalScale(livegraph::Axis axis, double length, double labelLine) const;
   const AxisLabels& labelsOf(Edge edge) const;
+  // Whether the further lines are drawn: some exist and the first belt's Force 1 is shown.
+  bool linesShown() const;
+  // The range the chart lays out an axis for: the model's, and on a fitted left axis widened by
+  // the further lines' values.
+  livegraph::ValueRange layoutRange(livegraph::Axis axis) const;
+  const LineState& currentExtremes(const LineState& line) const;
+  static void noteWritten(LineState& line, int slot);
+  QString legendText(const LegendEntry& entry) const;
+  QColor legendColour(const LegendEntry& entry) const;
+  void drawLines(QPainter& painter, const livegraph::PlotMapping& mapping, int first,
+                 int last) const;
   void drawBackground(QPainter& painter, const Layout& layout) const;
   void drawSeries(QPainter& painter, const livegraph::PlotMapping& mapping, double fromX,
                   double toX) const;
@@ -182,6 +237,9 @@ class LiveChart : public QWidget {
 
   std::unique_ptr<livegraph::LiveGraphModel> ownModel_;
   livegraph::LiveGraphModel& model_;
+  std::vector<BeltLine> beltLines_;
+  std::vector<LineState> lines_;
+  QString firstBeltName_;
   QFont labelFont_;
   QFont titleFont_;
   mutable Layout layout_;

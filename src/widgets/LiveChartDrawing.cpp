@@ -94,13 +94,18 @@ LiveChart::Layout LiveChart::computeLayout(const QSizeF& size) const {
   double legendHeight = 0.0;
   {
     std::vector<double> widths;
+    // The further belts' lines follow the first belt's Force 1.
     for (int s = 0; s < kSeriesCount; ++s) {
       const auto& style = kSeriesStyles[static_cast<std::size_t>(s)];
       if (!style.inLegend || !model_.isSeriesVisible(s)) continue;
-      l.legendEntries.push_back({s, {}});
-      widths.push_back(kLegendMarker + kGap * 2 +
-                       fm.horizontalAdvance(QString::fromLatin1(style.title)));
+      l.legendEntries.push_back({s, -1, {}});
+      if (s == livegraph::kForce1) {
+        for (int i = 0; i < static_cast<int>(lines_.size()); ++i)
+          l.legendEntries.push_back({s, i, {}});
+      }
     }
+    for (const LegendEntry& e : l.legendEntries)
+      widths.push_back(kLegendMarker + kGap * 2 + fm.horizontalAdvance(legendText(e)));
     if (!l.legendEntries.empty()) {
       const double available = rightEdge - leftEdge;
       std::vector<std::pair<std::size_t, std::size_t>> rows;  // first entry, end
@@ -145,8 +150,8 @@ LiveChart::Layout LiveChart::computeLayout(const QSizeF& size) const {
       bottomEdge - legendHeight - (legendHeight > 0 ? 2 * kGap : 0.0) - bottomAxisHeight;
   const double plotHeight = std::max(1.0, plotBottom - top);
 
-  l.sourceLeft = model_.range(Axis::Left);
-  l.sourceRight = model_.range(Axis::Right);
+  l.sourceLeft = layoutRange(Axis::Left);
+  l.sourceRight = layoutRange(Axis::Right);
   l.sourceBottom = model_.bottomRange();
   l.leftFitted = model_.isFitted(Axis::Left);
   l.rightFitted = model_.isFitted(Axis::Right);
@@ -182,7 +187,7 @@ LiveChart::Layout LiveChart::computeLayout(const QSizeF& size) const {
 }
 
 axes::Scale LiveChart::verticalScale(Axis axis, double length, double labelLine) const {
-  const ValueRange r = model_.range(axis);
+  const ValueRange r = layoutRange(axis);
   const int most = room(length, labelLine, axis == Axis::Left ? kLeftSeparation : kRightSeparation);
   return model_.isFitted(axis) ? axes::fittedScale(r.minimum, r.maximum, most)
                                : axes::fixedScale(r.minimum, r.maximum, most);
@@ -297,7 +302,7 @@ void LiveChart::drawBackground(QPainter& painter, const Layout& l) const {
     painter.setFont(labelFont_);
     for (const LegendEntry& e : l.legendEntries) {
       const auto& style = kSeriesStyles[static_cast<std::size_t>(e.series)];
-      QPen pen(seriesColour(e.series), style.width);
+      QPen pen(legendColour(e), style.width);
       pen.setCapStyle(Qt::FlatCap);
       painter.setPen(pen);
       const double y = e.area.center().y();
@@ -305,7 +310,7 @@ void LiveChart::drawBackground(QPainter& painter, const Layout& l) const {
       painter.setPen(kTextColour);
       painter.drawText(QRectF(e.area.left() + kLegendMarker + kGap * 2, e.area.top(),
                               e.area.width() - kLegendMarker - kGap * 2, e.area.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(style.title));
+                       Qt::AlignLeft | Qt::AlignVCenter, legendText(e));
     }
   }
   painter.restore();
@@ -349,9 +354,30 @@ void LiveChart::drawSeries(QPainter& painter, const PlotMapping& m, double fromX
       a = c;
     }
   }
+  drawLines(painter, m, first, last);
   drawBreathMarks(painter, m, first, last);
   painter.restore();
   drawMarkers(painter, m, fromX, toX);
+}
+
+QString LiveChart::legendText(const LegendEntry& e) const {
+  QString text = QString::fromLatin1(kSeriesStyles[static_cast<std::size_t>(e.series)].title);
+  if (e.series != livegraph::kForce1 || lines_.empty()) return text;
+  const QString& name =
+      e.line < 0 ? firstBeltName_ : beltLines_[static_cast<std::size_t>(e.line)].name;
+  if (!name.isEmpty()) text += QLatin1Char(' ') + name;
+  return text;
+}
+
+QColor LiveChart::legendColour(const LegendEntry& e) const {
+  return e.line < 0 ? seriesColour(e.series) : beltLines_[static_cast<std::size_t>(e.line)].colour;
+}
+
+std::vector<LiveChart::LegendItem> LiveChart::legend() const {
+  std::vector<LegendItem> items;
+  for (const LegendEntry& e : layout().legendEntries)
+    items.push_back({legendText(e), legendColour(e), e.area});
+  return items;
 }
 
 // A thin line from the plot's top to its bottom, and the text at its top, right of the line.
