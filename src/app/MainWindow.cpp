@@ -32,6 +32,7 @@
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
+#include "app/panels/BeltsPanel.h"
 #include "app/panels/BreathingPanel.h"
 #include "app/panels/CapturePanel.h"
 #include "app/panels/ChartOutputPanel.h"
@@ -128,6 +129,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
       {*windowPages_.liveGraph, *core_, env_.clock ? *env_.clock : systemClock_, *env_.ticks,
        [this] { return recordingIdentity(); }, [this](const QString& text) { reportError(text); }},
       this);
+  buildBelts();
   buildCapture();
   history_ = new HistoryPanel(
       *windowPages_.activityHistory, *users_, core_->console(), env_.homeDir,
@@ -170,6 +172,8 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
 
 MainWindow::~MainWindow() {
   // The panels that reach into the core go before it.
+  delete belts_;
+  belts_ = nullptr;
   delete recorderPanel_;
   recorderPanel_ = nullptr;
   delete playback_;
@@ -297,14 +301,6 @@ QString MainWindow::settingsPath() const { return env_.homeDir + QStringLiteral(
 QString MainWindow::comPortIniPath() const { return env_.homeDir + QStringLiteral("/ComPort.ini"); }
 
 void MainWindow::receiveSerialBytes() { core_->receive(); }
-
-void MainWindow::showDongleNotFoundDialog() {
-  if (env_.showDongleNotFound) {
-    env_.showDongleNotFound();
-  } else if (portSelection_) {
-    kelvaro::showDongleNotFoundDialog(this, *env_.catalog, *portSelection_);
-  }
-}
 
 bool MainWindow::startUp() {
   stdoutBinding_.attach(std::cout, core_->console());

@@ -57,6 +57,7 @@ class CapturePanel;
 class GuidePanel;
 class PlaybackPanel;
 class LastBelt;
+class BeltsPanel;
 class LinkPanel;
 class MarkerPanel;
 class WindowConnectionPanel;
@@ -173,6 +174,8 @@ class MainWindow : public QMainWindow {
   CapturePanel& capture() const { return *capture_; }
   // "Play capture…" and the recorded belt it plays.
   PlaybackPanel& playback() const { return *playback_; }
+  // The belts beside the first.
+  BeltsPanel& belts() const { return *belts_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -193,6 +196,7 @@ class MainWindow : public QMainWindow {
   void wireLiveGraph();
   void buildCapture();
   void buildPlayback();
+  void buildBelts();
   // Every way out of the run: the measurement log and the capture flushed, synced and closed.
   void finishFiles();
   edf::RecordingIdentity recordingIdentity() const;
@@ -231,6 +235,7 @@ class MainWindow : public QMainWindow {
   BreathingPanel* breathing_ = nullptr;
   GuidePanel* guide_ = nullptr;
   LinkPanel* link_ = nullptr;
+  BeltsPanel* belts_ = nullptr;
   MarkerPanel* markers_ = nullptr;
   std::unique_ptr<ConnectionProcedure> connection_;
   std::unique_ptr<ConsoleView> consoleView_;

@@ -47,6 +47,12 @@ void MainWindow::finishFiles() {
   } else {
     core_->recorder().finish();
   }
+  // Each further belt's CSV file, and the keys they may hold.
+  for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (!core_->hasBelt(belt)) continue;
+    core_->belt(belt).recorder.finish();
+    core_->belt(belt).keys.releaseAll();
+  }
   if (capture_) capture_->finish();
 }
 

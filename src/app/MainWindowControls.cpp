@@ -32,6 +32,7 @@
 #include "app/pages/SettingsPage.h"
 #include "app/pages/SpecSettingPage.h"
 #include "app/panels/ActivityPanel.h"
+#include "app/panels/BeltsPanel.h"
 #include "app/panels/BreathingPanel.h"
 #include "app/panels/ChartOutputPanel.h"
 #include "app/panels/HistoryPanel.h"
@@ -73,14 +74,34 @@ void MainWindow::wireControls() {
   });
 
   // Connecting, disconnecting and resetting; the low-level buttons send one command each.
+  // While a belt is being added, "Connect Selected" adds it beside the others; "Disconnect" is
+  // the chosen belt's.
+  // The first belt's connect waits while a further belt connects.
   auto* procedure = connection_.get();
-  const std::pair<QPushButton*, void (ConnectionProcedure::*)()> actions[] = {
+  const std::pair<QPushButton*, void (ConnectionProcedure::*)()> connects[] = {
       {connection.connectSelectedButton, &ConnectionProcedure::connectSelectedClicked},
       {connection.connectLastButton, &ConnectionProcedure::connectLastClicked},
+  };
+  for (const auto& [button, handler] : connects) {
+    connect(button, &QPushButton::clicked, this, [this, procedure, h = handler] {
+      guarded([&] {
+        if (belts_->adding()) {
+          belts_->addClicked(h == &ConnectionProcedure::connectLastClicked ? lastBelt_->id()
+                                                                           : QString());
+        } else if (belts_->further().busy()) {
+          connectionPanel_->showRefusal(FurtherBelts::kBusyText);
+        } else {
+          (procedure->*h)();
+        }
+      });
+    });
+  }
+  connect(graph.disconnectButton, &QPushButton::clicked, this,
+          [this] { guarded([this] { belts_->disconnectClicked(); }); });
+  const std::pair<QPushButton*, void (ConnectionProcedure::*)()> actions[] = {
       {connection.connectionResetButton, &ConnectionProcedure::connectionResetClicked},
       {specPage.bleConnectButton, &ConnectionProcedure::bleConnectClicked},
       {specPage.bleResetButton, &ConnectionProcedure::bleResetClicked},
-      {graph.disconnectButton, &ConnectionProcedure::disconnectClicked},
       {specPage.bleDisconnectButton, &ConnectionProcedure::bleDisconnectClicked},
       {specPage.connectDirectButton, &ConnectionProcedure::connectDirectClicked},
       {specPage.set1Button, &ConnectionProcedure::set1Clicked},
@@ -197,6 +218,7 @@ void MainWindow::keysChanged(const KeysPanel::Values& values) {
   // A held key whose code changes is released; switching off releases every held key.
   core_->keys().applyValues(working);
   core_->keys().setActive(values.active);
+  if (belts_) belts_->keysChanged(values.active, values.forceThreshold);
 }
 
 void MainWindow::showKeyIndicator(KeyIndicator indicator) {
@@ -204,5 +226,26 @@ void MainWindow::showKeyIndicator(KeyIndicator indicator) {
 }
 
 bool MainWindow::recordAtFirstSample(const QString& path) { return recorderPanel_->recordTo(path); }
+
+void MainWindow::showDongleNotFoundDialog() {
+  if (env_.showDongleNotFound) {
+    env_.showDongleNotFound();
+  } else if (portSelection_) {
+    kelvaro::showDongleNotFoundDialog(this, *env_.catalog, *portSelection_);
+  }
+}
+
+void MainWindow::buildBelts() {
+  belts_ = new BeltsPanel(
+      {*core_, *connection_, windowPages_, *env_.ticks,
+       [this](QWidget* page, bool shown) { showPage(page, shown); },
+       [this] { return connectionPanel_->selectedDeviceId(); },
+       [this](const QString& text) { connectionPanel_->showWarning(text); },
+       [this](const std::function<void()>& action) { guarded(action); },
+       [this] { return settings_.get(); }, [this]() -> KeySink* { return keySink_.get(); },
+       [this] { return env_.port->isOpen() && !(link_ && link_->keeper().gone()); }},
+      this);
+  readouts_->setBeltPlotted([this](int belt, int slot) { belts_->beltPlotted(belt, slot); });
+}
 
 }  // namespace kelvaro

@@ -92,6 +92,13 @@ class WindowReadouts final : public MonitorDisplay {
   void activityBlock(const ActivityBlock& block) override { parts_.showActivityBlock(block); }
   void keyIndicator(KeyIndicator indicator) override { parts_.showKeyIndicator(indicator); }
   void breathMarked(int slot) override { parts_.pages.chart->samplePlotted(slot); }
+  void beltPlotted(int belt, int slot) override {
+    if (beltPlotted_) beltPlotted_(belt, slot);
+  }
+  // Where a further belt's plotted samples go (its chart line).
+  void setBeltPlotted(std::function<void(int belt, int slot)> plotted) {
+    beltPlotted_ = std::move(plotted);
+  }
 
   // What a read-out shows while no reading of the belt is current.
   static inline const QString kNotCurrentText = QStringLiteral("---");
@@ -102,6 +109,8 @@ class WindowReadouts final : public MonitorDisplay {
 
  private:
   void showDisplays();
+
+  std::function<void(int, int)> beltPlotted_;
 
   struct Pending {
     bool battery = false;

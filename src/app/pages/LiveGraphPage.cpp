@@ -107,7 +107,11 @@ LiveGraphPage::LiveGraphPage(QWidget* parent) : QWidget(parent) {
   setTabOrder(exportPictureButton, zeroForce1Button);
   setTabOrder(zeroForce1Button, zeroForce2Button);
   setTabOrder(zeroForce2Button, disconnectButton);
-  setTabOrder(disconnectButton, logFileNameEdit);
+  setTabOrder(disconnectButton, beltCombo);
+  setTabOrder(beltCombo, beltNameEdit);
+  setTabOrder(beltNameEdit, addBeltButton);
+  setTabOrder(addBeltButton, disconnectAllButton);
+  setTabOrder(disconnectAllButton, logFileNameEdit);
   setTabOrder(logFileNameEdit, logFormatCombo);
   setTabOrder(logFormatCombo, startLogButton);
   setTabOrder(startLogButton, endLogButton);
@@ -223,6 +227,28 @@ QWidget* LiveGraphPage::buildStandard() {
   disconnectButton = named(new QPushButton(QStringLiteral("Disconnect"), tab), "Button20");
   disconnectButton->setMinimumSize(150, 55);
   grid->addWidget(disconnectButton, 0, 11, 2, 1, Qt::AlignVCenter);
+
+  beltCaption = named(new QLabel(QStringLiteral("Belt"), tab), "LabelBelt");
+  beltCombo = named(new QComboBox(tab), "ComboBelt", beltCaption->text());
+  beltCombo->setToolTip(QStringLiteral("The belt whose readings are shown"));
+  beltCombo->setMinimumWidth(120);
+  beltCaption->setBuddy(beltCombo);
+  auto* chosen = new QHBoxLayout;
+  chosen->setSpacing(8);
+  chosen->addWidget(beltCaption);
+  chosen->addWidget(beltCombo, 1);
+  grid->addLayout(chosen, 2, 0, 1, 2);
+  beltNameCaption = named(new QLabel(QStringLiteral("Belt name"), tab), "LabelBeltName");
+  beltNameEdit = named(new QLineEdit(tab), "EditBeltName", beltNameCaption->text());
+  beltNameEdit->setToolTip(QStringLiteral("The chosen belt's short name (Enter to keep it)"));
+  beltNameCaption->setBuddy(beltNameEdit);
+  grid->addWidget(beltNameCaption, 2, 6);
+  grid->addWidget(beltNameEdit, 2, 7);
+  addBeltButton = makeButton(tab, "ButtonAddBelt", QStringLiteral("Add Belt"));
+  addBeltButton->setToolTip(QStringLiteral("Connect one more belt on the same dongle"));
+  grid->addWidget(addBeltButton, 2, 9, Qt::AlignLeft);
+  disconnectAllButton = makeButton(tab, "ButtonDisconnectAll", QStringLiteral("Disconnect All"));
+  grid->addWidget(disconnectAllButton, 2, 11);
   return tab;
 }
 

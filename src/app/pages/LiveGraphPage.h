@@ -48,7 +48,14 @@ class LiveGraphPage : public QWidget {
   QPushButton* exportPictureButton = nullptr;
   QPushButton* zeroForce1Button = nullptr;
   QPushButton* zeroForce2Button = nullptr;
-  QPushButton* disconnectButton = nullptr;
+  QPushButton* disconnectButton = nullptr;  // the chosen belt's
+  // The belts: the one the read-outs show, its short name, another belt, all of them ended.
+  QLabel* beltCaption = nullptr;
+  QComboBox* beltCombo = nullptr;
+  QLabel* beltNameCaption = nullptr;
+  QLineEdit* beltNameEdit = nullptr;
+  QPushButton* addBeltButton = nullptr;
+  QPushButton* disconnectAllButton = nullptr;
   QLabel* force1Caption = nullptr;
   ReadoutLabel* force1Readout = nullptr;
   QLabel* force2Caption = nullptr;

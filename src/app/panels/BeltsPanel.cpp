@@ -1,0 +1,405 @@
+#include "app/panels/BeltsPanel.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <limits>
+
+#include "app/WindowPages.h"
+#include "app/pages/ConnectionPage.h"
+#include "app/pages/LiveGraphPage.h"
+#include "base/SettingsFile.h"
+#include "link/ConnectionProcedure.h"
+#include "monitor/MonitorCore.h"
+#include "widgets/BeltColour.h"
+#include "widgets/LiveChart.h"
+
+namespace kelvaro {
+
+// A further belt's recorder reports through the window: a file that exists or fails is said
+// once, after the road that found it has returned.
+class BeltsPanel::FurtherRecorderView final : public RecorderView {
+ public:
+  FurtherRecorderView(BeltsPanel& panel, QString beltName)
+      : panel_(panel), beltName_(std::move(beltName)) {}
+  QString fileNameText() const override { return QString(); }
+  void showFileExists() override {
+    say(QStringLiteral("Belt %1 is not recorded: its file exists already").arg(beltName_));
+  }
+  void showRecording() override {}
+  void showFirstRow() override {}
+  void showStopped() override {}
+  void showFailure(const QString& message) override { say(message); }
+
+ private:
+  void say(const QString& text) {
+    QTimer::singleShot(0, &panel_, [p = &panel_, text] { p->parts_.warn(text); });
+  }
+
+  BeltsPanel& panel_;
+  QString beltName_;
+};
+
+BeltsPanel::BeltsPanel(Parts parts, QObject* parent)
+    : QObject(parent),
+      parts_(std::move(parts)),
+      further_(parts_.core.commands(), parts_.ticks, parts_.core.console()) {
+  MonitorCore& core = parts_.core;
+  core.dispatcher().setFurtherBelts(&further_);
+  core.setBeltNames([this](const QString& deviceId) { return storedName(deviceId); });
+  core.setBeltReconnect(
+      [this](int belt, const QString& deviceId) { return reconnect(belt, deviceId); });
+  further_.setFirstBusy([this] { return parts_.connection.busy(); });
+  further_.onStreaming = [this](const QString& id, int handle) { streaming(id, handle); };
+  further_.onRefused = [this](const QString& id, const QString& text) { refused(id, text); };
+  further_.onDisconnected = [this](const QString& id, int handle, std::uint16_t reason) {
+    disconnected(id, handle, reason);
+  };
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    parts_.guarded([this] { further_.tick(); });
+    armTimer();
+  });
+
+  LiveGraphPage& page = *parts_.pages.liveGraph;
+  connect(page.addBeltButton, &QPushButton::clicked, this,
+          [this] { parts_.guarded([this] { addBeltClicked(); }); });
+  connect(page.disconnectAllButton, &QPushButton::clicked, this,
+          [this] { parts_.guarded([this] { disconnectAllClicked(); }); });
+  connect(page.beltCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+          [this](int row) { chosen(row); });
+  page.beltNameEdit->setMaxLength(kMaxNameLength);
+  connect(page.beltNameEdit, &QLineEdit::editingFinished, this, [this] { nameEdited(); });
+  // After the recorder panel's own handlers, which place the first belt's request.
+  connect(page.startLogButton, &QPushButton::clicked, this, [this] { startLog(); });
+  connect(page.endLogButton, &QPushButton::clicked, this, [this] { endLog(); });
+  connect(parts_.pages.tabs, &QTabWidget::currentChanged, this, [this] {
+    // Another page chosen while no belt is being connected: the addition is called off.
+    if (adding_ && parts_.pages.tabs->currentWidget() != parts_.pages.connection &&
+        !further_.busy()) {
+      endAdding();
+    }
+  });
+  core.addConsumer(*this);
+  refreshList();
+}
+
+BeltsPanel::~BeltsPanel() {
+  parts_.core.removeConsumer(*this);
+  parts_.core.setBeltReconnect(nullptr);
+  parts_.core.setBeltNames(nullptr);
+  parts_.core.dispatcher().setFurtherBelts(nullptr);
+  for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (!parts_.core.hasBelt(belt)) continue;
+    parts_.core.belt(belt).keys.releaseAll();
+    parts_.core.belt(belt).recorder.setView(nullptr);
+  }
+}
+
+QColor BeltsPanel::colourOf(int belt) { return beltColour(belt); }
+
+QString BeltsPanel::cleanName(const QString& typed) {
+  QString name;
+  for (const QChar c : typed.trimmed()) {
+    if (name.size() >= kMaxNameLength) break;
+    if (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_')) {
+      name += c;
+    } else if (c.isSpace()) {
+      name += QLatin1Char('_');
+    }
+  }
+  return name;
+}
+
+void BeltsPanel::addBeltClicked() {
+  MonitorCore& core = parts_.core;
+  if (core.linkGuard().state() == LinkGuard::State::Idle) {
+    parts_.warn(FurtherBelts::kFirstBeltFirstText);
+    return;
+  }
+  if (core.beltCount() >= MonitorCore::kMaxBelts) {
+    parts_.warn(FurtherBelts::kMaxBeltsText);
+    return;
+  }
+  ConnectionPage& connection = *parts_.pages.connection;
+  adding_ = true;
+  // The scan list fills again from nothing; the belts in a connection do not advertise.
+  core.scanList().clear();
+  connection.scanGrid->setRowCount(0);
+  connection.connectionResetButton->setEnabled(false);
+  parts_.showPage(parts_.pages.connection, true);
+  parts_.pages.tabs->setCurrentWidget(parts_.pages.connection);
+  core.commands().sendDiscover();
+}
+
+void BeltsPanel::addClicked(const QString& deviceId) {
+  if (!adding_) return;
+  if (deviceId.isEmpty() && parts_.core.scanList().ScanCount() < 1) return;
+  if (further_.add(deviceId.isEmpty() ? parts_.selectedDeviceId() : deviceId)) armTimer();
+}
+
+void BeltsPanel::endAdding() {
+  adding_ = false;
+  parts_.pages.connection->connectionResetButton->setEnabled(true);
+  parts_.showPage(parts_.pages.connection, false);
+  parts_.pages.tabs->setCurrentWidget(parts_.pages.liveGraph);
+}
+
+void BeltsPanel::streaming(const QString& deviceId, int handle) {
+  MonitorCore& core = parts_.core;
+  const bool known = core.beltOnHandle(static_cast<std::uint8_t>(handle)) > 0;
+  const int belt = core.attachBelt(deviceId, static_cast<std::uint8_t>(handle));
+  if (belt < 0) {
+    further_.disconnect(handle);
+    parts_.warn(FurtherBelts::kMaxBeltsText);
+    return;
+  }
+  if (!known) {
+    setUpKeys(belt);
+    if (core.recorder().state() != RecorderState::Idle &&
+        core.belt(belt).recorder.state() == RecorderState::Idle) {
+      startFurtherLog(belt);
+    }
+  }
+  refreshList();
+  refreshChart();
+  if (adding_) endAdding();
+}
+
+void BeltsPanel::refused(const QString& /*deviceId*/, const QString& message) {
+  parts_.warn(message);
+}
+
+void BeltsPanel::disconnected(const QString& /*deviceId*/, int handle, std::uint16_t reason) {
+  const int belt = parts_.core.beltOnHandle(static_cast<std::uint8_t>(handle));
+  if (belt > 0) parts_.core.beltDisconnectedEvent(belt, reason);
+}
+
+bool BeltsPanel::reconnect(int /*belt*/, const QString& deviceId) {
+  if (parts_.linkUsable && !parts_.linkUsable()) return false;
+  bool made = false;
+  parts_.guarded([&] {
+    // A belt gone silent may still hold its connection: it is ended first.
+    if (const auto handle = further_.handleOf(deviceId)) further_.disconnect(*handle);
+    made = further_.reconnect(deviceId, parts_.core.waiter());
+  });
+  return made;
+}
+
+void BeltsPanel::disconnectClicked() {
+  const int belt = parts_.core.shownBelt();
+  if (belt == 0) {
+    disconnectAllClicked();
+    return;
+  }
+  further_.disconnect(parts_.core.belt(belt).handle);
+  detach(belt);
+}
+
+void BeltsPanel::disconnectAllClicked() {
+  for (int belt = MonitorCore::kMaxBelts - 1; belt > 0; --belt) {
+    if (parts_.core.hasBelt(belt)) detach(belt);
+  }
+  further_.disconnectAll();
+  parts_.connection.disconnectClicked();
+}
+
+void BeltsPanel::detach(int belt) {
+  parts_.core.belt(belt).recorder.setView(nullptr);
+  parts_.core.detachBelt(belt);
+  recorderViews_[static_cast<std::size_t>(belt)].reset();
+  refreshList();
+  refreshChart();
+}
+
+void BeltsPanel::linkChanged(const LinkChange& change) {
+  if (change.belt != 0) return;
+  if (change.event == LinkEvent::Connected) {
+    further_.setFirstBeltConnected(true, change.deviceId);
+  } else if (change.event == LinkEvent::Disconnected) {
+    // The further belts go with the first: its pages are the window's.
+    for (int belt = MonitorCore::kMaxBelts - 1; belt > 0; --belt) {
+      if (parts_.core.hasBelt(belt)) {
+        parts_.guarded([&] { further_.disconnect(parts_.core.belt(belt).handle); });
+        detach(belt);
+      }
+    }
+    further_.setFirstBeltConnected(false);
+    if (adding_) adding_ = false;
+  }
+}
+
+void BeltsPanel::beltNamed(int /*belt*/, const QString& /*name*/) {
+  if (!refreshing_)
+    QTimer::singleShot(0, this, [this] {
+      refreshList();
+      refreshChart();
+    });
+}
+
+void BeltsPanel::refreshList() {
+  MonitorCore& core = parts_.core;
+  LiveGraphPage& page = *parts_.pages.liveGraph;
+  refreshing_ = true;
+  QComboBox& combo = *page.beltCombo;
+  const QSignalBlocker quiet(&combo);
+  combo.clear();
+  rows_ = 0;
+  for (int belt = 0; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (!core.hasBelt(belt)) continue;
+    const BeltRoad& road = core.belt(belt);
+    QPixmap swatch(12, 12);
+    swatch.fill(belt == 0 ? QColor(Qt::red) : colourOf(belt));
+    const QString text = road.name.isEmpty() ? QStringLiteral("First belt") : road.name;
+    combo.addItem(QIcon(swatch), text);
+    rowBelt_[static_cast<std::size_t>(rows_++)] = belt;
+  }
+  int row = 0;
+  for (int r = 0; r < rows_; ++r) {
+    if (rowBelt_[static_cast<std::size_t>(r)] == core.shownBelt()) row = r;
+  }
+  combo.setCurrentIndex(row);
+  combo.setEnabled(rows_ > 1);
+  page.beltNameEdit->setText(core.belt(core.shownBelt()).name);
+  page.beltNameEdit->setEnabled(!core.belt(core.shownBelt()).deviceId.isEmpty());
+  page.disconnectAllButton->setEnabled(rows_ > 1);
+  refreshing_ = false;
+}
+
+void BeltsPanel::refreshChart() {
+  MonitorCore& core = parts_.core;
+  std::vector<LiveChart::BeltLine> lines;
+  lineOf_.fill(-1);
+  for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (!core.hasBelt(belt)) continue;
+    lineOf_[static_cast<std::size_t>(belt)] = static_cast<int>(lines.size());
+    lines.push_back({&core.belt(belt).graph, colourOf(belt), core.belt(belt).name});
+  }
+  LiveChart& chart = *parts_.pages.chart;
+  chart.setFirstBeltName(lines.empty() ? QString() : core.belt(0).name);
+  chart.setBeltLines(std::move(lines));
+}
+
+void BeltsPanel::beltPlotted(int belt, int slot) {
+  const int line =
+      belt > 0 && belt < MonitorCore::kMaxBelts ? lineOf_[static_cast<std::size_t>(belt)] : -1;
+  if (line >= 0) parts_.pages.chart->beltPlotted(line, slot);
+}
+
+void BeltsPanel::chosen(int row) {
+  if (refreshing_ || row < 0 || row >= rows_) return;
+  MonitorCore& core = parts_.core;
+  core.setShownBelt(rowBelt_[static_cast<std::size_t>(row)]);
+  parts_.pages.liveGraph->beltNameEdit->setText(core.belt(core.shownBelt()).name);
+}
+
+void BeltsPanel::nameEdited() {
+  MonitorCore& core = parts_.core;
+  const int belt = core.shownBelt();
+  BeltRoad& road = core.belt(belt);
+  QLineEdit& edit = *parts_.pages.liveGraph->beltNameEdit;
+  const QString name = cleanName(edit.text());
+  if (name.isEmpty() || road.deviceId.isEmpty()) {
+    edit.setText(road.name);
+    return;
+  }
+  edit.setText(name);
+  if (name == road.name) return;
+  refreshing_ = true;
+  core.setBeltName(belt, name);
+  refreshing_ = false;
+  if (SettingsFile* file = parts_.settings()) {
+    parts_.guarded([&] { file->writeString(kSection, road.deviceId, name); });
+  }
+  refreshList();
+  refreshChart();
+}
+
+QString BeltsPanel::storedName(const QString& deviceId) const {
+  const SettingsFile* file = parts_.settings();
+  return file ? cleanName(file->readString(kSection, deviceId, QString())) : QString();
+}
+
+void BeltsPanel::setUpKeys(int belt) {
+  MonitorCore& core = parts_.core;
+  KeyTriggers& keys = core.belt(belt).keys;
+  KeyActivationValues values;
+  values.forceThreshold = core.keys().values().forceThreshold;
+  values.forceKey = kDefaultKeys[static_cast<std::size_t>(belt - 1)];
+  if (const SettingsFile* file = parts_.settings()) {
+    const QString id = core.belt(belt).deviceId;
+    values.forceThreshold =
+        file->readInteger(kSection, id + QStringLiteral(".Threshold"), values.forceThreshold);
+    values.forceKey =
+        keyCodeFromField(file->readInteger(kSection, id + QStringLiteral(".Key"), values.forceKey));
+  }
+  // A further belt presses its force key only: the axes' keys are the first belt's.
+  constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max();
+  for (AxisKeyValues* axis : {&values.x, &values.y, &values.z}) *axis = {-kNever, kNever, 0, 0};
+  keys.setSink(parts_.keySink());
+  keys.applyValues(values);
+  keys.setActive(core.keys().active());
+}
+
+void BeltsPanel::keysChanged(bool active, int forceThreshold) {
+  MonitorCore& core = parts_.core;
+  for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (!core.hasBelt(belt)) continue;
+    KeyTriggers& keys = core.belt(belt).keys;
+    KeyActivationValues values = keys.values();
+    if (!keyThresholdStored(belt)) values.forceThreshold = forceThreshold;
+    keys.applyValues(values);
+    keys.setActive(active);
+  }
+}
+
+bool BeltsPanel::keyThresholdStored(int belt) const {
+  const SettingsFile* file = parts_.settings();
+  if (!file) return false;
+  const QString key = parts_.core.belt(belt).deviceId + QStringLiteral(".Threshold");
+  return file->readInteger(kSection, key, -1) != -1;
+}
+
+void BeltsPanel::startLog() {
+  const LiveGraphPage& page = *parts_.pages.liveGraph;
+  if (page.logFormatCombo->currentIndex() != 0) return;
+  for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (parts_.core.hasBelt(belt)) startFurtherLog(belt);
+  }
+}
+
+void BeltsPanel::endLog() {
+  for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
+    if (parts_.core.hasBelt(belt)) parts_.core.belt(belt).recorder.endLogClicked();
+  }
+}
+
+void BeltsPanel::startFurtherLog(int belt) {
+  MonitorCore& core = parts_.core;
+  BeltRoad& road = core.belt(belt);
+  const QString first = core.recorder().state() == RecorderState::Recording
+                            ? core.recorder().path()
+                            : QStringLiteral("./") +
+                                  parts_.pages.liveGraph->logFileNameEdit->text() +
+                                  QStringLiteral(".csv");
+  const QString base =
+      first.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? first.chopped(4) : first;
+  auto& view = recorderViews_[static_cast<std::size_t>(belt)];
+  view = std::make_unique<FurtherRecorderView>(*this, road.name);
+  road.recorder.setView(view.get());
+  road.recorder.startRecording(base + QLatin1Char('_') + road.name + QStringLiteral(".csv"));
+}
+
+void BeltsPanel::armTimer() {
+  if (const auto due = further_.msUntilDue()) {
+    timer_.start(realWaitMs(parts_.ticks, std::max<std::uint32_t>(*due, 1)));
+  } else {
+    timer_.stop();
+  }
+}
+
+}  // namespace kelvaro
