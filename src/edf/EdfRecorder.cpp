@@ -193,11 +193,12 @@ void EdfRecorder::furtherLinkChanged(int slot, const LinkChange& change) {
     if (state_ == RecorderState::Recording) furtherBeltConnected(slot);
     return;
   }
-  if (state_ != RecorderState::Recording || belt.set <= 0) {
-    // Whatever connects to the slot next is another connection, to be noted again.
-    if (change.event == LinkEvent::Disconnected) belt.notedUnrecorded = false;
-    return;
+  if (change.event == LinkEvent::Disconnected) {
+    // Whatever connects to the slot next is another belt, or another connection of this one.
+    belt.name.clear();
+    belt.notedUnrecorded = false;
   }
+  if (state_ != RecorderState::Recording || belt.set <= 0) return;
   // The records repeat the belt's last values while it sends none (EdfWriter).
   const std::uint32_t now = ticks_.tick();
   switch (change.event) {
@@ -214,7 +215,6 @@ void EdfRecorder::furtherLinkChanged(int slot, const LinkChange& change) {
       note(now, -1, ofBelt(QStringLiteral("Disconnected"), belt.set));
       sets_[static_cast<std::size_t>(belt.set)].slot = -1;
       belt.set = -1;
-      belt.notedUnrecorded = false;
       break;
     case LinkEvent::Connected:
       break;
@@ -303,12 +303,10 @@ void EdfRecorder::close(std::uint32_t tick, bool tellView) {
       const std::int64_t padded = writer_.paddedSamples(set);
       const std::int64_t leftOut = writer_.leftOutSamples(set);
       if (padded == 0 && leftOut == 0) continue;
-      console_.append(
-          QStringLiteral(
-              "Recording %1: belt %2: %3 samples repeated where it sent none, %4 left out")
-              .arg(path_, sets_[static_cast<std::size_t>(set)].tag)
-              .arg(padded)
-              .arg(leftOut));
+      console_.append(QStringLiteral("Recording %1, belt %2: repeated samples %3, left out %4")
+                          .arg(path_, sets_[static_cast<std::size_t>(set)].tag)
+                          .arg(padded)
+                          .arg(leftOut));
     }
   }
   if (tellView && view_) view_->showStopped();
