@@ -94,7 +94,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   // The EDF+ file is EDFlib's own; the null device takes its records.
   NullAppendFile edfReservation;
   SystemWallClock wall;
-  EdfRecorder edf(edfReservation, wall, ticks, core.calibration(), core.console());
+  EdfRecorder edf(edfReservation, wall, ticks, EdfRecorder::calibrationsOf(core), core.console());
   GuideListener guide;
   if (everyConsumer) {
     core.recorder().setFile(recordFile);

@@ -5,8 +5,11 @@
 #include "base/ConsoleLog.h"
 #include "base/TickSource.h"
 #include "base/WallClock.h"
+#include "monitor/MonitorCore.h"
 
 namespace kelvaro {
+
+static_assert(edf::kMaxBelts == MonitorCore::kMaxBelts, "a set of signals for every belt");
 
 namespace {
 
@@ -38,14 +41,18 @@ QString eventText(const MonitorEvent& event) {
 }  // namespace
 
 EdfRecorder::EdfRecorder(AppendFile& reservation, const WallClock& clock, const TickSource& ticks,
-                         const Calibration& calibration, ConsoleLog& console)
+                         BeltCalibration calibration, ConsoleLog& console)
     : writer_(reservation),
       clock_(clock),
       ticks_(ticks),
-      calibration_(calibration),
+      calibration_(std::move(calibration)),
       console_(console) {}
 
 EdfRecorder::~EdfRecorder() { finish(); }
+
+EdfRecorder::BeltCalibration EdfRecorder::calibrationsOf(const MonitorCore& core) {
+  return [&core](int belt) { return core.hasBelt(belt) ? &core.belt(belt).calibration : nullptr; };
+}
 
 void EdfRecorder::startLogClicked() {
   requestedPath_.clear();
@@ -71,9 +78,18 @@ void EdfRecorder::finish() {
 }
 
 void EdfRecorder::samplePlotted(const PlottedSample& sample) {
-  // The first belt's only.
-  if (sample.belt > 0) return;
+  // The first belt's zeroed forces start a recording; the further belts' are in it as they come.
+  if (sample.belt != 0) return;
   if (state_ == RecorderState::StartRequested) create(sample.tick);
+}
+
+QString EdfRecorder::nameOf(int belt) const {
+  const Belt& b = belts_[static_cast<std::size_t>(belt)];
+  return !b.name.isEmpty() ? b.name : b.deviceId.right(4).toUpper();
+}
+
+QString EdfRecorder::ofBelt(const QString& text, int set) const {
+  return text + QLatin1Char(' ') + sets_[static_cast<std::size_t>(set)].tag;
 }
 
 void EdfRecorder::create(std::uint32_t tick) {
@@ -83,8 +99,27 @@ void EdfRecorder::create(std::uint32_t tick) {
               ? requestedPath_
               : QStringLiteral("./") + (view_ ? view_->fileNameText() : QString()) + kExtension;
   const edf::RecordingIdentity identity = identity_ ? identity_() : edf::RecordingIdentity{};
+  // The first belt's signals, then those of every further belt connected now, in slot order.
+  std::vector<edf::EdfWriter::BeltSignals> sets;
+  const Calibration* first = calibration_ ? calibration_(0) : nullptr;
+  sets.push_back({first ? *first : Calibration{}, {}});
+  std::array<QByteArray, edf::kMaxBelts> tags;
+  for (int b = 0; b < edf::kMaxBelts; ++b) {
+    Belt& belt = belts_[static_cast<std::size_t>(b)];
+    belt.set = b == 0 ? 0 : -1;
+    belt.notedUnrecorded = false;
+    const Calibration* calibration =
+        b > 0 && belt.connected && calibration_ ? calibration_(b) : nullptr;
+    if (!calibration) continue;
+    const int set = static_cast<int>(sets.size());
+    tags[static_cast<std::size_t>(set)] = edf::beltTag(nameOf(b), b + 1, tags.data() + 1, set - 1);
+    sets.push_back({*calibration, tags[static_cast<std::size_t>(set)]});
+    sets_[static_cast<std::size_t>(set)] =
+        Set{belt.deviceId, QString::fromLatin1(tags[static_cast<std::size_t>(set)]), b};
+    belt.set = set;
+  }
   QString reason;
-  switch (writer_.open(path_, identity, clock_.now(), calibration_, &reason)) {
+  switch (writer_.open(path_, identity, clock_.now(), sets, &reason)) {
     case edf::EdfWriter::Opened::kExists:
       state_ = RecorderState::Idle;
       if (view_) view_->showFileExists();
@@ -105,9 +140,13 @@ void EdfRecorder::create(std::uint32_t tick) {
 }
 
 void EdfRecorder::notificationDecoded(const DecodedNotification& notification) {
-  // The first belt's only.
-  if (notification.belt > 0) return;
   if (state_ != RecorderState::Recording) return;
+  if (notification.belt != 0) {
+    if (notification.belt < 0 || notification.belt >= edf::kMaxBelts) return;
+    const int set = belts_[static_cast<std::size_t>(notification.belt)].set;
+    if (set > 0) writer_.addBeltSample(set, notification.state);
+    return;
+  }
   QString reason;
   if (!writer_.addSample(notification.state, notification.tick - firstTick_, &reason)) {
     fail("Cannot write to file", reason);
@@ -120,8 +159,15 @@ void EdfRecorder::notificationDecoded(const DecodedNotification& notification) {
 }
 
 void EdfRecorder::linkChanged(const LinkChange& change) {
-  // The first belt's only.
-  if (change.belt > 0) return;
+  if (change.belt < 0 || change.belt >= edf::kMaxBelts) return;
+  Belt& belt = belts_[static_cast<std::size_t>(change.belt)];
+  if (change.event == LinkEvent::Connected) belt.connected = true;
+  if (change.event == LinkEvent::Disconnected) belt.connected = false;
+  if (change.belt > 0) {
+    furtherLinkChanged(change.belt, change);
+    return;
+  }
+  if (change.event == LinkEvent::Connected) belt.deviceId = change.deviceId;
   if (state_ != RecorderState::Recording) return;
   const std::uint32_t now = ticks_.tick();
   switch (change.event) {
@@ -140,13 +186,81 @@ void EdfRecorder::linkChanged(const LinkChange& change) {
   }
 }
 
+void EdfRecorder::furtherLinkChanged(int slot, const LinkChange& change) {
+  Belt& belt = belts_[static_cast<std::size_t>(slot)];
+  if (change.event == LinkEvent::Connected) {
+    belt.deviceId = change.deviceId;
+    if (state_ == RecorderState::Recording) furtherBeltConnected(slot);
+    return;
+  }
+  if (change.event == LinkEvent::Disconnected) {
+    // Whatever connects to the slot next is another belt, or another connection of this one.
+    belt.name.clear();
+    belt.notedUnrecorded = false;
+  }
+  if (state_ != RecorderState::Recording || belt.set <= 0) return;
+  // The records repeat the belt's last values while it sends none (EdfWriter).
+  const std::uint32_t now = ticks_.tick();
+  switch (change.event) {
+    case LinkEvent::Lost:
+      note(now, -1,
+           QStringLiteral("Link lost ") + sets_[static_cast<std::size_t>(belt.set)].tag +
+               QStringLiteral(": ") + change.reason);
+      break;
+    case LinkEvent::Back:
+      note(now, -1, ofBelt(QStringLiteral("Link back"), belt.set));
+      break;
+    case LinkEvent::Disconnected:
+      // Its signals stay, repeating its last values; the slot may take another belt now.
+      note(now, -1, ofBelt(QStringLiteral("Disconnected"), belt.set));
+      sets_[static_cast<std::size_t>(belt.set)].slot = -1;
+      belt.set = -1;
+      break;
+    case LinkEvent::Connected:
+      break;
+  }
+}
+
+void EdfRecorder::furtherBeltConnected(int slot) {
+  Belt& belt = belts_[static_cast<std::size_t>(slot)];
+  if (belt.set > 0) return;  // a reconnect after a lost link: it goes on
+  const QString& deviceId = belt.deviceId;
+  // A belt of the file that was disconnected goes on in its own signals.
+  for (int set = 1; set < writer_.belts() && !deviceId.isEmpty(); ++set) {
+    Set& s = sets_[static_cast<std::size_t>(set)];
+    if (s.slot < 0 && s.deviceId == deviceId) {
+      s.slot = slot;
+      belt.set = set;
+      return;
+    }
+  }
+  if (belt.notedUnrecorded) return;
+  belt.notedUnrecorded = true;
+  const QString name = nameOf(slot);
+  note(ticks_.tick(), -1,
+       QStringLiteral("Belt %1 connected (not recorded)")
+           .arg(name.isEmpty() ? QString::number(slot + 1) : name));
+}
+
 void EdfRecorder::eventNoted(const MonitorEvent& event) {
-  // The first belt's only.
-  if (event.belt > 0) return;
   if (state_ != RecorderState::Recording) return;
+  const std::int64_t duration =
+      event.kind == MonitorEventKind::Apnea ? std::int64_t(event.durationMs) : -1;
+  if (event.belt > 0) {
+    // A further belt's: noted with its tag when it is in the file.
+    if (event.belt >= edf::kMaxBelts) return;
+    const int set = belts_[static_cast<std::size_t>(event.belt)].set;
+    if (set > 0) note(event.tick, duration, ofBelt(eventText(event), set));
+    return;
+  }
   if (event.kind == MonitorEventKind::DongleGone) writer_.breakStretch();
-  note(event.tick, event.kind == MonitorEventKind::Apnea ? std::int64_t(event.durationMs) : -1,
-       eventText(event));
+  note(event.tick, duration, eventText(event));
+}
+
+void EdfRecorder::beltNamed(int belt, const QString& name) {
+  if (belt < 0 || belt >= edf::kMaxBelts) return;
+  // The labels of an open file keep the name they were made with.
+  belts_[static_cast<std::size_t>(belt)].name = name;
 }
 
 void EdfRecorder::note(std::uint32_t tick, std::int64_t durationMs, const QString& text) {
@@ -184,6 +298,15 @@ void EdfRecorder::close(std::uint32_t tick, bool tellView) {
       console_.append(QStringLiteral("Recording %1: %2 events did not fit into the file")
                           .arg(path_)
                           .arg(beyond));
+    }
+    for (int set = 1; set < writer_.belts(); ++set) {
+      const std::int64_t padded = writer_.paddedSamples(set);
+      const std::int64_t leftOut = writer_.leftOutSamples(set);
+      if (padded == 0 && leftOut == 0) continue;
+      console_.append(QStringLiteral("Recording %1, belt %2: repeated samples %3, left out %4")
+                          .arg(path_, sets_[static_cast<std::size_t>(set)].tag)
+                          .arg(padded)
+                          .arg(leftOut));
     }
   }
   if (tellView && view_) view_->showStopped();

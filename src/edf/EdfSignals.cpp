@@ -33,6 +33,64 @@ std::array<SignalHeader, kSignalCount> signalHeaders(const Calibration& calibrat
   }};
 }
 
+std::array<SignalHeader, kSignalCount> signalHeaders(
+    const Calibration& calibration, const std::array<QByteArray, kSignalCount>& labels) {
+  std::array<SignalHeader, kSignalCount> headers = signalHeaders(calibration);
+  for (std::size_t s = 0; s < headers.size(); ++s) headers[s].label = labels[s].constData();
+  return headers;
+}
+
+QByteArray beltLabel(int signal, const QByteArray& tag) {
+  static constexpr const char* kShort[kSignalCount] = {"Force1", "Force2", "AccelX", "AccelY",
+                                                       "AccelZ", "Batt",   "Temp"};
+  const char* shortForm = signal >= 0 && signal < kSignalCount ? kShort[signal] : "";
+  return (QByteArray(shortForm) + ' ' + tag.left(kTagChars)).left(kLabelChars);
+}
+
+namespace {
+
+// The name in printable ASCII: letters with accents as their base letter, whatever else as "_".
+QByteArray asciiName(const QString& name) {
+  QByteArray ascii;
+  ascii.reserve(kTagChars);
+  for (const QChar c : name.normalized(QString::NormalizationForm_D)) {
+    if (ascii.size() == kTagChars) break;
+    // The accents the decomposition split off.
+    if (c.category() == QChar::Mark_NonSpacing) continue;
+    const char16_t u = c.unicode();
+    ascii.append(u > 0x20 && u < 0x7F ? static_cast<char>(u) : '_');
+  }
+  return ascii;
+}
+
+bool isTaken(const QByteArray& tag, const QByteArray* taken, int takenCount) {
+  for (int i = 0; i < takenCount; ++i) {
+    if (taken[i] == tag) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+QByteArray beltTag(const QString& name, int beltNumber, const QByteArray* taken, int takenCount) {
+  const QByteArray number = QByteArray::number(beltNumber);
+  const QByteArray ascii = asciiName(name);
+  if (ascii.isEmpty()) {
+    QByteArray tag = "Belt" + number;
+    while (isTaken(tag, taken, takenCount)) tag = (tag + '#').right(kTagChars);
+    return tag;
+  }
+  if (!isTaken(ascii, taken, takenCount)) return ascii;
+  // The name's start and the belt's number; more "#" in the rare case a name reads so already.
+  QByteArray suffix = '#' + number;
+  QByteArray tag = ascii.left(kTagChars - suffix.size()) + suffix;
+  while (isTaken(tag, taken, takenCount) && suffix.size() < kTagChars) {
+    suffix.prepend('#');
+    tag = ascii.left(kTagChars - suffix.size()) + suffix;
+  }
+  return tag;
+}
+
 namespace {
 
 std::int32_t clampDigital(const SignalHeader& header, double digital) {

@@ -54,7 +54,18 @@ EdfWriter::~EdfWriter() {
 EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& identity,
                                   const QDateTime& start, const Calibration& calibration,
                                   QString* reason) {
+  return open(path, identity, start, std::vector<BeltSignals>{BeltSignals{calibration, {}}},
+              reason);
+}
+
+EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& identity,
+                                  const QDateTime& start, const std::vector<BeltSignals>& belts,
+                                  QString* reason) {
   if (isOpen()) close(nullptr);
+  if (belts.empty() || belts.size() > static_cast<std::size_t>(kMaxBelts)) {
+    if (reason) *reason = QStringLiteral("a recording is of 1 to %1 belts").arg(kMaxBelts);
+    return Opened::kFailed;
+  }
   switch (reservation_.create(path, reason)) {
     case AppendFile::Created::kExists:
       return Opened::kExists;
@@ -66,8 +77,8 @@ EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& 
   reservation_.close(nullptr);
 
   const QByteArray name = QFile::encodeName(path);
-  const int handle =
-      edfopen_file_writeonly(name.constData(), EDFLIB_FILETYPE_BDFPLUS, kSignalCount);
+  const int signalTotal = static_cast<int>(belts.size()) * kSignalCount;
+  const int handle = edfopen_file_writeonly(name.constData(), EDFLIB_FILETYPE_BDFPLUS, signalTotal);
   if (handle < 0) {
     if (reason) *reason = edflibError(handle);
     QFile::remove(path);
@@ -78,10 +89,18 @@ EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& 
   // Held from now on: a repair of cut recordings leaves a file alone while it is written.
   lock_.open(path, nullptr);
 
-  headers_ = signalHeaders(calibration);
+  belts_ = static_cast<int>(belts.size());
+  headers_[0] = signalHeaders(belts[0].calibration);
+  for (std::size_t b = 1; b < belts.size(); ++b) {
+    for (int s = 0; s < kSignalCount; ++s) {
+      labels_[b][static_cast<std::size_t>(s)] = beltLabel(s, belts[b].tag);
+    }
+    headers_[b] = signalHeaders(belts[b].calibration, labels_[b]);
+  }
   bool ok = true;
-  for (int i = 0; i < kSignalCount; ++i) {
-    const SignalHeader& s = headers_[static_cast<std::size_t>(i)];
+  for (int i = 0; i < signalTotal; ++i) {
+    const SignalHeader& s = headers_[static_cast<std::size_t>(i / kSignalCount)]
+                                    [static_cast<std::size_t>(i % kSignalCount)];
     ok = ok && edf_set_samplefrequency(handle, i, kSamplesPerRecord) == 0 &&
          edf_set_physical_maximum(handle, i, s.physicalMax) == 0 &&
          edf_set_physical_minimum(handle, i, s.physicalMin) == 0 &&
@@ -109,6 +128,7 @@ EdfWriter::Opened EdfWriter::open(const QString& path, const RecordingIdentity& 
     return Opened::kFailed;
   }
   filled_ = 0;
+  for (Waiting& w : waiting_) w = Waiting{};
   inStretch_ = false;
   stretchSamples_ = 0;
   records_ = 0;
@@ -138,15 +158,57 @@ bool EdfWriter::addSample(const MeasurementState& state, std::uint32_t atMs, QSt
   }
   for (int s = 0; s < kSignalCount; ++s) {
     record_[static_cast<std::size_t>(s * kSamplesPerRecord + filled_)] =
-        digitalValue(headers_, s, state);
+        digitalValue(headers_[0], s, state);
   }
   ++filled_;
   ++stretchSamples_;
   return filled_ < kSamplesPerRecord || writeRecord(reason);
 }
 
+void EdfWriter::addBeltSample(int belt, const MeasurementState& state) {
+  if (!isOpen() || !inStretch_ || belt < 1 || belt >= belts_) return;
+  Waiting& w = waiting_[static_cast<std::size_t>(belt)];
+  if (w.count == static_cast<int>(w.samples.size())) {
+    ++w.leftOut;
+    return;
+  }
+  const auto& headers = headers_[static_cast<std::size_t>(belt)];
+  auto& sample = w.samples[static_cast<std::size_t>(w.count++)];
+  for (int s = 0; s < kSignalCount; ++s) {
+    sample[static_cast<std::size_t>(s)] = digitalValue(headers, s, state);
+  }
+}
+
+void EdfWriter::fillFurtherBelts() {
+  for (int b = 1; b < belts_; ++b) {
+    Waiting& w = waiting_[static_cast<std::size_t>(b)];
+    const int taken = std::min(w.count, kSamplesPerRecord);
+    for (int i = 0; i < kSamplesPerRecord; ++i) {
+      if (i < taken) w.last = w.samples[static_cast<std::size_t>(i)];
+      for (int s = 0; s < kSignalCount; ++s) {
+        const int signal = b * kSignalCount + s;
+        record_[static_cast<std::size_t>(signal * kSamplesPerRecord + i)] =
+            w.last[static_cast<std::size_t>(s)];
+      }
+    }
+    w.padded += kSamplesPerRecord - taken;
+    // What the record did not take waits for the next one.
+    std::copy(w.samples.begin() + taken, w.samples.begin() + w.count, w.samples.begin());
+    w.count -= taken;
+  }
+}
+
+std::int64_t EdfWriter::paddedSamples(int belt) const {
+  return belt >= 1 && belt < belts_ ? waiting_[static_cast<std::size_t>(belt)].padded : 0;
+}
+
+std::int64_t EdfWriter::leftOutSamples(int belt) const {
+  return belt >= 1 && belt < belts_ ? waiting_[static_cast<std::size_t>(belt)].leftOut : 0;
+}
+
 bool EdfWriter::writeRecord(QString* reason) {
   filled_ = 0;
+  fillFurtherBelts();
   // A record that does not follow the last one starts a stretch in the file.
   if (stretches_.empty() || recordOnsetMs_ != nextFreeMs_) {
     stretches_.push_back(Stretch{records_, recordOnsetMs_});
@@ -207,6 +269,8 @@ bool EdfWriter::retimeWrittenRecord(QString* reason) {
 void EdfWriter::breakStretch() {
   inStretch_ = false;
   filled_ = 0;
+  // The further belts' samples of the record dropped go with it.
+  for (Waiting& w : waiting_) w.count = 0;
 }
 
 void EdfWriter::annotate(std::uint32_t atMs, std::int64_t durationMs, const QString& text) {

@@ -78,7 +78,7 @@ HeadlessRun::HeadlessRun(HeadlessEnvironment environment, HeadlessOptions option
                         [this] { return portSelection_.get(); }, [this] { return autoComPort_; },
                         [this] { return watchdog_ && watchdog_->startedUp(); }, guarded});
   edf_ = std::make_unique<EdfRecorder>(edfReservation_, *env_.clock, *env_.ticks,
-                                       core_->calibration(), core_->console());
+                                       EdfRecorder::calibrationsOf(*core_), core_->console());
   edf_->setIdentity([this] {
     const QString belt = core_->linkGuard().deviceId();
     return edf::RecordingIdentity{user_, belt.isEmpty() ? wanted_ : belt, options_.program};

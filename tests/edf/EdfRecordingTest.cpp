@@ -87,7 +87,7 @@ class EdfRecordingTest : public ::testing::Test {
  protected:
   EdfRecordingTest()
       : core(ticks, pump, port, scanView, display),
-        recorder(reservation, wall, ticks, core.calibration(), core.console()),
+        recorder(reservation, wall, ticks, EdfRecorder::calibrationsOf(core), core.console()),
         spy(ticks) {
     core.graph().createPoints();
     core.addConsumer(recorder);

@@ -116,7 +116,7 @@ class CutRecordingTest : public ::testing::Test {
  protected:
   CutRecordingTest()
       : core(ticks, pump, port, scanView, display),
-        recorder(reservation, wall, ticks, core.calibration(), core.console()) {
+        recorder(reservation, wall, ticks, EdfRecorder::calibrationsOf(core), core.console()) {
     core.graph().createPoints();
     core.addConsumer(recorder);
     core.measurement().notificationCount = 20;

@@ -16,7 +16,7 @@ namespace kelvaro {
 RecorderPanel::RecorderPanel(Parts parts, QObject* parent)
     : QObject(parent),
       parts_(std::move(parts)),
-      edf_(edfReservation_, parts_.clock, parts_.ticks, parts_.core.calibration(),
+      edf_(edfReservation_, parts_.clock, parts_.ticks, EdfRecorder::calibrationsOf(parts_.core),
            parts_.core.console()) {
   parts_.core.recorder().setView(this);
   edf_.setView(this);
