@@ -89,7 +89,7 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   OpenSession session;
   NullActivityAlarm alarm;
   NullScratchLink scratch;
-  BeltBridge bridge(core.console(), core.activity());
+  BeltBridge bridge(core.console(), core);
   NullAppendFile recordFile;
   // The EDF+ file is EDFlib's own; the null device takes its records.
   NullAppendFile edfReservation;

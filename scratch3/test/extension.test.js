@@ -33,10 +33,11 @@ async function until(condition, ms, what) {
   }
 }
 
-// The bridge on the simulated belt; resolves once it serves.
-function startPeer(port = 0) {
+// The bridge on the simulated belt (on `belts` belts); resolves once it serves.
+function startPeer(port = 0, belts = 1) {
   assert.ok(PEER, 'KELVARO_BRIDGE_PEER names kelvaro-bridge-peer');
-  const child = spawn(PEER, ['--port', String(port)], {stdio: ['ignore', 'pipe', 'inherit']});
+  const child = spawn(PEER, ['--port', String(port), '--belts', String(belts)],
+                      {stdio: ['ignore', 'pipe', 'inherit']});
   return new Promise((resolve, reject) => {
     let out = '';
     child.stdout.on('data', (chunk) => {
@@ -280,4 +281,132 @@ test('a page that is not an editor gets nothing, and a failing WebSocket throws 
   assert.equal(blocked.acceleration({AXIS: 'q'}), 0);
   disarm(blocked);
   disarm(refused);
+});
+
+// A stage whose green flag keeps "first" set from "force 1", "second" from "force 1 of [Belt2]"
+// and "byName" from "force 1 of [firstName]", and counts Belt2's breaths with its own hat.
+function beltProject(firstName) {
+  const variable = (name, id) => [name, id];
+  const menu = (id, parent, value) => ({
+    [id]: {
+      opcode: 'kelvarobelt_menu_belt', next: null, parent, shadow: true, topLevel: false,
+      inputs: {}, fields: {belt: [value, null]},
+    },
+  });
+  const set = (id, next, parent, reporter, name, varId) => ({
+    opcode: 'data_setvariableto', next, parent, shadow: false, topLevel: false,
+    inputs: {VALUE: [3, reporter, [10, '0']]}, fields: {VARIABLE: variable(name, varId)},
+  });
+  const beltForce = (id, parent, menuId) => ({
+    opcode: 'kelvarobelt_beltForce1', next: null, parent, shadow: false, topLevel: false,
+    inputs: {BELT: [1, menuId]}, fields: {},
+  });
+  const blocks = {
+    flag: {
+      opcode: 'event_whenflagclicked', next: 'forever', parent: null, shadow: false,
+      topLevel: true, x: 0, y: 0, inputs: {}, fields: {},
+    },
+    forever: {
+      opcode: 'control_forever', next: null, parent: 'flag', shadow: false, topLevel: false,
+      inputs: {SUBSTACK: [2, 'setFirst']}, fields: {},
+    },
+    setFirst: set('setFirst', 'setSecond', 'forever', 'force1', 'first', 'vFirst'),
+    force1: {
+      opcode: 'kelvarobelt_force1', next: null, parent: 'setFirst', shadow: false,
+      topLevel: false, inputs: {}, fields: {},
+    },
+    setSecond: set('setSecond', 'setByName', 'setFirst', 'forceSecond', 'second', 'vSecond'),
+    forceSecond: beltForce('forceSecond', 'setSecond', 'menuSecond'),
+    ...menu('menuSecond', 'forceSecond', 'Belt2'),
+    setByName: set('setByName', null, 'setSecond', 'forceByName', 'byName', 'vByName'),
+    forceByName: beltForce('forceByName', 'setByName', 'menuByName'),
+    ...menu('menuByName', 'forceByName', firstName),
+    breatheIn: {
+      opcode: 'kelvarobelt_whenBeltBreathesIn', next: 'countIn', parent: null, shadow: false,
+      topLevel: true, x: 0, y: 0, inputs: {BELT: [1, 'menuHat']}, fields: {},
+    },
+    ...menu('menuHat', 'breatheIn', 'Belt2'),
+    countIn: {
+      opcode: 'data_changevariableby', next: null, parent: 'breatheIn', shadow: false,
+      topLevel: false, inputs: {VALUE: [1, [4, '1']]},
+      fields: {VARIABLE: variable('inhales', 'vIn')},
+    },
+  };
+  const p = project(0);
+  p.targets[0].blocks = blocks;
+  p.targets[0].variables = {
+    vFirst: ['first', 0], vSecond: ['second', 0], vByName: ['byName', 0], vIn: ['inhales', 0],
+  };
+  return p;
+}
+
+test('with two belts, the blocks with a belt argument read the belt they name', async (t) => {
+  const peer = await startPeer(0, 2);
+  t.after(() => stopPeer(peer));
+  const source = await fetchExtension(peer.port);
+  const observer = observe(peer.port);
+  const ofBelt = (b) => observer.seen.filter((s) => s.m.belt === b);
+  await until(() => ofBelt(0).length > 40 && ofBelt(1).length > 40, 10000, 'both belts');
+  const firstName = ofBelt(0).at(-1).m.name;
+  assert.equal(ofBelt(1).at(-1).m.name, 'Belt2');
+  assert.match(firstName, /^[0-9A-F]{4}$/, 'the first belt by its DeviceId');
+
+  const vm = new VirtualMachine();
+  const extension = load(source, vm, webSocketFrom(EDITOR));
+  t.after(() => {
+    vm.quit();
+    disarm(extension);
+    observer.socket.close();
+  });
+  // Before the monitor says anything: one belt, and the palette as with one belt.
+  const beltBlocks = (info) =>
+    info.blocks.filter((b) => typeof b === 'object' && b.arguments && b.arguments.BELT);
+  assert.ok(beltBlocks(extension.getInfo()).length >= 11);
+  assert.ok(beltBlocks(extension.getInfo()).every((b) => b.hideFromPalette === true));
+  await sleep(0);
+  assert.ok(!vm.runtime.getBlocksXML().some((c) => c.xml.includes('kelvarobelt_beltForce1')));
+
+  await until(() => extension.belts.filter(Boolean).length === 2, 5000,
+              'the extension to know both');
+  assert.deepEqual(Array.from(extension.beltMenu(), (e) => e.value), [firstName, 'Belt2']);
+  assert.ok(beltBlocks(extension.getInfo()).every((b) => b.hideFromPalette === false));
+  await until(() => vm.runtime.getBlocksXML().some((c) => c.xml.includes('kelvarobelt_beltForce1')),
+              5000, 'the belt blocks in the palette');
+
+  await vm.loadProject(beltProject(firstName));
+  const stage = vm.runtime.getTargetForStage();
+  const value = (id) => stage.lookupVariableById(id).value;
+  vm.start();
+  vm.greenFlag();
+  await until(() => value('vSecond') !== 0, 5000, '"force 1 of [Belt2]" in the project');
+
+  let samples = 0;
+  const followed = {first: 0, second: 0, byName: 0, apart: 0};
+  for (const end = Date.now() + 6000; Date.now() < end;) {
+    await sleep(100);
+    const recent = (b) => ofBelt(b).filter((s) => s.at >= Date.now() - 400).map((s) => s.m.force);
+    const [first, second, byName] = [value('vFirst'), value('vSecond'), value('vByName')];
+    samples++;
+    if (recent(0).includes(first)) followed.first++;
+    if (recent(1).includes(second)) followed.second++;
+    if (recent(0).includes(byName)) followed.byName++;
+    if (second !== first) followed.apart++;
+  }
+  t.diagnostic(`in ${samples} samples: ${JSON.stringify(followed)}; Belt2 breathed in ` +
+               `${value('vIn')} times`);
+  assert.ok(followed.first >= samples * 0.9, `"force 1" followed belt 1: ${followed.first}`);
+  assert.ok(followed.second >= samples * 0.9, `"force 1 of [Belt2]": ${followed.second}`);
+  assert.ok(followed.byName >= samples * 0.9, `"force 1 of [${firstName}]": ${followed.byName}`);
+  assert.ok(followed.apart >= samples * 0.5, `the belts apart in ${followed.apart}`);
+  assert.ok(value('vIn') >= 1, `"when [Belt2] breathes in" fired ${value('vIn')} times`);
+
+  // A belt by its number, by its name in another case, and one that is not there.
+  const latest = extension.valuesOf(1);
+  assert.equal(extension.beltForce2({BELT: '2'}), latest.force2);
+  assert.equal(extension.beltAcceleration({BELT: 'belt2', AXIS: 'z'}), latest.GZ);
+  assert.equal(extension.beltIsConnected({BELT: 'Belt2'}), true);
+  assert.equal(extension.beltIsConnected({BELT: 'nobody'}), false);
+  assert.equal(extension.beltForce1({BELT: 'nobody'}), 0);
+  assert.equal(extension.beltIsConnected({BELT: '3'}), false);
+  assert.equal(extension.beltBreathsPerMinute({}), extension.breathsPerMinute());
 });

@@ -152,7 +152,7 @@ MainWindow::MainWindow(MonitorEnvironment environment, QWidget* parent)
        [this](const QString& text) { reportError(text); }},
       this);
   scratch3_ = std::make_unique<Scratch3Panel>(*windowPages_.specSetting->scratch3Group,
-                                              core_->console(), core_->activity());
+                                              core_->console(), *core_);
   core_->addConsumer(scratch3_->bridge());
   markers_ = new MarkerPanel(*core_, *windowPages_.liveGraph, *windowPages_.chart, *this, this);
   // The Scratch link is the road's last consumer.

@@ -14,11 +14,19 @@
 #include "activity/ActivityMonitor.h"
 #include "base/ConsoleLog.h"
 #include "bridge/HttpRequestHead.h"
+#include "monitor/MonitorCore.h"
 
 static void initBridgeResources() { Q_INIT_RESOURCE(bridge); }
 
 namespace kelvaro {
+
+static_assert(BeltBridge::kBelts == MonitorCore::kMaxBelts);
+
 namespace {
+
+std::u16string_view utf16(const QString& text) {
+  return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
 
 const QByteArray kBuiltInAddress = QByteArrayLiteral("ws://localhost:8000/belt");
 
@@ -52,12 +60,19 @@ class BeltBridge::Request final : public QObject {
   bool answered = false;
 };
 
+BeltBridge::BeltBridge(ConsoleLog& console, const MonitorCore& core, QObject* parent)
+    : BeltBridge(console, core.belt(0).activity, parent) {
+  core_ = &core;
+}
+
 BeltBridge::BeltBridge(ConsoleLog& console, const ActivityMonitor& activity, QObject* parent)
-    : QObject(parent), console_(console), activity_(activity) {
+    : QObject(parent), console_(console), activity_(&activity) {
   initBridgeResources();
   QFile file(QStringLiteral(":/bridge/kelvaro-belt.js"));
   if (file.open(QIODevice::ReadOnly)) source_ = file.readAll();
   text_.reserve(static_cast<qsizetype>(BeltMessage::kCapacity));
+  belts_[0].present = true;
+  belts_[0].label = BeltLabel(0, {});
 }
 
 BeltBridge::~BeltBridge() {
@@ -359,9 +374,12 @@ void BeltBridge::takeEditors() {
              .arg(editors_.back()->origin)
              .arg(editors_.size()));
     emit editorsChanged(editorCount());
-    // What the belt is doing now, before the next notification says it.
-    message_.build(reading_);
-    offer(*editors_.back(), message_);
+    // What every belt is doing now, before the next notification says it.
+    for (std::size_t b = 0; b < belts_.size(); ++b) {
+      if (!belts_[b].present) continue;
+      message_.build(belts_[b].reading, belts_[b].label);
+      offer(*editors_.back(), message_);
+    }
   }
 }
 
@@ -393,44 +411,90 @@ void BeltBridge::removeEditor(std::size_t index, bool loud) {
   editors_.erase(editors_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+const ActivityMonitor* BeltBridge::activityOf(int belt) const {
+  if (core_ != nullptr) return core_->hasBelt(belt) ? &core_->belt(belt).activity : nullptr;
+  return belt == 0 ? activity_ : nullptr;
+}
+
+bool BeltBridge::label(int belt, const QString& name) {
+  BeltLabel& label = belts_[static_cast<std::size_t>(belt)].label;
+  const BeltLabel named(belt, utf16(name));
+  if (named.json() == label.json()) return false;
+  label = named;
+  return true;
+}
+
 void BeltBridge::notificationDecoded(const DecodedNotification& n) {
-  // The first belt's only.
-  if (n.belt > 0) return;
-  ++reading_.sequence;
-  reading_.force1 = n.state.force1Grams;
-  reading_.force2 = n.state.force2Grams;
-  reading_.accelX = n.state.accelX;
-  reading_.accelY = n.state.accelY;
-  reading_.accelZ = n.state.accelZ;
-  reading_.breathsPerMinute = n.breath.ratePerMinute;
-  if (n.breath.inhaling) inhaledSinceConnect_ = true;
-  reading_.phase = n.breath.inhaling      ? BreathPhase::In
-                   : inhaledSinceConnect_ ? BreathPhase::Out
-                                          : BreathPhase::Unknown;
-  reading_.apnea = n.breath.apnea;
-  reading_.activity = activity_.forceActivity();
-  reading_.connected = true;
+  if (n.belt < 0 || n.belt >= kBelts) return;
+  Belt& belt = belts_[static_cast<std::size_t>(n.belt)];
+  // A further belt the core did not name: its number is its name.
+  if (!belt.present) {
+    belt.present = true;
+    label(n.belt, QString::number(n.belt + 1));
+  }
+  BeltReading& reading = belt.reading;
+  ++reading.sequence;
+  reading.force1 = n.state.force1Grams;
+  reading.force2 = n.state.force2Grams;
+  reading.accelX = n.state.accelX;
+  reading.accelY = n.state.accelY;
+  reading.accelZ = n.state.accelZ;
+  reading.breathsPerMinute = n.breath.ratePerMinute;
+  if (n.breath.inhaling) belt.inhaledSinceConnect = true;
+  reading.phase = n.breath.inhaling          ? BreathPhase::In
+                  : belt.inhaledSinceConnect ? BreathPhase::Out
+                                             : BreathPhase::Unknown;
+  reading.apnea = n.breath.apnea;
+  const ActivityMonitor* activity = activityOf(n.belt);
+  reading.activity = activity != nullptr ? activity->forceActivity() : 0.0;
+  reading.connected = true;
   if (editors_.empty()) return;
-  message_.build(reading_);
+  message_.build(reading, belt.label);
   for (const auto& editor : editors_) offer(*editor, message_);
 }
 
 void BeltBridge::linkChanged(const LinkChange& change) {
-  // The first belt's only.
-  if (change.belt > 0) return;
+  if (change.belt < 0 || change.belt >= kBelts) return;
+  Belt& belt = belts_[static_cast<std::size_t>(change.belt)];
   const bool connected = change.event == LinkEvent::Connected || change.event == LinkEvent::Back;
   if (change.event == LinkEvent::Connected || change.event == LinkEvent::Disconnected) {
-    inhaledSinceConnect_ = false;
-    reading_.phase = BreathPhase::Unknown;
+    belt.inhaledSinceConnect = false;
+    belt.reading.phase = BreathPhase::Unknown;
   }
-  if (connected == reading_.connected) return;
-  reading_.connected = connected;
-  sendState();
+  bool changed = connected != belt.reading.connected;
+  if (change.event == LinkEvent::Connected) {
+    if (!belt.present) {
+      // A further belt in a slot of its own: its messages count from 1.
+      belt.reading = BeltReading();
+      belt.present = true;
+      changed = true;
+    }
+    // Its name by default, until the core tells another.
+    if (!belt.told && !change.deviceId.isEmpty() && label(change.belt, change.deviceId.right(4))) {
+      changed = true;
+    }
+  }
+  belt.reading.connected = connected;
+  if (changed) sendState(change.belt);
+  if (change.event == LinkEvent::Disconnected && change.belt > 0) {
+    // Its slot is free: the next belt in it is named afresh.
+    belt.present = false;
+    belt.told = false;
+  }
 }
 
-void BeltBridge::sendState() {
+void BeltBridge::beltNamed(int belt, const QString& name) {
+  if (belt < 0 || belt >= kBelts) return;
+  Belt& b = belts_[static_cast<std::size_t>(belt)];
+  b.told = true;
+  // A further belt is named before it is connected: its connection says the name.
+  if (label(belt, name) && b.present) sendState(belt);
+}
+
+void BeltBridge::sendState(int belt) {
   if (editors_.empty()) return;
-  message_.build(reading_);
+  const Belt& b = belts_[static_cast<std::size_t>(belt)];
+  message_.build(b.reading, b.label);
   for (const auto& editor : editors_) offer(*editor, message_);
 }
 

@@ -25,11 +25,14 @@ namespace kelvaro {
 
 class ActivityMonitor;
 class ConsoleLog;
+class MonitorCore;
 
 // The Scratch 3 bridge: a small server on this computer's loopback interface (127.0.0.1 and, where
 // the system has it, ::1; never another address) that serves the extension at /kelvaro-belt.js,
 // a short page at /, and at /belt a WebSocket that carries one BeltMessage per decoded
-// notification to every editor connected, and the belt's state when it changes.
+// notification to every editor connected, and a belt's state when it changes. Every message is
+// about one belt and says which (its slot and name, BeltLabel): each belt has its own values,
+// message numbers and breathing phase; an editor that connects gets every belt's state at once.
 //
 // HTTP is read here, on a QTcpServer of the bridge's own, with HttpRequestHead: without taking
 // the bytes from the socket (they are only peeked), so that an upgrade from an allowed origin is
@@ -56,9 +59,14 @@ class BeltBridge final : public QObject, public MeasurementConsumer {
   static constexpr int kSystemSendBuffer = 8192;
   // What an editor may send: it has nothing to say but a close or a ping.
   static constexpr int kMaxIncomingBytes = 1024;
+  // Belts at once, the first included (the core's).
+  static constexpr int kBelts = 4;
 
-  // The console gets the bridge's lines; the activity computation gives "belt activity". Both
-  // must outlive the bridge.
+  // The console gets the bridge's lines; each belt's activity computation, the core's, gives its
+  // "belt activity". Both must outlive the bridge.
+  BeltBridge(ConsoleLog& console, const MonitorCore& core, QObject* parent = nullptr);
+  // A bridge that knows the first belt's activity computation only: a further belt's activity
+  // is 0.
   BeltBridge(ConsoleLog& console, const ActivityMonitor& activity, QObject* parent = nullptr);
   // Stops serving without console lines.
   ~BeltBridge() override;
@@ -88,6 +96,7 @@ class BeltBridge final : public QObject, public MeasurementConsumer {
 
   void notificationDecoded(const DecodedNotification& notification) override;
   void linkChanged(const LinkChange& change) override;
+  void beltNamed(int belt, const QString& name) override;
 
  signals:
   void editorsChanged(int count);
@@ -119,12 +128,25 @@ class BeltBridge final : public QObject, public MeasurementConsumer {
   void send(Editor& editor, const BeltMessage& message);
   void reportDrops(Editor& editor);
   void removeEditor(std::size_t index, bool loud);
+  // What the bridge knows of one belt.
+  struct Belt {
+    BeltReading reading;
+    BeltLabel label;
+    bool present = false;  // the first belt always is; a further one from its first word
+    bool told = false;     // its name came through beltNamed
+    bool inhaledSinceConnect = false;
+  };
+
   Editor* editorOf(QWebSocket* socket);
-  void sendState();
+  const ActivityMonitor* activityOf(int belt) const;
+  // The belt's label for `name`; false when it was that already.
+  bool label(int belt, const QString& name);
+  void sendState(int belt);
   void line(const QString& text);
 
   ConsoleLog& console_;
-  const ActivityMonitor& activity_;
+  const MonitorCore* core_ = nullptr;
+  const ActivityMonitor* activity_ = nullptr;
   QByteArray source_;  // the extension as built in
   QByteArray script_;  // ... as served
   OriginList origins_;
@@ -137,8 +159,7 @@ class BeltBridge final : public QObject, public MeasurementConsumer {
   std::vector<QPointer<QTcpSocket>> handedOver_;
   std::vector<std::unique_ptr<Editor>> editors_;
 
-  BeltReading reading_;
-  bool inhaledSinceConnect_ = false;
+  std::array<Belt, kBelts> belts_;
   BeltMessage message_;
   QString text_;
   std::uint64_t droppedTotal_ = 0;

@@ -5,6 +5,48 @@
 
 namespace kelvaro {
 
+namespace {
+
+bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+}  // namespace
+
+BeltLabel::BeltLabel(int belt, std::u16string_view name) {
+  put(",\"belt\":");
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, belt);
+  put(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+  put(",\"name\":\"");
+  std::size_t units = name.size() < kMaxNameUnits ? name.size() : kMaxNameUnits;
+  // The cut leaves no half of a character outside the printable ASCII behind.
+  if (units < name.size() && units > 0 && isHighSurrogate(name[units - 1])) --units;
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (std::size_t i = 0; i < units; ++i) {
+    const char16_t c = name[i];
+    if (c == u'"') {
+      put("\\\"");
+    } else if (c == u'\\') {
+      put("\\\\");
+    } else if (c >= 0x20 && c < 0x7F) {
+      const char ascii = static_cast<char>(c);
+      put(std::string_view(&ascii, 1));
+    } else {
+      const char escape[6] = {
+          '\\',         'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF],
+          kHex[c & 0xF]};
+      put(std::string_view(escape, sizeof escape));
+    }
+  }
+  put("\"");
+}
+
+void BeltLabel::put(std::string_view s) {
+  const std::size_t room = kCapacity - size_;
+  const std::size_t n = s.size() < room ? s.size() : room;
+  for (std::size_t i = 0; i < n; ++i) text_[size_ + i] = s[i];
+  size_ += n;
+}
+
 void BeltMessage::put(std::string_view s) {
   const std::size_t room = kCapacity - size_;
   const std::size_t n = s.size() < room ? s.size() : room;
@@ -69,6 +111,15 @@ void BeltMessage::build(const BeltReading& r) {
   put(",\"activity\":");
   putFixed(r.activity, 2);
   put(r.connected ? ",\"connected\":true}" : ",\"connected\":false}");
+}
+
+void BeltMessage::build(const BeltReading& reading, const BeltLabel& belt) {
+  build(reading);
+  if (belt.isEmpty()) return;
+  // The label goes inside the object, before its closing brace.
+  --size_;
+  put(belt.json());
+  put("}");
 }
 
 }  // namespace kelvaro

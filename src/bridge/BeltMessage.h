@@ -27,6 +27,32 @@ struct BeltReading {
   bool connected = false;
 };
 
+// The belt a message is about, as the JSON members that end the message:
+//
+//   ,"belt":1,"name":"Anna"
+//
+// its slot (0: the first belt, 1.. the further belts) and its short name, of at most
+// kMaxNameUnits UTF-16 code units (a longer one is cut, a character never halved), escaped as
+// JSON escapes a string, everything outside printable ASCII as \uXXXX. Made when a belt is
+// named, so that a message only copies it. A label of no belt is empty.
+class BeltLabel {
+ public:
+  static constexpr std::size_t kMaxNameUnits = 32;
+  static constexpr std::size_t kCapacity = 32 + 6 * kMaxNameUnits;
+
+  BeltLabel() = default;
+  BeltLabel(int belt, std::u16string_view name);
+
+  bool isEmpty() const { return size_ == 0; }
+  std::string_view json() const { return {text_.data(), size_}; }
+
+ private:
+  void put(std::string_view s);
+
+  std::array<char, kCapacity> text_{};
+  std::size_t size_ = 0;
+};
+
 // One reading as a JSON object on one line, for example
 //
 //   {"n":7,"force":12.3,"force2":0.0,"GX":100,"GY":-5,"GZ":4000,"breathsPerMinute":15.2,
@@ -34,12 +60,14 @@ struct BeltReading {
 //
 // Forces and the rate with one decimal, the activity with two, "." whatever the locale; no
 // breathing rate is null, no phase yet is null; a value that is not a finite number is 0. The
-// builder keeps its buffer: building allocates nothing.
+// builder keeps its buffer: building allocates nothing. The bridge's messages end with the belt's
+// label (BeltLabel) before the closing brace.
 class BeltMessage {
  public:
-  static constexpr std::size_t kCapacity = 320;
+  static constexpr std::size_t kCapacity = 320 + BeltLabel::kCapacity;
 
   void build(const BeltReading& reading);
+  void build(const BeltReading& reading, const BeltLabel& belt);
   const char* data() const { return text_.data(); }
   std::size_t size() const { return size_; }
   std::string_view text() const { return {text_.data(), size_}; }

@@ -7,8 +7,11 @@
 #include "base/ConsoleLog.h"
 #include "base/EventPump.h"
 #include "base/TickSource.h"
+#include "monitor/MonitorCore.h"
 
 namespace kelvaro {
+
+static_assert(ScratchClient::kBelts == MonitorCore::kMaxBelts);
 
 namespace {
 
@@ -204,13 +207,56 @@ void ScratchClient::reportDrops() {
 
 void ScratchClient::sendSensorUpdate(int accelX, int accelY, int accelZ, double force1,
                                      double force2) {
+  send(names_[0], accelX, accelY, accelZ, force1, force2);
+}
+
+void ScratchClient::notificationDecoded(const DecodedNotification& n) {
+  if (n.belt < 0 || n.belt >= kBelts) return;
+  const auto belt = static_cast<std::size_t>(n.belt);
+  // A further belt the core did not name: its number is its name.
+  if (belt > 0 && !named_[belt]) nameBelt(n.belt, QString::number(n.belt + 1));
+  send(names_[belt], n.state.accelX, n.state.accelY, n.state.accelZ, n.state.force1Grams,
+       n.state.force2Grams);
+}
+
+void ScratchClient::linkChanged(const LinkChange& change) {
+  if (change.belt <= 0 || change.belt >= kBelts) return;
+  const auto belt = static_cast<std::size_t>(change.belt);
+  if (change.event == LinkEvent::Connected && !told_[belt]) {
+    // Its name by default, until the core tells another.
+    nameBelt(change.belt, change.deviceId.isEmpty() ? QString::number(change.belt + 1)
+                                                    : change.deviceId.right(4));
+  } else if (change.event == LinkEvent::Disconnected) {
+    // Its slot is free: the next belt in it is named afresh.
+    told_[belt] = false;
+    named_[belt] = false;
+  }
+}
+
+void ScratchClient::beltNamed(int belt, const QString& name) {
+  // The first belt keeps its names whatever it is called.
+  if (belt <= 0 || belt >= kBelts) return;
+  told_[static_cast<std::size_t>(belt)] = true;
+  nameBelt(belt, name);
+}
+
+void ScratchClient::nameBelt(int belt, const QString& name) {
+  const auto slot = static_cast<std::size_t>(belt);
+  // Without a name its sensors would be the first belt's.
+  names_[slot] = SensorNames(name.trimmed().isEmpty() ? QString::number(belt + 1) : name);
+  named_[slot] = true;
+  frame_.reserveFor(names_[slot]);
+}
+
+void ScratchClient::send(const SensorNames& names, int accelX, int accelY, int accelZ,
+                         double force1, double force2) {
   if (!connected_) return;
   if (socket_->bytesToWrite() > kMaxUnsentBytes) {
     ++dropped_;
     return;
   }
   reportDrops();
-  frame_.build(accelX, accelY, accelZ, force1, force2);
+  frame_.build(names, accelX, accelY, accelZ, force1, force2);
   socket_->write(frame_.data(), static_cast<qint64>(frame_.size()));
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 
 #include "monitor/MeasurementConsumer.h"
@@ -27,7 +28,10 @@ class TickSource;
 //   - a peer that closes or resets the connection is noticed, and the client is disconnected;
 //   - the link test waits for the answer while the event loop turns.
 // What the peer sends is kept (up to kMaxUnreadBytes, the rest is discarded) for the link test.
-// Registered last with the core, it sends every decoded notification's values.
+// Registered last with the core, it sends every decoded notification's values: the first belt's
+// under "force", "force2", "GX", "GY" and "GZ", a further belt's under the same names followed by
+// a blank and the belt's name ("force Anna"), the name it was last told (until then the last
+// four digits of its DeviceId).
 class ScratchClient final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
@@ -38,6 +42,8 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   static constexpr int kTestReceiveBytes = 1000;
   static constexpr qint64 kMaxUnsentBytes = 64 * 1024;
   static constexpr int kMaxUnreadBytes = 64 * 1024;
+  // Belts at once, the first included (the core's).
+  static constexpr int kBelts = 4;
 
   // The link test waits on ticks and pump; console gets the link's lines. All must outlive it.
   ScratchClient(ConsoleLog& console, const TickSource& ticks, EventPump& pump,
@@ -53,13 +59,11 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   void disconnectFromPeer();
   // "Test spoj": an empty frame, then up to kTestWaitMs for an answer.
   void testLink();
-  // One frame when connected, nothing otherwise.
+  // One frame of the first belt's when connected, nothing otherwise.
   void sendSensorUpdate(int accelX, int accelY, int accelZ, double force1, double force2);
-  void notificationDecoded(const DecodedNotification& n) override {
-    if (n.belt > 0) return;
-    sendSensorUpdate(n.state.accelX, n.state.accelY, n.state.accelZ, n.state.force1Grams,
-                     n.state.force2Grams);
-  }
+  void notificationDecoded(const DecodedNotification& n) override;
+  void linkChanged(const LinkChange& change) override;
+  void beltNamed(int belt, const QString& name) override;
   // At program exit: the connection closes without console lines.
   void closeQuietly();
 
@@ -89,6 +93,9 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   void closeConnection(bool loud);
   void releaseSocket();
   void reportDrops();
+  void send(const SensorNames& names, int accelX, int accelY, int accelZ, double force1,
+            double force2);
+  void nameBelt(int belt, const QString& name);
   void line(const QString& text);
 
   ConsoleLog& console_;
@@ -107,6 +114,11 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   std::uint64_t dropped_ = 0;
   QByteArray unread_;
   SensorUpdateFrame frame_;
+  // Each belt's names (the first belt's never change), and whether a further belt's were told
+  // through beltNamed rather than made from its DeviceId.
+  std::array<SensorNames, kBelts> names_;
+  std::array<bool, kBelts> named_{};
+  std::array<bool, kBelts> told_{};
 };
 
 }  // namespace kelvaro

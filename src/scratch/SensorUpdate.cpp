@@ -41,23 +41,83 @@ bool appendForceQuickly(std::string& out, double value) {
   return true;
 }
 
+// The sensors' names: the first belt's alone, a further belt's followed by the belt's name.
+constexpr std::array<std::string_view, SensorNames::kSensors> kFirstBeltNames = {"force", "force2",
+                                                                                 "GX", "GY", "GZ"};
+
+std::string quotedName(std::string_view sensor, const QByteArray& belt) {
+  std::string quoted;
+  quoted.reserve(sensor.size() + 3 + static_cast<std::size_t>(belt.size()) * 2);
+  quoted += '"';
+  quoted += sensor;
+  if (!belt.isEmpty()) {
+    quoted += ' ';
+    for (const char c : belt) {
+      if (c == '"') {
+        quoted += "\"\"";
+      } else if (static_cast<unsigned char>(c) < 32 || c == 127) {
+        quoted += ' ';
+      } else {
+        quoted += c;
+      }
+    }
+  }
+  quoted += '"';
+  return quoted;
+}
+
 }  // namespace
+
+SensorNames::SensorNames() {
+  for (std::size_t i = 0; i < kSensors; ++i) quoted_[i] = quotedName(kFirstBeltNames[i], {});
+}
+
+SensorNames::SensorNames(const QString& belt) {
+  const QByteArray utf8 = belt.toUtf8();
+  for (std::size_t i = 0; i < kSensors; ++i) quoted_[i] = quotedName(kFirstBeltNames[i], utf8);
+}
+
+std::size_t SensorNames::size() const {
+  std::size_t total = 0;
+  for (const std::string& name : quoted_) total += name.size();
+  return total;
+}
 
 SensorUpdateFrame::SensorUpdateFrame() : force_(QStringLiteral("0000.0")) {
   bytes_.reserve(kLengthBytes + kMaxMessage);
 }
 
 void SensorUpdateFrame::build(int accelX, int accelY, int accelZ, double force1, double force2) {
+  static const SensorNames firstBelt;
+  build(firstBelt, accelX, accelY, accelZ, force1, force2);
+}
+
+void SensorUpdateFrame::reserveFor(const SensorNames& names) {
+  // Only what the first belt's names are shorter than these.
+  static const std::size_t firstBelt = SensorNames().size();
+  const std::size_t longer = names.size() > firstBelt ? names.size() - firstBelt : 0;
+  bytes_.reserve(kLengthBytes + kMaxMessage + longer);
+}
+
+void SensorUpdateFrame::build(const SensorNames& names, int accelX, int accelY, int accelZ,
+                              double force1, double force2) {
   bytes_.assign(kLengthBytes, '\0');
-  bytes_ += "sensor-update \"force\" ";
+  bytes_ += "sensor-update ";
+  bytes_ += names.quoted(SensorNames::Force1);
+  bytes_ += ' ';
   appendForce(force1);
-  bytes_ += " \"force2\" ";
+  bytes_ += ' ';
+  bytes_ += names.quoted(SensorNames::Force2);
+  bytes_ += ' ';
   appendForce(force2);
-  bytes_ += " \"GX\"";
+  bytes_ += ' ';
+  bytes_ += names.quoted(SensorNames::AccelX);
   appendAcceleration(bytes_, accelX);
-  bytes_ += " \"GY\"";
+  bytes_ += ' ';
+  bytes_ += names.quoted(SensorNames::AccelY);
   appendAcceleration(bytes_, accelY);
-  bytes_ += " \"GZ\"";
+  bytes_ += ' ';
+  bytes_ += names.quoted(SensorNames::AccelZ);
   appendAcceleration(bytes_, accelZ);
 
   const auto length = static_cast<std::uint32_t>(bytes_.size() - kLengthBytes);

@@ -88,5 +88,59 @@ TEST(BeltMessage, TheLongestReadingFits) {
   EXPECT_EQ(m.text().back(), '}');
 }
 
+TEST(BeltMessage, TheBeltsLabelEndsTheObject) {
+  BeltReading r;
+  r.sequence = 3;
+  r.connected = true;
+  BeltMessage plain;
+  plain.build(r);
+  BeltMessage labelled;
+  labelled.build(r, BeltLabel(2, u"Anna"));
+  const std::string_view text = plain.text();
+  EXPECT_EQ(labelled.text(),
+            std::string(text.substr(0, text.size() - 1)) + ",\"belt\":2,\"name\":\"Anna\"}");
+  // No belt: the message of one reading alone.
+  labelled.build(r, BeltLabel());
+  EXPECT_EQ(labelled.text(), plain.text());
+}
+
+TEST(BeltMessage, ANameIsAJsonStringOfPrintableAscii) {
+  const struct {
+    std::u16string name;
+    const char* json;
+  } cases[] = {
+      {u"", ",\"belt\":1,\"name\":\"\""},
+      {u"A\"B\\C", ",\"belt\":1,\"name\":\"A\\\"B\\\\C\""},
+      {u"tab\there\n", ",\"belt\":1,\"name\":\"tab\\u0009here\\u000a\""},
+      {u"\u0160\u00e1rka", ",\"belt\":1,\"name\":\"\\u0160\\u00e1rka\""},
+      {u"\U0001F600", ",\"belt\":1,\"name\":\"\\ud83d\\ude00\""},
+      {u"\x7f", ",\"belt\":1,\"name\":\"\\u007f\""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BeltLabel(1, c.name).json(), c.json);
+  }
+}
+
+TEST(BeltMessage, ALongNameIsCutWithoutHalvingACharacter) {
+  const std::u16string letters(BeltLabel::kMaxNameUnits + 5, u'x');
+  const std::string kept(BeltLabel::kMaxNameUnits, 'x');
+  EXPECT_EQ(BeltLabel(0, letters).json(), ",\"belt\":0,\"name\":\"" + kept + "\"");
+  // A pair of surrogates across the cut goes whole.
+  std::u16string pair(BeltLabel::kMaxNameUnits - 1, u'y');
+  pair += u"\U0001F600";
+  EXPECT_EQ(BeltLabel(0, pair).json(),
+            ",\"belt\":0,\"name\":\"" + std::string(BeltLabel::kMaxNameUnits - 1, 'y') + "\"");
+  // The longest label and the longest reading fit together.
+  BeltReading r;
+  r.sequence = std::numeric_limits<std::uint64_t>::max();
+  r.force1 = r.force2 = r.activity = -9.99e11;
+  r.breathsPerMinute = -9.99e11;
+  r.accelX = r.accelY = r.accelZ = std::numeric_limits<int>::min();
+  BeltMessage m;
+  m.build(r, BeltLabel(std::numeric_limits<int>::min(), std::u16string(100, u'\u20ac')));
+  ASSERT_LT(m.size(), BeltMessage::kCapacity);
+  EXPECT_EQ(m.text().substr(m.size() - 8), "\\u20ac\"}");
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -1,12 +1,14 @@
 // The bridge on the simulated belt, for the extension's test in Node: the simulated dongle and
 // belt on a virtual clock that runs `--speed` times as fast as the wall clock, through the core's
-// road to a bridge on the loopback interface. Prints "port N" once it serves, then runs until it
-// is terminated.
+// road to a bridge on the loopback interface. With --belts 2 or more, further simulated belts
+// stream on the dongle's further connections, each attached to the core as a further belt and
+// named "Belt2", "Belt3", ... Prints "port N" once it serves, then runs until it is terminated.
 //
-//   kelvaro-bridge-peer [--port N] [--speed K] [--scenario TIMELINE]
+//   kelvaro-bridge-peer [--port N] [--speed K] [--scenario TIMELINE] [--belts N]
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -26,11 +28,18 @@ class SimulatedBelt final : public breathtest::SimWire {
   explicit SimulatedBelt(const SimOptions& options)
       : SimWire(options),
         core_(ticks(), pump_, port_, scanView_, display_),
-        bridge(core_.console(), core_.activity()) {
+        bridge(core_.console(), core_) {
     core_.graph().createPoints();
     core_.addConsumer(bridge);
     connect();
     core_.linkConnected(dongle().beltDeviceId(0));
+    for (int b = 1; b < options.belts; ++b) {
+      const auto handle = static_cast<std::uint8_t>(b);
+      connectFurther(b, handle);
+      const QString id = dongle().beltDeviceId(b);
+      const int slot = core_.attachBelt(id, handle);
+      if (slot > 0) core_.setBeltName(slot, QStringLiteral("Belt%1").arg(b + 1));
+    }
   }
 
  private:
@@ -59,7 +68,9 @@ int main(int argc, char** argv) {
                                        QStringLiteral("K"), QStringLiteral("4"));
   const QCommandLineOption scenarioOption(QStringLiteral("scenario"), QStringLiteral("timeline"),
                                           QStringLiteral("TIMELINE"), QStringLiteral("breathing"));
-  parser.addOptions({portOption, speedOption, scenarioOption});
+  const QCommandLineOption beltsOption(QStringLiteral("belts"), QStringLiteral("belts"),
+                                       QStringLiteral("N"), QStringLiteral("1"));
+  parser.addOptions({portOption, speedOption, scenarioOption, beltsOption});
   parser.process(app);
   const auto timeline = ScenarioTimeline::parse(parser.value(scenarioOption));
   if (!timeline) {
@@ -68,6 +79,8 @@ int main(int argc, char** argv) {
   }
   SimOptions options = breathtest::world("breathing", 7);
   options.timeline = *timeline;
+  options.belts = std::clamp(parser.value(beltsOption).toInt(), 1, MonitorCore::kMaxBelts);
+  options.maxConnections = std::max(options.maxConnections, options.belts);
   SimulatedBelt belt(options);
   if (!belt.bridge.start(static_cast<std::uint16_t>(parser.value(portOption).toUInt()),
                          OriginList::parse(OriginList::defaultText(BeltBridge::kDefaultPort)))) {

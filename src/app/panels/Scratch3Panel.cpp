@@ -11,9 +11,9 @@
 
 namespace kelvaro {
 
-Scratch3Panel::Scratch3Panel(Scratch3Group& group, ConsoleLog& console,
-                             const ActivityMonitor& activity, QObject* parent)
-    : QObject(parent), group_(group), bridge_(console, activity) {
+Scratch3Panel::Scratch3Panel(Scratch3Group& group, ConsoleLog& console, const MonitorCore& core,
+                             QObject* parent)
+    : QObject(parent), group_(group), bridge_(console, core) {
   connect(group.enableCheck, &QCheckBox::toggled, this, &Scratch3Panel::switched);
   connect(group.copyButton, &QPushButton::clicked, this, [this] {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {

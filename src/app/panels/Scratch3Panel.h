@@ -7,8 +7,8 @@
 
 namespace kelvaro {
 
-class ActivityMonitor;
 class ConsoleLog;
+class MonitorCore;
 class Scratch3Group;
 
 // [Scratch3] of Darev.ini: the box's state, the port and the origins allowed.
@@ -24,7 +24,8 @@ class Scratch3Panel : public QObject {
   Q_OBJECT
 
  public:
-  Scratch3Panel(Scratch3Group& group, ConsoleLog& console, const ActivityMonitor& activity,
+  // The bridge reads each belt's activity from the core.
+  Scratch3Panel(Scratch3Group& group, ConsoleLog& console, const MonitorCore& core,
                 QObject* parent = nullptr);
 
   BeltBridge& bridge() { return bridge_; }
