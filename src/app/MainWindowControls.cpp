@@ -134,17 +134,21 @@ void MainWindow::wireControls() {
   connect(specPage.aboutButton, &QPushButton::clicked, this, [this] { aboutBox_->exec(); });
 
   // Calibration fields and zero buttons.
-  auto zero = [this](ForceChannel channel, QSpinBox* field) {
-    field->setValue(core_->zeroForce(channel));
+  // "Live Graph" zeroes the belt its read-outs show; the fields are the first belt's.
+  auto zero = [this](ForceChannel channel, QSpinBox* field, int belt) {
+    const std::int32_t offset = core_->zeroForce(channel, belt);
+    if (belt == 0) field->setValue(offset);
   };
   connect(specPage.zero1Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin); });
-  connect(graph.zeroForce1Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin); });
+          [=] { zero(ForceChannel::One, windowPages_.specSetting->offset1Spin, 0); });
+  connect(graph.zeroForce1Button, &QPushButton::clicked, this, [=] {
+    zero(ForceChannel::One, windowPages_.specSetting->offset1Spin, core_->shownBelt());
+  });
   connect(specPage.zero2Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, windowPages_.specSetting->offset2Spin); });
-  connect(graph.zeroForce2Button, &QPushButton::clicked, this,
-          [=] { zero(ForceChannel::Two, windowPages_.specSetting->offset2Spin); });
+          [=] { zero(ForceChannel::Two, windowPages_.specSetting->offset2Spin, 0); });
+  connect(graph.zeroForce2Button, &QPushButton::clicked, this, [=] {
+    zero(ForceChannel::Two, windowPages_.specSetting->offset2Spin, core_->shownBelt());
+  });
   connect(specPage.offset1Spin, &QSpinBox::valueChanged, this,
           [this](int value) { core_->calibration().ofs1 = value; });
   connect(specPage.offset2Spin, &QSpinBox::valueChanged, this,

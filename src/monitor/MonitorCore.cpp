@@ -180,7 +180,9 @@ QString MonitorCore::nameFor(const QString& deviceId) const {
   return name.isEmpty() ? defaultBeltName(deviceId) : name;
 }
 
-QString MonitorCore::defaultBeltName(const QString& deviceId) { return deviceId.right(4); }
+QString MonitorCore::defaultBeltName(const QString& deviceId) {
+  return deviceId.right(4).toUpper();
+}
 
 void MonitorCore::linkConnected(const QString& deviceId) {
   BeltRoad& belt = first();
@@ -241,11 +243,11 @@ int MonitorCore::attachBelt(const QString& deviceId, std::uint8_t handle) {
   if (beltOnHandle_[road.handle] == slot + 1) beltOnHandle_[road.handle] = 0;
   road.handle = handle;
   beltOnHandle_[handle] = static_cast<std::int8_t>(slot + 1);
-  // A reconnect of its guard's: the guard says it is back.
+  // A belt whose link was lost is back (its guard says so), not connected anew.
   const LinkGuard::State state = road.guard.state();
-  if (state == LinkGuard::State::Lost || state == LinkGuard::State::Reconnecting) return slot;
   road.guard.connected(deviceId);
   watchLink();
+  if (state == LinkGuard::State::Lost || state == LinkGuard::State::Reconnecting) return slot;
   tellLink(slot, LinkEvent::Connected, deviceId);
   return slot;
 }

@@ -139,7 +139,8 @@ class MonitorCore final : private MeasurementSink, private BeltLinkActions {
   int beltOnHandle(std::uint8_t handle) const;
   // A further belt streams on connection `handle`: the slot it had (the same DeviceId) with its
   // new handle, or a free one, whose sweep starts where the first belt's is; -1 when every slot
-  // is taken. Its link is watched from now on, and the consumers hear it connected.
+  // is taken. Its link is watched from now on, and the consumers hear it named, then connected;
+  // a belt whose link was lost is back instead (its guard tells it).
   int attachBelt(const QString& deviceId, std::uint8_t handle);
   // The user disconnected further belt `index`: its recording ends, nothing of it is watched,
   // the consumers hear it disconnected and its slot is free.

@@ -139,9 +139,19 @@ TEST(LiveGraphPage, TabWalksEachSubPage) {
   LiveGraphPage page;
   page.endLogButton->setEnabled(true);
   // The marker between the chart and the sub-pages closes the round.
-  const QStringList standard = {"LowerPages", "CheckBoxFreeze", "Button2",
-                                "Button6",    "Button19",       "Button4",
-                                "Button20",   "EditMarker",     "ButtonMarker"};
+  const QStringList standard = {"LowerPages",
+                                "CheckBoxFreeze",
+                                "Button2",
+                                "Button6",
+                                "Button19",
+                                "Button4",
+                                "Button20",
+                                "ComboBelt",
+                                "EditBeltName",
+                                "ButtonAddBelt",
+                                "ButtonDisconnectAll",
+                                "EditMarker",
+                                "ButtonMarker"};
   EXPECT_EQ(joined(tabWalk(page, page.lowerPages)), joined(standard));
   QStringList stops = tabStops(page);
   EXPECT_EQ(stops.size(), standard.size());

@@ -205,9 +205,7 @@ TEST_F(EdfBeltsTest, AFurtherBeltsEventsCarryItsNameAndTheRunsAreNotedOnce) {
   recorder.startRecording(path("events.bdf"));
   stream(40, {0, 1});
   core.noteEvent(MonitorEventKind::Marker, QStringLiteral("coughed"));
-  core.setShownBelt(1);
-  core.zeroForce(ForceChannel::One);
-  core.setShownBelt(0);
+  core.zeroForce(ForceChannel::One, 1);
   core.zeroForce(ForceChannel::Two);
   stream(170, {0, 1});
   // The further belt goes silent: lost after 3 s, while the first belt streams on.
@@ -350,8 +348,7 @@ TEST_F(EdfBeltsTest, LabelsStayUniqueWhenNamesCollideOrRunLong) {
   ASSERT_EQ(attach("000780007A8B", 3, "Maximiliána Nováková"), 3);
   recorder.startRecording(path("names.bdf"));
   stream(20, {0, 1, 2, 3});
-  core.setShownBelt(2);
-  core.zeroForce(ForceChannel::One);
+  core.zeroForce(ForceChannel::One, 2);
   stream(20, {0, 1, 2, 3});
   recorder.endLogClicked();
 
