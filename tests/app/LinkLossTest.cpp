@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "MainWindowTestSupport.h"
+#include "SimWindowSupport.h"
 #include "app/panels/LinkPanel.h"
 #include "sim/SimDongle.h"
 #include "sim/SimOptions.h"
@@ -30,84 +30,15 @@ using testing::find;
 using testing::inAccessibleTree;
 using testing::WindowHarness;
 
-// The simulated dongle moves with the clock, in the procedure's waits as in the test's own.
-class SimPump final : public EventPump {
- public:
-  explicit SimPump(std::function<void(std::uint32_t)> run) : run_(std::move(run)) {}
-  void processPending() override { QCoreApplication::processEvents(); }
-  void waitForEvents(std::uint32_t maxMs) override { run_(std::max<std::uint32_t>(maxMs, 1)); }
-
- private:
-  std::function<void(std::uint32_t)> run_;
-};
-
-class LinkLossTest : public ::testing::Test {
+class LinkLossTest : public testing::SimWindowTest {
  protected:
-  void start(const SimOptions& options) {
-    ASSERT_TRUE(folder.isValid());
-    previous = QDir::currentPath();
-    QDir::setCurrent(folder.path());
-    dongle = std::make_unique<SimDongle>(options);
-    dongle->advanceTo(h.ticks.tick());
-    h.port.onWrite = [this](const QByteArray& bytes) { dongle->receive(bytes); };
-    MonitorEnvironment env = h.environment();
-    env.pump = &pump;
-    h.window = std::make_unique<MainWindow>(env);
-    w = h.window.get();
-    ASSERT_TRUE(w->startUp());
-    w->core().graph().createPoints();  // as the window's first showing does
-    step(1000);                        // the answer to the discover, and the belt heard
-    ASSERT_EQ(w->core().link().discoverAnswered, LinkAnswer::Good);
-    ASSERT_TRUE(find<QPushButton>(*w, "ButtonLastIDt2").isEnabled());
-    belt = dongle->beltDeviceId(0);
-    find<QLineEdit>(*w, "EditLastID").setText(belt);
-    find<QPushButton>(*w, "ButtonLastIDt2").click();
-    ASSERT_EQ(w->pages().tabs->currentWidget(), w->pages().liveGraph)
-        << w->core().console().lines().join('\n').toStdString();
-  }
-  void TearDown() override {
-    h.window.reset();
-    if (!previous.isEmpty()) QDir::setCurrent(previous);
-  }
-  // The clock moves ms on in 10 ms steps; the dongle's bytes arrive (unless deaf) and the guard
-  // looks at the link as the core's timer has it do.
-  void step(std::uint32_t ms) {
-    for (std::uint32_t t = 0; t < ms; t += 10) {
-      h.ticks.advance(10);
-      h.clock.set(h.clock.now().addMSecs(10));
-      dongle->advanceTo(h.ticks.tick());
-      const QByteArray out = dongle->takeOutput();
-      if (!out.isEmpty() && !deaf) h.port.inject(out);
-      QCoreApplication::processEvents();
-      if (w && h.ticks.tick() % MonitorCore::kLinkCheckMs == 0) {
-        w->core().checkLink();
-      }
-      if (w && h.ticks.tick() % 1000 == 0) h.tickDongleWatchdog();
-    }
-  }
   int rows() const {
     QFile f(folder.filePath(QStringLiteral("File Name.csv")));
     return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count("\r\n")) : -1;
   }
   QLabel& lostLabel() const { return find<QLabel>(*w, "LabelLinkLost"); }
   LinkGuard::State state() const { return w->core().linkGuard().state(); }
-  // Steps until the condition holds, at most ms; the time it took.
-  std::uint32_t until(const std::function<bool()>& condition, std::uint32_t ms) {
-    const std::uint32_t begin = h.ticks.tick();
-    while (!condition() && h.ticks.tick() - begin < ms) step(10);
-    return h.ticks.tick() - begin;
-  }
-
-  QTemporaryDir folder;
-  QString previous;
-  WindowHarness h;
-  SimPump pump{[this](std::uint32_t ms) { step(ms); }};
-  std::unique_ptr<SimDongle> dongle;
-  MainWindow* w = nullptr;
-  QString belt;
-  bool deaf = false;
 };
-
 TEST_F(LinkLossTest, ALostLinkIsShownAndMendedWithTheRecordingAndSessionGoingOn) {
   SimOptions options;
   options.otherAdvertisers = 0;

@@ -155,7 +155,7 @@ void BeltsPanel::streaming(const QString& deviceId, int handle) {
   const int belt = core.attachBelt(deviceId, static_cast<std::uint8_t>(handle));
   if (belt < 0) {
     further_.disconnect(handle);
-    parts_.warn(FurtherBelts::kMaxBeltsText);
+    refused(deviceId, FurtherBelts::kMaxBeltsText);
     return;
   }
   if (!known) {
@@ -171,7 +171,9 @@ void BeltsPanel::streaming(const QString& deviceId, int handle) {
 }
 
 void BeltsPanel::refused(const QString& /*deviceId*/, const QString& message) {
-  parts_.warn(message);
+  // Said once the dongle's packet that brought it has been handled: a message box waits in an
+  // event loop of its own, which must not read the port under the packet being dispatched.
+  QTimer::singleShot(0, this, [this, message] { parts_.warn(message); });
 }
 
 void BeltsPanel::disconnected(const QString& /*deviceId*/, int handle, std::uint16_t reason) {
