@@ -233,6 +233,7 @@ int MonitorCore::attachBelt(const QString& deviceId, std::uint8_t handle) {
       added.deviceId = deviceId;
       setBeltName(i, nameFor(deviceId));
       // Its sweep runs beside the first belt's.
+      if (first().graph.hasPoints()) added.graph.createPoints();
       for (int s = 0; s < first().graph.graphSlot(); ++s) added.graph.advanceSlot();
       slot = i;
     }

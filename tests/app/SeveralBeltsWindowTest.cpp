@@ -17,6 +17,7 @@
 #include "SimWindowSupport.h"
 #include "app/panels/BeltsPanel.h"
 #include "base/SettingsFile.h"
+#include "sim/Scenario.h"
 #include "widgets/LiveChart.h"
 
 namespace kelvaro {
@@ -185,6 +186,24 @@ TEST_F(SeveralBeltsWindowTest, ASecondBeltsLostLinkIsMendedOnItsOwn) {
   step(1000);
   EXPECT_GT(count(1), second + 15);
   EXPECT_TRUE(find<QLabel>(*w, "LabelLinkLost").isHidden());
+}
+
+TEST_F(SeveralBeltsWindowTest, AFurtherBeltsHeldBreathIsBannedWithItsName) {
+  SimOptions o = options(3);
+  QString why;
+  o.beltTimelines.push_back({1, *ScenarioTimeline::parse(QStringLiteral("apnea:600"), &why)});
+  start(o);
+  step(2000);
+  add(1);
+  until([&] { return belts() == 2; }, 5000);
+  ASSERT_EQ(belts(), 2);
+  auto& banner = *w->pages().apneaBanner;
+  until([&] { return !banner.isHidden(); }, 60000);
+  ASSERT_FALSE(banner.isHidden());
+  EXPECT_TRUE(banner.text().endsWith(QStringLiteral(" \u2014 ") + w->core().belt(1).name))
+      << banner.text().toStdString();
+  // The read-outs' rate stays the first belt's.
+  EXPECT_EQ(w->core().shownBelt(), 0);
 }
 
 TEST_F(SeveralBeltsWindowTest, TheDongleRefusesAFourthBeltAtThreeConnections) {

@@ -66,6 +66,7 @@ const QString kSecond = QStringLiteral("000780001A2B");
 class SeveralBeltsTest : public ::testing::Test {
  protected:
   SeveralBeltsTest() : core(ticks, pump, port, scanView, display) {
+    core.graph().createPoints();
     core.addConsumer(log);
     core.linkConnected(kFirst);
   }
@@ -123,6 +124,7 @@ TEST_F(SeveralBeltsTest, EachNotificationGoesToTheBeltOfItsConnection) {
   EXPECT_EQ(display.firstPlotted, 1);
   ASSERT_EQ(display.beltPlots.size(), 1u);
   EXPECT_EQ(core.belt(0).graph.graphSlot(), core.belt(1).graph.graphSlot());
+  EXPECT_TRUE(core.belt(1).graph.hasPoints()) << "its line has points as the first belt's has";
 }
 
 TEST_F(SeveralBeltsTest, TheShownBeltIsTheOneTheReadoutsFollow) {

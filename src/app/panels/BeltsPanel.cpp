@@ -97,6 +97,7 @@ BeltsPanel::~BeltsPanel() {
     if (!parts_.core.hasBelt(belt)) continue;
     parts_.core.belt(belt).keys.releaseAll();
     parts_.core.belt(belt).recorder.setView(nullptr);
+    parts_.core.belt(belt).activity.setAlarm(nullptr);
   }
 }
 
@@ -255,7 +256,7 @@ void BeltsPanel::refreshList() {
     if (!core.hasBelt(belt)) continue;
     const BeltRoad& road = core.belt(belt);
     QPixmap swatch(12, 12);
-    swatch.fill(belt == 0 ? QColor(Qt::red) : colourOf(belt));
+    swatch.fill(colourOf(belt));
     const QString text = road.name.isEmpty() ? QStringLiteral("First belt") : road.name;
     combo.addItem(QIcon(swatch), text);
     rowBelt_[static_cast<std::size_t>(rows_++)] = belt;
@@ -345,6 +346,10 @@ void BeltsPanel::setUpKeys(int belt) {
   keys.setSink(parts_.keySink());
   keys.applyValues(values);
   keys.setActive(core.keys().active());
+  // Its held breath sounds the alarm as the first belt's does.
+  ActivityMonitor& activity = core.belt(belt).activity;
+  activity.settings() = core.activity().settings();
+  activity.setAlarm(&core.activity().alarm());
 }
 
 void BeltsPanel::keysChanged(bool active, int forceThreshold) {

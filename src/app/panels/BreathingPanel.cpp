@@ -19,8 +19,11 @@ BreathingPanel::BreathingPanel(MonitorCore& core, LiveGraphPage& graph,
   shownRate_ = graph.breathingRateReadout->text();
   banner.hide();
   core.breathing().setApneaLimitSeconds(activity.apneaSpin->value());
-  connect(activity.apneaSpin, qOverload<int>(&QSpinBox::valueChanged), this,
-          [this](int seconds) { core_.breathing().setApneaLimitSeconds(seconds); });
+  connect(activity.apneaSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this](int seconds) {
+    for (int belt = 0; belt < MonitorCore::kMaxBelts; ++belt) {
+      if (core_.hasBelt(belt)) core_.belt(belt).breath.setApneaLimitSeconds(seconds);
+    }
+  });
   core.addConsumer(*this);
 }
 
@@ -53,18 +56,43 @@ QString BreathingPanel::bannerText(std::uint32_t msSinceBreath) {
 }
 
 void BreathingPanel::notificationDecoded(const DecodedNotification& notification) {
-  // The first belt's only.
-  if (notification.belt > 0) return;
-  showRate(notification.breath.ratePerMinute);
-  showBanner(notification.breath.apnea, notification.breath.msSinceBreath);
+  const int belt = notification.belt;
+  if (belt < 0 || belt >= MonitorCore::kMaxBelts) return;
+  // The rate is the shown belt's; a held breath of any belt is said.
+  if (belt == core_.shownBelt()) showRate(notification.breath.ratePerMinute);
+  apneaMs_[static_cast<std::size_t>(belt)] =
+      notification.breath.apnea ? std::optional<std::uint32_t>(notification.breath.msSinceBreath)
+                                : std::nullopt;
+  showApnea();
 }
 
 void BreathingPanel::linkChanged(const LinkChange& change) {
-  // The first belt's only.
-  if (change.belt > 0) return;
+  const int belt = change.belt;
+  if (belt < 0 || belt >= MonitorCore::kMaxBelts) return;
+  // A further belt's detector holds breath as long as the first belt's does.
+  if (change.event == LinkEvent::Connected && belt > 0 && core_.hasBelt(belt)) {
+    core_.belt(belt).breath.setApneaLimitSeconds(activity_.apneaSpin->value());
+  }
   if (change.event != LinkEvent::Lost && change.event != LinkEvent::Disconnected) return;
-  showRate(std::nullopt);
-  showBanner(false, 0);
+  if (belt == core_.shownBelt()) showRate(std::nullopt);
+  apneaMs_[static_cast<std::size_t>(belt)].reset();
+  showApnea();
+}
+
+void BreathingPanel::showApnea() {
+  // The belt that has held its breath longest, named when there are several belts.
+  int longest = -1;
+  for (int belt = 0; belt < MonitorCore::kMaxBelts; ++belt) {
+    const auto& ms = apneaMs_[static_cast<std::size_t>(belt)];
+    if (ms && (longest < 0 || *ms > *apneaMs_[static_cast<std::size_t>(longest)])) longest = belt;
+  }
+  if (longest < 0) {
+    showBanner(false, 0, QString());
+    return;
+  }
+  const QString who =
+      core_.beltCount() > 1 && core_.hasBelt(longest) ? core_.belt(longest).name : QString();
+  showBanner(true, *apneaMs_[static_cast<std::size_t>(longest)], who);
 }
 
 void BreathingPanel::showRate(std::optional<double> rate) {
@@ -75,16 +103,18 @@ void BreathingPanel::showRate(std::optional<double> rate) {
   activity_.breathingRateReadout->setText(text);
 }
 
-void BreathingPanel::showBanner(bool apnea, std::uint32_t msSinceBreath) {
+void BreathingPanel::showBanner(bool apnea, std::uint32_t msSinceBreath, const QString& who) {
   if (!apnea) {
     if (bannerShown_) banner_.hide();
     bannerShown_ = false;
     return;
   }
   const std::uint32_t seconds = msSinceBreath / 1000;
-  if (bannerShown_ && seconds == shownSeconds_) return;
+  if (bannerShown_ && seconds == shownSeconds_ && who == shownWho_) return;
   shownSeconds_ = seconds;
-  banner_.setText(bannerText(msSinceBreath));
+  shownWho_ = who;
+  banner_.setText(who.isEmpty() ? bannerText(msSinceBreath)
+                                : bannerText(msSinceBreath) + QStringLiteral(" \u2014 ") + who);
   if (!bannerShown_) {
     bannerShown_ = true;
     banner_.show();

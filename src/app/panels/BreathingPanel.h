@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -39,12 +40,14 @@ class BreathingPanel final : public QObject, public MeasurementConsumer {
   static QLabel* makeBanner();
   // "15.2", or "---" while the rate is unknown.
   static QString rateText(std::optional<double> rate);
-  // "No breath for 12 s".
+  // "No breath for 12 s"; with several belts the banner names the one that holds its breath
+  // longest ("No breath for 12 s — Anna").
   static QString bannerText(std::uint32_t msSinceBreath);
 
  private:
   void showRate(std::optional<double> rate);
-  void showBanner(bool apnea, std::uint32_t msSinceBreath);
+  void showBanner(bool apnea, std::uint32_t msSinceBreath, const QString& who);
+  void showApnea();
 
   MonitorCore& core_;
   LiveGraphPage& graph_;
@@ -53,6 +56,9 @@ class BreathingPanel final : public QObject, public MeasurementConsumer {
   QString shownRate_;
   bool bannerShown_ = false;
   std::uint32_t shownSeconds_ = 0;
+  QString shownWho_;
+  // Each belt's breath held for so long, while it is.
+  std::array<std::optional<std::uint32_t>, 4> apneaMs_{};
 };
 
 }  // namespace kelvaro
