@@ -4,8 +4,11 @@
 // optional consumer off) and with every optional consumer the program has switched on (the key
 // triggers, an open session with its alarms, a CSV recording, an EDF+ recording into the null
 // device, the breathing guide listening to an exercise, the Scratch 3 bridge with no editor, a
-// connected Scratch link).
+// connected Scratch link); and the same with two belts whose notifications interleave, each with
+// its own recording, key and alarm.
 #include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
 
 #include <cstdint>
 #include <vector>
@@ -35,17 +38,21 @@ constexpr int kRecorded = 4000;
 
 // The simulated belt's notifications as they come off the wire: attribute-value events of the
 // measurement handle, one after the other.
-std::vector<std::uint8_t> recordedStream() {
-  BeltModel belt(1, 0);
+// With two belts, the second belt's notifications (connection 1) come between the first's.
+std::vector<std::uint8_t> recordedStream(int belts) {
+  BeltModel first(1, 0);
+  BeltModel second(2, 1);
   const ScenarioTimeline timeline = ScenarioTimeline::standard();
   std::vector<std::uint8_t> stream;
-  stream.reserve(std::size_t(kRecorded) * 25);
+  stream.reserve(std::size_t(kRecorded) * std::size_t(belts) * 25);
   BeltModel::Value value{};
   for (int i = 0; i < kRecorded; ++i) {
-    belt.nextValue(timeline, value);
-    const std::vector<std::uint8_t> packet =
-        kelvaro::testing::notificationPacket(value.data(), value.size());
-    stream.insert(stream.end(), packet.begin(), packet.end());
+    for (int belt = 0; belt < belts; ++belt) {
+      (belt == 0 ? first : second).nextValue(timeline, value);
+      const std::vector<std::uint8_t> packet = kelvaro::testing::notificationPacket(
+          value.data(), value.size(), static_cast<std::uint8_t>(belt));
+      stream.insert(stream.end(), packet.begin(), packet.end());
+    }
   }
   return stream;
 }
@@ -76,8 +83,8 @@ class NullScratchLink final : public MeasurementConsumer {
 
 constexpr std::size_t kNotificationBytes = 25;
 
-void runRoad(benchmark::State& state, bool everyConsumer) {
-  static const std::vector<std::uint8_t> stream = recordedStream();
+void runRoad(benchmark::State& state, bool everyConsumer, int belts = 1) {
+  const std::vector<std::uint8_t> stream = recordedStream(belts);
   ManualTickSource ticks(1000);
   NoEventLoop pump;
   NullSerialTransport port;
@@ -96,6 +103,14 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   SystemWallClock wall;
   EdfRecorder edf(edfReservation, wall, ticks, EdfRecorder::calibrationsOf(core), core.console());
   GuideListener guide;
+  // A second belt on connection 1, with its own recording and key, attached once every consumer
+  // is there to hear it.
+  NullAppendFile secondFile;
+  const auto attachSecond = [&] {
+    core.attachBelt(QStringLiteral("000780001A2B"), 1);
+    core.belt(1).measurement.notificationCount = 100;
+  };
+  if (belts > 1 && !everyConsumer) attachSecond();
   if (everyConsumer) {
     core.recorder().setFile(recordFile);
     core.recorder().startLogClicked();
@@ -114,13 +129,21 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
     core.activity().settings().sound = true;
     core.activity().settings().mute = true;
   }
+  if (everyConsumer && belts > 1) {
+    attachSecond();
+    core.belt(1).recorder.setFile(secondFile);
+    core.belt(1).recorder.startLogClicked();
+    core.belt(1).keys.setActive(true);
+    core.belt(1).activity.setAlarm(&alarm);
+    core.belt(1).activity.settings().alarmLevel = 50;
+  }
   // One pass first, so that nothing allocated once (a first console line) is counted.
   core.feed(stream.data(), stream.size());
 
   long notifications = 0;
   for (auto _ : state) {
     core.feed(stream.data(), stream.size());
-    notifications += kRecorded;
+    notifications += kRecorded * belts;
   }
 
   // Allocations, notification by notification (untimed): a block end formats its four texts,
@@ -132,7 +155,8 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
     const long before = allocationCount();
     core.feed(stream.data() + at, kNotificationBytes);
     const long allocated = allocationCount() - before;
-    if (core.activity().position() == 0) {
+    const int belt = static_cast<int>((at / kNotificationBytes) % std::size_t(belts));
+    if (core.belt(belt).activity.position() == 0) {
       ++blockEnds;
       atBlockEnds += allocated;
     } else {
@@ -145,11 +169,18 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
   if (everyConsumer && recordFile.bytes() == 0) state.SkipWithError("nothing was recorded");
   if (everyConsumer && guide.forceCount() == 0) state.SkipWithError("the guide heard nothing");
   if (everyConsumer && edf.writer().records() == 0) state.SkipWithError("no EDF+ record");
+  if (everyConsumer && belts > 1 && secondFile.bytes() == 0) {
+    state.SkipWithError("the second belt recorded nothing");
+  }
+  if (everyConsumer && belts > 1 && edf.writer().belts() < 2) {
+    state.SkipWithError("the EDF+ file lacks the second belt");
+  }
   state.counters["edf_records"] = double(edf.writer().records());
   core.removeConsumer(guide);
   core.removeConsumer(edf);
   core.removeConsumer(scratch);
-  state.counters["allocs_per_notification"] = double(elsewhere) / double(kRecorded - blockEnds);
+  state.counters["allocs_per_notification"] =
+      double(elsewhere) / double(kRecorded * belts - blockEnds);
   state.counters["allocs_per_block_end"] =
       blockEnds > 0 ? double(atBlockEnds) / double(blockEnds) : 0.0;
   state.counters["ns_per_notification"] = benchmark::Counter(
@@ -158,10 +189,20 @@ void runRoad(benchmark::State& state, bool everyConsumer) {
 
 void BM_RoadAsAtStart(benchmark::State& state) { runRoad(state, false); }
 void BM_RoadEveryConsumer(benchmark::State& state) { runRoad(state, true); }
+void BM_RoadTwoBeltsEveryConsumer(benchmark::State& state) { runRoad(state, true, 2); }
 
 BENCHMARK(BM_RoadAsAtStart)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RoadEveryConsumer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RoadTwoBeltsEveryConsumer)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The core's timers need an application object, as in the program.
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
