@@ -5,6 +5,7 @@
 
 #include "base/ConsoleLog.h"
 #include "base/Errors.h"
+#include "base/ScopeExit.h"
 #include "link/CommandSender.h"
 #include "link/DeviceAddress.h"
 #include "link/Dispatcher.h"
@@ -22,19 +23,6 @@ using Button = ConnectionView::Button;
 // Long waits are cut into slices this short so that a closing window does not have to wait for
 // the end of a 5-second dongle restart.
 constexpr std::uint32_t kSliceMs = 10;
-
-// Runs a function when the scope ends, however it ends.
-template <typename F>
-class ScopeExit {
- public:
-  explicit ScopeExit(F f) : f_(std::move(f)) {}
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-  ~ScopeExit() { f_(); }
-
- private:
-  F f_;
-};
 
 // The connect command takes the first 12 characters as the address; anything else sends nothing.
 bool isDeviceIdText(const QString& text) { return parseDeviceId(text).has_value(); }

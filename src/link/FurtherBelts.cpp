@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ScopeExit.h"
 #include "link/DeviceAddress.h"
 #include "link/Stopwatch.h"
 
@@ -17,19 +18,6 @@ QString canonical(const QString& text) {
   const auto address = parseDeviceId(text);
   return address ? DeviceId(*address) : text;
 }
-
-// Runs a function when the scope ends, however it ends.
-template <typename F>
-class ScopeExit {
- public:
-  explicit ScopeExit(F f) : f_(std::move(f)) {}
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-  ~ScopeExit() { f_(); }
-
- private:
-  F f_;
-};
 
 }  // namespace
 

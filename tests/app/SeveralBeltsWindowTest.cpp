@@ -53,6 +53,15 @@ class SeveralBeltsWindowTest : public testing::SimWindowTest {
     grid.setCurrentCell(row, 2);
     find<QPushButton>(*w, "ButtonConnect").click();
   }
+  // The first belt connected, then the second added, both streaming for a second.
+  void startWithTwoBelts() {
+    start(options(3));
+    step(2000);
+    add(1);
+    until([&] { return belts() == 2; }, 5000);
+    ASSERT_EQ(belts(), 2) << w->core().console().lines().join('\n').toStdString();
+    step(1000);
+  }
   int belts() const { return w->core().beltCount(); }
   std::uint32_t count(int belt) const { return w->core().belt(belt).measurement.notificationCount; }
 };
@@ -102,12 +111,8 @@ TEST_F(SeveralBeltsWindowTest, ASecondBeltStreamsBesideTheFirstOnItsOwnConnectio
 }
 
 TEST_F(SeveralBeltsWindowTest, TheChosenBeltIsShownNamedAndDisconnectedAlone) {
-  start(options(3));
-  step(2000);
-  add(1);
-  until([&] { return belts() == 2; }, 5000);
-  ASSERT_EQ(belts(), 2);
-  step(1000);
+  startWithTwoBelts();
+  if (HasFatalFailure()) return;
 
   auto& combo = find<QComboBox>(*w, "ComboBelt");
   combo.setCurrentIndex(1);
@@ -143,12 +148,8 @@ TEST_F(SeveralBeltsWindowTest, TheChosenBeltIsShownNamedAndDisconnectedAlone) {
 }
 
 TEST_F(SeveralBeltsWindowTest, TheFirstBeltsLostLinkLeavesTheSecondStreaming) {
-  start(options(3));
-  step(2000);
-  add(1);
-  until([&] { return belts() == 2; }, 5000);
-  ASSERT_EQ(belts(), 2);
-  step(1000);
+  startWithTwoBelts();
+  if (HasFatalFailure()) return;
 
   dongle->loseLink(0);
   const std::uint32_t second = count(1);
@@ -168,12 +169,8 @@ TEST_F(SeveralBeltsWindowTest, TheFirstBeltsLostLinkLeavesTheSecondStreaming) {
 }
 
 TEST_F(SeveralBeltsWindowTest, ASecondBeltsLostLinkIsMendedOnItsOwn) {
-  start(options(3));
-  step(2000);
-  add(1);
-  until([&] { return belts() == 2; }, 5000);
-  ASSERT_EQ(belts(), 2);
-  step(1000);
+  startWithTwoBelts();
+  if (HasFatalFailure()) return;
 
   dongle->loseLink(1);
   until([&] { return w->core().belt(1).guard.state() != LinkGuard::State::Connected; }, 5000);

@@ -21,6 +21,7 @@
 #include "link/ScanList.h"
 #include "link/SerialReceiver.h"
 #include "link/Stopwatch.h"
+#include "sim/SimPump.h"
 #include "sim/SimSerialTransport.h"
 
 // Further belts on the simulated dongle's other connections, beside the first belt that the
@@ -28,30 +29,7 @@
 namespace kelvaro {
 namespace {
 
-// The event loop on the simulator's clock: each sleep lasts until the dongle has something to
-// say or the deadline; the port is pumped after it, and the further belts looked at, as their
-// timers would.
-class SimPump final : public EventPump {
- public:
-  SimPump(ManualTickSource& clock, SimSerialTransport& port) : clock_(clock), port_(port) {}
-
-  void processPending() override {
-    port_.pump();
-    QCoreApplication::processEvents();
-  }
-  void waitForEvents(std::uint32_t maxMs) override {
-    const std::uint32_t next = std::max<std::uint32_t>(1, port_.dongle().msUntilNextActivity());
-    clock_.advance(std::min(maxMs, next));
-    port_.pump();
-    if (onWake) onWake();
-  }
-
-  std::function<void()> onWake;
-
- private:
-  ManualTickSource& clock_;
-  SimSerialTransport& port_;
-};
+using simtest::SimPump;
 
 class QuietView final : public ConnectionView {
  public:

@@ -14,6 +14,7 @@
 
 #include "widgets/BeltColour.h"
 #include "widgets/LiveChart.h"
+#include "widgets/LiveChartPixels.h"
 
 namespace kelvaro {
 namespace {
@@ -55,19 +56,8 @@ int distanceNear(const QImage& img, QPointF logical, QColor want) {
   return best;
 }
 
-QColor colourOf(int series) {
-  const auto& s = livegraph::kSeriesStyles[static_cast<std::size_t>(series)];
-  return QColor(s.red, s.green, s.blue);
-}
-
-QImage renderAt(const LiveChart& c, double dpr) {
-  QImage img((QSizeF(c.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-  img.setDevicePixelRatio(dpr);
-  img.fill(Qt::black);
-  QPainter p(&img);
-  c.render(p, c.size());
-  return img;
-}
+using charttest::colourOf;
+using charttest::renderAt;
 
 // Writes the first belt's sample at its write position and moves on.
 void plotFirst(LiveChart& c, double f1, double f2 = 0.0) {

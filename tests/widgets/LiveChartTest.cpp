@@ -18,6 +18,7 @@
 #include "base/Errors.h"
 #include "base/TickSource.h"
 #include "widgets/LiveChart.h"
+#include "widgets/LiveChartPixels.h"
 
 namespace kelvaro {
 namespace {
@@ -77,19 +78,8 @@ int distanceNear(const QImage& img, QPointF logical, QColor want) {
   return best;
 }
 
-QColor colourOf(int series) {
-  const auto& s = livegraph::kSeriesStyles[static_cast<std::size_t>(series)];
-  return QColor(s.red, s.green, s.blue);
-}
-
-QImage renderAt(const LiveChart& c, double dpr) {
-  QImage img((QSizeF(c.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-  img.setDevicePixelRatio(dpr);
-  img.fill(Qt::black);
-  QPainter p(&img);
-  c.render(p, c.size());
-  return img;
-}
+using charttest::colourOf;
+using charttest::renderAt;
 
 TEST(LiveChartTest, IsChart1WithACrossPointer) {
   LiveChart c;
