@@ -389,6 +389,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::shutDown() {
   if (!settingsRead_ || runEnded_) return;
   settingsRead_ = false;
+  belts_->chooseFirst();
   dongleWatchdogTimer.stop();
   windowSettings_->write(*settings_);
 }

@@ -214,6 +214,12 @@ void MainWindow::keysChanged(const KeysPanel::Values& values) {
   KeyActivationValues working;
   working.forceThreshold = values.forceThreshold;
   working.forceKey = keyCodeFromField(values.forceKey);
+  // While a further belt is chosen, the page's force threshold and key are that belt's.
+  if (belts_ && core_->shownBelt() != 0) {
+    belts_->chosenKeysChanged(values.forceThreshold, values.forceKey);
+    working.forceThreshold = core_->keys().values().forceThreshold;
+    working.forceKey = core_->keys().values().forceKey;
+  }
   AxisKeyValues* axes[] = {&working.x, &working.y, &working.z};
   for (std::size_t i = 0; i < 3; ++i) {
     *axes[i] = {values.lowLimits[i], values.highLimits[i], keyCodeFromField(values.lowKeys[i]),
@@ -222,7 +228,7 @@ void MainWindow::keysChanged(const KeysPanel::Values& values) {
   // A held key whose code changes is released; switching off releases every held key.
   core_->keys().applyValues(working);
   core_->keys().setActive(values.active);
-  if (belts_) belts_->keysChanged(values.active, values.forceThreshold);
+  if (belts_) belts_->keysChanged(values.active, working.forceThreshold);
 }
 
 void MainWindow::showKeyIndicator(KeyIndicator indicator) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -145,6 +146,40 @@ TEST_F(SeveralBeltsWindowTest, TheChosenBeltIsShownNamedAndDisconnectedAlone) {
   const std::uint32_t before = count(0);
   step(1000);
   EXPECT_GT(count(0), before + 15);
+}
+
+TEST_F(SeveralBeltsWindowTest, TheKeyPageEditsTheChosenBeltsThresholdAndKey) {
+  startWithTwoBelts();
+  if (HasFatalFailure()) return;
+  auto& threshold = find<QSpinBox>(*w, "SpinEditF1");
+  auto& key = find<QSpinBox>(*w, "SpinEditKeyF1");
+  const int firstThreshold = threshold.value();
+  const int firstKey = key.value();
+  const KeyActivationValues first = w->core().keys().values();
+
+  // The second belt chosen: the page shows its values (the first belt's threshold, Arrow Left).
+  find<QComboBox>(*w, "ComboBelt").setCurrentIndex(1);
+  EXPECT_EQ(threshold.value(), first.forceThreshold);
+  EXPECT_EQ(key.value(), BeltsPanel::kDefaultKeys[0]);
+  threshold.setValue(80);
+  key.setValue(65);
+  EXPECT_EQ(w->core().belt(1).keys.values().forceThreshold, 80);
+  EXPECT_EQ(w->core().belt(1).keys.values().forceKey, 65);
+  EXPECT_EQ(w->core().keys().values().forceThreshold, first.forceThreshold);
+  EXPECT_EQ(w->core().keys().values().forceKey, first.forceKey);
+  SettingsFile ini(w->settingsPath());
+  const QString id = dongle->beltDeviceId(1);
+  EXPECT_EQ(ini.readInteger(BeltsPanel::kSection, id + QStringLiteral(".Threshold"), -1), 80);
+  EXPECT_EQ(ini.readInteger(BeltsPanel::kSection, id + QStringLiteral(".Key"), -1), 65);
+
+  // The first belt chosen again: its own fields back, and they are what the window writes back.
+  find<QComboBox>(*w, "ComboBelt").setCurrentIndex(0);
+  EXPECT_EQ(threshold.value(), firstThreshold);
+  EXPECT_EQ(key.value(), firstKey);
+  find<QComboBox>(*w, "ComboBelt").setCurrentIndex(1);
+  EXPECT_EQ(threshold.value(), 80);
+  w->close();
+  EXPECT_EQ(ini.readInteger(QStringLiteral("Keys"), QStringLiteral("LIMF1"), -1), firstThreshold);
 }
 
 TEST_F(SeveralBeltsWindowTest, TheFirstBeltsLostLinkLeavesTheSecondStreaming) {

@@ -188,8 +188,10 @@ void BeltsPanel::disconnectAllClicked() {
 }
 
 void BeltsPanel::detach(int belt) {
+  const int shown = parts_.core.shownBelt();
   parts_.core.belt(belt).recorder.setView(nullptr);
   parts_.core.detachBelt(belt);
+  showKeysOf(shown, parts_.core.shownBelt());
   recorderViews_[static_cast<std::size_t>(belt)].reset();
   refreshList();
   refreshChart();
@@ -272,8 +274,17 @@ void BeltsPanel::beltPlotted(int belt, int slot) {
 void BeltsPanel::chosen(int row) {
   if (refreshing_ || row < 0 || row >= rows_) return;
   MonitorCore& core = parts_.core;
+  const int previous = core.shownBelt();
   core.setShownBelt(rowBelt_[static_cast<std::size_t>(row)]);
   parts_.pages.liveGraph->beltNameEdit->setText(core.belt(core.shownBelt()).name);
+  showKeysOf(previous, core.shownBelt());
+}
+
+void BeltsPanel::chooseFirst() {
+  const int previous = parts_.core.shownBelt();
+  parts_.core.setShownBelt(0);
+  showKeysOf(previous, 0);
+  refreshList();
 }
 
 void BeltsPanel::nameEdited() {

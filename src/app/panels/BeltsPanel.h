@@ -70,6 +70,12 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   // The key activation switched on or off, or the first belt's force threshold changed: the
   // further belts follow (a threshold stored for a belt in Darev.ini stays its own).
   void keysChanged(bool active, int forceThreshold);
+  // "Gaming Key Activation"'s force threshold and key while a further belt is chosen: that
+  // belt's, remembered in Darev.ini by its DeviceId.
+  void chosenKeysChanged(int forceThreshold, int forceKeyField);
+  // The first belt chosen again (before the settings are written back: the page's fields are
+  // the first belt's settings).
+  void chooseFirst();
   // Whether "Connection" is shown to add a belt.
   bool adding() const { return adding_; }
 
@@ -98,6 +104,8 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   void nameEdited();
   QString storedName(const QString& deviceId) const;
   void setUpKeys(int belt);
+  // The page's force threshold and key show `belt`'s; `previous` was shown before.
+  void showKeysOf(int previous, int belt);
   bool keyThresholdStored(int belt) const;
   void startLog();
   void endLog();
@@ -108,6 +116,15 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   FurtherBelts further_;
   QTimer timer_;
   bool adding_ = false;
+  // The first belt's force threshold, key field and key selection, while a further belt's
+  // stand in the page's fields.
+  struct KeyFields {
+    int threshold = 0;
+    int key = 0;
+    int selection = -1;
+  };
+  KeyFields firstKeys_;
+  bool showingFurtherKeys_ = false;
   // Each further belt's line on the chart (-1: none).
   std::array<int, 4> lineOf_{-1, -1, -1, -1};
   // The belt of each row of the belt list.

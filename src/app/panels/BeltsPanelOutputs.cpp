@@ -1,14 +1,19 @@
 // The further belts' outputs beside the first belt's: their keys, their alarm and their CSV files.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTimer>
 #include <limits>
 
 #include "app/WindowPages.h"
+#include "app/pages/GamingKeysPage.h"
 #include "app/pages/LiveGraphPage.h"
 #include "app/panels/BeltsPanel.h"
 #include "base/SettingsFile.h"
 #include "monitor/MonitorCore.h"
+#include "widgets/RadioGroup.h"
 
 namespace kelvaro {
 
@@ -59,6 +64,52 @@ void BeltsPanel::setUpKeys(int belt) {
   ActivityMonitor& activity = core.belt(belt).activity;
   activity.settings() = core.activity().settings();
   activity.setAlarm(&core.activity().alarm());
+}
+
+void BeltsPanel::showKeysOf(int previous, int belt) {
+  if (previous == belt) return;
+  GamingKeysPage& page = *parts_.pages.gamingKeys;
+  if (previous == 0 && belt != 0) {
+    firstKeys_ = {page.forceThresholdSpin->value(), page.forceKeySpin->value(),
+                  page.keySelection->itemIndex()};
+  }
+  showingFurtherKeys_ = false;
+  KeyFields fields = firstKeys_;
+  if (belt != 0) {
+    const KeyActivationValues& values = parts_.core.belt(belt).keys.values();
+    fields = {values.forceThreshold, values.forceKey, -1};
+  } else {
+    // The selection back as it was, without the click it stands for.
+    const QSignalBlocker quiet(page.keySelection);
+    page.keySelection->setItemIndex(fields.selection);
+  }
+  // The slider drives its field.
+  page.thresholdSlider->setValue(page.thresholdSlider->maximum() - fields.threshold);
+  page.forceThresholdSpin->setValue(fields.threshold);
+  page.forceKeySpin->setValue(fields.key);
+  showingFurtherKeys_ = belt != 0;
+}
+
+void BeltsPanel::chosenKeysChanged(int forceThreshold, int forceKeyField) {
+  MonitorCore& core = parts_.core;
+  const int belt = core.shownBelt();
+  if (belt == 0 || !showingFurtherKeys_) return;
+  KeyTriggers& keys = core.belt(belt).keys;
+  KeyActivationValues values = keys.values();
+  values.forceThreshold = forceThreshold;
+  values.forceKey = keyCodeFromField(forceKeyField);
+  if (values.forceThreshold == keys.values().forceThreshold &&
+      values.forceKey == keys.values().forceKey) {
+    return;
+  }
+  keys.applyValues(values);
+  if (SettingsFile* file = parts_.settings()) {
+    const QString id = core.belt(belt).deviceId;
+    parts_.guarded([&] {
+      file->writeInteger(kSection, id + QStringLiteral(".Threshold"), values.forceThreshold);
+      file->writeInteger(kSection, id + QStringLiteral(".Key"), values.forceKey);
+    });
+  }
 }
 
 void BeltsPanel::keysChanged(bool active, int forceThreshold) {
