@@ -78,9 +78,11 @@ echo "speed=$speed captured=$(notifications) notifications over ${seconds}s; row
 cmp "$work/original/File Name.csv" "$work/replay/File Name.csv" ||
   fail "the replay recorded other rows: $(diff "$work/original/File Name.csv" "$work/replay/File Name.csv" | head -6)"
 # The stream took the capture's time divided by the speed: not much less (it is paced), and not
-# much more (the end comes as the dongle's disconnected event, right after the last one).
+# much more (the end comes as the dongle's disconnected event, right after the last one). Both
+# ends are seen by the poll above, every 50 ms and later on a loaded machine: at ten times the
+# speed that is a third of the whole stream, hence the 0.1 s of slack below.
 awk -v took="$took" -v s="$seconds" -v speed="$speed" 'BEGIN {
   want = s / speed
-  exit !(took >= want * 0.8 && took <= want * 1.3 + 1.5)
+  exit !(took >= want * 0.8 - 0.1 && took <= want * 1.3 + 1.5)
 }' || fail "the replay streamed for ${took}s, not about $(awk -v s="$seconds" -v speed="$speed" 'BEGIN { print s / speed }')s"
 echo ok
