@@ -247,7 +247,7 @@ void MainWindow::showDongleNotFoundDialog() {
 
 void MainWindow::buildBelts() {
   belts_ = new BeltsPanel(
-      {*core_, *connection_, windowPages_, *env_.ticks,
+      {*core_, *connection_, *scanGrid_, windowPages_, *env_.ticks,
        [this](QWidget* page, bool shown) { showPage(page, shown); },
        [this] { return connectionPanel_->selectedDeviceId(); },
        [this](const QString& text) { connectionPanel_->showWarning(text); },

@@ -9,6 +9,8 @@
 
 namespace kelvaro {
 
+static_assert(edf::kMaxBelts == kMaxBelts, "a set of signals for every belt the core holds");
+
 static_assert(edf::kMaxBelts == MonitorCore::kMaxBelts, "a set of signals for every belt");
 
 namespace {

@@ -12,6 +12,8 @@ namespace kelvaro {
 // The belt a call is about: its slot in the core (0: the first belt, 1.. the further belts), or
 // every belt for what concerns the whole run (a marker, the dongle).
 inline constexpr int kEveryBelt = -1;
+// Belts at once, the first included: calls are about belts 0 to kMaxBelts - 1.
+inline constexpr int kMaxBelts = 4;
 
 // One plotted sample: the values the live graph took at `slot`, as the recorder wrote them.
 struct PlottedSample {

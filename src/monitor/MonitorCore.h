@@ -42,7 +42,7 @@ class TickSource;
 class MonitorCore final : private MeasurementSink, private BeltLinkActions {
  public:
   // Belts at once, the first included.
-  static constexpr int kMaxBelts = 4;
+  static constexpr int kMaxBelts = kelvaro::kMaxBelts;
 
   // The link guard is looked at when it has something to notice (the end of a silence, an
   // attempt due), never sooner than this, and not at all while no link is watched.

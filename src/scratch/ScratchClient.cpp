@@ -37,14 +37,14 @@ ScratchClient::~ScratchClient() {
 void ScratchClient::line(const QString& text) { console_.append(text); }
 
 void ScratchClient::connectTo(const QString& host) {
-  line(QStringLiteral("Cekejte"));
+  line(kWaitingLine);
   if (host != host_) {
     if (connected_) closeConnection(true);
     if (connecting_) cancelAttempt();
     host_ = host;
   }
   if (connected_) {
-    line(QStringLiteral("Pripojeno"));
+    line(kConnectedLine);
     return;
   }
   // The same host again while its attempt runs: that attempt's result answers both.
@@ -115,7 +115,7 @@ void ScratchClient::attemptSucceeded() {
   unread_.clear();
   // Frames are small and belong to the moment: send each at once.
   socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-  line(QStringLiteral("Pripojeno"));
+  line(kConnectedLine);
   emit stateChanged();
   // Anything that arrived with the connection.
   readIncoming();
@@ -124,7 +124,7 @@ void ScratchClient::attemptSucceeded() {
 void ScratchClient::attemptFailed() {
   if (!connecting_) return;
   cancelAttempt();
-  line(QStringLiteral("*** Chyba pripojeni *********"));
+  line(kFailedLine);
 }
 
 void ScratchClient::cancelAttempt() {
@@ -157,7 +157,7 @@ void ScratchClient::disconnectFromPeer() {
   } else if (connecting_) {
     cancelAttempt();
   }
-  line(QStringLiteral("Odpojeno"));
+  line(kDisconnectedLine);
 }
 
 void ScratchClient::closeConnection(bool loud) {

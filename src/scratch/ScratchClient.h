@@ -36,6 +36,12 @@ class ScratchClient final : public QObject, public MeasurementConsumer {
   Q_OBJECT
 
  public:
+  // The console lines of the connection: waiting for Scratch, connected, failed, ended.
+  static inline const QString kWaitingLine = QStringLiteral("Cekejte");
+  static inline const QString kConnectedLine = QStringLiteral("Pripojeno");
+  static inline const QString kFailedLine = QStringLiteral("*** Chyba pripojeni *********");
+  static inline const QString kDisconnectedLine = QStringLiteral("Odpojeno");
+
   static constexpr std::uint16_t kScratchPort = 42001;
   static constexpr int kConnectGiveUpMs = 10000;
   static constexpr int kTestWaitMs = 3000;

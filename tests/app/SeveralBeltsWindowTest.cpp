@@ -277,3 +277,30 @@ TEST_F(SeveralBeltsWindowTest, TheDongleRefusesAFourthBeltAtThreeConnections) {
 
 }  // namespace
 }  // namespace kelvaro
+
+namespace kelvaro {
+namespace {
+
+// A typed or stored name as sensor names, labels and file names can take it.
+TEST(BeltNames, ATypedNameIsCleanedForLabelsAndFileNames) {
+  const struct {
+    const char* typed;
+    const char* clean;
+  } cases[] = {
+      {"Anna", "Anna"},
+      {"  Anna  ", "Anna"},
+      {"Ann Marie", "Ann_Marie"},
+      {"a/b\\c\"d;e", "abcde"},
+      {"Jiří-2_x", "Jiří-2_x"},
+      {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKL"},
+      {"../..", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    EXPECT_EQ(BeltsPanel::cleanName(QString::fromUtf8(c.typed)), QString::fromUtf8(c.clean));
+  }
+}
+
+}  // namespace
+}  // namespace kelvaro

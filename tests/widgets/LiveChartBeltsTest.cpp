@@ -338,22 +338,6 @@ class LiveChartBeltsPaintTest : public ::testing::Test {
     QApplication::processEvents();
     QApplication::processEvents();
   }
-  int differingFromFullRender() {
-    QPaintDevice* store = chart.backingStore()->paintDevice();
-    if (store->devType() != QInternal::Image) return -1;
-    const QImage onScreen = static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32);
-    QImage full(onScreen.size(), QImage::Format_RGB32);
-    full.setDevicePixelRatio(onScreen.devicePixelRatio());
-    {
-      QPainter p(&full);
-      chart.render(p, chart.size());
-    }
-    int differing = 0;
-    for (int y = 0; y < full.height(); ++y) {
-      for (int x = 0; x < full.width(); ++x) differing += full.pixel(x, y) != onScreen.pixel(x, y);
-    }
-    return differing;
-  }
 
   LiveGraphModel anna;
   LiveGraphModel carl;
@@ -436,7 +420,7 @@ TEST_F(LiveChartBeltsPaintTest, StripPaintingWithFurtherLinesMatchesAFullRender)
     if (i % 7 == 0) settle();
   }
   settle();
-  EXPECT_EQ(differingFromFullRender(), 0);
+  EXPECT_EQ(charttest::differingFromFullRender(chart), 0);
 }
 
 }  // namespace

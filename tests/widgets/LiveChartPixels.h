@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QBackingStore>
 #include <QColor>
 #include <QImage>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QSizeF>
 #include <cstddef>
@@ -25,6 +27,25 @@ inline QImage renderAt(const LiveChart& c, double dpr) {
   QPainter p(&img);
   c.render(p, c.size());
   return img;
+}
+
+// The chart's backing store against a fresh render of the whole chart: the pixels that differ
+// (-1 when the store is no image).
+inline int differingFromFullRender(LiveChart& chart) {
+  QPaintDevice* store = chart.backingStore()->paintDevice();
+  if (store->devType() != QInternal::Image) return -1;
+  const QImage onScreen = static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32);
+  QImage full(onScreen.size(), QImage::Format_RGB32);
+  full.setDevicePixelRatio(onScreen.devicePixelRatio());
+  {
+    QPainter p(&full);
+    chart.render(p, chart.size());
+  }
+  int differing = 0;
+  for (int y = 0; y < full.height(); ++y) {
+    for (int x = 0; x < full.width(); ++x) differing += full.pixel(x, y) != onScreen.pixel(x, y);
+  }
+  return differing;
 }
 
 }  // namespace kelvaro::charttest

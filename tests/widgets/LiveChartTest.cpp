@@ -441,25 +441,7 @@ TEST_F(LiveChartPaintTest, StripPaintingMatchesAFullRender) {
   EXPECT_EQ(differing, 0);
 }
 
-// The backing store against a fresh render of the whole chart: the pixels that differ.
-int differingFromFullRender(RecordingChart& chart) {
-  QPaintDevice* store = chart.backingStore()->paintDevice();
-  if (store->devType() != QInternal::Image) return -1;
-  const QImage onScreen = static_cast<QImage*>(store)->convertToFormat(QImage::Format_RGB32);
-  QImage full(onScreen.size(), QImage::Format_RGB32);
-  full.setDevicePixelRatio(onScreen.devicePixelRatio());
-  {
-    QPainter p(&full);
-    chart.render(p, chart.size());
-  }
-  int differing = 0;
-  for (int y = 0; y < full.height(); ++y) {
-    for (int x = 0; x < full.width(); ++x) {
-      if (full.pixel(x, y) != onScreen.pixel(x, y)) ++differing;
-    }
-  }
-  return differing;
-}
+using charttest::differingFromFullRender;
 
 TEST_F(LiveChartPaintTest, AMarkerIsALineWithItsTextUntilTheSweepWritesOverIt) {
   for (int i = 0; i < 100; ++i) plotAndStep(chart, 400 + 300 * std::sin(i * 0.1), 0, 0, 0, 0);

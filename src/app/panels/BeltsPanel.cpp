@@ -2,12 +2,9 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
-#include <limits>
 
 #include "app/WindowPages.h"
 #include "app/pages/ConnectionPage.h"
@@ -19,6 +16,9 @@
 #include "widgets/LiveChart.h"
 
 namespace kelvaro {
+
+static_assert(FurtherBelts::kMaxBelts == MonitorCore::kMaxBelts,
+              "the connections and the core's roads count the same belts");
 
 BeltsPanel::BeltsPanel(Parts parts, QObject* parent)
     : QObject(parent),
@@ -77,8 +77,6 @@ BeltsPanel::~BeltsPanel() {
   }
 }
 
-QColor BeltsPanel::colourOf(int belt) { return beltColour(belt); }
-
 QString BeltsPanel::cleanName(const QString& typed) {
   QString name;
   for (const QChar c : typed.trimmed()) {
@@ -106,7 +104,7 @@ void BeltsPanel::addBeltClicked() {
   adding_ = true;
   // The scan list fills again from nothing; the belts in a connection do not advertise.
   core.scanList().clear();
-  connection.scanGrid->setRowCount(0);
+  parts_.scanView.setRowCount(1);
   connection.connectionResetButton->setEnabled(false);
   parts_.showPage(parts_.pages.connection, true);
   parts_.pages.tabs->setCurrentWidget(parts_.pages.connection);
@@ -128,8 +126,10 @@ void BeltsPanel::endAdding() {
 
 void BeltsPanel::streaming(const QString& deviceId, int handle) {
   MonitorCore& core = parts_.core;
-  const bool known = core.beltOnHandle(static_cast<std::uint8_t>(handle)) > 0;
+  // A belt back after a lost link keeps its slot, keys and recording.
+  const int before = core.beltCount();
   const int belt = core.attachBelt(deviceId, static_cast<std::uint8_t>(handle));
+  const bool known = core.beltCount() == before;
   if (belt < 0) {
     further_.disconnect(handle);
     refused(deviceId, FurtherBelts::kMaxBeltsText);
@@ -180,11 +180,15 @@ void BeltsPanel::disconnectClicked() {
 }
 
 void BeltsPanel::disconnectAllClicked() {
+  endFurtherBelts();
+  parts_.connection.disconnectClicked();
+}
+
+void BeltsPanel::endFurtherBelts() {
   for (int belt = MonitorCore::kMaxBelts - 1; belt > 0; --belt) {
     if (parts_.core.hasBelt(belt)) detach(belt);
   }
   further_.disconnectAll();
-  parts_.connection.disconnectClicked();
 }
 
 void BeltsPanel::detach(int belt) {
@@ -203,30 +207,25 @@ void BeltsPanel::linkChanged(const LinkChange& change) {
     further_.setFirstBeltConnected(true, change.deviceId);
   } else if (change.event == LinkEvent::Disconnected) {
     // The further belts go with the first: its pages are the window's.
-    for (int belt = MonitorCore::kMaxBelts - 1; belt > 0; --belt) {
-      if (parts_.core.hasBelt(belt)) {
-        parts_.guarded([&] { further_.disconnect(parts_.core.belt(belt).handle); });
-        detach(belt);
-      }
-    }
+    parts_.guarded([this] { endFurtherBelts(); });
     further_.setFirstBeltConnected(false);
-    if (adding_) adding_ = false;
+    adding_ = false;
   }
 }
 
 void BeltsPanel::beltNamed(int /*belt*/, const QString& /*name*/) {
-  if (!refreshing_)
-    QTimer::singleShot(0, this, [this] {
-      refreshList();
-      refreshChart();
-    });
+  // Told on the road (a belt connected); the list and the legend follow once it has returned.
+  QTimer::singleShot(0, this, [this] {
+    refreshList();
+    refreshChart();
+  });
 }
 
 void BeltsPanel::refreshList() {
   MonitorCore& core = parts_.core;
   LiveGraphPage& page = *parts_.pages.liveGraph;
-  refreshing_ = true;
   QComboBox& combo = *page.beltCombo;
+  // Refilled without choosing: the shown belt stays.
   const QSignalBlocker quiet(&combo);
   combo.clear();
   rows_ = 0;
@@ -234,7 +233,7 @@ void BeltsPanel::refreshList() {
     if (!core.hasBelt(belt)) continue;
     const BeltRoad& road = core.belt(belt);
     QPixmap swatch(12, 12);
-    swatch.fill(colourOf(belt));
+    swatch.fill(beltColour(belt));
     const QString text = road.name.isEmpty() ? QStringLiteral("First belt") : road.name;
     combo.addItem(QIcon(swatch), text);
     rowBelt_[static_cast<std::size_t>(rows_++)] = belt;
@@ -248,7 +247,6 @@ void BeltsPanel::refreshList() {
   page.beltNameEdit->setText(core.belt(core.shownBelt()).name);
   page.beltNameEdit->setEnabled(!core.belt(core.shownBelt()).deviceId.isEmpty());
   page.disconnectAllButton->setEnabled(rows_ > 1);
-  refreshing_ = false;
 }
 
 void BeltsPanel::refreshChart() {
@@ -258,7 +256,7 @@ void BeltsPanel::refreshChart() {
   for (int belt = 1; belt < MonitorCore::kMaxBelts; ++belt) {
     if (!core.hasBelt(belt)) continue;
     lineOf_[static_cast<std::size_t>(belt)] = static_cast<int>(lines.size());
-    lines.push_back({&core.belt(belt).graph, colourOf(belt), core.belt(belt).name});
+    lines.push_back({&core.belt(belt).graph, beltColour(belt), core.belt(belt).name});
   }
   LiveChart& chart = *parts_.pages.chart;
   chart.setFirstBeltName(lines.empty() ? QString() : core.belt(0).name);
@@ -272,7 +270,7 @@ void BeltsPanel::beltPlotted(int belt, int slot) {
 }
 
 void BeltsPanel::chosen(int row) {
-  if (refreshing_ || row < 0 || row >= rows_) return;
+  if (row < 0 || row >= rows_) return;
   MonitorCore& core = parts_.core;
   const int previous = core.shownBelt();
   core.setShownBelt(rowBelt_[static_cast<std::size_t>(row)]);
@@ -299,9 +297,7 @@ void BeltsPanel::nameEdited() {
   }
   edit.setText(name);
   if (name == road.name) return;
-  refreshing_ = true;
   core.setBeltName(belt, name);
-  refreshing_ = false;
   if (SettingsFile* file = parts_.settings()) {
     parts_.guarded([&] { file->writeString(kSection, road.deviceId, name); });
   }

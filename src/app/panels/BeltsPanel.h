@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -15,6 +14,7 @@
 namespace kelvaro {
 
 class ConnectionProcedure;
+class ScanView;
 class KeySink;
 class MonitorCore;
 class SettingsFile;
@@ -42,6 +42,7 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   struct Parts {
     MonitorCore& core;
     ConnectionProcedure& connection;
+    ScanView& scanView;  // the scan list's grid
     const WindowPages& pages;
     const TickSource& ticks;
     std::function<void(QWidget* page, bool shown)> showPage;
@@ -82,8 +83,6 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   FurtherBelts& further() { return further_; }
   // Further belt `belt`'s graph took a sample at `slot`: its chart line is repainted there.
   void beltPlotted(int belt, int slot);
-  // A further belt's colour on the chart and in the belt list (1..3).
-  static QColor colourOf(int belt);
   // A name as typed, made fit for sensor names, labels and file names: trimmed, at most
   // kMaxNameLength characters of letters, digits, '-' and '_'; empty when nothing is left.
   static QString cleanName(const QString& typed);
@@ -97,6 +96,8 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   void disconnected(const QString& deviceId, int handle, std::uint16_t reason);
   bool reconnect(int belt, const QString& deviceId);
   void endAdding();
+  // Every further belt disconnected and detached.
+  void endFurtherBelts();
   void detach(int belt);
   void refreshList();
   void refreshChart();
@@ -126,14 +127,13 @@ class BeltsPanel final : public QObject, public MeasurementConsumer {
   KeyFields firstKeys_;
   bool showingFurtherKeys_ = false;
   // Each further belt's line on the chart (-1: none).
-  std::array<int, 4> lineOf_{-1, -1, -1, -1};
+  std::array<int, FurtherBelts::kMaxBelts> lineOf_{-1, -1, -1, -1};
   // The belt of each row of the belt list.
-  std::array<int, 4> rowBelt_{};
+  std::array<int, FurtherBelts::kMaxBelts> rowBelt_{};
   int rows_ = 0;
-  bool refreshing_ = false;
   // Where a further belt's recorder says how it goes: its failures go to the error report.
   class FurtherRecorderView;
-  std::array<std::unique_ptr<RecorderView>, 4> recorderViews_;
+  std::array<std::unique_ptr<RecorderView>, FurtherBelts::kMaxBelts> recorderViews_;
 };
 
 }  // namespace kelvaro

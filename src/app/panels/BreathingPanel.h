@@ -58,7 +58,7 @@ class BreathingPanel final : public QObject, public MeasurementConsumer {
   std::uint32_t shownSeconds_ = 0;
   QString shownWho_;
   // Each belt's breath held for so long, while it is.
-  std::array<std::optional<std::uint32_t>, 4> apneaMs_{};
+  std::array<std::optional<std::uint32_t>, kMaxBelts> apneaMs_{};
 };
 
 }  // namespace kelvaro

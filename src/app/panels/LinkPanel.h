@@ -61,7 +61,7 @@ class LinkPanel final : public QObject, public MeasurementConsumer {
   MonitorCore& core_;
   LinkKeeper link_;
   // Each belt's line while it is out of reach, and all of them.
-  std::array<QString, 4> lost_;
+  std::array<QString, kMaxBelts> lost_;
   QString lostText_;
   QLabel* statusLabel_ = nullptr;
 };
